@@ -1,0 +1,58 @@
+#pragma once
+// One tool process: started hidden at the lowest priority, polled without
+// waiting, killed and waited for when destroyed before it ended.
+#include <cstdint>
+#include <memory>
+
+#include "system/text.hpp"
+
+namespace n_zorbel::n_system {
+
+inline constexpr std::uint32_t kWaitForever = 0xFFFFFFFFu;
+
+// What the tagging job needs of a running tool (so it can run against fakes).
+class ToolProcess {
+ public:
+  virtual ~ToolProcess() = default;
+  // Waits up to timeoutMs; once the process ended, reads its exit code and
+  // marks it finished. Raises the recorded failure only when `raise` is true.
+  virtual void Finish(std::uint32_t timeoutMs, bool raise) = 0;
+  virtual bool Finished() const noexcept = 0;
+  virtual bool ExitCodeValid() const noexcept = 0;
+  virtual std::uint32_t ExitCode() const noexcept = 0;
+};
+
+class ProcessRunner {
+ public:
+  virtual ~ProcessRunner() = default;
+  // Starts `application` with `commandLine` (Windows argument rules); raises on failure.
+  virtual std::unique_ptr<ToolProcess> Start(const t_String& application, const t_String& commandLine) = 0;
+};
+
+class ChildProcess final : public ToolProcess {
+ public:
+  ChildProcess(const t_String& application, const t_String& commandLine);
+  ~ChildProcess() override;
+  ChildProcess(const ChildProcess&) = delete;
+  ChildProcess& operator=(const ChildProcess&) = delete;
+
+  void Finish(std::uint32_t timeoutMs, bool raise) override;
+  bool Finished() const noexcept override { return m_finished; }
+  bool ExitCodeValid() const noexcept override { return m_exitCodeValid; }
+  std::uint32_t ExitCode() const noexcept override { return m_exitCode; }
+
+ private:
+  struct t_Process;  // the platform's process handle
+  std::unique_ptr<t_Process> m_process;
+  std::uint32_t m_exitCode = 0;
+  bool m_exitCodeValid = false;
+  bool m_finished = false;
+};
+
+// The real runner: starts a ChildProcess.
+class ChildProcessRunner final : public ProcessRunner {
+ public:
+  std::unique_ptr<ToolProcess> Start(const t_String& application, const t_String& commandLine) override;
+};
+
+}  // namespace n_zorbel::n_system

@@ -1,0 +1,60 @@
+#pragma once
+// The program's one folder enumeration, used by the workspace removal and by
+// the folder scan of the file intake.
+#include <functional>
+#include <memory>
+
+#include "system/error.hpp"
+#include "system/text.hpp"
+
+namespace n_zorbel::n_system {
+
+struct t_FolderEntry {
+  t_String name;
+  bool isFolder = false;  // a folder, or a link to one (Windows: directory attribute)
+  bool isLink = false;    // a symbolic link or junction: never descended into
+};
+
+class t_FolderWalkerBase {
+ public:
+  class t_ErrorException : public n_system::t_ErrorException {
+   public:
+    using n_system::t_ErrorException::t_ErrorException;
+  };
+
+  t_FolderWalkerBase();
+  ~t_FolderWalkerBase();
+  t_FolderWalkerBase(const t_FolderWalkerBase&) = delete;
+  t_FolderWalkerBase& operator=(const t_FolderWalkerBase&) = delete;
+
+  // Starts enumerating `folder` (a path ending with the separator). Returns
+  // false for an empty folder; raises the folder error on any other failure.
+  bool OpenSearch(const t_String& folder);
+  // Moves to the next entry; false at the end; raises the folder error.
+  bool NextEntry();
+  // Ends the search; a failure here ends the process (it runs during unwinding).
+  void CloseSearch() noexcept;
+  const t_FolderEntry& Entry() const noexcept { return m_entry; }
+
+  static bool IsDotEntry(t_StringView name) noexcept;
+
+ private:
+  struct t_Search;
+  std::unique_ptr<t_Search> m_search;
+  t_FolderEntry m_entry;
+};
+
+[[noreturn]] void RaiseFolderError(std::uint32_t error);
+
+// Walks one folder level: calls `visit` with the full path (folder + name)
+// and the entry for every entry but "." and "..", in the platform's order.
+// The search is closed before an exception from `visit` moves on.
+void WalkFolder(const t_String& folder,
+                const std::function<void(const t_String& path, const t_FolderEntry& entry)>& visit);
+
+// Removes `folder` (ending with the separator) with everything in it, depth
+// first. Links are removed themselves; their targets are never touched.
+// "Not found" is excused for deleting entries and the folder, not for the search.
+void RemoveTree(t_String folder);
+
+}  // namespace n_zorbel::n_system
