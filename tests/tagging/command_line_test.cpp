@@ -1,0 +1,177 @@
+#include "tagging/command_line.hpp"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <tuple>
+#include <vector>
+
+#include "tagging/command_line_splitter.hpp"
+
+namespace n_zorbel::n_tagging {
+namespace {
+
+t_String Build(const TagSet& tags, bool removeBlank, t_StringView video) {
+  t_String line;
+  BuildCommandLine(tags, removeBlank, video, line);
+  return line;
+}
+
+// What the tool receives: the arguments the Windows rules split the line into.
+std::vector<t_String> Expected(const TagSet& tags, bool removeBlank, const t_String& video) {
+  std::vector<t_String> arguments{ZTEXT("")};  // the program-name slot stays empty
+  const std::pair<const t_Char*, const t_String*> options[] = {{ZTEXT("title"), &tags.title},
+                                                               {ZTEXT("artist"), &tags.artist},
+                                                               {ZTEXT("year"), &tags.year},
+                                                               {ZTEXT("genre"), &tags.genre},
+                                                               {ZTEXT("comment"), &tags.comment}};
+  for (const auto& [key, value] : options) {
+    if (value->empty() && !removeBlank) continue;
+    t_String argument = t_String(ZTEXT("-meta:")) + key + ZTEXT("=") + *value;
+    std::replace(argument.begin(), argument.end(), ZTEXT('"'), ZTEXT('\''));
+    arguments.push_back(argument);
+  }
+  if (!tags.coverPath.empty() || removeBlank) arguments.push_back(ZTEXT("-remove-cover:all"));
+  if (!tags.coverPath.empty()) arguments.push_back(ZTEXT("-add-cover:front:") + tags.coverPath);
+  arguments.push_back(video);
+  return arguments;
+}
+
+TEST(BuildCommandLine, WritesTheExampleLinesCharacterForCharacter) {
+  TagSet full;
+  full.coverPath = ZTEXT("C:\\pics\\front.jpg");
+  full.title = ZTEXT("Blue Sky");
+  full.artist = ZTEXT("Duv Ize");
+  full.year = ZTEXT("2016");
+  full.genre = ZTEXT("MMV");
+  full.comment = ZTEXT("Fan edit");
+  EXPECT_EQ(
+      Build(full, false, ZTEXT("C:\\clips\\one.mp4")),
+      ZTEXT(" -meta:title=\"Blue Sky\" -meta:artist=\"Duv Ize\" -meta:year=\"2016\" -meta:genre=\"MMV\"")
+          ZTEXT(" -meta:comment=\"Fan edit\" -remove-cover:all -add-cover:front:\"C:\\pics\\front.jpg\"")
+              ZTEXT(" \"C:\\clips\\one.mp4\""));
+
+  TagSet titleOnly;
+  titleOnly.title = ZTEXT("He said \"hi\"");
+  EXPECT_EQ(Build(titleOnly, true, ZTEXT("C:\\clips\\two.mp4")),
+            ZTEXT(" -meta:title=\"He said 'hi'\" -meta:artist=\"\" -meta:year=\"\" -meta:genre=\"\"")
+                ZTEXT(" -meta:comment=\"\" -remove-cover:all \"C:\\clips\\two.mp4\""));
+
+  TagSet artistOnly;
+  artistOnly.artist = ZTEXT("Duv Ize");
+  EXPECT_EQ(Build(artistOnly, false, ZTEXT("C:\\clips\\one.mp4")),
+            ZTEXT(" -meta:artist=\"Duv Ize\" \"C:\\clips\\one.mp4\""));
+
+  // And the tool receives exactly the values and paths.
+  for (const auto& [tags, removeBlank, video] :
+       {std::tuple{full, false, ZTEXT("C:\\clips\\one.mp4")},
+        std::tuple{titleOnly, true, ZTEXT("C:\\clips\\two.mp4")},
+        std::tuple{artistOnly, false, ZTEXT("C:\\clips\\one.mp4")}}) {
+    EXPECT_EQ(SplitCommandLine(Build(tags, removeBlank, video)), Expected(tags, removeBlank, video));
+  }
+}
+
+TEST(BuildCommandLine, HandlesEmptyValuesCoversAndReusedBuffers) {
+  const TagSet empty;
+  EXPECT_EQ(Build(empty, false, ZTEXT("v.mp4")), ZTEXT(" \"v.mp4\""));
+  EXPECT_EQ(Build(empty, true, ZTEXT("v.mp4")),
+            ZTEXT(" -meta:title=\"\" -meta:artist=\"\" -meta:year=\"\" -meta:genre=\"\" -meta:comment=\"\"")
+                ZTEXT(" -remove-cover:all \"v.mp4\""));
+
+  TagSet cover;
+  cover.coverPath = ZTEXT("c.png");
+  EXPECT_EQ(Build(cover, false, ZTEXT("v.mp4")),
+            ZTEXT(" -remove-cover:all -add-cover:front:\"c.png\" \"v.mp4\""));
+
+  // Each build starts from an empty buffer.
+  t_String line = ZTEXT(" -meta:title=\"from the last file\" \"old.mp4\"");
+  BuildCommandLine(empty, false, ZTEXT("new.mp4"), line);
+  EXPECT_EQ(line, ZTEXT(" \"new.mp4\""));
+}
+
+TEST(AppendMetaOption, ChangesOnlyQuotesAndTrailingBackslashes) {
+  struct {
+    const t_Char* value;
+    const t_Char* written;
+  } const cases[] = {
+      {ZTEXT("\"\"\""), ZTEXT(" -meta:k=\"'''\"")},
+      {ZTEXT("a\rb\tc\r\nd \\e"), ZTEXT(" -meta:k=\"a\rb\tc\r\nd \\e\"")},
+      {ZTEXT("a\\\"b"), ZTEXT(" -meta:k=\"a\\'b\"")},
+      // Trailing backslashes are doubled so the closing quote stays a quote.
+      {ZTEXT("dir\\"), ZTEXT(" -meta:k=\"dir\\\\\"")},
+      {ZTEXT("\\\\\\"), ZTEXT(" -meta:k=\"\\\\\\\\\\\\\"")},
+      {ZTEXT("x\"\\"), ZTEXT(" -meta:k=\"x'\\\\\"")},
+  };
+  for (const auto& c : cases) {
+    t_String buffer = ZTEXT("kept");
+    AppendMetaOption(buffer, ZTEXT("k"), c.value, false);
+    EXPECT_EQ(buffer, t_String(ZTEXT("kept")) + c.written) << testing::PrintToString(t_String(c.value));
+  }
+  t_String buffer = ZTEXT("kept");
+  AppendMetaOption(buffer, ZTEXT("k"), ZTEXT(""), false);
+  EXPECT_EQ(buffer, ZTEXT("kept"));
+}
+
+#ifndef _WIN32
+TEST(BuildCommandLine, QuotesPosixPathsByTheWindowsArgumentRules) {
+  TagSet tags;
+  tags.coverPath = ZTEXT("/p/a\"b\\.png");
+  EXPECT_EQ(Build(tags, false, ZTEXT("/v/x\\\\\"y\\")),
+            ZTEXT(" -remove-cover:all -add-cover:front:\"/p/a\\\"b\\.png\" \"/v/x\\\\\\\\\\\"y\\\\\""));
+}
+#endif
+
+TEST(BuildCommandLine, TheToolReceivesEveryValueAndPathUnchanged) {
+  const t_String values[] = {
+      ZTEXT("Blue Sky"),
+      ZTEXT("He said \"hi\""),
+      ZTEXT("\"\""),
+      ZTEXT("back\\slash"),
+      ZTEXT("ends in one\\"),
+      ZTEXT("ends in three\\\\\\"),
+      ZTEXT("\\\""),
+      ZTEXT("\"\\"),
+      ZTEXT("a\\\\\"b"),
+      ZTEXT("tab\there"),
+      ZTEXT("lines\rwith CR\nand LF\r\n"),
+      ZTEXT("   "),
+      ZTEXT("\" -meta:title=\"smuggled"),
+      ZTEXT("-remove-cover:all"),
+      ZTEXT("caf\u00e9 \u65e5\u672c \U0001F3B5"),
+      ZTEXT(""),
+  };
+#ifdef _WIN32
+  const t_String paths[] = {ZTEXT("C:\\clips\\one.mp4"), ZTEXT("C:\\my clips\\caf\u00e9 \u65e5.mp4"),
+                            ZTEXT("\\\\server\\share\\a b.mp4"), ZTEXT("C:\\pics\\front.jpg")};
+#else
+  const t_String paths[] = {
+      ZTEXT("C:\\clips\\one.mp4"),
+      ZTEXT("/home/u/my clips/a b.mp4"),
+      ZTEXT("/v/q\"uote.mp4"),
+      ZTEXT("/v/back\\slash.mp4"),
+      ZTEXT("/v/ends\\"),
+      ZTEXT("/v/x\\\\\"y\\\\"),
+      ZTEXT("/v/\" -meta:title=\"x.mp4"),
+      ZTEXT("/v/tab\tand\nLF.mp4"),
+      ZTEXT("/v/\xff\xfe.mp4"),
+      ZTEXT("/v/caf\u00e9.png"),
+  };
+#endif
+  for (const bool removeBlank : {false, true}) {
+    for (const auto& value : values) {
+      for (const auto& path : paths) {
+        // Each value goes once into every field, so every key and position is covered.
+        TagSet tags{path, value, value + ZTEXT("2"), value, value, value};
+        t_String line;
+        BuildCommandLine(tags, removeBlank, path, line);
+        EXPECT_EQ(SplitCommandLine(line), Expected(tags, removeBlank, path)) << testing::PrintToString(line);
+        tags.coverPath.clear();
+        BuildCommandLine(tags, removeBlank, path, line);
+        EXPECT_EQ(SplitCommandLine(line), Expected(tags, removeBlank, path)) << testing::PrintToString(line);
+      }
+    }
+  }
+}
+
+}  // namespace
+}  // namespace n_zorbel::n_tagging
