@@ -1,0 +1,90 @@
+#pragma once
+// Identifiers shared by the dialog logic, both adapters and the resource
+// script: controls of dialog 203, string ids, menu commands and resources.
+namespace n_zorbel::n_ui {
+
+// Resources.
+inline constexpr int kDialogId = 203;
+inline constexpr int kIconGroupId = 204;
+inline constexpr int kReelTallBitmapId = 205;
+inline constexpr int kReelWideBitmapId = 206;
+inline constexpr int kGenreMenuId = 207;
+inline constexpr int kPreviewMenuId = 208;
+
+// Controls, in template (and tab) order; 1025 is not used.
+inline constexpr int kVideoListLabel = 1001;
+inline constexpr int kVideoList = 1002;
+inline constexpr int kBrowseVideos = 1003;
+inline constexpr int kCoverPathLabel = 1004;
+inline constexpr int kCoverPath = 1005;
+inline constexpr int kBrowseCover = 1006;
+inline constexpr int kTitleLabel = 1007;
+inline constexpr int kTitle = 1008;
+inline constexpr int kAuthorLabel = 1009;
+inline constexpr int kAuthor = 1010;
+inline constexpr int kGenreLabel = 1011;
+inline constexpr int kGenre = 1012;
+inline constexpr int kGenreButton = 1013;
+inline constexpr int kYearLabel = 1014;
+inline constexpr int kYear = 1015;
+inline constexpr int kYearSpin = 1016;
+inline constexpr int kAudioSourcesLabel = 1017;
+inline constexpr int kAudioSources = 1018;
+inline constexpr int kVideoSourcesLabel = 1019;
+inline constexpr int kVideoSources = 1020;
+inline constexpr int kCommentLabel = 1021;
+inline constexpr int kComment = 1022;
+inline constexpr int kPreview = 1023;
+inline constexpr int kRemoveBlank = 1024;
+inline constexpr int kApply = 1026;
+inline constexpr int kDonate = 1027;
+inline constexpr int kAbout = 1028;
+
+// The input controls a run disables.
+inline constexpr int kFirstInputControl = 1001;
+inline constexpr int kLastInputControl = 1024;
+
+// String ids.
+inline constexpr int kTextVideoFiles = 101;
+inline constexpr int kTextBrowseVideos = 102;
+inline constexpr int kTextCoverFile = 103;
+inline constexpr int kTextBrowseCover = 104;
+inline constexpr int kTextTitle = 105;
+inline constexpr int kTextAuthor = 106;
+inline constexpr int kTextGenre = 107;
+inline constexpr int kTextGenrePlus = 108;
+inline constexpr int kTextYear = 109;
+inline constexpr int kTextAudioSources = 110;
+inline constexpr int kTextVideoSources = 111;
+inline constexpr int kTextComment = 112;
+inline constexpr int kTextRemoveBlank = 113;
+inline constexpr int kTextApply = 114;
+inline constexpr int kTextStop = 115;
+inline constexpr int kTextDonate = 116;
+inline constexpr int kTextAbout = 117;
+inline constexpr int kTextCoverPreview = 118;
+inline constexpr int kTextVideoFileType = 119;
+inline constexpr int kTextImageFileType = 120;
+inline constexpr int kTextAddFiles = 121;
+inline constexpr int kTextAddVideo = 122;
+inline constexpr int kTextSetCover = 123;
+inline constexpr int kTextUnsupportedFile = 124;
+inline constexpr int kTextAlwaysOnTop = 125;
+
+// Platform commands that must not close the dialog (Enter and Escape).
+inline constexpr int kCommandOk = 1;
+inline constexpr int kCommandCancel = 2;
+
+// Genre menu 207.
+inline constexpr int kFirstGenreCommand = 40001;
+inline constexpr int kLastGenreCommand = 40019;
+// Preview menu 208.
+inline constexpr int kCommandDrawChecks = 40020;
+inline constexpr int kCommandDrawVideoReel = 40021;
+inline constexpr int kCommandFitInto256 = 40022;
+inline constexpr int kCommandRefresh = 40023;
+inline constexpr int kCommandRemove = 40024;
+// System menu.
+inline constexpr int kCommandAlwaysOnTop = 40101;
+
+}  // namespace n_zorbel::n_ui

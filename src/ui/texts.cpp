@@ -1,0 +1,272 @@
+#include "ui/texts.hpp"
+
+#include <string>
+
+#include "system/error.hpp"
+
+#ifndef MIVORA_VERSION
+#error "MIVORA_VERSION must be defined by the build"
+#endif
+#ifndef MIVORA_WEB_HOST
+#error "MIVORA_WEB_HOST must be defined by the build"
+#endif
+#ifndef MIVORA_CONTACT_ADDRESS
+#error "MIVORA_CONTACT_ADDRESS must be defined by the build"
+#endif
+
+namespace n_zorbel::n_ui {
+
+namespace {
+
+// What the Windows loader reports for a string id that has no entry.
+constexpr std::uint32_t kErrorResourceNameNotFound = 1814;
+
+constexpr t_TextEntry kEnglishTexts[] = {
+    {101, "Video file(s)"},
+    {102, "Browse..."},
+    {103, "Cover file"},
+    {104, "Browse..."},
+    {105, "Title"},
+    {106, "Author"},
+    {107, "Genre"},
+    {108, "+"},
+    {109, "Year"},
+    {110, "Audio source(s)"},
+    {111, "Video source(s)"},
+    {112, "Comment"},
+    {113, "Remove tags that are left blank"},
+    {114, "Apply"},
+    {115, "Stop"},
+    {116, "Donate"},
+    {117, "About"},
+    {118, "Cover preview"},
+    {119, "Video files"},
+    {120, "Image files"},
+    {121, "Add files"},
+    {122, "Add video"},
+    {123, "Set cover"},
+    {124, "Unsupported file"},
+    {125, "Always on top"},
+};
+constexpr t_TextEntry kDutchTexts[] = {
+    {101, "Video bestand(en)"},
+    {102, "Openen..."},
+    {103, "Omslag-afbeelding bestand"},
+    {104, "Openen..."},
+    {105, "Titel"},
+    {106, "Auteur"},
+    {107, "Genre"},
+    {108, "+"},
+    {109, "Jaar"},
+    {110, "Audio bron(nen)"},
+    {111, "Video bron(nen)"},
+    {112, "Commentaar"},
+    {113, "Verwijder tags die leeg zijn"},
+    {114, "Toepassen"},
+    {115, "Stop"},
+    {116, "Doneer"},
+    {117, "Over"},
+    {118, "Omslagafbeelding voorbeeld"},
+    {119, "Video-bestanden"},
+    {120, "Afbeeldings-bestanden"},
+    {121, "Bestanden toevoegen"},
+    {122, "Video toevoegen"},
+    {123, "Set cover"},
+    {124, "Bestand wordt niet ondersteund"},
+    {125, "Altijd bovenop"},
+};
+constexpr t_TextEntry kRussianTexts[] = {
+    {101, "Файл(ы) видео"},
+    {102, "Обзор..."},
+    {103, "Файл обложки"},
+    {104, "Обзор..."},
+    {105, "Название"},
+    {106, "Автор"},
+    {107, "Жанр"},
+    {108, "+"},
+    {109, "Год"},
+    {110, "Аудио исходник(и)"},
+    {111, "Видео исходник(и)"},
+    {112, "Комментарий"},
+    {113, "Убрать теги, оставленные пустыми"},
+    {114, "Применить"},
+    {115, "Стоп"},
+    {116, "Донейт"},
+    {117, "О программе"},
+    {118, "Превью обложки"},
+    {119, "Файлы видео"},
+    {120, "Файлы изображений"},
+    {121, "Добавить файлы"},
+    {122, "Добавить видео"},
+    {123, "Задать обложку"},
+    {124, "Формат не поддерживается"},
+    {125, "Поверх всех окон"},
+};
+constexpr t_TextEntry kGreekTexts[] = {
+    {101, "Αρχείο(α) βίντεο"},
+    {102, "Εύρεση..."},
+    {103, "Αρχείο καλύμματος"},
+    {104, "Εύρεση..."},
+    {105, "Τίτλος"},
+    {106, "Δημιουργός"},
+    {107, "Είδος"},
+    {108, "+"},
+    {109, "Έτος"},
+    {110, "Πηγή(ές) ήχου"},
+    {111, "Πηγή(ές) βίντεο"},
+    {112, "Σχόλιο"},
+    {113, "Αφαίρεση ετικετών που είναι κενές"},
+    {114, "Εφαρμογή"},
+    {115, "Διακοπή"},
+    {116, "Δωρεά"},
+    {117, "Περί"},
+    {118, "Προεπισκόπηση καλύμματος"},
+    {119, "Αρχεία βίντεο"},
+    {120, "Αρχεία εικόνων"},
+    {121, "Προσθήκη αρχείων"},
+    {122, "Προσθήκη βίντεο"},
+    {123, "Ορισμός καλύμματος"},
+    {124, "Μη υποστηριζόμενο αρχείο"},
+    {125, "Πάντα στην κορυφή"},
+};
+
+constexpr t_MenuItem kEnglishPreviewMenu[] = {
+    {40020, "Draw checks"}, {40021, "Draw video reel"}, {40022, "Fit into 256x256 box"},
+    {40023, "Refresh"},     {40024, "Remove"},
+};
+constexpr t_MenuItem kDutchPreviewMenu[] = {
+    {40020, "Schaakbordpatroon tekenen"},
+    {40021, "Filmstrook tekenen"},
+    {40022, "Passend maken in vak van 256x256"},
+    {40023, "Vernieuwen"},
+    {40024, "Verwijderen"},
+};
+constexpr t_MenuItem kRussianPreviewMenu[] = {
+    {40020, "Рисовать шахматный фон"},
+    {40021, "Рисовать киноплёнку"},
+    {40022, "Вписать в квадрат 256x256"},
+    {40023, "Обновить"},
+    {40024, "Удалить"},
+};
+constexpr t_MenuItem kGreekPreviewMenu[] = {
+    {40020, "Σχεδίαση σκακιέρας"}, {40021, "Σχεδίαση φιλμ"}, {40022, "Προσαρμογή σε πλαίσιο 256x256"},
+    {40023, "Ανανέωση"},           {40024, "Αφαίρεση"},
+};
+
+constexpr t_MenuItem kGenreMenu[] = {
+    {40001, "Action"},
+    {40002, "Character profile"},
+    {40003, "Comedy"},
+    {40004, "Cross-over"},
+    {40005, "Dance"},
+    {40006, "Drama"},
+    {40007, "Ecchi"},
+    {40008, "GMV"},
+    {40009, "Horror"},
+    {40010, "Instrumental"},
+    {40011, "MEP"},
+    {40012, "MMV"},
+    {40013, "Original animation"},
+    {40014, "Psychedelic"},
+    {40015, "Romance"},
+    {40016, "Sentimental"},
+    {40017, "Story"},
+    {40018, "Thrash"},
+    {40019, "Trailer"},
+};
+
+constexpr std::string_view kVersion = MIVORA_VERSION;
+constexpr std::string_view kWebHost = MIVORA_WEB_HOST;
+constexpr std::string_view kContactAddress = MIVORA_CONTACT_ADDRESS;
+
+// The query every page opened from the program carries; the blank stays unescaped.
+std::string Query() { return "?from=Mivora v" + std::string(kVersion); }
+
+std::string PageAddress(std::string_view path) {
+  return "http://" + std::string(kWebHost) + std::string(path);
+}
+
+}  // namespace
+
+std::string_view LanguageTag(Language language) noexcept {
+  switch (language) {
+    case Language::Dutch:
+      return "nl";
+    case Language::Russian:
+      return "ru";
+    case Language::Greek:
+      return "el";
+    case Language::English:
+      break;
+  }
+  return "en";
+}
+
+std::uint16_t WindowsPrimaryLanguage(Language language) noexcept {
+  switch (language) {
+    case Language::Dutch:
+      return 0x13;
+    case Language::Russian:
+      return 0x19;
+    case Language::Greek:
+      return 0x08;
+    case Language::English:
+      break;
+  }
+  return 0x09;
+}
+
+std::span<const t_TextEntry> StringTable(Language language) noexcept {
+  switch (language) {
+    case Language::Dutch:
+      return kDutchTexts;
+    case Language::Russian:
+      return kRussianTexts;
+    case Language::Greek:
+      return kGreekTexts;
+    case Language::English:
+      break;
+  }
+  return kEnglishTexts;
+}
+
+std::span<const t_MenuItem> PreviewMenuItems(Language language) noexcept {
+  switch (language) {
+    case Language::Dutch:
+      return kDutchPreviewMenu;
+    case Language::Russian:
+      return kRussianPreviewMenu;
+    case Language::Greek:
+      return kGreekPreviewMenu;
+    case Language::English:
+      break;
+  }
+  return kEnglishPreviewMenu;
+}
+
+std::span<const t_MenuItem> GenreMenuItems() noexcept { return kGenreMenu; }
+
+std::string_view TextUtf8(Language language, int id) {
+  const auto table = StringTable(language);
+  if (id >= kFirstTextId && id <= kLastTextId) {
+    const auto& entry = table[static_cast<std::size_t>(id - kFirstTextId)];
+    if (entry.id == id) return entry.text;
+  }
+  n_system::RaiseSystemError(kErrorResourceNameNotFound);
+}
+
+t_String LoadText(Language language, int id) { return FromUtf8(TextUtf8(language, id)); }
+
+std::string_view Version() noexcept { return kVersion; }
+std::string_view WebHost() noexcept { return kWebHost; }
+std::string_view ContactAddress() noexcept { return kContactAddress; }
+
+t_String AboutVersionLine() { return FromUtf8("Mivora v" + std::string(kVersion)); }
+
+t_String AboutDeveloperLine() { return FromUtf8("Made by Zorbel. Contact: " + std::string(kContactAddress)); }
+
+t_String DonationPageAddress() { return FromUtf8(PageAddress("/donate") + Query()); }
+t_String ProductPageAddress() { return FromUtf8(PageAddress("/Mivora") + Query()); }
+t_String ProductLinkAddress() { return FromUtf8(PageAddress("/Mivora")); }
+
+}  // namespace n_zorbel::n_ui

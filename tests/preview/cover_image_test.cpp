@@ -1,0 +1,70 @@
+// The cover loading rule against a fake decoder.
+#include "preview/cover_image.hpp"
+
+#include <gtest/gtest.h>
+
+#include <map>
+
+namespace n_zorbel::n_preview {
+namespace {
+
+struct FakeImage final : CoverImage {
+  FakeImage(std::uint32_t width, std::uint32_t height, int* counter) : w(width), h(height), alive(counter) {
+    ++*alive;
+  }
+  ~FakeImage() override { --*alive; }
+  FakeImage(const FakeImage&) = delete;
+  FakeImage& operator=(const FakeImage&) = delete;
+  std::uint32_t Width() const noexcept override { return w; }
+  std::uint32_t Height() const noexcept override { return h; }
+  std::uint32_t w, h;
+  int* alive;
+};
+
+struct FakeDecoder final : CoverDecoder {
+  std::unique_ptr<CoverImage> Decode(const t_String& path) override {
+    ++decodes;
+    const auto it = files.find(path);
+    if (it == files.end()) return nullptr;
+    return std::make_unique<FakeImage>(it->second.first, it->second.second, &alive);
+  }
+  std::map<t_String, std::pair<std::uint32_t, std::uint32_t>> files;
+  int decodes = 0;
+  int alive = 0;
+};
+
+TEST(CoverImage, LoadRule) {
+  FakeDecoder decoder;
+  decoder.files[ZTEXT("a.png")] = {640, 480};
+  decoder.files[ZTEXT("zero-wide.jpg")] = {0, 480};
+  decoder.files[ZTEXT("zero-high.jpg")] = {640, 0};
+  std::unique_ptr<CoverImage> held;
+
+  LoadCoverImage(decoder, ZTEXT("a.png"), held);
+  ASSERT_TRUE(held);
+  EXPECT_EQ(held->Width(), 640u);
+
+  // Every load decodes again; the old picture is gone afterwards.
+  decoder.files[ZTEXT("a.png")] = {100, 50};
+  LoadCoverImage(decoder, ZTEXT("a.png"), held);
+  EXPECT_EQ(held->Width(), 100u);
+  EXPECT_EQ(decoder.decodes, 2);
+  EXPECT_EQ(decoder.alive, 1);
+
+  for (const t_String path : {ZTEXT("missing.jpg"), ZTEXT("zero-wide.jpg"), ZTEXT("zero-high.jpg")}) {
+    LoadCoverImage(decoder, ZTEXT("a.png"), held);
+    LoadCoverImage(decoder, path, held);
+    EXPECT_FALSE(held);
+    EXPECT_EQ(decoder.alive, 0);
+  }
+
+  // An empty path decodes nothing.
+  LoadCoverImage(decoder, ZTEXT("a.png"), held);
+  const int before = decoder.decodes;
+  LoadCoverImage(decoder, t_String(), held);
+  EXPECT_FALSE(held);
+  EXPECT_EQ(decoder.decodes, before);
+}
+
+}  // namespace
+}  // namespace n_zorbel::n_preview
