@@ -1,0 +1,132 @@
+#include "system/memory_mapped_file.hpp"
+
+#include <windows.h>
+
+#include <utility>
+
+namespace n_zorbel::n_system {
+
+namespace {
+
+// An owned handle with its platform's empty value; a failing close raises.
+template <HANDLE (*Empty)()>
+class t_OwnedHandle {
+ public:
+  t_OwnedHandle() = default;
+  explicit t_OwnedHandle(HANDLE handle) noexcept : m_handle(handle) {}
+  ~t_OwnedHandle() { Close(); }
+  t_OwnedHandle(const t_OwnedHandle&) = delete;
+  t_OwnedHandle& operator=(const t_OwnedHandle&) = delete;
+  t_OwnedHandle& operator=(t_OwnedHandle&& other) noexcept {
+    std::swap(m_handle, other.m_handle);
+    return *this;
+  }
+
+  HANDLE Get() const noexcept { return m_handle; }
+  bool IsEmpty() const noexcept { return m_handle == Empty(); }
+  void Close() {
+    if (IsEmpty()) return;
+    if (!::CloseHandle(std::exchange(m_handle, Empty()))) RaiseLastError();
+  }
+
+ private:
+  HANDLE m_handle = Empty();
+};
+
+HANDLE InvalidHandle() { return INVALID_HANDLE_VALUE; }
+HANDLE NullHandle() { return nullptr; }
+
+using t_OwnedFileHandle = t_OwnedHandle<InvalidHandle>;
+using t_OwnedMapping = t_OwnedHandle<NullHandle>;
+
+// A read/write mapping of the whole file; Windows refuses an empty file.
+HANDLE CreateWholeFileMapping(HANDLE file) {
+  HANDLE mapping = ::CreateFileMappingW(file, nullptr, PAGE_READWRITE, 0, 0, nullptr);
+  if (mapping == nullptr) RaiseLastError();
+  return mapping;
+}
+
+}  // namespace
+
+struct t_MemoryMappedFile::t_Handles {
+  t_OwnedFileHandle file;
+  t_OwnedMapping mapping;
+};
+
+t_MemoryMappedFile::t_MemoryMappedFile() : m_handles(std::make_unique<t_Handles>()) {}
+
+t_MemoryMappedFile::~t_MemoryMappedFile() { Close(); }
+
+std::uint64_t t_MemoryMappedFile::Granularity() {
+  SYSTEM_INFO info;
+  ::GetSystemInfo(&info);
+  return info.dwAllocationGranularity;
+}
+
+void t_MemoryMappedFile::Open(const t_String& path) {
+  Close();
+  // No sharing: while we hold the file nobody else can open it at all.
+  t_OwnedFileHandle file(::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
+                                       FILE_ATTRIBUTE_TEMPORARY, nullptr));
+  if (file.IsEmpty()) RaiseLastError();
+  LARGE_INTEGER length;
+  if (!::GetFileSizeEx(file.Get(), &length)) RaiseLastError();
+  t_OwnedMapping mapping;
+  if (length.QuadPart > 0) mapping = t_OwnedMapping(CreateWholeFileMapping(file.Get()));
+  m_handles->file = std::move(file);
+  m_handles->mapping = std::move(mapping);
+  m_size = static_cast<std::uint64_t>(length.QuadPart);
+  m_writable = true;
+}
+
+void t_MemoryMappedFile::Unmap() {
+  if (m_view == nullptr) return;
+  const BOOL unmapped = ::UnmapViewOfFile(m_view);
+  const DWORD error = ::GetLastError();
+  m_view = nullptr;
+  m_viewLength = 0;
+  m_begin = nullptr;
+  m_end = nullptr;
+  if (!unmapped) RaiseMappedFileError(error);
+}
+
+void* t_MemoryMappedFile::MapView(std::uint64_t alignedOffset, std::size_t length) {
+  const DWORD access = m_writable ? FILE_MAP_READ | FILE_MAP_WRITE : FILE_MAP_READ;
+  void* view = ::MapViewOfFile(m_handles->mapping.Get(), access, static_cast<DWORD>(alignedOffset >> 32),
+                               static_cast<DWORD>(alignedOffset), length);
+  if (view == nullptr) RaiseMappedFileError(::GetLastError());
+  return view;
+}
+
+void t_MemoryMappedFile::ApplySize() {
+  m_handles->mapping.Close();
+  LONG high = static_cast<LONG>(m_size >> 32);
+  ::SetLastError(0);
+  if (::SetFilePointer(m_handles->file.Get(), static_cast<LONG>(m_size & 0xFFFFFFFFu), &high, FILE_BEGIN) ==
+          INVALID_SET_FILE_POINTER &&
+      ::GetLastError() != 0) {
+    RaiseLastError();
+  }
+  if (!::SetEndOfFile(m_handles->file.Get())) RaiseLastError();
+  m_handles->mapping = t_OwnedMapping(CreateWholeFileMapping(m_handles->file.Get()));
+}
+
+void t_MemoryMappedFile::Close() {
+  Unmap();
+  m_handles->mapping.Close();
+  m_handles->file.Close();
+  m_size = 0;
+  m_writable = false;
+}
+
+std::byte* t_MemoryMappedFile::AllocateBlock(std::size_t bytes) {
+  void* block = ::VirtualAlloc(nullptr, bytes, MEM_COMMIT, PAGE_READWRITE);
+  if (block == nullptr) RaiseLastError();
+  return static_cast<std::byte*>(block);
+}
+
+void t_MemoryMappedFile::ReleaseBlock(std::byte* block, std::size_t) {
+  if (!::VirtualFree(block, 0, MEM_RELEASE)) RaiseLastError();
+}
+
+}  // namespace n_zorbel::n_system
