@@ -1,5 +1,6 @@
 #pragma once
 // The private folder under the temporary folder into which the tool is unpacked.
+#include "system/error.hpp"
 #include "system/text.hpp"
 
 namespace n_zorbel::n_system {
