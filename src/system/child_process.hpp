@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <memory>
 
+#include "system/error.hpp"
 #include "system/text.hpp"
 
 namespace n_zorbel::n_system {
@@ -29,8 +30,14 @@ class ProcessRunner {
   virtual std::unique_ptr<ToolProcess> Start(const t_String& application, const t_String& commandLine) = 0;
 };
 
+// Windows: CreateProcessW, hidden, IDLE_PRIORITY_CLASS, handles inherited.
+// POSIX: the command line is split by the Windows rules into the arguments
+// (the first one is argv[0]); stdin is /dev/null, CPU and I/O priority idle.
+// A POSIX child ended by a signal reports exit code 128 + the signal number.
 class ChildProcess final : public ToolProcess {
  public:
+  // Raises the system error (converted) when the tool cannot be started,
+  // e.g. 0x80070002 for a missing program on both platforms.
   ChildProcess(const t_String& application, const t_String& commandLine);
   ~ChildProcess() override;
   ChildProcess(const ChildProcess&) = delete;

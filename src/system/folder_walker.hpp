@@ -11,8 +11,12 @@ namespace n_zorbel::n_system {
 
 struct t_FolderEntry {
   t_String name;
-  bool isFolder = false;  // a folder, or a link to one (Windows: directory attribute)
-  bool isLink = false;    // a symbolic link or junction: never descended into
+  // A folder, or a link to one (Windows: the directory attribute; POSIX: a
+  // symbolic link whose target is a folder).
+  bool isFolder = false;
+  // A symbolic link or junction (Windows: the reparse-point attribute). Walks
+  // never descend into it; removal removes the link, not its target.
+  bool isLink = false;
 };
 
 class t_FolderWalkerBase {
