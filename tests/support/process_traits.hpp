@@ -1,0 +1,13 @@
+#pragma once
+// What child_tool reports about how it was started, one platform each.
+#include <string>
+
+namespace n_zorbel::n_testing {
+
+// POSIX: "policy=idle nice=19 ioclass=idle stdin=/dev/null" for a tool
+// started as the runner should; Windows: "priority=idle show=hide".
+std::string DescribeProcess();
+
+unsigned long CurrentProcessId();
+
+}  // namespace n_zorbel::n_testing
