@@ -1,0 +1,171 @@
+#include "system/folder_walker.hpp"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <map>
+#include <system_error>
+
+#include "support/scratch_folder.hpp"
+
+namespace n_zorbel::n_system {
+namespace {
+
+using n_testing::t_ScratchFolder;
+
+struct Seen {
+  t_String path;
+  bool isFolder;
+  bool isLink;
+  bool operator==(const Seen&) const = default;
+};
+
+std::map<t_String, Seen> Walk(const t_String& folder) {
+  std::map<t_String, Seen> seen;
+  WalkFolder(folder, [&](const t_String& path, const t_FolderEntry& entry) {
+    EXPECT_TRUE(seen.emplace(entry.name, Seen{path, entry.isFolder, entry.isLink}).second) << "twice";
+  });
+  return seen;
+}
+
+// A directory link where the platform lets us make one; empty reason when it worked.
+std::string TryFolderLink(const std::filesystem::path& target, const std::filesystem::path& link) {
+  std::error_code error;
+  std::filesystem::create_directory_symlink(target, link, error);
+  return error ? "cannot make a folder link here: " + error.message() : std::string();
+}
+
+std::string TryFileLink(const std::filesystem::path& target, const std::filesystem::path& link) {
+  std::error_code error;
+  std::filesystem::create_symlink(target, link, error);
+  return error ? "cannot make a file link here: " + error.message() : std::string();
+}
+
+TEST(FolderWalker, ListsEveryEntryButDotAndDotDot) {
+  t_ScratchFolder root;
+  root.MakeFile(ZTEXT("a.mp4"));
+  root.MakeFile(ZTEXT(".x"));
+  root.MakeFile(ZTEXT("..."));  // Windows trims trailing dots, so "..." is only made where it can be
+  root.MakeFolder(ZTEXT("sub"));
+  root.MakeFile(ZTEXT("sub/inner.txt"));
+
+  const auto seen = Walk(root.Path());
+  std::map<t_String, Seen> expected = {
+      {ZTEXT("a.mp4"), {root / ZTEXT("a.mp4"), false, false}},
+      {ZTEXT(".x"), {root / ZTEXT(".x"), false, false}},
+      {ZTEXT("sub"), {root / ZTEXT("sub"), true, false}},
+  };
+  if (root.Exists(ZTEXT("..."))) expected[ZTEXT("...")] = {root / ZTEXT("..."), false, false};
+  EXPECT_EQ(seen, expected);
+}
+
+TEST(FolderWalker, FolderWithoutTrailingSeparatorGivesTheSamePaths) {
+  t_ScratchFolder root;
+  root.MakeFile(ZTEXT("one"));
+  t_String bare = root.Path();
+  bare.pop_back();
+  EXPECT_EQ(Walk(bare), Walk(root.Path()));
+}
+
+TEST(FolderWalker, EmptyFolderVisitsNothing) {
+  t_ScratchFolder root;
+  EXPECT_TRUE(Walk(root.Path()).empty());
+}
+
+TEST(FolderWalker, MissingFolderRaisesTheFolderError) {
+  t_ScratchFolder root;
+  try {
+    Walk(root / ZTEXT("missing/"));
+    FAIL() << "nothing raised";
+  } catch (const t_FolderWalkerBase::t_ErrorException& error) {
+    EXPECT_TRUE(error.Code() == ConvertSystemError(kErrorPathNotFound) ||
+                error.Code() == ConvertSystemError(kErrorFileNotFound))
+        << error.Code();
+  }
+}
+
+TEST(FolderWalker, VisitorErrorEndsTheWalkAndPassesThrough) {
+  t_ScratchFolder root;
+  root.MakeFile(ZTEXT("a"));
+  root.MakeFile(ZTEXT("b"));
+  int visits = 0;
+  EXPECT_THROW(WalkFolder(root.Path(),
+                          [&](const t_String&, const t_FolderEntry&) {
+                            ++visits;
+                            RaiseCode(1);
+                          }),
+               t_ErrorException);
+  EXPECT_EQ(visits, 1);
+  // The search was closed on the way out: the folder can be walked and removed.
+  EXPECT_EQ(Walk(root.Path()).size(), 2u);
+  RemoveTree(root.Path());
+  EXPECT_FALSE(std::filesystem::exists(root.Fs()));
+}
+
+TEST(FolderWalker, LinksAreReportedAsLinks) {
+  t_ScratchFolder root;
+  root.MakeFile(ZTEXT("target/file"));
+  root.MakeFolder(ZTEXT("walked"));
+  if (const auto reason = TryFolderLink(root / ZTEXT("target"), root / ZTEXT("walked/folder-link"));
+      !reason.empty()) {
+    GTEST_SKIP() << reason;
+  }
+  const bool fileLink = TryFileLink(root / ZTEXT("target/file"), root / ZTEXT("walked/file-link")).empty();
+
+  const auto seen = Walk(root / ZTEXT("walked/"));
+  ASSERT_TRUE(seen.count(ZTEXT("folder-link")));
+  EXPECT_TRUE(seen.at(ZTEXT("folder-link")).isLink);
+  EXPECT_TRUE(seen.at(ZTEXT("folder-link")).isFolder);
+  if (fileLink) {
+    ASSERT_TRUE(seen.count(ZTEXT("file-link")));
+    EXPECT_TRUE(seen.at(ZTEXT("file-link")).isLink);
+    EXPECT_FALSE(seen.at(ZTEXT("file-link")).isFolder);
+  }
+}
+
+TEST(RemoveTree, RemovesNestedContentAndTheFolder) {
+  t_ScratchFolder root;
+  root.MakeFile(ZTEXT("work/ntag.exe"), "tool");
+  root.MakeFile(ZTEXT("work/.x"));
+  root.MakeFile(ZTEXT("work/left-over/one"));
+  root.MakeFile(ZTEXT("work/left-over/two"));
+  root.MakeFile(ZTEXT("work/left-over/deeper/three"));
+  root.MakeFolder(ZTEXT("work/empty"));
+  root.MakeFile(ZTEXT("beside"));
+
+  RemoveTree(root / ZTEXT("work/"));
+  EXPECT_FALSE(root.Exists(ZTEXT("work")));
+  EXPECT_TRUE(root.Exists(ZTEXT("beside")));
+}
+
+TEST(RemoveTree, TakesAFolderWithoutTrailingSeparator) {
+  t_ScratchFolder root;
+  root.MakeFile(ZTEXT("work/a"));
+  RemoveTree(root / ZTEXT("work"));
+  EXPECT_FALSE(root.Exists(ZTEXT("work")));
+}
+
+TEST(RemoveTree, MissingFolderRaisesTheFolderError) {
+  t_ScratchFolder root;
+  EXPECT_THROW(RemoveTree(root / ZTEXT("never-made/")), t_FolderWalkerBase::t_ErrorException);
+}
+
+TEST(RemoveTree, RemovesLinksButNeverTheirTargets) {
+  t_ScratchFolder root;
+  root.MakeFile(ZTEXT("outside/keep.mp4"), "precious");
+  root.MakeFile(ZTEXT("outside/sub/keep-too"));
+  root.MakeFile(ZTEXT("work/ntag.exe"));
+  if (const auto reason = TryFolderLink(root / ZTEXT("outside"), root / ZTEXT("work/folder-link"));
+      !reason.empty()) {
+    GTEST_SKIP() << reason;
+  }
+  TryFileLink(root / ZTEXT("outside/keep.mp4"), root / ZTEXT("work/file-link"));
+
+  RemoveTree(root / ZTEXT("work/"));
+  EXPECT_FALSE(root.Exists(ZTEXT("work")));
+  EXPECT_TRUE(root.Exists(ZTEXT("outside/keep.mp4")));
+  EXPECT_TRUE(root.Exists(ZTEXT("outside/sub/keep-too")));
+}
+
+}  // namespace
+}  // namespace n_zorbel::n_system
