@@ -1,0 +1,99 @@
+// A stand-in for the tagger, for builds and tests before the real one
+// exists: it takes any command line and ends with 0. Tests steer it through
+// the environment (inherited from the program that starts it):
+//   MIVORA_STAND_IN_LOG         append a record of this run to that file:
+//                               "== run", then each argument on its own line
+//   MIVORA_STAND_IN_EXIT        exit with this code instead of 0 ...
+//   MIVORA_STAND_IN_FAIL_MATCH  ... but only if an argument contains this text
+//   MIVORA_STAND_IN_SLEEP_MS    run this long first, appending "beat" to the
+//                               log every 20 ms (so a test sees it is alive)
+#include <chrono>
+#include <cstdint>
+#include <cstdlib>
+#include <fstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+#ifdef _WIN32
+std::string ToUtf8(const wchar_t* text) {
+  std::string out;
+  for (; *text != 0; ++text) {
+    std::uint32_t c = static_cast<std::uint16_t>(*text);
+    if (c >= 0xD800 && c < 0xDC00 && text[1] >= 0xDC00 && text[1] < 0xE000) {
+      c = 0x10000 + ((c - 0xD800) << 10) + (static_cast<std::uint16_t>(text[1]) - 0xDC00);
+      ++text;
+    }
+    if (c < 0x80) {
+      out += static_cast<char>(c);
+    } else if (c < 0x800) {
+      out += static_cast<char>(0xC0 | (c >> 6));
+      out += static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+      out += static_cast<char>(0xE0 | (c >> 12));
+      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+      out += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+      out += static_cast<char>(0xF0 | (c >> 18));
+      out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+      out += static_cast<char>(0x80 | (c & 0x3F));
+    }
+  }
+  return out;
+}
+#endif
+
+std::string Environment(const char* name) {
+  const char* value = std::getenv(name);
+  return value != nullptr ? value : "";
+}
+
+void Append(const std::string& logPath, const std::string& text) {
+  if (logPath.empty()) return;
+  std::ofstream log(logPath, std::ios::binary | std::ios::app);
+  log << text;
+}
+
+int Run(const std::vector<std::string>& arguments) {
+  const std::string logPath = Environment("MIVORA_STAND_IN_LOG");
+  std::string record = "== run\n";
+  for (const std::string& argument : arguments) record += argument + "\n";
+  Append(logPath, record);
+
+  const std::string sleep = Environment("MIVORA_STAND_IN_SLEEP_MS");
+  if (!sleep.empty()) {
+    const auto end = std::chrono::steady_clock::now() +
+                     std::chrono::milliseconds(std::strtoul(sleep.c_str(), nullptr, 10));
+    while (std::chrono::steady_clock::now() < end) {
+      Append(logPath, "beat\n");
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+  }
+
+  const std::string exitCode = Environment("MIVORA_STAND_IN_EXIT");
+  if (exitCode.empty()) return 0;
+  const std::string match = Environment("MIVORA_STAND_IN_FAIL_MATCH");
+  bool matched = match.empty();
+  for (const std::string& argument : arguments)
+    matched = matched || argument.find(match) != std::string::npos;
+  return matched ? static_cast<int>(std::strtoul(exitCode.c_str(), nullptr, 0)) : 0;
+}
+
+}  // namespace
+
+#ifdef _WIN32
+int wmain(int argc, wchar_t** argv) {
+  std::vector<std::string> arguments;
+  for (int i = 0; i < argc; ++i) arguments.push_back(ToUtf8(argv[i]));
+  return Run(arguments);
+}
+#else
+int main(int argc, char** argv) {
+  // The runner hands the command line over as it is, so the first argument
+  // is already the first option, as on Windows.
+  return Run(std::vector<std::string>(argv, argv + argc));
+}
+#endif

@@ -1,0 +1,182 @@
+// Unpacking into a real folder: the file written, what it replaces, the read
+// lock held on it, and running it.
+#include "tools/unpacked_tools.hpp"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <fstream>
+#include <string>
+#include <thread>
+
+#include "support/scratch_folder.hpp"
+#include "system/child_process.hpp"
+#include "system/error.hpp"
+#include "system/memory_mapped_file.hpp"
+#include "tool_test_support.hpp"
+#include "tools/module.hpp"
+#include "tools/tool_package.hpp"
+
+namespace n_zorbel::n_testing {
+namespace {
+
+using n_tools::UnpackedTools;
+
+std::int32_t OpenCode(const t_String& path) {
+  try {
+    n_system::t_MemoryMappedFile file;
+    file.Open(path);
+  } catch (const n_system::t_ErrorException& error) {
+    return error.Code();
+  }
+  return 0;
+}
+
+std::uint32_t RunToEnd(const t_String& application, const t_String& commandLine) {
+  n_system::ChildProcessRunner runner;
+  auto process = runner.Start(application, commandLine);
+  process->Finish(n_system::kWaitForever, true);
+  EXPECT_TRUE(process->ExitCodeValid());
+  return process->ExitCode();
+}
+
+class t_ScopedEnvironment {
+ public:
+  t_ScopedEnvironment(const char* name, const std::string& value) : m_name(name) {
+#ifdef _WIN32
+    _putenv_s(name, value.c_str());
+#else
+    setenv(name, value.c_str(), 1);
+#endif
+  }
+  ~t_ScopedEnvironment() {
+#ifdef _WIN32
+    _putenv_s(m_name, "");
+#else
+    unsetenv(m_name);
+#endif
+  }
+
+ private:
+  const char* m_name;
+};
+
+TEST(UnpackedToolsTest, WritesTheToolUnderItsNameReplacingALongerOldOne) {
+  t_ScratchFolder folder;
+  const std::string old(100000, 'o');
+  folder.MakeFile(n_tools::ToolFileName(0), old);
+  const t_Bytes tool = ToolLikeBytes(4321, 1);
+  const t_Bytes package = PackOne(tool);
+  const n_tools::t_MemoryModule module(package);
+  {
+    const UnpackedTools tools(module, folder.Path());
+    EXPECT_EQ(tools.ToolPath(), folder.Path() + t_String(n_tools::ToolFileName(0)));
+    EXPECT_EQ(ReadAll(std::filesystem::path(tools.ToolPath())), tool);
+  }
+  // Unpacked again over itself: the same bytes, nothing appended.
+  const UnpackedTools again(module, folder.Path());
+  EXPECT_EQ(ReadAll(std::filesystem::path(again.ToolPath())), tool);
+}
+
+TEST(UnpackedToolsTest, HoldsTheToolForReadingUntilDestroyed) {
+  t_ScratchFolder folder;
+  const t_Bytes tool = ToolLikeBytes(1000, 2);
+  const t_Bytes package = PackOne(tool);
+  const n_tools::t_MemoryModule module(package);
+  const t_String path = folder.Path() + t_String(n_tools::ToolFileName(0));
+  {
+    const UnpackedTools tools(module, folder.Path());
+    // Our own exclusive open is refused with a sharing violation on both
+    // platforms; reading is allowed.
+    EXPECT_EQ(OpenCode(path), static_cast<std::int32_t>(0x80070020));
+    EXPECT_EQ(ReadAll(std::filesystem::path(path)), tool);
+#ifdef _WIN32
+    // Nobody may write to it or delete it.
+    std::ofstream writer(std::filesystem::path(path), std::ios::binary | std::ios::app);
+    EXPECT_FALSE(writer.is_open());
+    std::error_code error;
+    EXPECT_FALSE(std::filesystem::remove(std::filesystem::path(path), error));
+#else
+    EXPECT_EQ(tools.ToolLaunchPath().rfind("/proc/self/fd/", 0), 0u);
+    EXPECT_EQ(std::filesystem::status(path).permissions() & std::filesystem::perms::all,
+              std::filesystem::perms::owner_all);
+#endif
+  }
+  EXPECT_EQ(OpenCode(path), 0);  // the lock went with the object
+}
+
+TEST(UnpackedToolsTest, AToolHeldByAnotherWriterFailsWithSharingViolationAndLeavesNothingOpen) {
+  t_ScratchFolder folder;
+  const t_Bytes package = PackOne(ToolLikeBytes(100, 3));
+  const n_tools::t_MemoryModule module(package);
+  n_system::t_MemoryMappedFile holder;
+  holder.Open(folder.Path() + t_String(n_tools::ToolFileName(0)));
+  const int descriptors = OpenDescriptorCount();
+  try {
+    const UnpackedTools tools(module, folder.Path());
+    ADD_FAILURE() << "unpacked over a file held by another writer";
+  } catch (const n_system::t_ErrorException& error) {
+    EXPECT_EQ(error.Code(), static_cast<std::int32_t>(0x80070020));
+  }
+  EXPECT_EQ(OpenDescriptorCount(), descriptors);
+}
+
+TEST(UnpackedToolsTest, AMissingFolderIsASystemError) {
+  t_ScratchFolder folder;
+  const t_Bytes package = PackOne(ToolLikeBytes(100, 4));
+  const n_tools::t_MemoryModule module(package);
+  const int descriptors = OpenDescriptorCount();
+  try {
+    const UnpackedTools tools(module, folder / ZTEXT("missing/"));
+    ADD_FAILURE() << "unpacked into a missing folder";
+  } catch (const n_system::t_ErrorException& error) {
+    // "File not found" or "path not found", converted, whichever the platform says.
+    EXPECT_TRUE(error.Code() == static_cast<std::int32_t>(0x80070002) ||
+                error.Code() == static_cast<std::int32_t>(0x80070003))
+        << error.Code();
+  }
+  EXPECT_EQ(OpenDescriptorCount(), descriptors);
+}
+
+TEST(ProgramPackageTest, CarriesExactlyTheBuiltToolPackedWithLc8) {
+  const n_tools::t_ProgramModule module;
+  const auto package = module.ToolPackage();
+  const auto header = n_tools::ReadToolPackageHeader(package);
+  EXPECT_EQ(header.properties[0], std::byte{0x08});
+  const n_tools::t_ToolPayload payload(package);
+  const t_Bytes built = ReadAll(std::filesystem::path(FromUtf8(MIVORA_PACKED_TOOL)));
+  ASSERT_FALSE(built.empty());
+  const auto file = payload.File(0);
+  EXPECT_TRUE(std::equal(file.begin(), file.end(), built.begin(), built.end()));
+}
+
+TEST(ProgramPackageTest, TheUnpackedToolRunsAndItsExitCodeComesBack) {
+  t_ScratchFolder folder;
+  const n_tools::t_ProgramModule module;
+  const UnpackedTools tools(module, folder.Path());
+  const t_String commandLine = ZTEXT(" -meta:title=\"x\" \"video.mp4\"");
+  EXPECT_EQ(RunToEnd(tools.ToolLaunchPath(), commandLine), 0u);
+  const t_ScopedEnvironment exitCode("MIVORA_STAND_IN_EXIT", "5");
+  EXPECT_EQ(RunToEnd(tools.ToolLaunchPath(), commandLine), 5u);
+}
+
+#ifndef _WIN32
+TEST(ProgramPackageTest, WhatIsPutAtThePathLaterNeverRuns) {
+  t_ScratchFolder folder;
+  const n_tools::t_ProgramModule module;
+  const UnpackedTools tools(module, folder.Path());
+  // Someone replaces the tool at its path with a program that exits 42.
+  std::filesystem::remove(std::filesystem::path(tools.ToolPath()));
+  {
+    std::ofstream swapped(tools.ToolPath(), std::ios::binary);
+    swapped << "#!/bin/sh\nexit 42\n";
+  }
+  std::filesystem::permissions(tools.ToolPath(), std::filesystem::perms::owner_all);
+  EXPECT_EQ(RunToEnd(tools.ToolPath(), ZTEXT(" x")), 42u);       // the path now names the impostor ...
+  EXPECT_EQ(RunToEnd(tools.ToolLaunchPath(), ZTEXT(" x")), 0u);  // ... but the tool runs as unpacked
+}
+#endif
+
+}  // namespace
+}  // namespace n_zorbel::n_testing
