@@ -1,0 +1,67 @@
+#pragma once
+// The MP4 box model: headers as they sit in the file, and a tree of boxes read
+// from memory that writes itself back byte for byte unless changed.
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "byte_order.hpp"
+
+namespace n_zorbel::n_ntag {
+
+struct t_BoxHeader {
+  std::uint32_t type = 0;
+  std::uint64_t offset = 0;      // of the first header byte
+  std::uint64_t size = 0;        // whole box, header included
+  std::uint32_t headerSize = 8;  // 8, 16 with a 64-bit size, plus 16 for 'uuid'
+  bool largeSize = false;        // size stored in 64 bits
+  bool toEnd = false;            // size field 0: the box runs to the end of its space
+};
+
+// Reads a header at `p`, where `available` bytes are readable and `room` bytes remain
+// in the enclosing space (file or parent). Returns an empty string or why it is invalid.
+std::string ParseHeader(const std::uint8_t* p, std::size_t available, std::uint64_t room, t_BoxHeader& out);
+
+// True for types made of printable ASCII or the copyright sign, as every real box type is.
+bool IsPlausibleType(std::uint32_t type);
+
+class t_Box {
+ public:
+  std::uint32_t type = 0;
+  bool largeHeader = false;  // keep a 64-bit size field even when 32 bits would do
+  bool container = false;
+  t_Bytes payload;  // a leaf's bytes after the header
+  t_Bytes prefix;   // a container's bytes before its first child (version and flags of a full box)
+  std::vector<t_Box> children;
+  t_Bytes tail;  // a container's bytes after its last child (QuickTime's zero terminator)
+
+  // Where the box came from; zero for boxes made here.
+  std::uint64_t fileOffset = 0;
+  std::uint64_t originalSize = 0;
+  std::uint32_t originalHeaderSize = 0;
+
+  static t_Box Leaf(std::uint32_t type, t_Bytes payload);
+  static t_Box Container(std::uint32_t type, t_Bytes prefix = {});
+
+  std::uint64_t Size() const;
+  void AppendTo(t_Bytes& out) const;
+  t_Bytes Serialize() const;
+
+  t_Box* Child(std::uint32_t childType);
+  const t_Box* Child(std::uint32_t childType) const;
+};
+
+// Decides which boxes of a tree are opened as containers: `parents` is the chain of
+// types above the box, root first.
+using t_DescendRule = bool (*)(const std::vector<std::uint32_t>& parents, std::uint32_t type);
+
+// Parses the complete box held in data[0, size), read from `fileOffset`. Children of
+// opened containers must tile their parent exactly; otherwise throws t_NtagError (kNotMp4).
+t_Box ParseBoxTree(const std::uint8_t* data, std::size_t size, std::uint64_t fileOffset, t_DescendRule rule);
+
+// Parses the boxes that tile data[0, size) without opening any of them; throws like ParseBoxTree.
+std::vector<t_BoxHeader> ParseSiblings(const std::uint8_t* data, std::size_t size, std::uint64_t fileOffset,
+                                       const char* where);
+
+}  // namespace n_zorbel::n_ntag

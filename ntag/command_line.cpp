@@ -1,0 +1,218 @@
+#include "command_line.hpp"
+
+#include <map>
+#include <new>
+#include <type_traits>
+
+#include "ntag_error.hpp"
+#include "tag_writer.hpp"
+#include "utf.hpp"
+
+#ifndef NTAG_VERSION
+#define NTAG_VERSION "0.0"
+#endif
+
+namespace n_zorbel::n_ntag {
+namespace {
+
+constexpr std::uint64_t kMaxCoverSize = 64ull << 20;
+
+[[noreturn]] void Usage(const std::string& what) {
+  throw t_NtagError(t_ExitCode::kUsage, what + " (ntag -help lists the options)");
+}
+
+// ASCII view of an argument for option matching; other characters become '?'.
+std::string Ascii(const t_NativePath& arg) {
+  std::string out;
+  for (auto c : arg) {
+    const auto code = static_cast<std::make_unsigned_t<t_NativePath::value_type>>(c);
+    out += code < 0x80 ? static_cast<char>(code) : '?';
+  }
+  return out;
+}
+
+bool IEquals(const std::string& a, const char* b) {
+  std::size_t i = 0;
+  for (; i < a.size() && b[i]; ++i) {
+    char c = a[i];
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    if (c != b[i]) return false;
+  }
+  return i == a.size() && !b[i];
+}
+
+bool IStartsWith(const std::string& a, const char* prefix) {
+  const std::string head = a.substr(0, std::char_traits<char>::length(prefix));
+  return IEquals(head, prefix);
+}
+
+std::string ValueToUtf8(const t_NativePath& text, const std::string& key) {
+#ifdef _WIN32
+  (void)key;
+  return Utf16ToUtf8(std::u16string(text.begin(), text.end()));
+#else
+  if (!IsValidUtf8(text)) Usage("the value of '" + key + "' is not valid UTF-8 text");
+  return text;
+#endif
+}
+
+struct t_Cover {
+  std::uint32_t dataType;
+  t_Bytes bytes;
+};
+
+t_Cover LoadCover(const t_NativePath& path) {
+  const std::string name = "cover '" + PathToUtf8(path) + "'";
+  try {
+    t_File file = t_File::Open(path, t_OpenMode::kRead);
+    const std::uint64_t size = file.Size();
+    if (size > kMaxCoverSize) throw t_NtagError(t_ExitCode::kCoverProblem, name + " is larger than 64 MiB");
+    t_Cover cover{0, t_Bytes(static_cast<std::size_t>(size))};
+    file.ReadAt(0, cover.bytes.data(), cover.bytes.size());
+    static const std::uint8_t kPng[] = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
+    const t_Bytes& b = cover.bytes;
+    if (b.size() >= 3 && b[0] == 0xFF && b[1] == 0xD8 && b[2] == 0xFF) {
+      cover.dataType = kCoverJpeg;
+    } else if (b.size() >= 8 && std::equal(kPng, kPng + 8, b.begin())) {
+      cover.dataType = kCoverPng;
+    } else {
+      throw t_NtagError(t_ExitCode::kCoverProblem, name + " is not a JPEG or PNG image");
+    }
+    return cover;
+  } catch (const t_IoError& e) {
+    const std::string why = e.Kind() == t_IoFailure::kNotFound       ? "not found"
+                            : e.Kind() == t_IoFailure::kAccessDenied ? "access denied"
+                            : e.Kind() == t_IoFailure::kNotAFile     ? "not a file"
+                                                                     : e.what();
+    throw t_NtagError(t_ExitCode::kCoverProblem, "cannot read " + name + ": " + why);
+  }
+}
+
+void PrintLines(const std::vector<std::string>& lines) {
+  std::string out;
+  for (const std::string& line : lines) out += line + "\n";
+  WriteOut(out);
+}
+
+}  // namespace
+
+std::string HelpText() {
+  std::string keys;
+  for (const t_KeyInfo& k : AllKeys()) keys += std::string(keys.empty() ? "" : ", ") + k.key;
+  return "ntag " NTAG_VERSION
+         " - writes iTunes-style tags into MP4 videos, safely and in place where it can\n"
+         "\n"
+         "usage: ntag [options] VIDEO        (options and VIDEO in any order)\n"
+         "  -meta:KEY=VALUE         set a tag; an empty VALUE removes it\n"
+         "                          keys: " +
+         keys +
+         "\n"
+         "                          track and disc take N or N/TOTAL; a genre removes a numeric genre\n"
+         "  -remove-cover:all       remove every cover (front does the same: MP4 covers have no kind)\n"
+         "  -add-cover:front:PATH   add a JPEG or PNG cover, known by its bytes; removals go first\n"
+         "  -list-meta              print the tags as 'name = value' lines and the covers\n"
+         "  -help, -version\n"
+         "\n"
+         "exit codes: 0 written and verified (or nothing to change), 1 usage,\n"
+         "  2 video missing or unreadable, 3 not an MP4 or damaged, 4 layout not written (reason given),\n"
+         "  5 cover missing or not JPEG/PNG, 6 write failed (disk full, access denied, in use),\n"
+         "  7 written data did not verify. On every exit but 0 the video is unchanged.\n";
+}
+
+t_Request ParseArguments(const std::vector<t_NativePath>& args) {
+  t_Request request;
+  std::map<const t_KeyInfo*, std::size_t> lastChange;
+  bool optionsEnded = false;
+  bool haveVideo = false;
+  for (const t_NativePath& arg : args) {
+    const std::string a = Ascii(arg);
+    if (optionsEnded || a.empty() || a[0] != '-') {
+      if (haveVideo) Usage("more than one video given");
+      request.video = arg;
+      haveVideo = true;
+    } else if (a == "--") {
+      optionsEnded = true;
+    } else if (IStartsWith(a, "-meta:")) {
+      const std::size_t eq = a.find('=');
+      if (eq == std::string::npos) Usage("-meta: needs KEY=VALUE");
+      const std::string key = a.substr(6, eq - 6);
+      const t_KeyInfo* info = FindKey(key);
+      if (!info) Usage("unknown tag key '" + ValueToUtf8(arg.substr(6, eq - 6), "key") + "'");
+      t_MetaChange change{info, ValueToUtf8(arg.substr(eq + 1), info->key)};
+      // The last value given for a key wins.
+      if (const auto it = lastChange.find(info); it != lastChange.end()) {
+        request.changes[it->second] = change;
+      } else {
+        lastChange[info] = request.changes.size();
+        request.changes.push_back(change);
+      }
+    } else if (IStartsWith(a, "-remove-cover:")) {
+      const std::string kind = a.substr(14);
+      if (!IEquals(kind, "all") && !IEquals(kind, "front")) Usage("-remove-cover: takes all or front");
+      request.removeCovers = true;
+    } else if (IStartsWith(a, "-add-cover:")) {
+      if (!IStartsWith(a, "-add-cover:front:")) Usage("-add-cover: supports front covers only");
+      const t_NativePath path = arg.substr(17);
+      if (path.empty()) Usage("-add-cover:front: needs the path of an image");
+      request.covers.push_back(path);
+    } else if (IEquals(a, "-list-meta")) {
+      request.list = true;
+    } else if (IEquals(a, "-help") || IEquals(a, "--help") || IEquals(a, "-h") || a == "-?") {
+      request.help = true;
+    } else if (IEquals(a, "-version") || IEquals(a, "--version")) {
+      request.version = true;
+    } else {
+      Usage("unknown option '" + ValueToUtf8(arg, "option") + "'");
+    }
+  }
+  if (!request.help && !request.version && !haveVideo) Usage("no video given");
+  return request;
+}
+
+int Run(const std::vector<t_NativePath>& args) {
+  std::string subject;
+  try {
+    const t_Request request = ParseArguments(args);
+    if (request.help) {
+      WriteOut(HelpText());
+      return 0;
+    }
+    if (request.version) {
+      WriteOut("ntag " NTAG_VERSION "\n");
+      return 0;
+    }
+    subject = PathToUtf8(request.video) + ": ";
+    std::vector<t_Cover> covers;
+    for (const t_NativePath& path : request.covers) covers.push_back(LoadCover(path));
+    if (request.HasEdits()) {
+      WriteTags(request.video, [&](t_TagList& tags) {
+        // Removals first, so a new cover replaces the old ones and an empty value cannot undo a new one.
+        for (const t_MetaChange& c : request.changes) {
+          if (c.value.empty()) tags.Set(*c.key, c.value);
+        }
+        if (request.removeCovers) tags.RemoveCovers();
+        for (const t_MetaChange& c : request.changes) {
+          if (!c.value.empty()) tags.Set(*c.key, c.value);
+        }
+        for (const t_Cover& cover : covers) tags.AddCover(cover.dataType, cover.bytes);
+      });
+    }
+    if (request.list) PrintLines(ReadTags(request.video).Listing());
+    return 0;
+  } catch (const t_NtagError& e) {
+    const bool aboutVideo = e.Code() != t_ExitCode::kUsage && e.Code() != t_ExitCode::kCoverProblem;
+    WriteErr("ntag: " + (aboutVideo ? subject : std::string()) + e.what() + "\n");
+    return static_cast<int>(e.Code());
+  } catch (const std::bad_alloc&) {
+    WriteErr("ntag: " + subject + "not enough memory; the video was left as it was\n");
+    return static_cast<int>(t_ExitCode::kWriteFailed);
+  } catch (const t_IoError& e) {
+    WriteErr("ntag: " + subject + e.what() + "\n");
+    return static_cast<int>(t_ExitCode::kWriteFailed);
+  } catch (const std::exception& e) {
+    WriteErr("ntag: " + subject + "internal error: " + e.what() + "\n");
+    return static_cast<int>(t_ExitCode::kVerifyFailed);
+  }
+}
+
+}  // namespace n_zorbel::n_ntag

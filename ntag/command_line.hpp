@@ -1,0 +1,37 @@
+#pragma once
+// ntag's command line: options and the video path in any order.
+#include <string>
+#include <vector>
+
+#include "platform_file.hpp"
+#include "tag_list.hpp"
+
+namespace n_zorbel::n_ntag {
+
+struct t_MetaChange {
+  const t_KeyInfo* key = nullptr;
+  std::string value;  // UTF-8; empty removes the tag
+};
+
+struct t_Request {
+  std::vector<t_MetaChange> changes;
+  bool removeCovers = false;
+  std::vector<t_NativePath> covers;  // front covers to add, in order
+  bool list = false;
+  bool help = false;
+  bool version = false;
+  t_NativePath video;
+
+  bool HasEdits() const { return !changes.empty() || removeCovers || !covers.empty(); }
+};
+
+// Parses the arguments after the program name. Throws t_NtagError (kUsage).
+t_Request ParseArguments(const std::vector<t_NativePath>& args);
+
+// Runs ntag on the arguments after the program name and returns the exit code;
+// prints listings to standard output and one line per failure to standard error.
+int Run(const std::vector<t_NativePath>& args);
+
+std::string HelpText();
+
+}  // namespace n_zorbel::n_ntag

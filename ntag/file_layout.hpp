@@ -1,0 +1,33 @@
+#pragma once
+// The top-level boxes of a file, read from their headers alone, and the checks
+// that make a file safe to edit: one moov, no box past the end, nothing overlapping.
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "box.hpp"
+#include "platform_file.hpp"
+
+namespace n_zorbel::n_ntag {
+
+struct t_FileLayout {
+  std::vector<t_BoxHeader> boxes;
+  std::uint64_t fileSize = 0;
+  std::size_t moovIndex = 0;
+  bool fragmented = false;  // has moof or mfra boxes, whose offsets point into the file
+
+  const t_BoxHeader& Moov() const { return boxes[moovIndex]; }
+  // True when only free space (free/skip boxes or zero padding) follows moov.
+  bool MoovIsLast() const;
+
+  // Reads every top-level header of `file`; throws t_NtagError (kNotMp4) for a file
+  // that is not MP4 or whose boxes are damaged.
+  static t_FileLayout Scan(const t_File& file);
+};
+
+bool IsFreeType(std::uint32_t type);
+
+// Reads the moov box into memory; refuses absurd sizes.
+t_Bytes ReadMoov(const t_File& file, const t_FileLayout& layout);
+
+}  // namespace n_zorbel::n_ntag

@@ -1,0 +1,228 @@
+#include "movie.hpp"
+
+#include "ntag_error.hpp"
+
+namespace n_zorbel::n_ntag {
+namespace {
+
+constexpr std::uint32_t kMoov = FourCc("moov");
+constexpr std::uint32_t kTrak = FourCc("trak");
+constexpr std::uint32_t kMdia = FourCc("mdia");
+constexpr std::uint32_t kMinf = FourCc("minf");
+constexpr std::uint32_t kStbl = FourCc("stbl");
+constexpr std::uint32_t kUdta = FourCc("udta");
+constexpr std::uint32_t kMeta = FourCc("meta");
+constexpr std::uint32_t kHdlr = FourCc("hdlr");
+constexpr std::uint32_t kIlst = FourCc("ilst");
+constexpr std::uint32_t kFree = FourCc("free");
+constexpr std::uint32_t kSkip = FourCc("skip");
+constexpr std::uint32_t kStco = FourCc("stco");
+constexpr std::uint32_t kCo64 = FourCc("co64");
+constexpr std::uint32_t kSaio = FourCc("saio");
+
+bool Descend(const std::vector<std::uint32_t>& parents, std::uint32_t type) {
+  const std::size_t depth = parents.size();
+  if (depth == 0) return type == kMoov;
+  const std::uint32_t parent = parents.back();
+  if (parent == kMoov) return type == kTrak || type == kUdta;
+  if (parent == kTrak) return type == kMdia;
+  if (parent == kMdia) return type == kMinf;
+  if (parent == kMinf) return type == kStbl;
+  if (parent == kUdta && depth == 2) return type == kMeta;
+  return false;
+}
+
+[[noreturn]] void Damaged(const char* what) {
+  throw t_NtagError(t_ExitCode::kNotMp4, std::string("damaged MP4: ") + what);
+}
+
+// Visits every stbl of every track.
+template <typename F>
+void ForEachSampleTable(t_Box& moov, F&& f) {
+  for (t_Box& trak : moov.children) {
+    if (trak.type != kTrak) continue;
+    t_Box* mdia = trak.Child(kMdia);
+    t_Box* minf = mdia ? mdia->Child(kMinf) : nullptr;
+    t_Box* stbl = minf ? minf->Child(kStbl) : nullptr;
+    if (stbl) f(*stbl);
+  }
+}
+
+struct t_Table {
+  std::size_t first = 0;  // byte index of the first entry in the payload
+  std::uint32_t count = 0;
+  std::uint32_t width = 4;
+};
+
+t_Table ReadTable(const t_Box& box) {
+  const t_Bytes& p = box.payload;
+  t_Table t;
+  std::size_t pos = 4;
+  if (box.type == kSaio) {
+    if (p.size() < 4) Damaged("short saio box");
+    if (p[3] & 1) pos += 8;
+    t.width = p[0] == 0 ? 4 : 8;
+  } else {
+    t.width = box.type == kCo64 ? 8 : 4;
+  }
+  if (p.size() < pos + 4) Damaged("short chunk offset table");
+  t.count = Read32(p.data() + pos);
+  t.first = pos + 4;
+  if ((p.size() - t.first) / t.width < t.count) Damaged("chunk offset table longer than its box");
+  return t;
+}
+
+}  // namespace
+
+t_Movie t_Movie::Parse(const t_Bytes& moovBytes, std::uint64_t fileOffset) {
+  t_Movie movie;
+  movie.root_ = ParseBoxTree(moovBytes.data(), moovBytes.size(), fileOffset, Descend);
+  movie.fileOffset_ = fileOffset;
+  // Check the offset tables once here, so later code may trust them.
+  ForEachSampleTable(movie.root_, [](t_Box& stbl) {
+    for (const t_Box& b : stbl.children) {
+      if (b.type == kStco || b.type == kCo64 || b.type == kSaio) ReadTable(b);
+    }
+  });
+  return movie;
+}
+
+const t_Box* t_Movie::Meta() const {
+  const t_Box* udta = root_.Child(kUdta);
+  return udta ? udta->Child(kMeta) : nullptr;
+}
+
+t_Box* t_Movie::Meta() {
+  t_Box* udta = root_.Child(kUdta);
+  return udta ? udta->Child(kMeta) : nullptr;
+}
+
+std::uint32_t t_Movie::MetaHandler() const {
+  const t_Box* meta = Meta();
+  const t_Box* hdlr = meta ? meta->Child(kHdlr) : nullptr;
+  if (!hdlr || hdlr->payload.size() < 12) return 0;
+  return Read32(hdlr->payload.data() + 8);
+}
+
+int t_Movie::IlstIndex() const {
+  const t_Box* meta = Meta();
+  if (!meta) return -1;
+  for (std::size_t i = 0; i < meta->children.size(); ++i) {
+    if (meta->children[i].type == kIlst) return static_cast<int>(i);
+  }
+  return -1;
+}
+
+t_Bytes t_Movie::IlstPayload() const {
+  const int i = IlstIndex();
+  if (i < 0) return {};
+  return Meta()->children[static_cast<std::size_t>(i)].payload;
+}
+
+void t_Movie::SetIlst(const t_Bytes& ilstBox, std::uint64_t padding) {
+  t_Box* udta = root_.Child(kUdta);
+  if (!udta) {
+    root_.children.push_back(t_Box::Container(kUdta));
+    udta = &root_.children.back();
+  }
+  t_Box* meta = udta->Child(kMeta);
+  if (!meta) {
+    udta->children.push_back(t_Box::Container(kMeta, t_Bytes{0, 0, 0, 0}));
+    meta = &udta->children.back();
+    // The iTunes handler: pre-defined 0, 'mdir', 'appl', two reserved words, empty name.
+    t_Bytes hdlr{0, 0, 0, 0, 0, 0, 0, 0};
+    Append32(hdlr, FourCc("mdir"));
+    Append32(hdlr, FourCc("appl"));
+    Append32(hdlr, 0);
+    Append32(hdlr, 0);
+    hdlr.push_back(0);
+    meta->children.push_back(t_Box::Leaf(kHdlr, std::move(hdlr)));
+  }
+  auto& kids = meta->children;
+  std::size_t at = kids.size();
+  for (std::size_t i = 0; i < kids.size(); ++i) {
+    if (kids[i].type == kIlst) {
+      at = i;
+      break;
+    }
+  }
+  if (at < kids.size()) {
+    // Drop the old ilst with the free boxes around it: the new padding replaces them.
+    std::size_t begin = at, end = at + 1;
+    while (begin > 0 && (kids[begin - 1].type == kFree || kids[begin - 1].type == kSkip)) --begin;
+    while (end < kids.size() && (kids[end].type == kFree || kids[end].type == kSkip)) ++end;
+    kids.erase(kids.begin() + static_cast<std::ptrdiff_t>(begin),
+               kids.begin() + static_cast<std::ptrdiff_t>(end));
+    at = begin;
+  } else {
+    // No ilst yet: put it after the trailing free boxes' predecessor, i.e. before trailing free space.
+    while (at > 0 && (kids[at - 1].type == kFree || kids[at - 1].type == kSkip)) --at;
+    kids.erase(kids.begin() + static_cast<std::ptrdiff_t>(at), kids.end());
+  }
+  t_Box ilst = ParseBoxTree(ilstBox.data(), ilstBox.size(), 0,
+                            [](const std::vector<std::uint32_t>&, std::uint32_t) { return false; });
+  ilst.fileOffset = 0;
+  kids.insert(kids.begin() + static_cast<std::ptrdiff_t>(at), std::move(ilst));
+  if (padding >= 8) {
+    kids.insert(kids.begin() + static_cast<std::ptrdiff_t>(at) + 1,
+                t_Box::Leaf(kFree, t_Bytes(static_cast<std::size_t>(padding - 8), 0)));
+  }
+}
+
+std::vector<std::uint64_t> t_Movie::ChunkOffsets() const {
+  std::vector<std::uint64_t> offsets;
+  ForEachSampleTable(const_cast<t_Box&>(root_), [&](t_Box& stbl) {
+    for (const t_Box& b : stbl.children) {
+      if (b.type != kStco && b.type != kCo64) continue;
+      const t_Table t = ReadTable(b);
+      for (std::uint32_t i = 0; i < t.count; ++i) {
+        const std::uint8_t* e = b.payload.data() + t.first + std::size_t{i} * t.width;
+        offsets.push_back(t.width == 4 ? Read32(e) : Read64(e));
+      }
+    }
+  });
+  return offsets;
+}
+
+void t_Movie::ShiftOffsets(std::uint64_t inside, std::uint64_t from, std::int64_t delta) {
+  ForEachSampleTable(root_, [&](t_Box& stbl) {
+    for (t_Box& b : stbl.children) {
+      if (b.type != kStco && b.type != kCo64 && b.type != kSaio) continue;
+      const t_Table t = ReadTable(b);
+      std::vector<std::uint64_t> values(t.count);
+      bool overflow = false;
+      for (std::uint32_t i = 0; i < t.count; ++i) {
+        const std::uint8_t* e = b.payload.data() + t.first + std::size_t{i} * t.width;
+        std::uint64_t v = t.width == 4 ? Read32(e) : Read64(e);
+        if (v >= inside && v < from && !(b.type == kSaio && v == 0)) {
+          throw t_NtagError(t_ExitCode::kLayoutRefused, "a track points into the movie box itself");
+        }
+        if (v >= from) v = static_cast<std::uint64_t>(static_cast<std::int64_t>(v) + delta);
+        if (t.width == 4 && v > 0xFFFFFFFFull) overflow = true;
+        values[i] = v;
+      }
+      if (overflow && b.type == kSaio) {
+        throw t_NtagError(t_ExitCode::kLayoutRefused, "auxiliary sample offsets would exceed 4 GiB");
+      }
+      if (overflow) {
+        // 32-bit chunk offsets cannot reach past 4 GiB: the track gets a co64 table.
+        t_Bytes payload(b.payload.begin(), b.payload.begin() + 4);
+        Append32(payload, t.count);
+        for (std::uint64_t v : values) Append64(payload, v);
+        b.type = kCo64;
+        b.payload = std::move(payload);
+        continue;
+      }
+      for (std::uint32_t i = 0; i < t.count; ++i) {
+        std::uint8_t* e = b.payload.data() + t.first + std::size_t{i} * t.width;
+        if (t.width == 4) {
+          Store32(e, static_cast<std::uint32_t>(values[i]));
+        } else {
+          Store64(e, values[i]);
+        }
+      }
+    }
+  });
+}
+
+}  // namespace n_zorbel::n_ntag

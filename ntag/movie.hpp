@@ -1,0 +1,45 @@
+#pragma once
+// The movie box (moov) opened as far as tagging needs: moov/udta/meta/ilst for the
+// tags, and every track's chunk offset table for the media it points at.
+#include <cstdint>
+#include <vector>
+
+#include "box.hpp"
+
+namespace n_zorbel::n_ntag {
+
+class t_Movie {
+ public:
+  // Parses moov bytes read from `fileOffset`; throws t_NtagError (kNotMp4) when damaged.
+  static t_Movie Parse(const t_Bytes& moovBytes, std::uint64_t fileOffset);
+
+  t_Box& Root() { return root_; }
+  const t_Box& Root() const { return root_; }
+  std::uint64_t FileOffset() const { return fileOffset_; }
+
+  const t_Box* Meta() const;
+  t_Box* Meta();
+  // The handler type of moov/udta/meta ('mdir' for iTunes tags), 0 when there is none.
+  std::uint32_t MetaHandler() const;
+  // Index of ilst among meta's children, or -1.
+  int IlstIndex() const;
+  // The ilst payload, empty when there is no ilst.
+  t_Bytes IlstPayload() const;
+
+  // Replaces (or creates, with udta, meta and hdlr as needed) the ilst and puts a free
+  // box of `padding` bytes right after it (none when 0), removing free boxes next to it.
+  void SetIlst(const t_Bytes& ilstBox, std::uint64_t padding);
+
+  // Every chunk offset of every track (stco and co64, in file order of the tables).
+  std::vector<std::uint64_t> ChunkOffsets() const;
+  // Adds `delta` to every absolute offset at or past `from` (chunk offsets, saio in the
+  // sample tables). Switches a table from stco to co64 when an offset no longer fits 32 bits.
+  // Throws t_NtagError (kLayoutRefused) for offsets inside [inside, from).
+  void ShiftOffsets(std::uint64_t inside, std::uint64_t from, std::int64_t delta);
+
+ private:
+  t_Box root_;
+  std::uint64_t fileOffset_ = 0;
+};
+
+}  // namespace n_zorbel::n_ntag

@@ -1,0 +1,30 @@
+#pragma once
+// Every way ntag can end, and the exception that carries a failure to main.
+// The numbers are part of the tool's documented interface: never renumber.
+#include <stdexcept>
+#include <string>
+
+namespace n_zorbel::n_ntag {
+
+enum class t_ExitCode : int {
+  kOk = 0,
+  kUsage = 1,            // bad option, unknown key, missing or extra video path
+  kVideoUnreadable = 2,  // video missing, not a file, or not readable
+  kNotMp4 = 3,           // not an MP4 file, or its boxes are damaged
+  kLayoutRefused = 4,    // a valid MP4 whose layout we will not write
+  kCoverProblem = 5,     // cover missing, unreadable, or not JPEG/PNG
+  kWriteFailed = 6,      // disk full, access denied, file in use, I/O error
+  kVerifyFailed = 7,     // the written result did not read back right; the old file is kept
+};
+
+// A failure with the exit code it maps to and a one-line message for the user.
+class t_NtagError : public std::runtime_error {
+ public:
+  t_NtagError(t_ExitCode code, const std::string& message) : std::runtime_error(message), code_(code) {}
+  t_ExitCode Code() const { return code_; }
+
+ private:
+  t_ExitCode code_;
+};
+
+}  // namespace n_zorbel::n_ntag

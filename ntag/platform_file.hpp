@@ -1,0 +1,90 @@
+#pragma once
+// The few file operations ntag needs, behind one interface; platform_posix.cpp
+// and platform_windows.cpp implement them. Paths are native strings: UTF-16 on
+// Windows, bytes on POSIX.
+#include <cstddef>
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+
+namespace n_zorbel::n_ntag {
+
+#ifdef _WIN32
+using t_NativePath = std::wstring;
+#else
+using t_NativePath = std::string;
+#endif
+
+enum class t_IoFailure { kNotFound, kAccessDenied, kInUse, kDiskFull, kNotAFile, kOther };
+
+// A failed system call: what kind of failure, and the system's own wording.
+class t_IoError : public std::runtime_error {
+ public:
+  t_IoError(t_IoFailure kind, const std::string& what) : std::runtime_error(what), kind_(kind) {}
+  t_IoFailure Kind() const { return kind_; }
+
+ private:
+  t_IoFailure kind_;
+};
+
+enum class t_OpenMode {
+  kRead,       // shared reading
+  kReadWrite,  // reading and writing, with no other writer at the same time
+};
+
+// An open file addressed by absolute offsets. Owns its handle; move-only.
+class t_File {
+ public:
+  t_File() = default;
+  ~t_File();
+  t_File(t_File&& other) noexcept;
+  t_File& operator=(t_File&& other) noexcept;
+  t_File(const t_File&) = delete;
+  t_File& operator=(const t_File&) = delete;
+
+  // Opens an existing regular file; throws t_IoError.
+  static t_File Open(const t_NativePath& path, t_OpenMode mode);
+  // Creates a new file that must not exist yet, for reading and writing.
+  static t_File CreateNew(const t_NativePath& path);
+
+  bool IsOpen() const;
+  std::uint64_t Size() const;
+  // Reads exactly `size` bytes; a short read is an error.
+  void ReadAt(std::uint64_t offset, void* buffer, std::size_t size) const;
+  void WriteAt(std::uint64_t offset, const void* data, std::size_t size);
+  void Truncate(std::uint64_t size);
+  // Forces written data to the storage device.
+  void Flush();
+  // Gives the file the permissions (POSIX mode, owner where allowed; Windows attributes) of `model`.
+  void CopyPermissionsFrom(const t_File& model);
+  void Close();
+
+ private:
+  std::intptr_t handle_ = -1;
+};
+
+// The path of the file itself when `path` is a symbolic link (POSIX); otherwise `path`.
+t_NativePath ResolveLinks(const t_NativePath& path);
+// A name for a temporary file in the folder of `path`, fixed per video, so a
+// copy left behind by a killed run is found and replaced by the next one.
+t_NativePath TemporaryPathBeside(const t_NativePath& path);
+// Bytes free for this user in the folder that holds `path`; UINT64_MAX when unknown.
+std::uint64_t FreeSpaceBeside(const t_NativePath& path);
+// Puts `from` in place of `to` in one atomic step; `to` is never absent meanwhile.
+void ReplaceWith(const t_NativePath& from, const t_NativePath& to);
+// Removes a file, ignoring failure (cleanup only).
+void RemoveQuietly(const t_NativePath& path);
+bool Exists(const t_NativePath& path);
+
+// UTF-8 for messages; on POSIX the bytes as they are.
+std::string PathToUtf8(const t_NativePath& path);
+t_NativePath PathFromUtf8(const std::string& utf8);
+// Writes UTF-8 text to standard output or error, as the console expects it.
+void WriteOut(const std::string& utf8);
+void WriteErr(const std::string& utf8);
+
+// Test hook: after `bytes` more bytes have been written through t_File, every
+// write fails as if the disk were full. Negative turns the hook off.
+void SetWriteFaultBudget(std::int64_t bytes);
+
+}  // namespace n_zorbel::n_ntag

@@ -1,0 +1,219 @@
+// POSIX side of platform_file.hpp: open/pread/pwrite with 64-bit offsets.
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <sys/statvfs.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "platform_file.hpp"
+
+namespace n_zorbel::n_ntag {
+namespace {
+
+std::atomic<std::int64_t> g_faultBudget{-1};
+
+t_IoFailure KindOf(int error) {
+  switch (error) {
+    case ENOENT:
+    case ENOTDIR:
+      return t_IoFailure::kNotFound;
+    case EACCES:
+    case EPERM:
+    case EROFS:
+      return t_IoFailure::kAccessDenied;
+    case EWOULDBLOCK:
+    case ETXTBSY:
+    case EBUSY:
+      return t_IoFailure::kInUse;
+    case ENOSPC:
+    case EDQUOT:
+    case EFBIG:
+      return t_IoFailure::kDiskFull;
+    case EISDIR:
+      return t_IoFailure::kNotAFile;
+    default:
+      return t_IoFailure::kOther;
+  }
+}
+
+[[noreturn]] void Fail(int error) { throw t_IoError(KindOf(error), std::strerror(error)); }
+
+std::string FolderOf(const std::string& path) {
+  const auto slash = path.find_last_of('/');
+  if (slash == std::string::npos) return ".";
+  if (slash == 0) return "/";
+  return path.substr(0, slash);
+}
+
+void WriteAll(int fd, const std::string& text) {
+  std::size_t done = 0;
+  while (done < text.size()) {
+    const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return;
+    done += static_cast<std::size_t>(n);
+  }
+}
+
+}  // namespace
+
+t_File::~t_File() { Close(); }
+t_File::t_File(t_File&& other) noexcept : handle_(other.handle_) { other.handle_ = -1; }
+t_File& t_File::operator=(t_File&& other) noexcept {
+  if (this != &other) {
+    Close();
+    handle_ = other.handle_;
+    other.handle_ = -1;
+  }
+  return *this;
+}
+
+t_File t_File::Open(const t_NativePath& path, t_OpenMode mode) {
+  const int flags = (mode == t_OpenMode::kRead ? O_RDONLY : O_RDWR) | O_CLOEXEC;
+  int fd;
+  do fd = ::open(path.c_str(), flags);
+  while (fd < 0 && errno == EINTR);
+  if (fd < 0) Fail(errno);
+  t_File file;
+  file.handle_ = fd;
+  struct stat st;
+  if (::fstat(fd, &st) != 0) Fail(errno);
+  if (!S_ISREG(st.st_mode)) Fail(EISDIR);
+  // Two taggers on one file would undo each other's switches; the second one waits for nobody.
+  if (mode == t_OpenMode::kReadWrite && ::flock(fd, LOCK_EX | LOCK_NB) != 0) Fail(errno);
+  return file;
+}
+
+t_File t_File::CreateNew(const t_NativePath& path) {
+  const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+  if (fd < 0) Fail(errno);
+  t_File file;
+  file.handle_ = fd;
+  return file;
+}
+
+bool t_File::IsOpen() const { return handle_ >= 0; }
+
+std::uint64_t t_File::Size() const {
+  struct stat st;
+  if (::fstat(static_cast<int>(handle_), &st) != 0) Fail(errno);
+  return static_cast<std::uint64_t>(st.st_size);
+}
+
+void t_File::ReadAt(std::uint64_t offset, void* buffer, std::size_t size) const {
+  auto* p = static_cast<char*>(buffer);
+  while (size > 0) {
+    const ssize_t n = ::pread(static_cast<int>(handle_), p, size, static_cast<off_t>(offset));
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) Fail(errno);
+    if (n == 0) throw t_IoError(t_IoFailure::kOther, "unexpected end of file");
+    p += n;
+    offset += static_cast<std::uint64_t>(n);
+    size -= static_cast<std::size_t>(n);
+  }
+}
+
+void t_File::WriteAt(std::uint64_t offset, const void* data, std::size_t size) {
+  const auto* p = static_cast<const char*>(data);
+  while (size > 0) {
+    std::size_t chunk = size;
+    bool fault = false;
+    std::int64_t budget = g_faultBudget.load();
+    if (budget >= 0) {
+      if (static_cast<std::uint64_t>(budget) < chunk) {
+        chunk = static_cast<std::size_t>(budget);
+        fault = true;
+      }
+      g_faultBudget = budget - static_cast<std::int64_t>(chunk);
+    }
+    if (chunk == 0 && fault) Fail(ENOSPC);
+    const ssize_t n = ::pwrite(static_cast<int>(handle_), p, chunk, static_cast<off_t>(offset));
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) Fail(errno);
+    if (n == 0) Fail(ENOSPC);
+    p += n;
+    offset += static_cast<std::uint64_t>(n);
+    size -= static_cast<std::size_t>(n);
+  }
+}
+
+void t_File::Truncate(std::uint64_t size) {
+  if (::ftruncate(static_cast<int>(handle_), static_cast<off_t>(size)) != 0) Fail(errno);
+}
+
+void t_File::Flush() {
+  if (::fsync(static_cast<int>(handle_)) != 0) Fail(errno);
+}
+
+void t_File::CopyPermissionsFrom(const t_File& model) {
+  struct stat st;
+  if (::fstat(static_cast<int>(model.handle_), &st) != 0) Fail(errno);
+  // Keeping the owner needs privileges we usually lack; the mode is what matters to the user.
+  if (::fchown(static_cast<int>(handle_), st.st_uid, st.st_gid) != 0) {
+    (void)::fchown(static_cast<int>(handle_), static_cast<uid_t>(-1), st.st_gid);
+  }
+  if (::fchmod(static_cast<int>(handle_), st.st_mode & 07777) != 0) Fail(errno);
+}
+
+void t_File::Close() {
+  if (handle_ >= 0) {
+    ::close(static_cast<int>(handle_));
+    handle_ = -1;
+  }
+}
+
+t_NativePath ResolveLinks(const t_NativePath& path) {
+  char* real = ::realpath(path.c_str(), nullptr);
+  if (real == nullptr) return path;
+  std::string result(real);
+  std::free(real);
+  return result;
+}
+
+t_NativePath TemporaryPathBeside(const t_NativePath& path) {
+  const auto slash = path.find_last_of('/');
+  const std::string folder = slash == std::string::npos ? "" : path.substr(0, slash + 1);
+  std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+  // Stay within NAME_MAX even for very long video names.
+  if (name.size() > 200) name.resize(200);
+  return folder + "." + name + ".ntag-tmp";
+}
+
+std::uint64_t FreeSpaceBeside(const t_NativePath& path) {
+  struct statvfs st;
+  if (::statvfs(FolderOf(path).c_str(), &st) != 0) return UINT64_MAX;
+  return static_cast<std::uint64_t>(st.f_bavail) * st.f_frsize;
+}
+
+void ReplaceWith(const t_NativePath& from, const t_NativePath& to) {
+  if (::rename(from.c_str(), to.c_str()) != 0) Fail(errno);
+  // The rename itself must reach the disk, not only the data.
+  const int dir = ::open(FolderOf(to).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (dir >= 0) {
+    (void)::fsync(dir);
+    ::close(dir);
+  }
+}
+
+void RemoveQuietly(const t_NativePath& path) { (void)::unlink(path.c_str()); }
+
+bool Exists(const t_NativePath& path) {
+  struct stat st;
+  return ::lstat(path.c_str(), &st) == 0;
+}
+
+std::string PathToUtf8(const t_NativePath& path) { return path; }
+t_NativePath PathFromUtf8(const std::string& utf8) { return utf8; }
+void WriteOut(const std::string& utf8) { WriteAll(1, utf8); }
+void WriteErr(const std::string& utf8) { WriteAll(2, utf8); }
+
+void SetWriteFaultBudget(std::int64_t bytes) { g_faultBudget = bytes; }
+
+}  // namespace n_zorbel::n_ntag

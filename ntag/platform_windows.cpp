@@ -1,0 +1,247 @@
+// Windows side of platform_file.hpp: CreateFileW and positioned ReadFile/WriteFile,
+// UTF-16 paths, long paths through the \\?\ prefix.
+#include <windows.h>
+
+#include <atomic>
+#include <string>
+
+#include "platform_file.hpp"
+#include "utf.hpp"
+
+namespace n_zorbel::n_ntag {
+namespace {
+
+std::atomic<std::int64_t> g_faultBudget{-1};
+
+HANDLE H(std::intptr_t h) { return reinterpret_cast<HANDLE>(h); }
+
+t_IoFailure KindOf(DWORD error) {
+  switch (error) {
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+    case ERROR_INVALID_NAME:
+    case ERROR_BAD_NETPATH:
+    case ERROR_INVALID_DRIVE:
+      return t_IoFailure::kNotFound;
+    case ERROR_ACCESS_DENIED:
+    case ERROR_WRITE_PROTECT:
+      return t_IoFailure::kAccessDenied;
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_LOCK_VIOLATION:
+    case ERROR_USER_MAPPED_FILE:
+      return t_IoFailure::kInUse;
+    case ERROR_DISK_FULL:
+    case ERROR_HANDLE_DISK_FULL:
+      return t_IoFailure::kDiskFull;
+    default:
+      return t_IoFailure::kOther;
+  }
+}
+
+[[noreturn]] void Fail(DWORD error) {
+  throw t_IoError(KindOf(error), "system error " + std::to_string(error));
+}
+
+std::u16string U16(const std::wstring& s) { return std::u16string(s.begin(), s.end()); }
+std::wstring W(const std::u16string& s) { return std::wstring(s.begin(), s.end()); }
+
+std::wstring FullPath(const std::wstring& path) {
+  if (path.rfind(L"\\\\?\\", 0) == 0) return path;
+  const DWORD need = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+  if (need == 0) return path;
+  std::wstring full(need, L'\0');
+  const DWORD got = GetFullPathNameW(path.c_str(), need, full.data(), nullptr);
+  if (got == 0 || got >= need) return path;
+  full.resize(got);
+  return full;
+}
+
+// Paths near or past MAX_PATH only open with the \\?\ prefix, which needs a full path.
+std::wstring ApiPath(const std::wstring& path) {
+  if (path.size() < MAX_PATH - 20 || path.rfind(L"\\\\?\\", 0) == 0) return path;
+  const std::wstring full = FullPath(path);
+  if (full.rfind(L"\\\\", 0) == 0) return L"\\\\?\\UNC\\" + full.substr(2);
+  return L"\\\\?\\" + full;
+}
+
+std::wstring FolderOf(const std::wstring& path) {
+  const std::wstring full = FullPath(path);
+  const auto slash = full.find_last_of(L"\\/");
+  if (slash == std::wstring::npos) return L".";
+  return full.substr(0, slash + 1);
+}
+
+void WriteTo(DWORD which, const std::string& utf8) {
+  HANDLE out = GetStdHandle(which);
+  if (out == nullptr || out == INVALID_HANDLE_VALUE) return;
+  DWORD mode;
+  if (GetConsoleMode(out, &mode)) {
+    const std::wstring text = W(Utf8ToUtf16(utf8));
+    DWORD written;
+    WriteConsoleW(out, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+  } else {
+    DWORD written;
+    WriteFile(out, utf8.data(), static_cast<DWORD>(utf8.size()), &written, nullptr);
+  }
+}
+
+}  // namespace
+
+t_File::~t_File() { Close(); }
+t_File::t_File(t_File&& other) noexcept : handle_(other.handle_) { other.handle_ = -1; }
+t_File& t_File::operator=(t_File&& other) noexcept {
+  if (this != &other) {
+    Close();
+    handle_ = other.handle_;
+    other.handle_ = -1;
+  }
+  return *this;
+}
+
+t_File t_File::Open(const t_NativePath& path, t_OpenMode mode) {
+  const std::wstring api = ApiPath(path);
+  const DWORD attributes = GetFileAttributesW(api.c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+    throw t_IoError(t_IoFailure::kNotAFile, "is a folder");
+  }
+  const DWORD access = mode == t_OpenMode::kRead ? GENERIC_READ : GENERIC_READ | GENERIC_WRITE;
+  // Writers share reading only, so no one else changes the file under us.
+  const DWORD share =
+      mode == t_OpenMode::kRead ? FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE : FILE_SHARE_READ;
+  HANDLE h = CreateFileW(api.c_str(), access, share, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE) Fail(GetLastError());
+  t_File file;
+  file.handle_ = reinterpret_cast<std::intptr_t>(h);
+  return file;
+}
+
+t_File t_File::CreateNew(const t_NativePath& path) {
+  HANDLE h = CreateFileW(ApiPath(path).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                         FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE) Fail(GetLastError());
+  t_File file;
+  file.handle_ = reinterpret_cast<std::intptr_t>(h);
+  return file;
+}
+
+bool t_File::IsOpen() const { return handle_ != -1; }
+
+std::uint64_t t_File::Size() const {
+  LARGE_INTEGER size;
+  if (!GetFileSizeEx(H(handle_), &size)) Fail(GetLastError());
+  return static_cast<std::uint64_t>(size.QuadPart);
+}
+
+void t_File::ReadAt(std::uint64_t offset, void* buffer, std::size_t size) const {
+  auto* p = static_cast<char*>(buffer);
+  while (size > 0) {
+    const DWORD chunk = size > (1u << 30) ? (1u << 30) : static_cast<DWORD>(size);
+    OVERLAPPED at{};
+    at.Offset = static_cast<DWORD>(offset);
+    at.OffsetHigh = static_cast<DWORD>(offset >> 32);
+    DWORD got = 0;
+    if (!ReadFile(H(handle_), p, chunk, &got, &at)) {
+      const DWORD error = GetLastError();
+      if (error == ERROR_HANDLE_EOF) throw t_IoError(t_IoFailure::kOther, "unexpected end of file");
+      Fail(error);
+    }
+    if (got == 0) throw t_IoError(t_IoFailure::kOther, "unexpected end of file");
+    p += got;
+    offset += got;
+    size -= got;
+  }
+}
+
+void t_File::WriteAt(std::uint64_t offset, const void* data, std::size_t size) {
+  const auto* p = static_cast<const char*>(data);
+  while (size > 0) {
+    DWORD chunk = size > (1u << 30) ? (1u << 30) : static_cast<DWORD>(size);
+    bool fault = false;
+    const std::int64_t budget = g_faultBudget.load();
+    if (budget >= 0) {
+      if (static_cast<std::uint64_t>(budget) < chunk) {
+        chunk = static_cast<DWORD>(budget);
+        fault = true;
+      }
+      g_faultBudget = budget - chunk;
+    }
+    if (chunk == 0 && fault) Fail(ERROR_DISK_FULL);
+    OVERLAPPED at{};
+    at.Offset = static_cast<DWORD>(offset);
+    at.OffsetHigh = static_cast<DWORD>(offset >> 32);
+    DWORD written = 0;
+    if (!WriteFile(H(handle_), p, chunk, &written, &at)) Fail(GetLastError());
+    if (written == 0) Fail(ERROR_DISK_FULL);
+    p += written;
+    offset += written;
+    size -= written;
+  }
+}
+
+void t_File::Truncate(std::uint64_t size) {
+  FILE_END_OF_FILE_INFO info{};
+  info.EndOfFile.QuadPart = static_cast<LONGLONG>(size);
+  if (!SetFileInformationByHandle(H(handle_), FileEndOfFileInfo, &info, sizeof info)) Fail(GetLastError());
+}
+
+void t_File::Flush() {
+  if (!FlushFileBuffers(H(handle_))) Fail(GetLastError());
+}
+
+void t_File::CopyPermissionsFrom(const t_File& model) {
+  FILE_BASIC_INFO info{};
+  if (!GetFileInformationByHandleEx(H(model.handle_), FileBasicInfo, &info, sizeof info)) return;
+  // Keep the creation time and the hidden/system/archive flags; times of change are ours.
+  FILE_BASIC_INFO mine{};
+  mine.CreationTime = info.CreationTime;
+  mine.FileAttributes = info.FileAttributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
+                                               FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED);
+  if (mine.FileAttributes == 0) mine.FileAttributes = FILE_ATTRIBUTE_NORMAL;
+  (void)SetFileInformationByHandle(H(handle_), FileBasicInfo, &mine, sizeof mine);
+}
+
+void t_File::Close() {
+  if (handle_ != -1) {
+    CloseHandle(H(handle_));
+    handle_ = -1;
+  }
+}
+
+t_NativePath ResolveLinks(const t_NativePath& path) { return FullPath(path); }
+
+t_NativePath TemporaryPathBeside(const t_NativePath& path) {
+  const std::wstring full = FullPath(path);
+  const auto slash = full.find_last_of(L"\\/");
+  const std::wstring folder = slash == std::wstring::npos ? L"" : full.substr(0, slash + 1);
+  std::wstring name = slash == std::wstring::npos ? full : full.substr(slash + 1);
+  if (name.size() > 200) name.resize(200);
+  return folder + L"." + name + L".ntag-tmp";
+}
+
+std::uint64_t FreeSpaceBeside(const t_NativePath& path) {
+  ULARGE_INTEGER available;
+  if (!GetDiskFreeSpaceExW(ApiPath(FolderOf(path)).c_str(), &available, nullptr, nullptr)) return UINT64_MAX;
+  return available.QuadPart;
+}
+
+void ReplaceWith(const t_NativePath& from, const t_NativePath& to) {
+  if (!MoveFileExW(ApiPath(from).c_str(), ApiPath(to).c_str(),
+                   MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    Fail(GetLastError());
+  }
+}
+
+void RemoveQuietly(const t_NativePath& path) { (void)DeleteFileW(ApiPath(path).c_str()); }
+
+bool Exists(const t_NativePath& path) {
+  return GetFileAttributesW(ApiPath(path).c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+std::string PathToUtf8(const t_NativePath& path) { return Utf16ToUtf8(U16(path)); }
+t_NativePath PathFromUtf8(const std::string& utf8) { return W(Utf8ToUtf16(utf8)); }
+void WriteOut(const std::string& utf8) { WriteTo(STD_OUTPUT_HANDLE, utf8); }
+void WriteErr(const std::string& utf8) { WriteTo(STD_ERROR_HANDLE, utf8); }
+
+void SetWriteFaultBudget(std::int64_t bytes) { g_faultBudget = bytes; }
+
+}  // namespace n_zorbel::n_ntag

@@ -1,0 +1,309 @@
+#include "tag_list.hpp"
+
+#include <charconv>
+
+#include "box.hpp"
+#include "ntag_error.hpp"
+#include "utf.hpp"
+
+namespace n_zorbel::n_ntag {
+namespace {
+
+constexpr std::uint32_t kIlst = FourCc("ilst");
+constexpr std::uint32_t kData = FourCc("data");
+constexpr std::uint32_t kCovr = FourCc("covr");
+constexpr std::uint32_t kGnre = FourCc("gnre");
+constexpr std::uint32_t kGen = CopyrightFourCc("gen");
+constexpr std::uint32_t kFreeform = FourCc("----");
+constexpr std::uint32_t kMean = FourCc("mean");
+constexpr std::uint32_t kName = FourCc("name");
+
+struct t_DataBox {
+  std::uint32_t dataType;
+  const std::uint8_t* value;
+  std::size_t size;
+};
+
+// The data (and mean/name) boxes inside one item; empty when the item is malformed.
+struct t_ItemParts {
+  std::vector<t_DataBox> data;
+  std::string mean, name;
+  bool ok = true;
+};
+
+t_ItemParts SplitItem(const t_Bytes& raw, std::uint32_t headerSize) {
+  t_ItemParts parts;
+  std::size_t pos = headerSize;
+  while (pos < raw.size()) {
+    t_BoxHeader h;
+    if (!ParseHeader(raw.data() + pos, raw.size() - pos, raw.size() - pos, h).empty() || h.toEnd) {
+      parts.ok = false;
+      return parts;
+    }
+    const std::uint8_t* body = raw.data() + pos + h.headerSize;
+    const auto bodySize = static_cast<std::size_t>(h.size - h.headerSize);
+    if (h.type == kData && bodySize >= 8) {
+      parts.data.push_back({Read32(body) & 0xFFFFFF, body + 8, bodySize - 8});
+    } else if ((h.type == kMean || h.type == kName) && bodySize >= 4) {
+      (h.type == kMean ? parts.mean : parts.name)
+          .assign(reinterpret_cast<const char*>(body + 4), bodySize - 4);
+    }
+    pos += static_cast<std::size_t>(h.size);
+  }
+  return parts;
+}
+
+std::uint32_t HeaderSizeOf(const t_Bytes& raw) { return Read32(raw.data()) == 1 ? 16 : 8; }
+
+t_Bytes MakeItem(std::uint32_t atom, std::uint32_t dataType, const std::uint8_t* value, std::size_t size) {
+  t_Bytes item;
+  item.reserve(size + 24);
+  Append32(item, static_cast<std::uint32_t>(size + 24));
+  Append32(item, atom);
+  Append32(item, static_cast<std::uint32_t>(size + 16));
+  Append32(item, kData);
+  Append32(item, dataType);
+  Append32(item, 0);  // locale: none
+  item.insert(item.end(), value, value + size);
+  return item;
+}
+
+bool ParseNumber(std::string_view text, std::uint16_t& out) {
+  unsigned value = 0;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (error != std::errc() || end != text.data() + text.size() || text.empty() || value > 65535) return false;
+  out = static_cast<std::uint16_t>(value);
+  return true;
+}
+
+std::string TextOf(const t_DataBox& d) {
+  if (d.dataType == 2) {
+    // UTF-16 big-endian, as some older writers store it.
+    std::u16string wide;
+    for (std::size_t i = 0; i + 1 < d.size; i += 2) {
+      wide += static_cast<char16_t>((d.value[i] << 8) | d.value[i + 1]);
+    }
+    return Utf16ToUtf8(wide);
+  }
+  return std::string(reinterpret_cast<const char*>(d.value), d.size);
+}
+
+std::string PairOf(const t_DataBox& d) {
+  if (d.size < 6) return {};
+  const std::uint16_t number = Read16(d.value + 2);
+  const std::uint16_t total = Read16(d.value + 4);
+  return total ? std::to_string(number) + "/" + std::to_string(total) : std::to_string(number);
+}
+
+const t_KeyInfo* KeyForAtom(std::uint32_t atom) {
+  for (const t_KeyInfo& k : AllKeys()) {
+    if (k.atom == atom) return &k;
+  }
+  return nullptr;
+}
+
+}  // namespace
+
+const std::vector<t_KeyInfo>& AllKeys() {
+  static const std::vector<t_KeyInfo> keys = {
+      {"title", CopyrightFourCc("nam"), t_ValueKind::kText},
+      {"artist", CopyrightFourCc("ART"), t_ValueKind::kText},
+      {"year", CopyrightFourCc("day"), t_ValueKind::kText},
+      {"genre", kGen, t_ValueKind::kText},
+      {"comment", CopyrightFourCc("cmt"), t_ValueKind::kText},
+      {"album", CopyrightFourCc("alb"), t_ValueKind::kText},
+      {"album_artist", FourCc("aART"), t_ValueKind::kText},
+      {"composer", CopyrightFourCc("wrt"), t_ValueKind::kText},
+      {"track", FourCc("trkn"), t_ValueKind::kTrackPair},
+      {"disc", FourCc("disk"), t_ValueKind::kDiscPair},
+      {"copyright", FourCc("cprt"), t_ValueKind::kText},
+      {"description", FourCc("desc"), t_ValueKind::kText},
+      {"grouping", CopyrightFourCc("grp"), t_ValueKind::kText},
+      {"lyrics", CopyrightFourCc("lyr"), t_ValueKind::kText},
+      {"encoded_by", CopyrightFourCc("too"), t_ValueKind::kText},
+  };
+  return keys;
+}
+
+const t_KeyInfo* FindKey(std::string_view key) {
+  std::string normal;
+  for (char c : key) {
+    if (c == '-') c = '_';
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    normal += c;
+  }
+  for (const t_KeyInfo& k : AllKeys()) {
+    if (normal == k.key) return &k;
+  }
+  return nullptr;
+}
+
+t_TagList t_TagList::Parse(const t_Bytes& ilstPayload) {
+  t_TagList list;
+  for (const t_BoxHeader& h : ParseSiblings(ilstPayload.data(), ilstPayload.size(), 0, "ilst")) {
+    const auto* begin = ilstPayload.data() + h.offset;
+    list.items_.push_back({h.type, t_Bytes(begin, begin + h.size)});
+  }
+  return list;
+}
+
+t_Bytes t_TagList::Serialize() const {
+  t_Box ilst = t_Box::Leaf(kIlst, {});
+  for (const t_Item& item : items_) ilst.payload.insert(ilst.payload.end(), item.raw.begin(), item.raw.end());
+  return ilst.Serialize();
+}
+
+bool t_TagList::Has(std::uint32_t atom) const {
+  for (const t_Item& item : items_) {
+    if (item.type == atom) return true;
+  }
+  return false;
+}
+
+void t_TagList::Remove(std::uint32_t atom) {
+  std::erase_if(items_, [atom](const t_Item& item) { return item.type == atom; });
+}
+
+void t_TagList::Put(std::uint32_t atom, t_Bytes item) {
+  // Keep the item's place, so a changed value does not reorder the list.
+  bool placed = false;
+  std::vector<t_Item> kept;
+  for (t_Item& it : items_) {
+    if (it.type != atom) {
+      kept.push_back(std::move(it));
+    } else if (!placed) {
+      kept.push_back({atom, std::move(item)});
+      placed = true;
+    }
+  }
+  items_ = std::move(kept);
+  if (placed) return;
+  items_.push_back({atom, std::move(item)});
+}
+
+void t_TagList::Set(const t_KeyInfo& key, std::string_view utf8) {
+  // A genre as text replaces the numeric one; both mean "genre" to readers.
+  if (key.atom == kGen) Remove(kGnre);
+  if (utf8.empty()) {
+    Remove(key.atom);
+    return;
+  }
+  if (key.kind == t_ValueKind::kText) {
+    Put(key.atom, MakeItem(key.atom, 1, reinterpret_cast<const std::uint8_t*>(utf8.data()), utf8.size()));
+    return;
+  }
+  std::uint16_t number = 0, total = 0;
+  const auto slash = utf8.find('/');
+  const bool ok = ParseNumber(utf8.substr(0, slash), number) &&
+                  (slash == std::string_view::npos || ParseNumber(utf8.substr(slash + 1), total));
+  if (!ok) {
+    throw t_NtagError(t_ExitCode::kUsage, std::string("the value of '") + key.key +
+                                              "' must be a number or number/total, each 0 to 65535");
+  }
+  t_Bytes value{0, 0};
+  Append16(value, number);
+  Append16(value, total);
+  if (key.kind == t_ValueKind::kTrackPair) Append16(value, 0);
+  Put(key.atom, MakeItem(key.atom, 0, value.data(), value.size()));
+}
+
+void t_TagList::RemoveCovers() { Remove(kCovr); }
+
+void t_TagList::AddCover(std::uint32_t dataType, const t_Bytes& image) {
+  t_Bytes data;
+  Append32(data, static_cast<std::uint32_t>(image.size() + 16));
+  Append32(data, kData);
+  Append32(data, dataType);
+  Append32(data, 0);
+  data.insert(data.end(), image.begin(), image.end());
+  for (t_Item& item : items_) {
+    if (item.type == kCovr) {
+      // Another picture in the same covr item, after the ones it holds.
+      t_Box covr = t_Box::Leaf(kCovr, t_Bytes(item.raw.begin() + HeaderSizeOf(item.raw), item.raw.end()));
+      covr.payload.insert(covr.payload.end(), data.begin(), data.end());
+      item.raw = covr.Serialize();
+      return;
+    }
+  }
+  items_.push_back({kCovr, t_Box::Leaf(kCovr, std::move(data)).Serialize()});
+}
+
+std::optional<std::string> t_TagList::Value(const t_KeyInfo& key) const {
+  for (const t_Item& item : items_) {
+    if (item.type != key.atom) continue;
+    const t_ItemParts parts = SplitItem(item.raw, HeaderSizeOf(item.raw));
+    if (!parts.ok || parts.data.empty()) return std::string();
+    return key.kind == t_ValueKind::kText ? TextOf(parts.data.front()) : PairOf(parts.data.front());
+  }
+  return std::nullopt;
+}
+
+std::vector<t_CoverInfo> t_TagList::Covers() const {
+  std::vector<t_CoverInfo> covers;
+  for (const t_Item& item : items_) {
+    if (item.type != kCovr) continue;
+    for (const t_DataBox& d : SplitItem(item.raw, HeaderSizeOf(item.raw)).data) {
+      covers.push_back({d.dataType, d.size});
+    }
+  }
+  return covers;
+}
+
+std::vector<std::string> t_TagList::Listing() const {
+  std::vector<std::string> lines;
+  for (const t_Item& item : items_) {
+    if (item.type == kCovr) continue;
+    const t_ItemParts parts = SplitItem(item.raw, HeaderSizeOf(item.raw));
+    const t_KeyInfo* key = KeyForAtom(item.type);
+    std::string name = key ? key->key : TypeName(item.type);
+    if (item.type == kFreeform) name = "----:" + parts.mean + ":" + parts.name;
+    std::string value;
+    if (!parts.ok || parts.data.empty()) {
+      value = "(unreadable)";
+    } else if (key && key->kind != t_ValueKind::kText) {
+      value = PairOf(parts.data.front());
+    } else if (item.type == kGnre && parts.data.front().size >= 2) {
+      value = std::to_string(Read16(parts.data.front().value));
+    } else if (parts.data.front().dataType == 1 || parts.data.front().dataType == 2) {
+      value = EscapeForLine(TextOf(parts.data.front()));
+    } else {
+      value = "(" + std::to_string(parts.data.front().size) + " bytes of type " +
+              std::to_string(parts.data.front().dataType) + ")";
+    }
+    lines.push_back(name + " = " + value);
+  }
+  for (const t_CoverInfo& c : Covers()) {
+    const char* format = c.dataType == kCoverJpeg  ? "jpeg"
+                         : c.dataType == kCoverPng ? "png"
+                         : c.dataType == kCoverBmp ? "bmp"
+                                                   : "unknown";
+    lines.push_back(std::string("cover = front, ") + format + ", " + std::to_string(c.size) + " bytes");
+  }
+  return lines;
+}
+
+std::string EscapeForLine(std::string_view text) {
+  std::string out;
+  for (char c : text) {
+    const auto u = static_cast<unsigned char>(c);
+    if (c == '\\') {
+      out += "\\\\";
+    } else if (c == '\n') {
+      out += "\\n";
+    } else if (c == '\r') {
+      out += "\\r";
+    } else if (c == '\t') {
+      out += "\\t";
+    } else if (u < 0x20 || u == 0x7F) {
+      const char* hex = "0123456789abcdef";
+      out += "\\x";
+      out += hex[u >> 4];
+      out += hex[u & 15];
+    } else {
+      out += c;
+    }
+  }
+  return out;
+}
+
+}  // namespace n_zorbel::n_ntag

@@ -1,0 +1,74 @@
+#pragma once
+// The items of an ilst box. Items this tool does not change keep their bytes;
+// changed items are written as iTunes writes them.
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "byte_order.hpp"
+
+namespace n_zorbel::n_ntag {
+
+enum class t_ValueKind {
+  kText,       // UTF-8 text, data type 1
+  kTrackPair,  // "N" or "N/M", 8 bytes of data type 0 (trkn)
+  kDiscPair,   // "N" or "N/M", 6 bytes of data type 0 (disk)
+};
+
+// A key of -meta:KEY=VALUE and the ilst item it is stored in.
+struct t_KeyInfo {
+  const char* key;
+  std::uint32_t atom;
+  t_ValueKind kind;
+};
+
+// Keys compare without regard to case, and '-' counts as '_'.
+const t_KeyInfo* FindKey(std::string_view key);
+const std::vector<t_KeyInfo>& AllKeys();
+
+// Image data types of covr data boxes.
+constexpr std::uint32_t kCoverJpeg = 13;
+constexpr std::uint32_t kCoverPng = 14;
+constexpr std::uint32_t kCoverBmp = 27;
+
+struct t_CoverInfo {
+  std::uint32_t dataType = 0;
+  std::uint64_t size = 0;
+};
+
+class t_TagList {
+ public:
+  // Parses an ilst payload; throws t_NtagError (kNotMp4) when its items do not tile it.
+  static t_TagList Parse(const t_Bytes& ilstPayload);
+  // The whole ilst box.
+  t_Bytes Serialize() const;
+
+  bool Has(std::uint32_t atom) const;
+  void Remove(std::uint32_t atom);
+  // Sets a key's value; an empty value removes the item. Throws t_NtagError (kUsage)
+  // when a number pair does not parse.
+  void Set(const t_KeyInfo& key, std::string_view utf8);
+  void RemoveCovers();
+  void AddCover(std::uint32_t dataType, const t_Bytes& image);
+
+  // The value of a key as -list-meta shows it, when present.
+  std::optional<std::string> Value(const t_KeyInfo& key) const;
+  std::vector<t_CoverInfo> Covers() const;
+  // "name = value" lines for every item, then "cover = ..." lines.
+  std::vector<std::string> Listing() const;
+
+ private:
+  struct t_Item {
+    std::uint32_t type;
+    t_Bytes raw;  // the whole item box
+  };
+  void Put(std::uint32_t atom, t_Bytes item);
+  std::vector<t_Item> items_;
+};
+
+// Escapes a value for one output line: backslash, CR, LF and other control characters.
+std::string EscapeForLine(std::string_view text);
+
+}  // namespace n_zorbel::n_ntag

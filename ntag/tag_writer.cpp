@@ -1,0 +1,538 @@
+#include "tag_writer.hpp"
+
+#include <algorithm>
+#include <cstring>
+#include <optional>
+
+#include "file_layout.hpp"
+#include "movie.hpp"
+#include "ntag_error.hpp"
+
+namespace n_zorbel::n_ntag {
+namespace {
+
+constexpr std::uint32_t kFree = FourCc("free");
+constexpr std::uint32_t kSkip = FourCc("skip");
+constexpr std::uint32_t kIlst = FourCc("ilst");
+constexpr std::uint32_t kMdir = FourCc("mdir");
+constexpr std::uint32_t kMoof = FourCc("moof");
+constexpr std::uint32_t kTraf = FourCc("traf");
+constexpr std::uint32_t kTfhd = FourCc("tfhd");
+constexpr std::uint32_t kMfra = FourCc("mfra");
+constexpr std::uint32_t kTfra = FourCc("tfra");
+constexpr std::size_t kCopyBuffer = 4u << 20;
+constexpr std::uint64_t kMaxFragmentBox = 64ull << 20;
+// Room kept free on the disk beyond what a rewrite needs, for the file system itself.
+constexpr std::uint64_t kSpaceMargin = 16ull << 20;
+
+std::string Describe(const t_IoError& e) {
+  switch (e.Kind()) {
+    case t_IoFailure::kNotFound:
+      return "not found";
+    case t_IoFailure::kAccessDenied:
+      return "access denied";
+    case t_IoFailure::kInUse:
+      return "the file is in use by another program";
+    case t_IoFailure::kDiskFull:
+      return "the disk is full";
+    case t_IoFailure::kNotAFile:
+      return "not a file";
+    case t_IoFailure::kOther:
+      break;
+  }
+  return e.what();
+}
+
+[[noreturn]] void WriteFailed(const t_IoError& e) {
+  throw t_NtagError(t_ExitCode::kWriteFailed, "cannot write the video: " + Describe(e));
+}
+
+[[noreturn]] void VerifyFailed(const std::string& what) {
+  throw t_NtagError(t_ExitCode::kVerifyFailed,
+                    "the written file did not read back right (" + what + "); the video was left as it was");
+}
+
+t_File OpenForReading(const t_NativePath& video) {
+  try {
+    return t_File::Open(video, t_OpenMode::kRead);
+  } catch (const t_IoError& e) {
+    throw t_NtagError(t_ExitCode::kVideoUnreadable, "cannot read the video: " + Describe(e));
+  }
+}
+
+// What a file holds that matters for tagging, read from its headers and its moov alone.
+struct t_Snapshot {
+  t_FileLayout layout;
+  t_Bytes moovBytes;
+  t_Movie movie;
+};
+
+t_Snapshot TakeSnapshot(const t_File& file) {
+  try {
+    t_Snapshot s;
+    s.layout = t_FileLayout::Scan(file);
+    s.moovBytes = ReadMoov(file, s.layout);
+    s.movie = t_Movie::Parse(s.moovBytes, s.layout.Moov().offset);
+    return s;
+  } catch (const t_IoError& e) {
+    throw t_NtagError(t_ExitCode::kVideoUnreadable, "cannot read the video: " + Describe(e));
+  }
+}
+
+t_Bytes FreeHeader(std::uint64_t size) {
+  t_Bytes h;
+  if (size > 0xFFFFFFFFull) {
+    Append32(h, 1);
+    Append32(h, kFree);
+    Append64(h, size);
+  } else {
+    Append32(h, static_cast<std::uint32_t>(size));
+    Append32(h, kFree);
+  }
+  return h;
+}
+
+bool IsFree(const t_Box& b) { return b.type == kFree || b.type == kSkip; }
+
+// One positioned write of the plan.
+struct t_Write {
+  std::uint64_t offset;
+  t_Bytes bytes;
+};
+
+// The in-place plan: writes into free space first, then the one switching header write.
+struct t_InPlacePlan {
+  std::vector<t_Write> prepare;
+  t_Write commit;
+};
+
+// Finds a free box in meta, next to the old ilst (or anywhere in meta when there is none),
+// whose payload holds the new ilst, and the one header write that brings it to life.
+std::optional<t_InPlacePlan> PlanInPlace(const t_Movie& movie, const t_Bytes& newIlst) {
+  const t_Box* meta = movie.Meta();
+  if (!meta) return std::nullopt;
+  const auto& kids = meta->children;
+  const int ilst = movie.IlstIndex();
+  const std::uint64_t n = newIlst.size();
+  std::vector<std::size_t> candidates;
+  if (ilst >= 0) {
+    const auto at = static_cast<std::size_t>(ilst);
+    // Free boxes after the ilst first: the usual place of the padding we leave.
+    for (std::size_t j = at + 1; j < kids.size() && IsFree(kids[j]); ++j) candidates.push_back(j);
+    for (std::size_t j = at; j > 0 && IsFree(kids[j - 1]); --j) candidates.push_back(j - 1);
+  } else {
+    for (std::size_t j = 0; j < kids.size(); ++j) {
+      if (IsFree(kids[j])) candidates.push_back(j);
+    }
+  }
+  for (std::size_t j : candidates) {
+    const t_Box& free = kids[j];
+    const std::uint64_t p = free.fileOffset, f = free.originalSize;
+    std::uint64_t s = p, e = p + f;
+    const bool freeIsLast = ilst < 0 || j > static_cast<std::size_t>(ilst);
+    if (ilst >= 0) {
+      const t_Box& old = kids[static_cast<std::size_t>(ilst)];
+      s = std::min(s, old.fileOffset);
+      e = std::max(e, old.fileOffset + old.originalSize);
+    }
+    std::uint64_t x = p + free.originalHeaderSize;
+    std::uint64_t trail;
+    if (freeIsLast) {
+      if (x + n > e) continue;
+      trail = e - (x + n);
+      // A gap under 8 bytes cannot hold a free box: let the leading free box take it.
+      if (trail > 0 && trail < 8) {
+        x += trail;
+        trail = 0;
+      }
+    } else {
+      if (x + n + 8 > p + f) continue;
+      trail = e - (x + n);
+    }
+    t_InPlacePlan plan;
+    plan.prepare.push_back({x, newIlst});
+    if (trail > 0) plan.prepare.push_back({x + n, FreeHeader(trail)});
+    plan.commit = {s, FreeHeader(x - s)};
+    if (plan.commit.bytes.size() > 8) continue;
+    return plan;
+  }
+  return std::nullopt;
+}
+
+// The moov bytes after applying `writes` to the copy in memory.
+t_Bytes Apply(const t_Bytes& moov, std::uint64_t moovOffset, const std::vector<t_Write>& writes) {
+  t_Bytes out = moov;
+  for (const t_Write& w : writes) {
+    std::memcpy(out.data() + (w.offset - moovOffset), w.bytes.data(), w.bytes.size());
+  }
+  return out;
+}
+
+// Checks that a movie carries exactly the new ilst.
+bool CarriesIlst(const t_Movie& movie, const t_Bytes& newIlst) {
+  if (movie.IlstIndex() < 0) return false;
+  const t_Bytes payload = movie.IlstPayload();
+  return payload.size() + 8 == newIlst.size() &&
+         std::equal(payload.begin(), payload.end(), newIlst.begin() + 8);
+}
+
+bool SameBytes(const t_File& file, std::uint64_t offset, const t_Bytes& expected) {
+  t_Bytes got(expected.size());
+  file.ReadAt(offset, got.data(), got.size());
+  return got == expected;
+}
+
+void Restore(t_File& file, const t_Bytes& moov, std::uint64_t moovOffset,
+             const std::vector<t_Write>& writes) {
+  for (const t_Write& w : writes) {
+    file.WriteAt(w.offset, moov.data() + (w.offset - moovOffset), w.bytes.size());
+  }
+  file.Flush();
+}
+
+void WriteInPlace(t_File& file, const t_Snapshot& snap, const t_InPlacePlan& plan, const t_Bytes& newIlst) {
+  const std::uint64_t moovAt = snap.layout.Moov().offset;
+  std::vector<t_Write> all = plan.prepare;
+  all.push_back(plan.commit);
+  const t_Bytes expected = Apply(snap.moovBytes, moovAt, all);
+  // Prove the plan on the copy in memory before touching the file.
+  const t_Movie proof = t_Movie::Parse(expected, moovAt);
+  if (!CarriesIlst(proof, newIlst) || proof.ChunkOffsets() != snap.movie.ChunkOffsets()) {
+    throw t_NtagError(t_ExitCode::kVerifyFailed, "internal error: the in-place plan does not hold");
+  }
+  std::vector<t_Write> written;
+  try {
+    for (const t_Write& w : plan.prepare) {
+      written.push_back(w);
+      file.WriteAt(w.offset, w.bytes.data(), w.bytes.size());
+    }
+    file.Flush();
+    for (const t_Write& w : plan.prepare) {
+      if (!SameBytes(file, w.offset, w.bytes)) {
+        Restore(file, snap.moovBytes, moovAt, written);
+        VerifyFailed("new tags in free space");
+      }
+    }
+    written.push_back(plan.commit);
+    file.WriteAt(plan.commit.offset, plan.commit.bytes.data(), plan.commit.bytes.size());
+    file.Flush();
+    const t_Snapshot after = TakeSnapshot(file);
+    if (after.moovBytes != expected || after.layout.Moov().offset != moovAt) {
+      // The switch goes first, so that at every instant of the undo the old tags stand.
+      Restore(file, snap.moovBytes, moovAt, {plan.commit});
+      Restore(file, snap.moovBytes, moovAt, plan.prepare);
+      VerifyFailed("movie box after the switch");
+    }
+  } catch (const t_IoError& e) {
+    try {
+      std::reverse(written.begin(), written.end());
+      Restore(file, snap.moovBytes, moovAt, written);
+    } catch (const t_IoError&) {
+      // Every step left a valid file with the old or the new tags; nothing more to do.
+    }
+    WriteFailed(e);
+  }
+}
+
+void CheckFreeSpace(const t_NativePath& video, std::uint64_t need) {
+  const std::uint64_t available = FreeSpaceBeside(video);
+  if (available != UINT64_MAX && available < need + kSpaceMargin) {
+    throw t_NtagError(t_ExitCode::kWriteFailed,
+                      "not enough free disk space: " + std::to_string((need + kSpaceMargin) >> 20) +
+                          " MiB needed, " + std::to_string(available >> 20) + " MiB free");
+  }
+}
+
+// A new movie box carrying `newIlst` with padding after it, chunk offsets unchanged.
+t_Movie WithNewIlst(const t_Movie& movie, const t_Bytes& newIlst) {
+  t_Movie result = movie;
+  result.SetIlst(newIlst, PaddingFor(newIlst.size()));
+  return result;
+}
+
+void WriteAppended(t_File& file, const t_NativePath& video, const t_Snapshot& snap, const t_Bytes& newIlst) {
+  const t_BoxHeader& moov = snap.layout.Moov();
+  const std::uint64_t end = snap.layout.fileSize;
+  const t_Bytes newMoov = WithNewIlst(snap.movie, newIlst).Root().Serialize();
+  const t_Movie proof = t_Movie::Parse(newMoov, end + 8);
+  if (!CarriesIlst(proof, newIlst) || proof.ChunkOffsets() != snap.movie.ChunkOffsets()) {
+    throw t_NtagError(t_ExitCode::kVerifyFailed, "internal error: the new movie box does not hold");
+  }
+  CheckFreeSpace(video, newMoov.size() + 8);
+  // A free box of size 0 runs to the end of the file, so the file stays valid while it grows.
+  t_Bytes grow;
+  Append32(grow, 0);
+  Append32(grow, kFree);
+  const t_Bytes commit = FreeHeader(end + 8 - moov.offset);
+  bool switched = false;
+  try {
+    file.WriteAt(end, grow.data(), grow.size());
+    file.WriteAt(end + 8, newMoov.data(), newMoov.size());
+    file.Flush();
+    if (!SameBytes(file, end + 8, newMoov)) VerifyFailed("new movie box");
+    switched = true;
+    file.WriteAt(moov.offset, commit.data(), commit.size());
+    file.Flush();
+    const t_Snapshot after = TakeSnapshot(file);
+    if (after.moovBytes != newMoov || after.layout.Moov().offset != end + 8)
+      VerifyFailed("movie box after the switch");
+  } catch (...) {
+    try {
+      if (switched) {
+        file.WriteAt(moov.offset, snap.moovBytes.data(), commit.size());
+        file.Flush();
+      }
+      file.Truncate(end);
+      file.Flush();
+    } catch (const t_IoError&) {
+      // Each state on the way is valid; the extra free space at the end is harmless.
+    }
+    try {
+      throw;
+    } catch (const t_IoError& e) {
+      WriteFailed(e);
+    }
+  }
+}
+
+// A field holding an absolute file offset outside moov, to move with the media.
+struct t_OffsetField {
+  std::uint64_t position;  // in the old file
+  std::uint32_t width;     // 4 or 8 bytes
+};
+
+// Finds the absolute offsets in the boxes after moov: tfhd base data offsets in moof
+// fragments and moof offsets in the tfra random access tables.
+std::vector<t_OffsetField> FindFragmentOffsets(const t_File& file, const t_FileLayout& layout) {
+  std::vector<t_OffsetField> fields;
+  for (std::size_t i = layout.moovIndex + 1; i < layout.boxes.size(); ++i) {
+    const t_BoxHeader& top = layout.boxes[i];
+    if (top.type != kMoof && top.type != kMfra) continue;
+    if (top.size > kMaxFragmentBox) {
+      throw t_NtagError(t_ExitCode::kLayoutRefused, "a movie fragment box is larger than 64 MiB");
+    }
+    t_Bytes box(static_cast<std::size_t>(top.size));
+    file.ReadAt(top.offset, box.data(), box.size());
+    const std::uint32_t inner = top.type == kMoof ? kTraf : kTfra;
+    for (const t_BoxHeader& child :
+         ParseSiblings(box.data() + top.headerSize, box.size() - top.headerSize, top.headerSize, "moof")) {
+      if (child.type != inner) continue;
+      const std::uint8_t* body = box.data() + child.offset + child.headerSize;
+      const auto bodySize = static_cast<std::size_t>(child.size - child.headerSize);
+      const std::uint64_t bodyAt = top.offset + child.offset + child.headerSize;
+      if (inner == kTraf) {
+        for (const t_BoxHeader& t : ParseSiblings(body, bodySize, 0, "traf")) {
+          if (t.type != kTfhd || t.size - t.headerSize < 16) continue;
+          const std::uint8_t* tfhd = body + t.offset + t.headerSize;
+          if (Read32(tfhd) & 1) fields.push_back({bodyAt + t.offset + t.headerSize + 8, 8});
+        }
+      } else {
+        if (bodySize < 16) continue;
+        const std::uint32_t width = body[0] == 1 ? 8 : 4;
+        const std::uint32_t sizes = Read32(body + 8);
+        const std::uint32_t count = Read32(body + 12);
+        const std::uint64_t entry =
+            2ull * width + ((sizes >> 4) & 3) + 1 + ((sizes >> 2) & 3) + 1 + (sizes & 3) + 1;
+        if ((bodySize - 16) / entry < count) {
+          throw t_NtagError(t_ExitCode::kNotMp4, "damaged MP4: tfra table longer than its box");
+        }
+        for (std::uint32_t k = 0; k < count; ++k) fields.push_back({bodyAt + 16 + k * entry + width, width});
+      }
+    }
+  }
+  return fields;
+}
+
+void Copy(const t_File& from, std::uint64_t at, std::uint64_t size, t_File& to, std::uint64_t toAt,
+          std::vector<std::uint8_t>& buffer) {
+  while (size > 0) {
+    const std::size_t n = size < buffer.size() ? static_cast<std::size_t>(size) : buffer.size();
+    from.ReadAt(at, buffer.data(), n);
+    to.WriteAt(toAt, buffer.data(), n);
+    at += n;
+    toAt += n;
+    size -= n;
+  }
+}
+
+// Checks that every chunk offset of the new file points at the bytes its old offset pointed at.
+bool SameMedia(const t_File& oldFile, const std::vector<std::uint64_t>& oldOffsets, const t_File& newFile,
+               const std::vector<std::uint64_t>& newOffsets, const t_BoxHeader& moov, std::uint64_t oldSize,
+               std::uint64_t newSize) {
+  if (oldOffsets.size() != newOffsets.size()) return false;
+  std::uint8_t a[16], b[16];
+  for (std::size_t i = 0; i < oldOffsets.size(); ++i) {
+    const std::uint64_t o = oldOffsets[i], n = newOffsets[i];
+    std::uint64_t limit = o < moov.offset ? moov.offset - o : oldSize - std::min(oldSize, o);
+    limit = std::min<std::uint64_t>(limit, newSize - std::min(newSize, n));
+    const auto len = static_cast<std::size_t>(std::min<std::uint64_t>(16, limit));
+    if (len == 0) continue;  // an empty chunk at the end: nothing to compare
+    oldFile.ReadAt(o, a, len);
+    newFile.ReadAt(n, b, len);
+    if (std::memcmp(a, b, len) != 0) return false;
+  }
+  return true;
+}
+
+void WriteRewritten(t_File& file, const t_NativePath& video, const t_Snapshot& snap, const t_Bytes& newIlst) {
+  const t_BoxHeader& moov = snap.layout.Moov();
+  const std::uint64_t oldEnd = moov.offset + moov.size;
+  const t_Movie base = WithNewIlst(snap.movie, newIlst);
+  // Moving the media may switch tables to co64, which grows moov and moves the media further.
+  std::int64_t delta = static_cast<std::int64_t>(base.Root().Size()) - static_cast<std::int64_t>(moov.size);
+  t_Movie shifted = base;
+  for (int round = 0; round < 64; ++round) {
+    shifted = base;
+    shifted.ShiftOffsets(moov.offset, oldEnd, delta);
+    const std::int64_t next =
+        static_cast<std::int64_t>(shifted.Root().Size()) - static_cast<std::int64_t>(moov.size);
+    if (next == delta) break;
+    delta = next;
+  }
+  const t_Bytes newMoov = shifted.Root().Serialize();
+  if (static_cast<std::int64_t>(newMoov.size()) - static_cast<std::int64_t>(moov.size) != delta) {
+    throw t_NtagError(t_ExitCode::kVerifyFailed, "internal error: chunk offsets do not settle");
+  }
+  const std::vector<t_OffsetField> fields = FindFragmentOffsets(file, snap.layout);
+  const std::uint64_t newSize = snap.layout.fileSize - moov.size + newMoov.size();
+  CheckFreeSpace(video, newSize);
+
+  const t_NativePath target = ResolveLinks(video);
+  const t_NativePath temp = TemporaryPathBeside(target);
+  // A copy left by a run that was killed; we hold the video, so it is no one else's.
+  if (Exists(temp)) RemoveQuietly(temp);
+  t_File out;
+  try {
+    out = t_File::CreateNew(temp);
+  } catch (const t_IoError& e) {
+    throw t_NtagError(t_ExitCode::kWriteFailed,
+                      "cannot create a temporary file beside the video: " + Describe(e));
+  }
+  try {
+    std::vector<std::uint8_t> buffer(kCopyBuffer);
+    Copy(file, 0, moov.offset, out, 0, buffer);
+    out.WriteAt(moov.offset, newMoov.data(), newMoov.size());
+    Copy(file, oldEnd, snap.layout.fileSize - oldEnd, out, moov.offset + newMoov.size(), buffer);
+    for (const t_OffsetField& f : fields) {
+      std::uint8_t raw[8];
+      file.ReadAt(f.position, raw, f.width);
+      std::uint64_t v = f.width == 4 ? Read32(raw) : Read64(raw);
+      if (v >= moov.offset && v < oldEnd) {
+        throw t_NtagError(t_ExitCode::kLayoutRefused, "a movie fragment points into the movie box");
+      }
+      if (v < oldEnd) continue;
+      v = static_cast<std::uint64_t>(static_cast<std::int64_t>(v) + delta);
+      if (f.width == 4 && v > 0xFFFFFFFFull) {
+        throw t_NtagError(t_ExitCode::kLayoutRefused, "a 32-bit fragment offset would pass 4 GiB");
+      }
+      if (f.width == 4) {
+        Store32(raw, static_cast<std::uint32_t>(v));
+      } else {
+        Store64(raw, v);
+      }
+      out.WriteAt(static_cast<std::uint64_t>(static_cast<std::int64_t>(f.position) + delta), raw, f.width);
+    }
+    out.Flush();
+    const t_Snapshot copy = TakeSnapshot(out);
+    if (copy.moovBytes != newMoov || copy.layout.Moov().offset != moov.offset ||
+        copy.layout.fileSize != newSize) {
+      VerifyFailed("movie box of the copy");
+    }
+    if (!SameMedia(file, snap.movie.ChunkOffsets(), out, copy.movie.ChunkOffsets(), moov,
+                   snap.layout.fileSize, newSize)) {
+      VerifyFailed("media of the copy");
+    }
+    out.CopyPermissionsFrom(file);
+    out.Close();
+    file.Close();
+    ReplaceWith(temp, target);
+  } catch (const t_IoError& e) {
+    out.Close();
+    RemoveQuietly(temp);
+    WriteFailed(e);
+  } catch (...) {
+    out.Close();
+    RemoveQuietly(temp);
+    throw;
+  }
+  // The rename is done; read the result once more from its final place.
+  t_File check = OpenForReading(video);
+  const t_Snapshot final = TakeSnapshot(check);
+  if (final.moovBytes != newMoov) {
+    throw t_NtagError(t_ExitCode::kVerifyFailed, "the replaced video does not carry the new movie box");
+  }
+}
+
+}  // namespace
+
+const char* WritePathName(t_WritePath path) {
+  switch (path) {
+    case t_WritePath::kNothingToDo:
+      return "unchanged";
+    case t_WritePath::kInPlace:
+      return "in place";
+    case t_WritePath::kAppendedMovie:
+      return "movie box appended";
+    case t_WritePath::kRewrite:
+      return "rewritten";
+  }
+  return "";
+}
+
+std::uint64_t PaddingFor(std::uint64_t ilstSize) {
+  return std::max<std::uint64_t>(64 << 10, ilstSize) + (64 << 10);
+}
+
+t_TagList ReadTags(const t_NativePath& video) {
+  t_File file = OpenForReading(video);
+  const t_Snapshot snap = TakeSnapshot(file);
+  // QuickTime's 'mdta' metadata numbers its items through a key table; those are not iTunes tags.
+  if (snap.movie.Meta() && snap.movie.MetaHandler() != kMdir) return {};
+  return t_TagList::Parse(snap.movie.IlstPayload());
+}
+
+t_WritePath WriteTags(const t_NativePath& video, const std::function<void(t_TagList&)>& edit) {
+  t_Bytes firstMoov;
+  t_Bytes newIlst;
+  {
+    t_File reader = OpenForReading(video);
+    const t_Snapshot snap = TakeSnapshot(reader);
+    if (snap.movie.Meta() && snap.movie.MetaHandler() != kMdir) {
+      throw t_NtagError(t_ExitCode::kLayoutRefused,
+                        "the file keeps its metadata in a form other than iTunes tags (handler '" +
+                            TypeName(snap.movie.MetaHandler()) + "')");
+    }
+    t_TagList tags = t_TagList::Parse(snap.movie.IlstPayload());
+    const t_Bytes oldIlst = tags.Serialize();
+    edit(tags);
+    newIlst = tags.Serialize();
+    const bool hadIlst = snap.movie.IlstIndex() >= 0;
+    if ((hadIlst && newIlst == oldIlst) || (!hadIlst && newIlst.size() == 8))
+      return t_WritePath::kNothingToDo;
+    firstMoov = snap.moovBytes;
+  }
+  t_File file;
+  try {
+    file = t_File::Open(video, t_OpenMode::kReadWrite);
+  } catch (const t_IoError& e) {
+    WriteFailed(e);
+  }
+  const t_Snapshot snap = TakeSnapshot(file);
+  if (snap.moovBytes != firstMoov) {
+    throw t_NtagError(t_ExitCode::kWriteFailed, "the video was changed by another program while it was read");
+  }
+  if (const auto plan = PlanInPlace(snap.movie, newIlst)) {
+    WriteInPlace(file, snap, *plan, newIlst);
+    return t_WritePath::kInPlace;
+  }
+  bool sizeZero = false;
+  for (const t_BoxHeader& b : snap.layout.boxes) sizeZero = sizeZero || b.toEnd;
+  if (snap.layout.MoovIsLast() && !sizeZero) {
+    WriteAppended(file, video, snap, newIlst);
+    return t_WritePath::kAppendedMovie;
+  }
+  WriteRewritten(file, video, snap, newIlst);
+  return t_WritePath::kRewrite;
+}
+
+}  // namespace n_zorbel::n_ntag

@@ -1,0 +1,35 @@
+#pragma once
+// Reading and writing the tags of one video, safe at every instant.
+//
+// Three ways to write, cheapest first:
+//  - in place: the new ilst goes into the payload of a free box next to the old one, and
+//    one header write of 8 bytes turns the old ilst (and what lies between) into free space;
+//  - appended movie: when moov is the last box, a new moov goes after it inside a free box
+//    that runs to the end of the file, and one header write turns the old moov into free space;
+//  - rewrite: a complete copy in a temporary file beside the video, with moov where it was
+//    and every absolute offset behind it moved, put in place of the video by one rename.
+// Each state between two writes is a valid MP4 with either the old or the new tags.
+#include <cstdint>
+#include <functional>
+
+#include "platform_file.hpp"
+#include "tag_list.hpp"
+
+namespace n_zorbel::n_ntag {
+
+enum class t_WritePath { kNothingToDo, kInPlace, kAppendedMovie, kRewrite };
+
+const char* WritePathName(t_WritePath path);
+
+// The tags a video has now; empty when it has none. Throws t_NtagError.
+t_TagList ReadTags(const t_NativePath& video);
+
+// Applies `edit` to the video's tags and writes the result, then reads it back and checks it.
+// Throws t_NtagError; the video is then byte for byte as it was.
+t_WritePath WriteTags(const t_NativePath& video, const std::function<void(t_TagList&)>& edit);
+
+// The free space reserved in meta after a newly placed ilst of `ilstSize` bytes, so
+// that the next edit, even one with a new cover of the same size, is made in place.
+std::uint64_t PaddingFor(std::uint64_t ilstSize);
+
+}  // namespace n_zorbel::n_ntag
