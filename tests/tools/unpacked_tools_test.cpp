@@ -45,14 +45,14 @@ class t_ScopedEnvironment {
  public:
   t_ScopedEnvironment(const char* name, const std::string& value) : m_name(name) {
 #ifdef _WIN32
-    _putenv_s(name, value.c_str());
+    _putenv((std::string(name) + "=" + value).c_str());
 #else
     setenv(name, value.c_str(), 1);
 #endif
   }
   ~t_ScopedEnvironment() {
 #ifdef _WIN32
-    _putenv_s(m_name, "");
+    _putenv((std::string(m_name) + "=").c_str());
 #else
     unsetenv(m_name);
 #endif

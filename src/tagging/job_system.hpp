@@ -1,0 +1,39 @@
+#pragma once
+// What a tagging job needs of the system: the workspace folder, the unpacked
+// tool and a process runner. The job reaches them only through this port, so
+// it runs against fakes in tests and against the real system in the program.
+#include <memory>
+
+#include "system/child_process.hpp"
+#include "system/text.hpp"
+#include "tools/module.hpp"
+#include "tools/unpacked_tools.hpp"
+
+namespace n_zorbel::n_tagging {
+
+class JobSystem {
+ public:
+  virtual ~JobSystem() = default;
+  // Creates the workspace folder's last level or accepts an existing one;
+  // raises on any other failure.
+  virtual void CreateWorkspace(const t_String& folder) = 0;
+  // Unpacks the tool package into `folder`; raises on failure.
+  virtual std::unique_ptr<n_tools::UnpackedTools> UnpackTools(const t_String& folder) = 0;
+  virtual n_system::ProcessRunner& Runner() = 0;
+};
+
+// The real thing: the workspace rules of the system layer, the package of
+// `module`, and real child processes.
+class RealJobSystem final : public JobSystem {
+ public:
+  explicit RealJobSystem(const n_tools::t_Module& module) noexcept : m_module(module) {}
+  void CreateWorkspace(const t_String& folder) override;
+  std::unique_ptr<n_tools::UnpackedTools> UnpackTools(const t_String& folder) override;
+  n_system::ProcessRunner& Runner() override { return m_runner; }
+
+ private:
+  const n_tools::t_Module& m_module;
+  n_system::ChildProcessRunner m_runner;
+};
+
+}  // namespace n_zorbel::n_tagging

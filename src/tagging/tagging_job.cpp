@@ -1,0 +1,112 @@
+#include "tagging/tagging_job.hpp"
+
+#include <array>
+
+#include "system/error.hpp"
+#include "tagging/command_line.hpp"
+
+namespace n_zorbel::n_tagging {
+
+t_StringView ErrorStageMessage(ErrorStage stage) noexcept {
+  static constexpr std::array<t_StringView, 7> kMessages = {
+      ZTEXT("none"),
+      ZTEXT("failed to create temp folder"),
+      ZTEXT("failed to delete temp folder"),
+      ZTEXT("failed to unpack tools"),
+      ZTEXT("failed to run neroAACTag"),
+      ZTEXT("neroAACTag process did not exit gracefully"),
+      ZTEXT("unknown"),
+  };
+  const auto index = static_cast<std::size_t>(stage);
+  return index < kMessages.size() ? kMessages[index] : kMessages.back();
+}
+
+TaggingJob::TaggingJob(std::unique_ptr<n_tools::UnpackedTools>& tools, JobSystem& system,
+                       const t_String& workspaceFolder, const n_intake::VideoFileList& videoFiles,
+                       const TagSet& tags, bool removeBlank)
+    : m_tools(tools),
+      m_system(system),
+      m_workspaceFolder(workspaceFolder),
+      m_videoFiles(videoFiles),
+      m_tags(tags),
+      m_removeBlank(removeBlank) {}
+
+TaggingJob::~TaggingJob() {
+  // A running tool is terminated and waited for before anything else goes,
+  // so no tool uses the workspace once the job is gone.
+  m_child.reset();
+}
+
+void TaggingJob::Step() noexcept {
+  if (m_failed || Done()) return;
+  try {
+    do {
+      RunState();
+    } while (m_runOn);
+  } catch (const n_system::t_ErrorException& error) {
+    m_errorCode = error.Code();
+    m_runOn = false;
+    m_failed = true;
+  } catch (...) {
+    m_errorCode = n_system::kCodeUnexpected;
+    m_runOn = false;
+    m_failed = true;
+  }
+}
+
+void TaggingJob::RunState() {
+  switch (m_state) {
+    case State::SetUp:
+      return SetUp();
+    case State::StartNextFile:
+      return StartNextFile();
+    case State::PollTool:
+      return PollTool();
+    case State::AdvanceFile:
+      return AdvanceFile();
+  }
+}
+
+void TaggingJob::SetUp() {
+  if (!m_tools) {
+    m_errorStage = ErrorStage::CreateTempFolder;
+    m_system.CreateWorkspace(m_workspaceFolder);
+    m_errorStage = ErrorStage::UnpackTools;
+    // The slot is filled only with a complete tool; a failure leaves it
+    // empty, so the next run tries again.
+    m_tools = m_system.UnpackTools(m_workspaceFolder);
+  }
+  m_state = State::StartNextFile;
+  m_runOn = true;
+}
+
+void TaggingJob::StartNextFile() {
+  m_errorStage = ErrorStage::RunTool;
+  BuildCommandLine(m_tags, m_removeBlank, m_videoFiles[m_currentFile], m_commandLine);
+  // A failed start leaves the previous (finished) child in place.
+  std::unique_ptr<n_system::ToolProcess> started =
+      m_system.Runner().Start(m_tools->ToolLaunchPath(), m_commandLine);
+  m_child = std::move(started);
+  m_state = State::PollTool;
+  m_runOn = false;
+}
+
+void TaggingJob::PollTool() {
+  m_errorStage = ErrorStage::ToolExit;
+  m_child->Finish(0, true);
+  if (!m_child->Finished()) return;
+  // Only a read exit code of 0 accepts the file. Any other exit code is
+  // reported as a system error code (converted; status codes stay).
+  if (!m_child->ExitCodeValid()) n_system::RaiseCode(n_system::kCodeUnexpected);
+  if (m_child->ExitCode() != 0) n_system::RaiseSystemError(m_child->ExitCode());
+  m_state = State::AdvanceFile;
+  m_runOn = true;
+}
+
+void TaggingJob::AdvanceFile() {
+  ++m_currentFile;
+  m_state = State::StartNextFile;
+  m_runOn = !Done();
+}
+
+}  // namespace n_zorbel::n_tagging

@@ -1,0 +1,71 @@
+#pragma once
+// Writes one tag set into every video of a list, one tool process at a time.
+// It has no thread: the dialog's timer calls Step, which runs states until
+// one has to wait for the tool, and returns without waiting. The first
+// failure of any kind ends the batch with a stage and a code.
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+
+#include "intake/video_file_list.hpp"
+#include "system/child_process.hpp"
+#include "system/text.hpp"
+#include "tagging/error_stage.hpp"
+#include "tagging/job_system.hpp"
+#include "tagging/tag_set.hpp"
+#include "tools/unpacked_tools.hpp"
+
+namespace n_zorbel::n_tagging {
+
+class TaggingJob {
+ public:
+  enum class State : std::uint8_t { SetUp, StartNextFile, PollTool, AdvanceFile };
+
+  // `tools` is the caller's slot for the unpacked tool: filled by the first
+  // run that unpacks it and kept after the job. Everything referred to
+  // outlives the job; `videoFiles` is not empty and does not change meanwhile.
+  TaggingJob(std::unique_ptr<n_tools::UnpackedTools>& tools, JobSystem& system,
+             const t_String& workspaceFolder, const n_intake::VideoFileList& videoFiles, const TagSet& tags,
+             bool removeBlank);
+  // Stops a tool that still runs (terminated and waited for).
+  ~TaggingJob();
+  TaggingJob(const TaggingJob&) = delete;
+  TaggingJob& operator=(const TaggingJob&) = delete;
+
+  // Advances as far as possible without waiting. Never raises: a failure
+  // sets Failed() with the stage under way and the code. A done or failed
+  // job is left as it is.
+  void Step() noexcept;
+
+  bool Done() const noexcept { return m_currentFile == m_videoFiles.Size(); }
+  bool Failed() const noexcept { return m_failed; }
+  ErrorStage Stage() const noexcept { return m_errorStage; }
+  std::int32_t ErrorCode() const noexcept { return m_errorCode; }
+  // The file being tagged; equal to the list's size when done.
+  std::size_t CurrentFile() const noexcept { return m_currentFile; }
+  State CurrentState() const noexcept { return m_state; }
+
+ private:
+  void RunState();
+  void SetUp();
+  void StartNextFile();
+  void PollTool();
+  void AdvanceFile();
+
+  State m_state = State::SetUp;
+  std::unique_ptr<n_tools::UnpackedTools>& m_tools;
+  JobSystem& m_system;
+  const t_String m_workspaceFolder;  // a copy: cheap, and it cannot dangle
+  t_String m_commandLine;
+  const n_intake::VideoFileList& m_videoFiles;
+  std::size_t m_currentFile = 0;
+  const TagSet& m_tags;
+  bool m_removeBlank;
+  bool m_runOn = false;
+  bool m_failed = false;
+  ErrorStage m_errorStage = ErrorStage::None;
+  std::int32_t m_errorCode = 0;
+  std::unique_ptr<n_system::ToolProcess> m_child;
+};
+
+}  // namespace n_zorbel::n_tagging
