@@ -5,7 +5,8 @@
 namespace n_zorbel::n_testing {
 
 // POSIX: "policy=idle nice=19 ioclass=idle stdin=/dev/null" for a tool
-// started as the runner should; Windows: "priority=idle show=hide".
+// started as the runner should; Windows: "priority=idle show=hide", with
+// " host=wine" appended under Wine.
 std::string DescribeProcess();
 
 unsigned long CurrentProcessId();

@@ -136,7 +136,12 @@ TEST(ChildProcess, StartsHiddenAtIdlePriority) {
   child.Finish(kWaitForever, true);
   ASSERT_EQ(child.ExitCode(), 0u);
 #ifdef _WIN32
-  EXPECT_EQ(ReadFile(report), "priority=idle show=hide");
+  const std::string traits = ReadFile(report);
+  EXPECT_NE(traits.find("show=hide"), std::string::npos) << traits;
+  if (traits.find("host=wine") != std::string::npos) {
+    GTEST_SKIP() << "Wine ignores the priority class given at creation: " << traits;
+  }
+  EXPECT_NE(traits.find("priority=idle"), std::string::npos) << traits;
 #else
   EXPECT_EQ(ReadFile(report), "policy=idle nice=19 ioclass=idle stdin=/dev/null");
 #endif

@@ -45,7 +45,10 @@ TEST(FolderWalker, ListsEveryEntryButDotAndDotDot) {
   t_ScratchFolder root;
   root.MakeFile(ZTEXT("a.mp4"));
   root.MakeFile(ZTEXT(".x"));
-  root.MakeFile(ZTEXT("..."));  // Windows trims trailing dots, so "..." is only made where it can be
+  root.MakeFile(ZTEXT("..x"));
+#ifndef _WIN32
+  root.MakeFile(ZTEXT("..."));  // Win32 paths drop trailing dots: only POSIX can make it
+#endif
   root.MakeFolder(ZTEXT("sub"));
   root.MakeFile(ZTEXT("sub/inner.txt"));
 
@@ -53,9 +56,12 @@ TEST(FolderWalker, ListsEveryEntryButDotAndDotDot) {
   std::map<t_String, Seen> expected = {
       {ZTEXT("a.mp4"), {root / ZTEXT("a.mp4"), false, false}},
       {ZTEXT(".x"), {root / ZTEXT(".x"), false, false}},
+      {ZTEXT("..x"), {root / ZTEXT("..x"), false, false}},
       {ZTEXT("sub"), {root / ZTEXT("sub"), true, false}},
   };
-  if (root.Exists(ZTEXT("..."))) expected[ZTEXT("...")] = {root / ZTEXT("..."), false, false};
+#ifndef _WIN32
+  expected[ZTEXT("...")] = {root / ZTEXT("..."), false, false};
+#endif
   EXPECT_EQ(seen, expected);
 }
 

@@ -10,8 +10,10 @@ std::string DescribeProcess() {
   startup.cb = sizeof startup;
   GetStartupInfoW(&startup);
   const bool hidden = (startup.dwFlags & STARTF_USESHOWWINDOW) != 0 && startup.wShowWindow == SW_HIDE;
+  // Wine ignores the priority class given at creation, so tests need to know.
+  const bool wine = GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
   return std::string("priority=") + (priority == IDLE_PRIORITY_CLASS ? "idle" : "other") +
-         " show=" + (hidden ? "hide" : "other");
+         " show=" + (hidden ? "hide" : "other") + (wine ? " host=wine" : "");
 }
 
 unsigned long CurrentProcessId() { return GetCurrentProcessId(); }
