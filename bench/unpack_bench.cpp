@@ -88,6 +88,14 @@ int main(int, char** argv) {
   const std::string codeText = Kilobytes(codePackage.size()) + " -> " + Kilobytes(code.size());
   rows.push_back(Measure("unpack a machine-code tool (" + codeText + ")", 50,
                          [&] { const n_tools::UnpackedTools tools(codeModule, workspace); }));
+  n_tools::n_packer::t_PackOptions defaults;  // the encoder's usual lc 3, lp 0, pb 2
+  defaults.lc = 3;
+  defaults.pb = 2;
+  const std::vector<std::byte> lc3Package = n_tools::n_packer::PackTools(files, defaults);
+  const n_tools::t_MemoryModule lc3Module(lc3Package);
+  rows.push_back(
+      Measure("  for comparison: the same tool at lc 3, pb 2 (" + Kilobytes(lc3Package.size()) + ")", 50,
+              [&] { const n_tools::UnpackedTools tools(lc3Module, workspace); }));
   const std::string plainPath = ToUtf8(folder) + "plain-copy";
   rows.push_back(Measure("  for comparison: write the same bytes with ofstream", 50, [&] {
     std::ofstream out(plainPath, std::ios::binary | std::ios::trunc);

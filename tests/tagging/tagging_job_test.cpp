@@ -6,8 +6,10 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <map>
 #include <new>
 #include <sstream>
@@ -21,6 +23,7 @@
 #include "system/error.hpp"
 #include "tool_packer.hpp"
 #include "tools/module.hpp"
+#include "tools/tool_package.hpp"
 
 namespace n_zorbel::n_testing {
 namespace {
@@ -398,9 +401,14 @@ TEST(TaggingJobEndToEndTest, FirstRunUnpacksIntoTheWorkspaceAndRunsOneToolPerFil
   }
 }
 
-TEST(TaggingJobEndToEndTest, AnExistingWorkspaceWithAnOldToolIsReused) {
+TEST(TaggingJobEndToEndTest, AnExistingWorkspaceWithALongerOldToolIsReused) {
+  const n_tools::t_ProgramModule module;
+  const n_tools::t_ToolPayload payload(module.ToolPackage());
+  const auto tool = payload.File(0);
+
   t_ScratchFolder scratch;
-  scratch.MakeFile(ZTEXT("Mivora/") + t_String(n_tools::ToolFileName(0)), std::string(1 << 20, 'o'));
+  scratch.MakeFile(ZTEXT("Mivora/") + t_String(n_tools::ToolFileName(0)),
+                   std::string(tool.size() + 4096, 'o'));
 #ifndef _WIN32
   std::filesystem::permissions(scratch.Fs() / "Mivora", std::filesystem::perms::owner_all);
 #endif
@@ -410,13 +418,16 @@ TEST(TaggingJobEndToEndTest, AnExistingWorkspaceWithAnOldToolIsReused) {
   videos.AddPath(scratch / ZTEXT("clip.mp4"), cover);
   const n_tagging::TagSet tags{ZTEXT(""), ZTEXT("t"), ZTEXT(""), ZTEXT(""), ZTEXT(""), ZTEXT("")};
 
-  const n_tools::t_ProgramModule module;
   n_tagging::RealJobSystem system(module);
   std::unique_ptr<n_tools::UnpackedTools> tools;
   TaggingJob job(tools, system, workspace, videos, tags, false);
   RunToEnd(job);
   EXPECT_TRUE(job.Done()) << static_cast<int>(job.Stage()) << " " << job.ErrorCode();
-  EXPECT_LT(std::filesystem::file_size(std::filesystem::path(tools->ToolPath())), std::uintmax_t{1} << 20);
+  // The old file is overwritten and cut to the tool's length.
+  std::ifstream written(std::filesystem::path(tools->ToolPath()), std::ios::binary);
+  const std::string bytes((std::istreambuf_iterator<char>(written)), std::istreambuf_iterator<char>());
+  ASSERT_EQ(bytes.size(), tool.size());
+  EXPECT_EQ(0, std::memcmp(bytes.data(), tool.data(), tool.size()));
 }
 
 TEST(TaggingJobEndToEndTest, ARealToolFailingEndsTheBatchWithItsExitCode) {
