@@ -83,8 +83,11 @@ t_NativePath PathFromUtf8(const std::string& utf8);
 void WriteOut(const std::string& utf8);
 void WriteErr(const std::string& utf8);
 
-// Test hook: after `bytes` more bytes have been written through t_File, every
-// write fails as if the disk were full. Negative turns the hook off.
+// Test hook: after `bytes` more bytes have been written through t_File, the write that
+// would pass that mark fails as if the disk were full (once; later writes succeed, as the
+// undo of an interrupted in-place edit needs them). Negative turns the hook off.
 void SetWriteFaultBudget(std::int64_t bytes);
+// Bytes written through t_File so far in this process.
+std::uint64_t BytesWritten();
 
 }  // namespace n_zorbel::n_ntag

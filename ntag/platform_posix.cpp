@@ -18,6 +18,7 @@ namespace n_zorbel::n_ntag {
 namespace {
 
 std::atomic<std::int64_t> g_faultBudget{-1};
+std::atomic<std::uint64_t> g_bytesWritten{0};
 
 t_IoFailure KindOf(int error) {
   switch (error) {
@@ -133,11 +134,15 @@ void t_File::WriteAt(std::uint64_t offset, const void* data, std::size_t size) {
       }
       g_faultBudget = budget - static_cast<std::int64_t>(chunk);
     }
-    if (chunk == 0 && fault) Fail(ENOSPC);
+    if (chunk == 0 && fault) {
+      g_faultBudget = -1;
+      Fail(ENOSPC);
+    }
     const ssize_t n = ::pwrite(static_cast<int>(handle_), p, chunk, static_cast<off_t>(offset));
     if (n < 0 && errno == EINTR) continue;
     if (n < 0) Fail(errno);
     if (n == 0) Fail(ENOSPC);
+    g_bytesWritten += static_cast<std::uint64_t>(n);
     p += n;
     offset += static_cast<std::uint64_t>(n);
     size -= static_cast<std::size_t>(n);
@@ -215,5 +220,6 @@ void WriteOut(const std::string& utf8) { WriteAll(1, utf8); }
 void WriteErr(const std::string& utf8) { WriteAll(2, utf8); }
 
 void SetWriteFaultBudget(std::int64_t bytes) { g_faultBudget = bytes; }
+std::uint64_t BytesWritten() { return g_bytesWritten; }
 
 }  // namespace n_zorbel::n_ntag

@@ -12,6 +12,7 @@ namespace n_zorbel::n_ntag {
 namespace {
 
 std::atomic<std::int64_t> g_faultBudget{-1};
+std::atomic<std::uint64_t> g_bytesWritten{0};
 
 HANDLE H(std::intptr_t h) { return reinterpret_cast<HANDLE>(h); }
 
@@ -165,13 +166,17 @@ void t_File::WriteAt(std::uint64_t offset, const void* data, std::size_t size) {
       }
       g_faultBudget = budget - chunk;
     }
-    if (chunk == 0 && fault) Fail(ERROR_DISK_FULL);
+    if (chunk == 0 && fault) {
+      g_faultBudget = -1;
+      Fail(ERROR_DISK_FULL);
+    }
     OVERLAPPED at{};
     at.Offset = static_cast<DWORD>(offset);
     at.OffsetHigh = static_cast<DWORD>(offset >> 32);
     DWORD written = 0;
     if (!WriteFile(H(handle_), p, chunk, &written, &at)) Fail(GetLastError());
     if (written == 0) Fail(ERROR_DISK_FULL);
+    g_bytesWritten += written;
     p += written;
     offset += written;
     size -= written;
@@ -243,5 +248,6 @@ void WriteOut(const std::string& utf8) { WriteTo(STD_OUTPUT_HANDLE, utf8); }
 void WriteErr(const std::string& utf8) { WriteTo(STD_ERROR_HANDLE, utf8); }
 
 void SetWriteFaultBudget(std::int64_t bytes) { g_faultBudget = bytes; }
+std::uint64_t BytesWritten() { return g_bytesWritten; }
 
 }  // namespace n_zorbel::n_ntag

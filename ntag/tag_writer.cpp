@@ -343,12 +343,15 @@ std::vector<t_OffsetField> FindFragmentOffsets(const t_File& file, const t_FileL
   return fields;
 }
 
+// Copies a range into the fresh temporary file. Blocks of zeros are skipped, leaving holes
+// that read back as zeros: a sparse video stays sparse (the caller sets the final size).
 void Copy(const t_File& from, std::uint64_t at, std::uint64_t size, t_File& to, std::uint64_t toAt,
           std::vector<std::uint8_t>& buffer) {
   while (size > 0) {
     const std::size_t n = size < buffer.size() ? static_cast<std::size_t>(size) : buffer.size();
     from.ReadAt(at, buffer.data(), n);
-    to.WriteAt(toAt, buffer.data(), n);
+    const bool zeros = buffer[0] == 0 && std::memcmp(buffer.data(), buffer.data() + 1, n - 1) == 0;
+    if (!zeros) to.WriteAt(toAt, buffer.data(), n);
     at += n;
     toAt += n;
     size -= n;
@@ -413,6 +416,7 @@ void WriteRewritten(t_File& file, const t_NativePath& video, const t_Snapshot& s
     Copy(file, 0, moov.offset, out, 0, buffer);
     out.WriteAt(moov.offset, newMoov.data(), newMoov.size());
     Copy(file, oldEnd, snap.layout.fileSize - oldEnd, out, moov.offset + newMoov.size(), buffer);
+    out.Truncate(newSize);
     for (const t_OffsetField& f : fields) {
       std::uint8_t raw[8];
       file.ReadAt(f.position, raw, f.width);

@@ -1,0 +1,43 @@
+#pragma once
+// Builds MP4 files box by box for layouts ffmpeg does not make, and reads chunk
+// offsets back with a walker of its own (independent of ntag's parser).
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace n_zorbel::n_ntag::n_test {
+
+struct t_BuildOptions {
+  bool moovFirst = true;
+  bool largeSizes = false;      // 64-bit size fields on moov, mdat and ilst
+  bool co64 = false;            // chunk offsets in co64 tables
+  bool quickTimeMeta = false;   // meta without version and flags
+  bool udtaTerminator = false;  // QuickTime's 32-bit zero at the end of udta
+  bool withTags = true;         // udta/meta/hdlr/ilst with a title
+  bool withUdta = true;
+  bool lastBoxSizeZero = false;   // the last box (mdat or moov) has size 0
+  std::uint32_t metaPadding = 0;  // a free box of this size after ilst
+  std::uint32_t topFreeAfterMoov = 0;
+  std::uint64_t mdatGap = 0;  // hole (sparse) at the start of mdat, before the chunks
+  int tracks = 2;
+  int chunksPerTrack = 3;
+};
+
+struct t_Chunk {
+  int track, index;
+  std::string bytes;
+};
+
+// Writes the file and returns the chunks it holds (their bytes; offsets are read back).
+std::vector<t_Chunk> BuildMp4(const t_BuildOptions& options, const std::string& path);
+
+// Chunk offsets per track, read from the file with the test's own box walker.
+std::vector<std::vector<std::uint64_t>> ReadChunkOffsets(const std::string& path);
+// True when the chunk offset tables use co64 (per track).
+std::vector<bool> UsesCo64(const std::string& path);
+// Empty when every chunk's bytes sit where the file's tables say; else what differs.
+std::string CheckChunks(const std::string& path, const std::vector<t_Chunk>& chunks);
+// Top-level box types in order, e.g. "ftyp moov mdat".
+std::string TopLevelTypes(const std::string& path);
+
+}  // namespace n_zorbel::n_ntag::n_test

@@ -1,0 +1,33 @@
+// libFuzzer target: the box parser, the movie model and the tag list on arbitrary bytes.
+// Only t_NtagError may come out; crashes and sanitizer reports are faults.
+#include <cstddef>
+#include <cstdint>
+
+#include "box.hpp"
+#include "movie.hpp"
+#include "ntag_error.hpp"
+#include "tag_list.hpp"
+
+using namespace n_zorbel::n_ntag;
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  t_Bytes moov(data, data + size);
+  try {
+    t_Movie movie = t_Movie::Parse(moov, 1000);
+    (void)movie.ChunkOffsets();
+    const t_TagList tags = t_TagList::Parse(movie.IlstPayload());
+    (void)tags.Listing();
+    const t_Bytes ilst = tags.Serialize();
+    // Parsing must be lossless (a size of 0 is written back as the real size).
+    if (size >= 4 && Read32(data) != 0 && movie.Root().Serialize() != moov) __builtin_trap();
+    movie.SetIlst(ilst, 4096);
+    movie.ShiftOffsets(1000, 1000 + size, 1 << 20);
+    (void)t_Movie::Parse(movie.Root().Serialize(), 1000).ChunkOffsets();
+  } catch (const t_NtagError&) {
+  }
+  try {
+    (void)t_TagList::Parse(moov).Listing();
+  } catch (const t_NtagError&) {
+  }
+  return 0;
+}

@@ -1,0 +1,205 @@
+// Layouts ffmpeg does not make, built box by box: 64-bit sizes, co64, QuickTime meta,
+// size-0 last boxes, offsets near and past 4 GiB, and damaged files that must be refused.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "box_builder.hpp"
+#include "ntag_harness.hpp"
+
+namespace n_zorbel::n_ntag::n_test {
+namespace {
+
+enum class t_Expect { kSameFile, kGrows, kReplaced };
+
+struct t_LayoutCase {
+  const char* name;
+  t_BuildOptions options;
+  t_Expect expect;
+};
+
+t_BuildOptions With(void (*change)(t_BuildOptions&)) {
+  t_BuildOptions o;
+  change(o);
+  return o;
+}
+
+class BuiltLayoutTest : public ::testing::TestWithParam<t_LayoutCase> {};
+
+TEST_P(BuiltLayoutTest, TagsLandAndEveryChunkStaysPut) {
+  t_Scratch scratch;
+  const std::string video = scratch.Path("built.mp4");
+  const auto chunks = BuildMp4(GetParam().options, video);
+  ASSERT_EQ(CheckChunks(video, chunks), "") << "builder";
+  MakeImage("jpg", scratch.Path("c.jpg"));
+  const std::uint64_t inode = InodeOf(video);
+  const auto size = std::filesystem::file_size(video);
+  const std::string types = TopLevelTypes(video);
+
+  const t_RunResult r =
+      RunNtag({"-meta:title=Новое", "-meta:artist=Ω", "-add-cover:front:" + scratch.Path("c.jpg"), video});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_EQ(CheckChunks(video, chunks), "");
+  auto tags = NtagTags(video);
+  EXPECT_EQ(tags["title"], "Новое");
+  EXPECT_EQ(tags["artist"], "Ω");
+  EXPECT_EQ(tags["cover"].rfind("front, jpeg, ", 0), 0u);
+  if (GetParam().options.withUdta) {
+    EXPECT_NE(ReadFile(video).find("kept"), std::string::npos) << "other udta items stay";
+  }
+  switch (GetParam().expect) {
+    case t_Expect::kSameFile:
+      EXPECT_EQ(InodeOf(video), inode);
+      EXPECT_EQ(std::filesystem::file_size(video), size);
+      EXPECT_EQ(TopLevelTypes(video), types);
+      break;
+    case t_Expect::kGrows:
+      EXPECT_EQ(InodeOf(video), inode);
+      EXPECT_GT(std::filesystem::file_size(video), size);
+      EXPECT_EQ(TopLevelTypes(video).substr(TopLevelTypes(video).size() - 9), "free moov");
+      break;
+    case t_Expect::kReplaced:
+      EXPECT_EQ(TopLevelTypes(video), types) << "moov stays where it was";
+      break;
+  }
+  // A second edit of the same size finds the reserved padding.
+  const auto after = std::filesystem::file_size(video);
+  ASSERT_EQ(RunNtag({"-meta:title=Другое", video}).exitCode, 0);
+  EXPECT_EQ(std::filesystem::file_size(video), after);
+  EXPECT_EQ(NtagTags(video)["title"], "Другое");
+  EXPECT_EQ(CheckChunks(video, chunks), "");
+  const t_RunResult ap = AtomicParsleyList(video);
+  EXPECT_EQ(ap.exitCode, 0);
+  EXPECT_EQ(ProbeTags(video)["title"], "Другое");
+  // AtomicParsley reads neither 64-bit box sizes nor QuickTime's meta; it must still not fail.
+  if (!GetParam().options.quickTimeMeta && !GetParam().options.largeSizes) {
+    EXPECT_NE(ap.out.find("Atom \"\xC2\xA9nam\" contains: Другое"), std::string::npos) << ap.out;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Layouts, BuiltLayoutTest,
+    ::testing::Values(
+        t_LayoutCase{"MoovFirst", {}, t_Expect::kReplaced},
+        t_LayoutCase{"MoovLast", With([](auto& o) { o.moovFirst = false; }), t_Expect::kGrows},
+        t_LayoutCase{"LargeSizes", With([](auto& o) { o.largeSizes = true; }), t_Expect::kReplaced},
+        t_LayoutCase{"LargeSizesMoovLast", With([](auto& o) { o.largeSizes = true, o.moovFirst = false; }),
+                     t_Expect::kGrows},
+        t_LayoutCase{"Co64", With([](auto& o) { o.co64 = true; }), t_Expect::kReplaced},
+        t_LayoutCase{"QuickTimeMeta", With([](auto& o) { o.quickTimeMeta = true; }), t_Expect::kReplaced},
+        t_LayoutCase{"QuickTimeMetaPadded",
+                     With([](auto& o) { o.quickTimeMeta = true, o.metaPadding = 200000; }),
+                     t_Expect::kSameFile},
+        t_LayoutCase{"UdtaTerminator", With([](auto& o) { o.udtaTerminator = true; }), t_Expect::kReplaced},
+        t_LayoutCase{"NoUdta", With([](auto& o) { o.withUdta = false; }), t_Expect::kReplaced},
+        t_LayoutCase{"NoMeta", With([](auto& o) { o.withTags = false; }), t_Expect::kReplaced},
+        t_LayoutCase{"NoMetaMoovLast", With([](auto& o) { o.withTags = false, o.moovFirst = false; }),
+                     t_Expect::kGrows},
+        t_LayoutCase{"PaddedMeta", With([](auto& o) { o.metaPadding = 100000; }), t_Expect::kSameFile},
+        t_LayoutCase{"LargePaddedMeta", With([](auto& o) { o.metaPadding = 100000, o.largeSizes = true; }),
+                     t_Expect::kSameFile},
+        t_LayoutCase{"MdatSizeZero", With([](auto& o) { o.lastBoxSizeZero = true; }), t_Expect::kReplaced},
+        t_LayoutCase{"MoovSizeZero", With([](auto& o) { o.lastBoxSizeZero = true, o.moovFirst = false; }),
+                     t_Expect::kReplaced},
+        t_LayoutCase{"FreeAfterLastMoov", With([](auto& o) { o.moovFirst = false, o.topFreeAfterMoov = 64; }),
+                     t_Expect::kGrows},
+        t_LayoutCase{"ManyTracks", With([](auto& o) { o.tracks = 5, o.chunksPerTrack = 40; }),
+                     t_Expect::kReplaced}),
+    [](const auto& p) { return std::string(p.param.name); });
+
+// Offsets just under 4 GiB in a faststart file: growing moov pushes them past 2^32 - 1,
+// so the tables must become co64. The file is sparse, so this costs little disk.
+TEST(BuiltLayoutTest, StcoNear4GiBBecomesCo64) {
+  t_Scratch scratch;
+  const std::string video = scratch.Path("near4g.mp4");
+  t_BuildOptions o;
+  o.mdatGap = (1ull << 32) - 4096;
+  o.largeSizes = true;
+  const auto chunks = BuildMp4(o, video);
+  ASSERT_EQ(UsesCo64(video), (std::vector<bool>{false, false}));
+  const t_RunResult r = RunNtag({"-meta:title=Far", video});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_EQ(UsesCo64(video), (std::vector<bool>{true, true}));
+  EXPECT_EQ(CheckChunks(video, chunks), "");
+  EXPECT_EQ(NtagTags(video)["title"], "Far");
+}
+
+TEST(BuiltLayoutTest, FileOver4GiBWithMoovAtEndIsTaggedWithoutCopying) {
+  t_Scratch scratch;
+  const std::string video = scratch.Path("big.mp4");
+  t_BuildOptions o;
+  o.mdatGap = 5ull << 30;
+  o.largeSizes = true;
+  o.moovFirst = false;
+  o.co64 = true;
+  const auto chunks = BuildMp4(o, video);
+  const t_RunResult r = RunNtag({"-meta:title=Big", video});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_EQ(CheckChunks(video, chunks), "");
+  EXPECT_EQ(NtagTags(video)["title"], "Big");
+}
+
+// Damaged or ambiguous files: refused with their code, not one byte changed.
+struct t_DamageCase {
+  const char* name;
+  void (*damage)(std::string& bytes);
+  int exitCode;
+};
+
+std::size_t Find(const std::string& s, const std::string& type) { return s.find(type) - 4; }
+void SetSize(std::string& s, std::size_t at, std::uint32_t size) {
+  for (int i = 0; i < 4; ++i) s[at + i] = static_cast<char>(size >> (24 - 8 * i));
+}
+std::uint32_t SizeAt(const std::string& s, std::size_t at) {
+  std::uint32_t v = 0;
+  for (int i = 0; i < 4; ++i) v = (v << 8) | static_cast<unsigned char>(s[at + i]);
+  return v;
+}
+
+class DamagedTest : public ::testing::TestWithParam<t_DamageCase> {};
+
+TEST_P(DamagedTest, IsRefusedUntouched) {
+  t_Scratch scratch;
+  const std::string video = scratch.Path("damaged.mp4");
+  t_BuildOptions o;
+  o.moovFirst = false;
+  BuildMp4(o, video);
+  std::string bytes = ReadFile(video);
+  GetParam().damage(bytes);
+  WriteFile(video, bytes);
+  for (const auto& args :
+       {std::vector<std::string>{"-meta:title=x", video}, std::vector<std::string>{"-list-meta", video}}) {
+    const t_RunResult r = RunNtag(args);
+    if (GetParam().exitCode == 4 && args[0] == "-list-meta") {
+      EXPECT_EQ(r.exitCode, 0) << "keyed metadata is no iTunes tag list, but the file is fine to read";
+      continue;
+    }
+    EXPECT_EQ(r.exitCode, GetParam().exitCode) << r.err;
+    EXPECT_EQ(r.err.find('\n'), r.err.size() - 1) << r.err;
+    EXPECT_TRUE(ReadFile(video) == bytes);
+  }
+  EXPECT_EQ(scratch.Names().size(), 1u);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, DamagedTest,
+    ::testing::Values(
+        t_DamageCase{"Truncated", [](std::string& s) { s.resize(s.size() - 10); }, 3},
+        t_DamageCase{"TrailingJunk", [](std::string& s) { s += "junk"; }, 3},
+        t_DamageCase{"TwoMoov", [](std::string& s) { s += s.substr(Find(s, "moov")); }, 3},
+        t_DamageCase{"TrakPastMoov",
+                     [](std::string& s) { SetSize(s, Find(s, "trak"), SizeAt(s, Find(s, "trak")) + 5000); },
+                     3},
+        t_DamageCase{"BoxSmallerThanHeader", [](std::string& s) { SetSize(s, Find(s, "mvhd"), 4); }, 3},
+        t_DamageCase{
+            "IlstItemPastIlst",
+            [](std::string& s) { SetSize(s, Find(s, "\xA9nam"), SizeAt(s, Find(s, "\xA9nam")) + 9); }, 3},
+        t_DamageCase{"StcoLongerThanBox", [](std::string& s) { SetSize(s, Find(s, "stco") + 12, 1000); }, 3},
+        t_DamageCase{"NotMp4", [](std::string& s) { s = "<html>this is no video</html>\n"; }, 3},
+        t_DamageCase{"Empty", [](std::string& s) { s.clear(); }, 3},
+        t_DamageCase{"QuickTimeKeyedMetadata",
+                     [](std::string& s) { s.replace(s.find("mdirappl"), 4, "mdta"); }, 4}),
+    [](const auto& p) { return std::string(p.param.name); });
+
+}  // namespace
+}  // namespace n_zorbel::n_ntag::n_test

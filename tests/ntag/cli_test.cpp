@@ -1,0 +1,189 @@
+// The command line as Mivora and people use it: exit codes, messages, and the file
+// left byte for byte as it was whenever ntag says no.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include "ntag_harness.hpp"
+
+namespace n_zorbel::n_ntag::n_test {
+namespace {
+
+// A failure ends in one line on stderr, starting with the program's name.
+void ExpectOneLineError(const t_RunResult& r) {
+  ASSERT_FALSE(r.err.empty());
+  EXPECT_EQ(r.err.rfind("ntag: ", 0), 0u) << r.err;
+  EXPECT_EQ(r.err.find('\n'), r.err.size() - 1) << r.err;
+}
+
+struct t_RefusalCase {
+  const char* name;
+  std::vector<std::string> args;  // "@V" is the video, "@C" a JPEG cover, "@T" a text file
+  int exitCode;
+};
+
+class RefusalTest : public ::testing::TestWithParam<t_RefusalCase> {};
+
+TEST_P(RefusalTest, ExitsWithItsCodeAndLeavesTheVideoAlone) {
+  t_Scratch scratch;
+  const std::string video = scratch.Path("clip.mp4");
+  MakeClip(t_Clip::kFaststart, video);
+  MakeImage("jpg", scratch.Path("cover.jpg"));
+  WriteFile(scratch.Path("text.txt"), "just some words, not an image\n");
+  const std::string before = ReadFile(video);
+  std::vector<std::string> args;
+  for (std::string a : GetParam().args) {
+    for (const auto& [mark, path] :
+         std::vector<std::pair<std::string, std::string>>{{"@V", video},
+                                                          {"@C", scratch.Path("cover.jpg")},
+                                                          {"@T", scratch.Path("text.txt")},
+                                                          {"@D", scratch.Folder()},
+                                                          {"@M", scratch.Path("missing.mp4")}}) {
+      if (const auto at = a.find(mark); at != std::string::npos) a.replace(at, 2, path);
+    }
+    args.push_back(a);
+  }
+  const t_RunResult r = RunNtag(args);
+  EXPECT_EQ(r.exitCode, GetParam().exitCode) << r.err;
+  ExpectOneLineError(r);
+  EXPECT_TRUE(ReadFile(video) == before);
+  EXPECT_EQ(scratch.Names().size(), 3u) << "no file left behind";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, RefusalTest,
+    ::testing::Values(t_RefusalCase{"NoArguments", {}, 1}, t_RefusalCase{"OnlyOptions", {"-meta:title=x"}, 1},
+                      t_RefusalCase{"UnknownKey", {"-meta:rating=5", "@V"}, 1},
+                      t_RefusalCase{"KeyWithoutEquals", {"-meta:title", "@V"}, 1},
+                      t_RefusalCase{"UnknownOption", {"-frobnicate", "@V"}, 1},
+                      t_RefusalCase{"TwoVideos", {"@V", "@V"}, 1},
+                      t_RefusalCase{"BackCoverRemoval", {"-remove-cover:back", "@V"}, 1},
+                      t_RefusalCase{"BackCoverAdded", {"-add-cover:back:@C", "@V"}, 1},
+                      t_RefusalCase{"CoverWithoutPath", {"-add-cover:front:", "@V"}, 1},
+                      t_RefusalCase{"TrackNotNumber", {"-meta:track=two", "@V"}, 1},
+                      t_RefusalCase{"TrackTooLarge", {"-meta:track=70000", "@V"}, 1},
+                      t_RefusalCase{"InvalidUtf8Value", {"-meta:title=\xC3\x28", "@V"}, 1},
+                      t_RefusalCase{"VideoMissing", {"-meta:title=x", "@M"}, 2},
+                      t_RefusalCase{"VideoIsFolder", {"-meta:title=x", "@D"}, 2},
+                      t_RefusalCase{"VideoIsText", {"-meta:title=x", "@T"}, 3},
+                      t_RefusalCase{"ListTextFile", {"-list-meta", "@T"}, 3},
+                      t_RefusalCase{"CoverMissing", {"-add-cover:front:@M", "@V"}, 5},
+                      t_RefusalCase{"CoverNotImage", {"-add-cover:front:@T", "@V"}, 5},
+                      t_RefusalCase{"CoverIsFolder", {"-add-cover:front:@D", "@V"}, 5}),
+    [](const auto& p) { return std::string(p.param.name); });
+
+TEST(CliTest, HelpAndVersionPrintAndSucceed) {
+  const t_RunResult help = RunNtag({"-help"});
+  EXPECT_EQ(help.exitCode, 0);
+  for (const char* word : {"-meta:KEY=VALUE", "-remove-cover:all", "-add-cover:front:PATH", "-list-meta",
+                           "album_artist", "exit codes"}) {
+    EXPECT_NE(help.out.find(word), std::string::npos) << word;
+  }
+  const t_RunResult version = RunNtag({"-version"});
+  EXPECT_EQ(version.exitCode, 0);
+  EXPECT_EQ(version.out.rfind("ntag ", 0), 0u);
+}
+
+TEST(CliTest, FileHeldByAnotherWriterIsRefusedUntouched) {
+  t_Scratch scratch;
+  const std::string video = scratch.Path("clip.mp4");
+  MakeClip(t_Clip::kFaststart, video);
+  const std::string before = ReadFile(video);
+  const int fd = ::open(video.c_str(), O_RDWR);
+  ASSERT_EQ(::flock(fd, LOCK_EX), 0);
+  const t_RunResult r = RunNtag({"-meta:title=Busy", video});
+  ::close(fd);
+  EXPECT_EQ(r.exitCode, 6);
+  ExpectOneLineError(r);
+  EXPECT_NE(r.err.find("in use"), std::string::npos) << r.err;
+  EXPECT_TRUE(ReadFile(video) == before);
+}
+
+// The command lines Mivora builds, split by the Windows rules the tool sees them through.
+TEST(CliTest, MivoraCommandLinesGiveTheirTags) {
+  t_Scratch scratch;
+  const std::string one = scratch.Path("one.mp4"), two = scratch.Path("two.mp4"),
+                    cover = scratch.Path("front.jpg");
+  MakeClip(t_Clip::kTaggedCover, one);
+  MakeClip(t_Clip::kTaggedCover, two);
+  MakeImage("jpg", cover);
+  auto run = [](const std::string& line) {
+    std::vector<std::string> args = SplitWindowsCommandLine(line);
+    EXPECT_EQ(args.front(), "") << "the line starts with a blank, so the name slot is empty";
+    args.erase(args.begin());
+    return RunNtag(args);
+  };
+  t_RunResult r =
+      run(" -meta:title=\"Blue Sky\" -meta:artist=\"Duv Ize\" -meta:year=\"2016\" -meta:genre=\"MMV\" "
+          "-meta:comment=\"Fan edit\" -remove-cover:all -add-cover:front:\"" +
+          cover + "\" \"" + one + "\"");
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  auto tags = ProbeTags(one);
+  EXPECT_EQ(tags["title"], "Blue Sky");
+  EXPECT_EQ(tags["artist"], "Duv Ize");
+  EXPECT_EQ(tags["date"], "2016");
+  EXPECT_EQ(tags["genre"], "MMV");
+  EXPECT_EQ(tags["comment"], "Fan edit");
+  EXPECT_EQ(ProbeAttachedPictures(one), std::vector<std::string>{"mjpeg"});
+
+  r = run(
+      " -meta:title=\"He said 'hi'\" -meta:artist=\"\" -meta:year=\"\" -meta:genre=\"\" -meta:comment=\"\" "
+      "-remove-cover:all \"" +
+      two + "\"");
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  tags = ProbeTags(two);
+  EXPECT_EQ(tags["title"], "He said 'hi'");
+  EXPECT_EQ(tags.count("artist") + tags.count("genre") + tags.count("date") + tags.count("comment"), 0u);
+  EXPECT_TRUE(ProbeAttachedPictures(two).empty());
+
+  r = run(" -meta:artist=\"Duv Ize\" \"" + one + "\"");
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  tags = ProbeTags(one);
+  EXPECT_EQ(tags["title"], "Blue Sky") << "untouched keys stay";
+  EXPECT_EQ(tags["artist"], "Duv Ize");
+  EXPECT_EQ(ProbeAttachedPictures(one).size(), 1u);
+}
+
+TEST(CliTest, ListsTagsAndCoversAfterAnEditInOneRun) {
+  t_Scratch scratch;
+  const std::string video = scratch.Path("clip.mp4");
+  MakeClip(t_Clip::kFaststart, video);
+  MakeImage("png", scratch.Path("c.png"));
+  const t_RunResult r =
+      RunNtag({video, "-meta:track=3/12", "-list-meta", "-meta:disc=1", "-meta:comment=a\\b\nc",
+               "-add-cover:front:" + scratch.Path("c.png"), "-meta:album_artist=Various"});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_NE(r.out.find("track = 3/12\n"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("disc = 1\n"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("comment = a\\\\b\\nc\n"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("album_artist = Various\n"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("cover = front, png, "), std::string::npos) << r.out;
+  const auto tags = ProbeTags(video);
+  EXPECT_EQ(tags.at("track"), "3/12");
+  EXPECT_EQ(tags.at("comment"), "a\\b\nc");
+}
+
+TEST(CliTest, LastValueOfAKeyWinsAndEmptyRemoves) {
+  t_Scratch scratch;
+  const std::string video = scratch.Path("clip.mp4");
+  MakeClip(t_Clip::kTaggedCover, video);
+  ASSERT_EQ(RunNtag({"-meta:title=First", "-meta:TITLE=Second", "-meta:artist=", video}).exitCode, 0);
+  const auto tags = ProbeTags(video);
+  EXPECT_EQ(tags.at("title"), "Second");
+  EXPECT_EQ(tags.count("artist"), 0u);
+  EXPECT_EQ(tags.at("genre"), "Old genre");
+}
+
+TEST(CliTest, NothingToChangeLeavesTheFileAsItWas) {
+  t_Scratch scratch;
+  const std::string video = scratch.Path("clip.mp4");
+  MakeClip(t_Clip::kTaggedCover, video);
+  const std::string before = ReadFile(video);
+  const t_RunResult r = RunNtag({"-meta:title=Old title", "-meta:album=", video});
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_TRUE(ReadFile(video) == before);
+}
+
+}  // namespace
+}  // namespace n_zorbel::n_ntag::n_test

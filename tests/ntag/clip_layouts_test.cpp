@@ -1,0 +1,121 @@
+// Every layout ffmpeg makes, tagged the way Mivora tags, judged by ffprobe, ffmpeg and
+// AtomicParsley, with every media packet's bytes hashed before and after.
+#include <gtest/gtest.h>
+
+#include "ntag_harness.hpp"
+
+namespace n_zorbel::n_ntag::n_test {
+namespace {
+
+const std::string kTitle = "Синее небо · Γαλάζιος ουρανός";
+const std::string kArtist = "デュヴ・イゼ";
+const std::string kComment = "Fan edit 🎬🎵 with \"quotes\", a\\backslash and\r\nlines";
+
+struct t_Check {
+  std::map<std::string, std::string> tags;  // expected ffprobe tags; "" = absent
+  std::vector<std::string> pictures;
+};
+
+// The invariants every written file must meet.
+void ExpectWritten(const std::string& video, const std::vector<std::string>& packetsBefore,
+                   const t_Check& want) {
+  const auto tags = ProbeTags(video);
+  for (const auto& [key, value] : want.tags) {
+    if (value.empty()) {
+      EXPECT_EQ(tags.count(key), 0u) << key;
+    } else {
+      EXPECT_EQ(tags.count(key) ? tags.at(key) : "(absent)", value) << key;
+    }
+  }
+  EXPECT_EQ(ProbeAttachedPictures(video), want.pictures);
+  EXPECT_EQ(DecodeErrors(video), "");
+  EXPECT_TRUE(ProbePacketHashes(video) == packetsBefore) << "media packets changed";
+  const t_RunResult ap = AtomicParsleyList(video);
+  EXPECT_EQ(ap.exitCode, 0) << ap.err;
+  if (want.tags.count("title") && !want.tags.at("title").empty()) {
+    EXPECT_NE(ap.out.find("Atom \"\xC2\xA9nam\" contains: " + want.tags.at("title")), std::string::npos)
+        << ap.out;
+  }
+}
+
+class ClipLayoutTest : public ::testing::TestWithParam<t_Clip> {};
+
+TEST_P(ClipLayoutTest, MivoraTagsThenRetagsThenBlanks) {
+  t_Scratch scratch;
+  const std::string video = scratch.Path("clip.mp4");
+  MakeClip(GetParam(), video);
+  MakeImage("jpg", scratch.Path("front.jpg"));
+  MakeImage("png", scratch.Path("other.png"), 80);
+  const std::vector<std::string> packets = ProbePacketHashes(video);
+  const std::vector<std::string> jpeg{"mjpeg"}, png{"png"};
+
+  t_RunResult r = RunNtag({"-meta:title=" + kTitle, "-meta:artist=" + kArtist, "-meta:year=2016",
+                           "-meta:genre=MMV", "-meta:comment=" + kComment, "-remove-cover:all",
+                           "-add-cover:front:" + scratch.Path("front.jpg"), video});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_EQ(r.err, "");
+  ExpectWritten(
+      video, packets,
+      {{{"title", kTitle}, {"artist", kArtist}, {"date", "2016"}, {"genre", "MMV"}, {"comment", kComment}},
+       jpeg});
+  EXPECT_EQ(NtagTags(video)["cover"].rfind("front, jpeg, ", 0), 0u);
+
+  // The second edit finds the padding the first one left and stays in place.
+  const std::uint64_t inode = InodeOf(video);
+  const std::size_t size = ReadFile(video).size();
+  r = RunNtag(
+      {"-remove-cover:all", "-add-cover:front:" + scratch.Path("other.png"), "-meta:title=Second", video});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_EQ(InodeOf(video), inode);
+  EXPECT_EQ(ReadFile(video).size(), size);
+  ExpectWritten(video, packets, {{{"title", "Second"}, {"artist", kArtist}, {"comment", kComment}}, png});
+
+  r = RunNtag({"-meta:title=", "-meta:artist=", "-meta:year=", "-meta:genre=", "-meta:comment=",
+               "-remove-cover:all", video});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_EQ(ReadFile(video).size(), size);
+  ExpectWritten(video, packets,
+                {{{"title", ""}, {"artist", ""}, {"date", ""}, {"genre", ""}, {"comment", ""}}, {}});
+}
+
+INSTANTIATE_TEST_SUITE_P(Clips, ClipLayoutTest,
+                         ::testing::Values(t_Clip::kMoovAtEnd, t_Clip::kFaststart, t_Clip::kTaggedCover,
+                                           t_Clip::kAudioOnly, t_Clip::kManyTracks, t_Clip::kFragmented,
+                                           t_Clip::kNoTags),
+                         [](const auto& p) { return ClipName(p.param); });
+
+TEST(ClipLayoutTest, FaststartStaysFaststartAndMoovAtEndStaysAtEnd) {
+  t_Scratch scratch;
+  for (t_Clip clip : {t_Clip::kFaststart, t_Clip::kMoovAtEnd, t_Clip::kFragmented}) {
+    const std::string video = scratch.Path(ClipName(clip) + ".mp4");
+    MakeClip(clip, video);
+    const t_RunResult r = RunNtag({"-meta:title=Where is moov", video});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    const t_RunResult ap = AtomicParsleyList(video);
+    const std::string order = RunProgram({"ffprobe", "-v", "trace", "-i", video}).err;
+    const auto moov = order.find("type:'moov'"), mdat = order.find("type:'mdat'");
+    ASSERT_NE(moov, std::string::npos);
+    ASSERT_NE(mdat, std::string::npos);
+    EXPECT_EQ(moov < mdat, clip != t_Clip::kMoovAtEnd) << ClipName(clip);
+  }
+}
+
+TEST(ClipLayoutTest, GenreTextReplacesNumericGenreAndOtherItemsStay) {
+  t_Scratch scratch;
+  const std::string video = scratch.Path("clip.m4a");
+  MakeClip(t_Clip::kAudioOnly, video);
+  // AtomicParsley writes the numeric genre (gnre) for a standard genre name, and a lyrics item.
+  ASSERT_EQ(
+      RunProgram({"AtomicParsley", video, "--genre", "Rock", "--lyrics", "la la", "--overWrite"}).exitCode,
+      0);
+  ASSERT_NE(AtomicParsleyList(video).out.find("gnre"), std::string::npos);
+  const t_RunResult r = RunNtag({"-meta:genre=MMV", video});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  const t_RunResult ap = AtomicParsleyList(video);
+  EXPECT_EQ(ap.out.find("gnre"), std::string::npos) << ap.out;
+  EXPECT_NE(ap.out.find("Atom \"\xC2\xA9gen\" contains: MMV"), std::string::npos) << ap.out;
+  EXPECT_NE(ap.out.find("la la"), std::string::npos) << "lyrics kept: " << ap.out;
+}
+
+}  // namespace
+}  // namespace n_zorbel::n_ntag::n_test

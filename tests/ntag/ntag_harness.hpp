@@ -1,0 +1,75 @@
+#pragma once
+// Shared helpers of the ntag tests: a scratch folder, child processes (ntag, ffmpeg,
+// ffprobe, AtomicParsley) and the checks made with tools we did not write.
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace n_zorbel::n_ntag::n_test {
+
+struct t_RunResult {
+  int exitCode = -1;  // negative: killed by that signal
+  std::string out, err;
+};
+
+// Runs a program found on PATH (or by path) with these arguments; no shell involved.
+t_RunResult RunProgram(const std::vector<std::string>& argv);
+// Runs the ntag under test.
+t_RunResult RunNtag(const std::vector<std::string>& args);
+std::string NtagPath();
+
+// A fresh folder per test, removed with everything in it at the end.
+class t_Scratch {
+ public:
+  t_Scratch();
+  ~t_Scratch();
+  t_Scratch(const t_Scratch&) = delete;
+  t_Scratch& operator=(const t_Scratch&) = delete;
+  std::string Path(const std::string& name) const { return folder_ + "/" + name; }
+  const std::string& Folder() const { return folder_; }
+  std::vector<std::string> Names() const;
+
+ private:
+  std::string folder_;
+};
+
+std::string ReadFile(const std::string& path);
+void WriteFile(const std::string& path, const std::string& bytes);
+void CopyFile(const std::string& from, const std::string& to);
+std::uint64_t InodeOf(const std::string& path);
+
+// Videos made by ffmpeg once per test run and copied for each test.
+enum class t_Clip {
+  kMoovAtEnd,    // ffmpeg's default: mdat, then moov
+  kFaststart,    // moov before mdat
+  kTaggedCover,  // faststart with tags and a cover
+  kAudioOnly,    // AAC in MP4
+  kManyTracks,   // video, two audio tracks and a subtitle track
+  kFragmented,   // fragments after an empty moov
+  kNoTags,       // no udta at all
+};
+std::string ClipName(t_Clip clip);
+// Copies the clip to `path`.
+void MakeClip(t_Clip clip, const std::string& path);
+// Small images made by ffmpeg, cached like the clips.
+void MakeImage(const std::string& format, const std::string& path, int size = 64);
+
+// Tags as ffprobe reads them (format tags, keys in lower case).
+std::map<std::string, std::string> ProbeTags(const std::string& path);
+// Codec names of the attached pictures ffprobe finds.
+std::vector<std::string> ProbeAttachedPictures(const std::string& path);
+// One hash per media packet, in order, as ffprobe computes them from the packet bytes.
+std::vector<std::string> ProbePacketHashes(const std::string& path);
+// Whole decode by ffmpeg: empty when clean, otherwise what ffmpeg said.
+std::string DecodeErrors(const std::string& path);
+// AtomicParsley -t output ("Atom "(c)nam" contains: ..." lines).
+t_RunResult AtomicParsleyList(const std::string& path);
+
+// ntag -list-meta as a map from name to value (covers under "cover", joined by "|").
+std::map<std::string, std::string> NtagTags(const std::string& path);
+
+// Splits a command line by the rules of the Windows C runtime.
+std::vector<std::string> SplitWindowsCommandLine(const std::string& line);
+
+}  // namespace n_zorbel::n_ntag::n_test
