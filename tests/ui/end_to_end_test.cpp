@@ -97,7 +97,7 @@ class DialogEndToEnd : public testing::Test {
   t_ScratchFolder scratch;
   const std::filesystem::path log{std::filesystem::path(scratch / ZTEXT("tool.log"))};
   const t_Environment logVariable{"MIVORA_STAND_IN_LOG", ToUtf8(log.native())};
-  const n_tools::t_ProgramModule module;
+  const n_tools::t_ProgramModule module{};
   n_tagging::RealJobSystem system{module};
   t_FakeCoverDecoder decoder;
   t_FakeView view;
