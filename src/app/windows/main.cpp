@@ -1,0 +1,57 @@
+// The Windows program's entry: one instance at a time, the process services,
+// the dialog, and the exit code (0 after a normal end or when another
+// instance runs, 713 when anything escapes).
+#include <windows.h>
+
+#include "application.hpp"
+#include "intake/path_queries.hpp"
+#include "preview/preview_geometry.hpp"
+#include "system/error.hpp"
+#include "tagging/job_system.hpp"
+#include "tools/module.hpp"
+#include "ui/main_dialog.hpp"
+#include "ui/win32/dialog_window.hpp"
+#include "ui/win32/gdiplus_cover.hpp"
+
+namespace {
+
+using namespace n_zorbel;
+
+constexpr int kEscapedException = 713;
+
+int RunDialog(HINSTANCE module, const wchar_t* commandLineTail) {
+  const n_app::Application application(module, commandLineTail);
+  n_tools::t_ProgramModule toolPackage;
+  n_tagging::RealJobSystem jobSystem(toolPackage);
+  n_ui::n_win32::t_GdiplusCoverDecoder coverDecoder;
+
+  n_ui::t_MainDialogSetup setup;
+  setup.arguments = application.Arguments();
+  setup.workspaceFolder = application.WorkspaceFolder();
+  setup.checkSize = n_preview::CheckSizeForDpi(application.Metrics().horizontalDpi);
+  // Destroyed in reverse: the window's COM objects, then MainDialog (the job
+  // and its tool, the unpacked tool, the cover, the workspace folder), then
+  // the services.
+  n_ui::MainDialog dialog(setup, {jobSystem, n_intake::t_SystemPathQueries::Instance(), coverDecoder});
+  n_ui::n_win32::t_DialogWindow window(module, dialog, application.Metrics().iconSizes);
+  return static_cast<int>(window.Run());
+}
+
+}  // namespace
+
+int WINAPI wWinMain(HINSTANCE module, HINSTANCE /*previous*/, PWSTR commandLineTail, int /*show*/) {
+  try {
+    // A plain name: the marker of this user's session.
+    const HANDLE marker = ::CreateMutexW(nullptr, FALSE, L"Mivora");
+    const DWORD error = ::GetLastError();
+    if (marker == nullptr) n_system::RaiseSystemError(error);
+    if (error == ERROR_ALREADY_EXISTS) {
+      if (!::CloseHandle(marker)) n_system::RaiseLastError();
+      return 0;
+    }
+    // The marker stays open until the process ends.
+    return RunDialog(module, commandLineTail);
+  } catch (...) {
+    return kEscapedException;
+  }
+}

@@ -1,0 +1,327 @@
+#include "ui/win32/dialog_window.hpp"
+
+#include <cwchar>
+
+#include "ui/ids.hpp"
+#include "ui/win32/gdiplus_cover.hpp"
+#include "ui/win32/guids.hpp"
+#include "ui/win32/preview_painter.hpp"
+#include "ui/win32/resource_text.hpp"
+
+namespace n_zorbel::n_ui::n_win32 {
+
+namespace {
+
+constexpr UINT_PTR kTickTimer = 1;
+
+HMENU LoadMenuResource(HINSTANCE module, int id) noexcept {
+  return ::LoadMenuW(module, MAKEINTRESOURCEW(id));
+}
+
+HGDIOBJ LoadBitmapResource(HINSTANCE module, int id) noexcept {
+  return ::LoadImageW(module, MAKEINTRESOURCEW(id), IMAGE_BITMAP, 0, 0, LR_DEFAULTCOLOR);
+}
+
+std::uint32_t PackedPoint(LPARAM lParam) noexcept { return static_cast<std::uint32_t>(lParam); }
+
+}  // namespace
+
+t_DialogWindow::t_DialogWindow(HINSTANCE module, MainDialog& dialog, const t_IconSizes& iconSizes) noexcept
+    : m_module(module),
+      m_dialog(dialog),
+      m_iconSizes(iconSizes),
+      m_dropTarget(*this),
+      m_taskbarButtonCreatedMessage(::RegisterWindowMessageW(L"TaskbarButtonCreated")),
+      m_genreMenu(LoadMenuResource(module, kGenreMenuId)),
+      m_previewMenu(LoadMenuResource(module, kPreviewMenuId)),
+      m_reelTall(LoadBitmapResource(module, kReelTallBitmapId)),
+      m_reelWide(LoadBitmapResource(module, kReelWideBitmapId)) {}
+
+t_DialogWindow::~t_DialogWindow() = default;
+
+INT_PTR t_DialogWindow::Run() {
+  m_failure = nullptr;
+  const INT_PTR result = ::DialogBoxParamW(m_module, MAKEINTRESOURCEW(kDialogId), nullptr, &InitialProcedure,
+                                           reinterpret_cast<LPARAM>(this));
+  m_window = nullptr;
+  if (m_failure) std::rethrow_exception(std::exchange(m_failure, nullptr));
+  return result;
+}
+
+// --- Wiring ----------------------------------------------------------------------
+
+INT_PTR CALLBACK t_DialogWindow::InitialProcedure(HWND window, UINT message, WPARAM /*wParam*/,
+                                                  LPARAM lParam) {
+  if (message != WM_INITDIALOG || lParam == 0) return FALSE;
+  auto* self = reinterpret_cast<t_DialogWindow*>(lParam);
+  self->m_window = window;
+  return self->Guarded([self] { return self->OnInitDialog(); });
+}
+
+INT_PTR CALLBACK t_DialogWindow::ForwardingProcedure(HWND window, UINT message, WPARAM wParam,
+                                                     LPARAM lParam) {
+  auto* self = reinterpret_cast<t_DialogWindow*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
+  if (self == nullptr) return FALSE;
+  return self->Guarded([=] { return self->HandleMessage(message, wParam, lParam); });
+}
+
+INT_PTR t_DialogWindow::OnInitDialog() {
+  ::SetWindowLongPtrW(m_window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+  ::SetWindowLongPtrW(m_window, DWLP_DLGPROC, reinterpret_cast<LONG_PTR>(&ForwardingProcedure));
+  // Without registration dropping does nothing; nothing to report.
+  m_dropTarget.Register(m_window);
+  ::ChangeWindowMessageFilterEx(m_window, m_taskbarButtonCreatedMessage, MSGFLT_ALLOW, nullptr);
+  m_bigIcon.Reset(
+      static_cast<HICON>(::LoadImageW(m_module, MAKEINTRESOURCEW(kIconGroupId), IMAGE_ICON,
+                                      m_iconSizes.bigWidth, m_iconSizes.bigHeight, LR_DEFAULTCOLOR)));
+  if (m_bigIcon.Get() != nullptr)
+    ::SendMessageW(m_window, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_bigIcon.Get()));
+  m_smallIcon.Reset(
+      static_cast<HICON>(::LoadImageW(m_module, MAKEINTRESOURCEW(kIconGroupId), IMAGE_ICON,
+                                      m_iconSizes.smallWidth, m_iconSizes.smallHeight, LR_DEFAULTCOLOR)));
+  if (m_smallIcon.Get() != nullptr)
+    ::SendMessageW(m_window, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_smallIcon.Get()));
+  return m_dialog.OnInitDialog(*this) ? TRUE : FALSE;
+}
+
+// --- The message table --------------------------------------------------------------
+
+INT_PTR t_DialogWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_DESTROY:
+      m_dropTarget.Revoke(m_window);
+      ::SetWindowLongPtrW(m_window, GWLP_USERDATA, 0);
+      return TRUE;
+    case WM_CLOSE:
+      m_dialog.OnClose();
+      return TRUE;
+    case WM_ENDSESSION:
+      m_dialog.OnEndSession(wParam != FALSE, static_cast<std::uint32_t>(lParam));
+      return TRUE;
+    case WM_DRAWITEM:
+      if (lParam != 0) DrawItem(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
+      return TRUE;
+    case WM_NCHITTEST:
+      if (!m_dialog.HitTest(MainDialog::UnpackPoint(PackedPoint(lParam)))) return FALSE;
+      // A dialog procedure answers through the message-result slot.
+      ::SetWindowLongPtrW(m_window, DWLP_MSGRESULT, HTCAPTION);
+      return TRUE;
+    case WM_NCRBUTTONDOWN:
+      m_dialog.ShowPreviewMenu(MainDialog::UnpackPoint(PackedPoint(lParam)));
+      return TRUE;
+    case WM_COMMAND:
+      m_dialog.OnCommand(HIWORD(wParam), LOWORD(wParam));
+      return TRUE;
+    case WM_SYSCOMMAND:
+      // Every other system command keeps its default handling.
+      if (wParam != static_cast<WPARAM>(kCommandAlwaysOnTop)) return FALSE;
+      return m_dialog.OnSystemCommand(kCommandAlwaysOnTop) ? TRUE : FALSE;
+    case WM_TIMER:
+      m_dialog.OnTimerTick();
+      return TRUE;
+    case WM_INITMENUPOPUP:
+      return m_dialog.UpdateMenuChecks(MenuOf(reinterpret_cast<HMENU>(wParam))) ? TRUE : FALSE;
+    default:
+      if (message != 0 && message == m_taskbarButtonCreatedMessage) {
+        OnTaskbarButtonCreated();
+        return TRUE;
+      }
+      return FALSE;
+  }
+}
+
+void t_DialogWindow::DrawItem(const DRAWITEMSTRUCT& item) {
+  const RECT& rect = item.rcItem;
+  const n_preview::t_PreviewLayout layout =
+      m_dialog.PreviewLayout(rect.right - rect.left, rect.bottom - rect.top);
+  t_PreviewArtwork artwork;
+  if (const auto* cover = dynamic_cast<const t_GdiplusCoverImage*>(m_dialog.Cover()))
+    artwork.picture = cover->Image();
+  artwork.reelTall = static_cast<HBITMAP>(m_reelTall.Get());
+  artwork.reelWide = static_cast<HBITMAP>(m_reelWide.Get());
+  if (!layout.hasPicture) artwork.placeholder = LoadText(kTextCoverPreview);
+  DrawPreview(item.hDC, rect, layout, artwork);
+}
+
+void t_DialogWindow::OnTaskbarButtonCreated() noexcept {
+  // Sent again after the shell restarts: the old interface is let go first.
+  m_taskbar.Reset();
+  ::CoCreateInstance(kClsidTaskbarList, nullptr, CLSCTX_INPROC_SERVER, kIidTaskbarList3, m_taskbar.OutVoid());
+}
+
+HMENU t_DialogWindow::MenuHandle(Menu menu) const noexcept {
+  switch (menu) {
+    case Menu::System:
+      return m_systemMenu;
+    case Menu::Preview:
+      return m_previewMenu.Popup();
+    case Menu::Genre:
+      return m_genreMenu.Popup();
+    case Menu::Other:
+      break;
+  }
+  return nullptr;
+}
+
+Menu t_DialogWindow::MenuOf(HMENU menu) const noexcept {
+  if (menu == nullptr) return Menu::Other;
+  if (menu == m_systemMenu) return Menu::System;
+  if (menu == m_previewMenu.Popup()) return Menu::Preview;
+  if (menu == m_genreMenu.Popup()) return Menu::Genre;
+  return Menu::Other;
+}
+
+// --- The drop sink ----------------------------------------------------------------
+
+t_String t_DialogWindow::DropDescriptionText() noexcept {
+  try {
+    return m_dialog.DropDescriptionText();
+  } catch (...) {
+    return {};
+  }
+}
+
+bool t_DialogWindow::AcceptsDrops() const noexcept { return !m_dialog.Running(); }
+
+void t_DialogWindow::TakeDrop(DroppedPaths& paths) noexcept {
+  Guarded([&] {
+    m_dialog.AcceptDrop(paths);
+    return TRUE;
+  });
+}
+
+// --- View: controls and the window ----------------------------------------------------
+
+void t_DialogWindow::SetControlText(int control, const t_String& text) {
+  ::SetDlgItemTextW(m_window, control, text.c_str());
+}
+
+std::int32_t t_DialogWindow::ControlTextLength(int control) {
+  return static_cast<std::int32_t>(::SendDlgItemMessageW(m_window, control, WM_GETTEXTLENGTH, 0, 0));
+}
+
+std::int32_t t_DialogWindow::FetchControlText(int control, t_Char* buffer, std::int32_t capacity) {
+  return static_cast<std::int32_t>(::SendDlgItemMessageW(
+      m_window, control, WM_GETTEXT, static_cast<WPARAM>(capacity), reinterpret_cast<LPARAM>(buffer)));
+}
+
+void t_DialogWindow::EnableControl(int control, bool enabled) {
+  if (const HWND item = ::GetDlgItem(m_window, control)) ::EnableWindow(item, enabled ? TRUE : FALSE);
+}
+
+bool t_DialogWindow::IsChecked(int control) { return ::IsDlgButtonChecked(m_window, control) == BST_CHECKED; }
+
+void t_DialogWindow::SetYearSpin(std::int32_t minimum, std::int32_t maximum, std::int32_t position) {
+  // The range packs the maximum in the low word and the minimum in the high word.
+  ::SendDlgItemMessageW(m_window, kYearSpin, UDM_SETRANGE, 0,
+                        MAKELPARAM(static_cast<WORD>(maximum), static_cast<WORD>(minimum)));
+  ::SendDlgItemMessageW(m_window, kYearSpin, UDM_SETPOS, 0, MAKELPARAM(static_cast<WORD>(position), 0));
+}
+
+void t_DialogWindow::SetTitle(const t_String& title) { ::SetWindowTextW(m_window, title.c_str()); }
+
+void t_DialogWindow::StartTick(std::uint32_t periodMs) {
+  ::SetTimer(m_window, kTickTimer, periodMs, nullptr);
+}
+
+void t_DialogWindow::StopTick() { ::KillTimer(m_window, kTickTimer); }
+
+void t_DialogWindow::ShowMessage(const t_String& text, const t_String& caption) {
+  ::MessageBoxW(m_window, text.c_str(), caption.c_str(), MB_OK);
+}
+
+void t_DialogWindow::FlashWindow() { ::FlashWindow(m_window, FALSE); }
+
+void t_DialogWindow::SetTaskbarState(TaskbarState state) {
+  if (m_taskbar) m_taskbar->SetProgressState(m_window, static_cast<TBPFLAG>(state));
+}
+
+void t_DialogWindow::SetTaskbarValue(std::uint64_t completed, std::uint64_t total) {
+  if (m_taskbar) m_taskbar->SetProgressValue(m_window, completed, total);
+}
+
+void t_DialogWindow::RepaintPreview() {
+  if (const HWND preview = ::GetDlgItem(m_window, kPreview))
+    ::RedrawWindow(preview, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+}
+
+void t_DialogWindow::SetTopmost(bool topmost) {
+  ::SetWindowPos(m_window, topmost ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0,
+                 SWP_NOSIZE | SWP_NOMOVE | SWP_NOSENDCHANGING);
+}
+
+bool t_DialogWindow::IsCtrlDown() { return ::GetKeyState(VK_CONTROL) < 0; }
+
+t_String t_DialogWindow::LoadText(int id) { return LoadResourceText(m_module, id); }
+
+void t_DialogWindow::EndDialog() { ::EndDialog(m_window, 0); }
+
+t_ScreenRect t_DialogWindow::ClientRectOnScreen() {
+  RECT rect{};
+  ::GetClientRect(m_window, &rect);
+  ::MapWindowPoints(m_window, nullptr, reinterpret_cast<POINT*>(&rect), 2);
+  return {rect.left, rect.top, rect.right, rect.bottom};
+}
+
+t_ScreenRect t_DialogWindow::PreviewRectOnScreen() {
+  RECT rect{};
+  ::GetWindowRect(::GetDlgItem(m_window, kPreview), &rect);
+  return {rect.left, rect.top, rect.right, rect.bottom};
+}
+
+// --- View: menus ------------------------------------------------------------------------
+
+void t_DialogWindow::PopUpGenreMenu() {
+  const HWND button = ::GetDlgItem(m_window, kGenreButton);
+  RECT rect{};
+  ::GetClientRect(button, &rect);
+  ::MapWindowPoints(button, nullptr, reinterpret_cast<POINT*>(&rect), 2);
+  ::TrackPopupMenuEx(m_genreMenu.Popup(), TPM_VCENTERALIGN, rect.right,
+                     rect.top + (rect.bottom - rect.top) / 2, m_window, nullptr);
+}
+
+std::optional<t_String> t_DialogWindow::GenreItemText(int command) {
+  MENUITEMINFOW info{};
+  info.cbSize = sizeof info;
+  info.fMask = MIIM_STRING;
+  if (!::GetMenuItemInfoW(m_genreMenu.Popup(), static_cast<UINT>(command), FALSE, &info)) return std::nullopt;
+  t_String text(info.cch + 1, L'\0');
+  info.dwTypeData = text.data();
+  info.cch += 1;
+  if (!::GetMenuItemInfoW(m_genreMenu.Popup(), static_cast<UINT>(command), FALSE, &info)) return std::nullopt;
+  text.resize(std::wcslen(text.c_str()));
+  return text;
+}
+
+void t_DialogWindow::PopUpPreviewMenu(t_ScreenPoint at) {
+  ::TrackPopupMenuEx(m_previewMenu.Popup(), 0, at.x, at.y, m_window, nullptr);
+}
+
+void t_DialogWindow::SetMenuCheck(Menu menu, int command, bool checked) {
+  MENUITEMINFOW info{};
+  info.cbSize = sizeof info;
+  info.fMask = MIIM_STATE;
+  info.fState = checked ? MFS_CHECKED : 0;
+  ::SetMenuItemInfoW(MenuHandle(menu), static_cast<UINT>(command), FALSE, &info);
+}
+
+void t_DialogWindow::AddAlwaysOnTopItem(const t_String& text) {
+  m_systemMenu = ::GetSystemMenu(m_window, FALSE);
+  if (m_systemMenu == nullptr) return;
+  MENUITEMINFOW separator{};
+  separator.cbSize = sizeof separator;
+  separator.fMask = MIIM_FTYPE;
+  separator.fType = MFT_SEPARATOR;
+  ::InsertMenuItemW(m_systemMenu, 0, TRUE, &separator);
+  t_String label = text;
+  MENUITEMINFOW item{};
+  item.cbSize = sizeof item;
+  item.fMask = MIIM_FTYPE | MIIM_STATE | MIIM_ID | MIIM_STRING;
+  item.fType = MFT_STRING;
+  item.fState = 0;
+  item.wID = kCommandAlwaysOnTop;
+  item.dwTypeData = label.data();
+  ::InsertMenuItemW(m_systemMenu, 0, TRUE, &item);
+}
+
+}  // namespace n_zorbel::n_ui::n_win32

@@ -1,0 +1,163 @@
+#include "ui/win32/drop_target.hpp"
+
+#include <algorithm>
+
+#include "ui/win32/guids.hpp"
+
+namespace n_zorbel::n_ui::n_win32 {
+
+namespace {
+
+constexpr UINT kAllPaths = 0xFFFFFFFF;
+
+// The target only ever takes copies of what is dragged: a drag source that
+// acts on the reported effect (deleting the originals after a "move") must
+// never be told anything else.
+void ReportCopy(DWORD* effect) noexcept {
+  *effect = (*effect & DROPEFFECT_COPY) != 0 ? DROPEFFECT_COPY : DROPEFFECT_NONE;
+}
+
+POINT ToPoint(POINTL point) noexcept { return {point.x, point.y}; }
+
+}  // namespace
+
+// --- t_DroppedFileList -------------------------------------------------------
+
+std::uint32_t t_DroppedFileList::Count() { return ::DragQueryFileW(m_drop, kAllPaths, nullptr, 0); }
+
+std::uint32_t t_DroppedFileList::Length(std::uint32_t index) {
+  return ::DragQueryFileW(m_drop, index, nullptr, 0);
+}
+
+std::uint32_t t_DroppedFileList::Fetch(std::uint32_t index, t_Char* buffer, std::uint32_t capacity) {
+  return ::DragQueryFileW(m_drop, index, buffer, capacity);
+}
+
+// --- The description block -----------------------------------------------------
+
+HGLOBAL MakeDropDescription(const t_String& text) noexcept {
+  const HGLOBAL block = ::GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, sizeof(DROPDESCRIPTION));
+  if (block == nullptr) return nullptr;
+  auto* description = static_cast<DROPDESCRIPTION*>(::GlobalLock(block));
+  if (description == nullptr) {
+    ::GlobalFree(block);
+    return nullptr;
+  }
+  description->type = DROPIMAGE_COPY;
+  const std::size_t length = std::min<std::size_t>(text.size(), std::size(description->szMessage) - 1);
+  std::copy_n(text.data(), length, description->szMessage);
+  description->szMessage[length] = L'\0';
+  ::SetLastError(NO_ERROR);
+  if (::GlobalUnlock(block) != 0 || ::GetLastError() != NO_ERROR) {
+    ::GlobalFree(block);
+    return nullptr;
+  }
+  return block;
+}
+
+// --- t_DropTarget ----------------------------------------------------------------
+
+t_DropTarget::t_DropTarget(t_DropSink& sink) noexcept : m_sink(sink) {
+  // Without the helper the drop still works, only the drag image is missing.
+  ::CoCreateInstance(kClsidDragDropHelper, nullptr, CLSCTX_INPROC_SERVER, kIidDropTargetHelper,
+                     m_helper.OutVoid());
+}
+
+t_DropTarget::~t_DropTarget() = default;
+
+HRESULT t_DropTarget::QueryInterface(REFIID iid, void** out) {
+  if (out == nullptr) return E_POINTER;
+  if (::IsEqualGUID(iid, kIidUnknown) || ::IsEqualGUID(iid, kIidDropTarget)) {
+    AddRef();
+    *out = static_cast<IDropTarget*>(this);
+    return S_OK;
+  }
+  *out = nullptr;
+  return E_NOINTERFACE;
+}
+
+ULONG t_DropTarget::AddRef() { return ++m_references; }
+
+ULONG t_DropTarget::Release() { return --m_references; }
+
+HRESULT t_DropTarget::DragEnter(IDataObject* data, DWORD /*keys*/, POINTL point, DWORD* effect) {
+  if (effect == nullptr) return E_INVALIDARG;
+  if (data == nullptr) return S_OK;
+  ReportCopy(effect);
+  POINT at = ToPoint(point);
+  if (m_helper) m_helper->DragEnter(m_sink.DropWindow(), data, &at, *effect);
+  SetDescription(data);
+  return S_OK;
+}
+
+HRESULT t_DropTarget::DragOver(DWORD /*keys*/, POINTL point, DWORD* effect) {
+  if (effect == nullptr) return E_INVALIDARG;
+  ReportCopy(effect);
+  POINT at = ToPoint(point);
+  if (m_helper) m_helper->DragOver(&at, *effect);
+  return S_OK;
+}
+
+HRESULT t_DropTarget::DragLeave() {
+  if (m_helper) m_helper->DragLeave();
+  return S_OK;
+}
+
+HRESULT t_DropTarget::Drop(IDataObject* data, DWORD /*keys*/, POINTL point, DWORD* effect) {
+  if (effect == nullptr) return E_INVALIDARG;
+  if (data == nullptr) return S_OK;
+  ReportCopy(effect);
+  POINT at = ToPoint(point);
+  if (m_helper) m_helper->Drop(data, &at, *effect);
+  AcceptDrop(data);
+  return S_OK;
+}
+
+bool t_DropTarget::Register(HWND window) noexcept {
+  if (FAILED(::CoLockObjectExternal(this, TRUE, FALSE))) return false;
+  if (FAILED(::RegisterDragDrop(window, this))) {
+    ::CoLockObjectExternal(this, FALSE, FALSE);
+    return false;
+  }
+  m_registered = true;
+  return true;
+}
+
+void t_DropTarget::Revoke(HWND window) noexcept {
+  if (!m_registered) return;
+  m_registered = false;
+  ::RevokeDragDrop(window);
+  ::CoLockObjectExternal(this, FALSE, FALSE);
+}
+
+void t_DropTarget::SetDescription(IDataObject* data) noexcept {
+  const HGLOBAL block = MakeDropDescription(m_sink.DropDescriptionText());
+  if (block == nullptr) return;
+  const UINT format = ::RegisterClipboardFormatW(CFSTR_DROPDESCRIPTION);
+  if (format == 0) {
+    ::GlobalFree(block);
+    return;
+  }
+  FORMATETC description{static_cast<CLIPFORMAT>(format), nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
+  STGMEDIUM medium{};
+  medium.tymed = TYMED_HGLOBAL;
+  medium.hGlobal = block;
+  // On success the data object owns the block; on failure it is still ours.
+  if (FAILED(data->SetData(&description, &medium, TRUE))) ::GlobalFree(block);
+}
+
+void t_DropTarget::AcceptDrop(IDataObject* data) noexcept {
+  if (!m_sink.AcceptsDrops()) return;
+  FORMATETC fileList{CF_HDROP, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
+  if (data->QueryGetData(&fileList) != S_OK) return;
+  t_StorageMedium medium;
+  if (FAILED(data->GetData(&fileList, medium.Out()))) return;
+  medium.Filled();
+  if (medium.Get().tymed != TYMED_HGLOBAL || medium.Get().hGlobal == nullptr) return;
+  if (::GlobalLock(medium.Get().hGlobal) == nullptr) return;
+  t_DroppedFileList paths(static_cast<HDROP>(medium.Get().hGlobal));
+  m_sink.TakeDrop(paths);
+  ::GlobalUnlock(medium.Get().hGlobal);
+}
+
+}  // namespace n_zorbel::n_ui::n_win32
