@@ -1,0 +1,61 @@
+// The Linux program: one instance per user, the Qt dialog over MainDialog,
+// the packed tagger inside the executable. Exit code 0 after a normal end or
+// when another instance runs; 713 when an exception escapes.
+#include <unistd.h>
+
+#include <cstdlib>
+#include <string_view>
+
+#include "app/posix/application.hpp"
+#include "app/posix/instance_lock.hpp"
+#include "app/posix/session_end.hpp"
+#include "intake/path_queries.hpp"
+#include "system/temp_folder.hpp"
+#include "tagging/job_system.hpp"
+#include "tools/module.hpp"
+#include "ui/main_dialog.hpp"
+#include "ui/qt/art.hpp"
+#include "ui/qt/cover_decoder.hpp"
+#include "ui/qt/desktop_services.hpp"
+#include "ui/qt/qt_view.hpp"
+
+namespace {
+
+constexpr int kExitFailure = 713;
+
+std::string_view RuntimeFolder() {
+  const char* folder = std::getenv("XDG_RUNTIME_DIR");
+  return folder == nullptr ? std::string_view() : std::string_view(folder);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  using namespace n_zorbel;
+  try {
+    const n_app::t_InstanceLock lock(
+        n_app::InstanceLockPath(RuntimeFolder(), n_system::TempFolderPath(), ::geteuid()));
+    if (!lock.Acquired()) return 0;  // another instance runs; nothing is shown
+
+    n_app::Application application(argc, argv);
+    n_ui::n_qt::t_QtCoverDecoder decoder;
+    const n_tools::t_ProgramModule module;
+    n_tagging::RealJobSystem system(module);
+    n_ui::n_qt::t_QtDesktopServices services(QStringLiteral(MIVORA_DESKTOP_ID));
+    int result = 0;
+    {
+      n_ui::MainDialog dialog(application.Setup(),
+                              {system, n_intake::t_SystemPathQueries::Instance(), decoder});
+      {
+        n_ui::n_qt::t_QtView view(dialog, application.UiLanguage(), services,
+                                  n_ui::n_qt::LoadArt(QStringLiteral(MIVORA_DESKTOP_ID)));
+        const n_app::t_SessionEnd sessionEnd([&dialog] { dialog.OnEndSession(true, 0); });
+        view.Open();
+        result = application.Exec();
+      }  // the window goes first, as the dialog's window does on Windows
+    }    // then MainDialog: a running tool ended, the tool released, the workspace removed
+    return result;
+  } catch (...) {
+    return kExitFailure;
+  }
+}

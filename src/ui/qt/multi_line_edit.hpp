@@ -1,0 +1,26 @@
+#pragma once
+// The multi-line fields (video sources, comment): lines wrap, the vertical
+// scroll bar is always there, Tab moves on. As in the Windows dialog, whose
+// fields do not want the Return key, Enter alone does not break the line;
+// Ctrl+Enter does. Line breaks read back as CR LF, as the Windows fields
+// give them, so the tags are the same on both systems.
+#include <QPlainTextEdit>
+
+#include "system/text.hpp"
+
+namespace n_zorbel::n_ui::n_qt {
+
+class t_MultiLineEdit final : public QPlainTextEdit {
+  Q_OBJECT
+ public:
+  explicit t_MultiLineEdit(QWidget* parent);
+
+  // The text with CR LF line breaks, and set from such text.
+  t_String Text() const;
+  void SetText(const t_String& text);
+
+ protected:
+  void keyPressEvent(QKeyEvent* event) override;
+};
+
+}  // namespace n_zorbel::n_ui::n_qt

@@ -1,0 +1,141 @@
+#pragma once
+// The Qt adapter: carries out what MainDialog asks of its View with Qt
+// widgets, and turns the window's events into MainDialog calls. It decides
+// nothing of its own: what a press, a drop or a tick means is MainDialog's.
+#include <QImage>
+#include <QMenu>
+#include <QPointer>
+#include <QTimer>
+#include <QWidget>
+#include <map>
+#include <memory>
+
+#include "ui/main_dialog.hpp"
+#include "ui/qt/art.hpp"
+#include "ui/qt/desktop_services.hpp"
+#include "ui/qt/dialog_units.hpp"
+#include "ui/texts.hpp"
+#include "ui/view.hpp"
+
+namespace n_zorbel::n_ui::n_qt {
+
+class t_QtView;
+
+// The dialog window: a fixed-size top-level window without a maximize box.
+class t_DialogWindow final : public QWidget {
+  Q_OBJECT
+ public:
+  explicit t_DialogWindow(t_QtView& view);
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+  void mousePressEvent(QMouseEvent* event) override;
+  void mouseMoveEvent(QMouseEvent* event) override;
+  void mouseReleaseEvent(QMouseEvent* event) override;
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dragMoveEvent(QDragMoveEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
+
+ private:
+  t_QtView& m_view;
+  bool m_manualMove = false;
+  QPoint m_moveOffset;
+};
+
+// The cover preview; presses pass through to the window.
+class t_PreviewWidget final : public QWidget {
+  Q_OBJECT
+ public:
+  t_PreviewWidget(t_QtView& view, QWidget* parent);
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+
+ private:
+  t_QtView& m_view;
+};
+
+class t_QtView final : public View {
+ public:
+  // `dialog` and `services` outlive the view.
+  t_QtView(MainDialog& dialog, Language language, t_DesktopServices& services, t_Art art);
+  ~t_QtView() override;
+  t_QtView(const t_QtView&) = delete;
+  t_QtView& operator=(const t_QtView&) = delete;
+
+  // Hands the window to MainDialog (its initialisation: texts, title, the
+  // command-line paths) and shows it centred on the mouse pointer, the focus
+  // on the first tab stop.
+  void Open();
+  // True once the dialog has ended; the window is hidden then.
+  bool Ended() const noexcept { return m_ended; }
+
+  // For the program and the tests.
+  QWidget* Window() const noexcept { return m_window.get(); }
+  QWidget* Control(int id) const;
+  QMenu* GenreMenu() const noexcept { return m_genreMenu.get(); }
+  QMenu* PreviewMenu() const noexcept { return m_previewMenu.get(); }
+  const QTimer& Tick() const noexcept { return m_tick; }
+  t_BaseUnits BaseUnits() const noexcept { return m_units; }
+  const t_LauncherProgress& Launcher() const noexcept { return m_launcher; }
+  MainDialog& Dialog() noexcept { return m_dialog; }
+
+  // --- View ---
+  void SetControlText(int control, const t_String& text) override;
+  std::int32_t ControlTextLength(int control) override;
+  std::int32_t FetchControlText(int control, t_Char* buffer, std::int32_t capacity) override;
+  void EnableControl(int control, bool enabled) override;
+  bool IsChecked(int control) override;
+  void SetYearSpin(std::int32_t minimum, std::int32_t maximum, std::int32_t position) override;
+  void SetTitle(const t_String& title) override;
+  void StartTick(std::uint32_t periodMs) override;
+  void StopTick() override;
+  void ShowMessage(const t_String& text, const t_String& caption) override;
+  void FlashWindow() override;
+  void SetTaskbarState(TaskbarState state) override;
+  void SetTaskbarValue(std::uint64_t completed, std::uint64_t total) override;
+  void RepaintPreview() override;
+  std::vector<t_String> PickFiles(const t_PickRequest& request) override;
+  void PopUpGenreMenu() override;
+  std::optional<t_String> GenreItemText(int command) override;
+  void PopUpPreviewMenu(t_ScreenPoint at) override;
+  void SetMenuCheck(Menu menu, int command, bool checked) override;
+  void AddAlwaysOnTopItem(const t_String& text) override;
+  t_ScreenRect ClientRectOnScreen() override;
+  t_ScreenRect PreviewRectOnScreen() override;
+  void OpenWebPage(const t_String& address) override;
+  void ShowAbout(const t_AboutBox& about) override;
+  void SetTopmost(bool topmost) override;
+  bool IsCtrlDown() override;
+  t_String LoadText(int id) override;
+  void EndDialog() override;
+
+ private:
+  friend class t_DialogWindow;
+  friend class t_PreviewWidget;
+
+  void BuildControls();
+  void BuildMenus();
+  t_String ControlText(int control) const;
+  // A menu's choice comes back as a command after the menu has closed, as
+  // Windows posts it.
+  void PostCommand(QAction* chosen);
+  void PaintPreview(QWidget& preview);
+  void UpdateLauncher();
+
+  MainDialog& m_dialog;
+  Language m_language;
+  t_DesktopServices& m_services;
+  t_Art m_art;
+  std::unique_ptr<t_DialogWindow> m_window;
+  t_BaseUnits m_units;
+  std::map<int, QWidget*> m_controls;  // owned by the window
+  std::unique_ptr<QMenu> m_genreMenu;
+  std::unique_ptr<QMenu> m_previewMenu;
+  QTimer m_tick;
+  t_LauncherProgress m_launcher;
+  bool m_ended = false;
+  bool m_closing = false;
+};
+
+}  // namespace n_zorbel::n_ui::n_qt
