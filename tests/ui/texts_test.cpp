@@ -100,16 +100,5 @@ TEST(Texts, FixedTextsAndAddressesCarryVersionAndQuery) {
   EXPECT_NE(AboutDeveloperLine().find(FromUtf8(ContactAddress())), t_String::npos);
 }
 
-TEST(Texts, LanguagesNameTheirTagsAndWindowsIds) {
-  EXPECT_EQ(LanguageTag(Language::English), "en");
-  EXPECT_EQ(LanguageTag(Language::Dutch), "nl");
-  EXPECT_EQ(LanguageTag(Language::Russian), "ru");
-  EXPECT_EQ(LanguageTag(Language::Greek), "el");
-  EXPECT_EQ(WindowsPrimaryLanguage(Language::English), 0x09);
-  EXPECT_EQ(WindowsPrimaryLanguage(Language::Dutch), 0x13);
-  EXPECT_EQ(WindowsPrimaryLanguage(Language::Russian), 0x19);
-  EXPECT_EQ(WindowsPrimaryLanguage(Language::Greek), 0x08);
-}
-
 }  // namespace
 }  // namespace n_zorbel::n_ui
