@@ -28,14 +28,14 @@ inline void Store64(std::uint8_t* p, std::uint64_t v) {
   Store32(p + 4, static_cast<std::uint32_t>(v));
 }
 inline void Append32(t_Bytes& out, std::uint32_t v) {
-  std::uint8_t b[4];
-  Store32(b, v);
-  out.insert(out.end(), b, b + 4);
+  const std::size_t at = out.size();
+  out.resize(at + 4);
+  Store32(out.data() + at, v);
 }
 inline void Append64(t_Bytes& out, std::uint64_t v) {
-  std::uint8_t b[8];
-  Store64(b, v);
-  out.insert(out.end(), b, b + 8);
+  const std::size_t at = out.size();
+  out.resize(at + 8);
+  Store64(out.data() + at, v);
 }
 inline void Append16(t_Bytes& out, std::uint16_t v) {
   out.push_back(static_cast<std::uint8_t>(v >> 8));

@@ -1,0 +1,80 @@
+#!/usr/bin/env bash
+# ntag.exe under Wine on videos made by Linux ffmpeg: Mivora's own command lines
+# (started through CreateProcessW with a leading blank), non-ASCII paths and values,
+# exit codes, and the file left unchanged on every refusal.
+set -uo pipefail
+ntag="$1"
+wine_run="$2"
+launch="$(dirname "$ntag")/../tests/ntag/ntag_launch.exe"
+work="$(mktemp -d /tmp/ntag-wine-XXXXXX)"
+trap 'rm -rf "$work"' EXIT
+failures=0
+fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
+win() { "$wine_run" winepath -w "$1" 2>/dev/null | tr -d '\r'; }
+
+# Runs ntag.exe with a command line as Mivora writes it (after the program name).
+run_line() {
+  printf '%s' "$1" > "$work/line.txt"
+  "$wine_run" "$launch" "$(win "$ntag")" "$(win "$work/line.txt")" 2> "$work/stderr.txt" | tr -d '\r'
+  return "${PIPESTATUS[0]}"
+}
+tag() { ffprobe -v error -show_entries "format_tags=$2" -of default=nw=1:nk=1 "$1"; }
+
+dir="$work/Видео ☂ 映像"
+mkdir -p "$dir"
+ffmpeg -v error -f lavfi -i testsrc=size=64x48:rate=10 -f lavfi -i sine=frequency=440:sample_rate=8000 \
+  -t 1 -c:v libx264 -c:a aac "$dir/конец.mp4" || exit 1
+ffmpeg -v error -i "$dir/конец.mp4" -c copy -movflags +faststart "$dir/быстро.mp4" || exit 1
+ffmpeg -v error -f lavfi -i testsrc=size=48x48 -frames:v 1 "$dir/обложка.jpg" || exit 1
+printf 'not an image' > "$dir/note.txt"
+
+title='Синее небо 🎬 Γαλάζιο 青い空'
+for name in конец быстро; do
+  video="$dir/$name.mp4"
+  before="$(ffprobe -v error -show_data_hash SHA256 -show_entries packet=stream_index,data_hash -of csv=p=0 "$video")"
+  run_line " -meta:title=\"$title\" -meta:artist=\"Duv Ize\" -meta:year=\"2016\" -meta:genre=\"MMV\" -meta:comment=\"Fan edit\" -remove-cover:all -add-cover:front:\"$(win "$dir/обложка.jpg")\" \"$(win "$video")\""
+  rc=$?
+  [ "$rc" = 0 ] || fail "$name: exit $rc: $(cat "$work/stderr.txt")"
+  [ "$(tag "$video" title)" = "$title" ] || fail "$name: title is '$(tag "$video" title)'"
+  [ "$(tag "$video" artist)" = "Duv Ize" ] || fail "$name: artist"
+  [ "$(tag "$video" genre)" = "MMV" ] || fail "$name: genre"
+  pics="$(ffprobe -v error -show_entries stream=codec_name:stream_disposition=attached_pic -of csv=p=0 "$video" | grep -c ',1$')"
+  [ "$pics" = 1 ] || fail "$name: $pics attached pictures"
+  [ -z "$(ffmpeg -v error -i "$video" -f null - 2>&1)" ] || fail "$name: decode errors"
+  # The cover is stream 2, after the clip's video and audio; it is no media.
+  after="$(ffprobe -v error -show_data_hash SHA256 -show_entries packet=stream_index,data_hash -of csv=p=0 "$video" | grep -v '^2,')"
+  [ "$before" = "$after" ] || fail "$name: media packets changed"
+  AtomicParsley "$video" -t | grep -q "©nam\" contains: $title" || fail "$name: AtomicParsley does not list the title"
+
+  # Remove blanks: every key empty, covers removed; done in place.
+  size="$(stat -c %s "$video")"
+  run_line " -meta:title=\"He said 'hi'\" -meta:artist=\"\" -meta:year=\"\" -meta:genre=\"\" -meta:comment=\"\" -remove-cover:all \"$(win "$video")\""
+  rc=$?
+  [ "$rc" = 0 ] || fail "$name: blanking exit $rc"
+  [ "$(tag "$video" title)" = "He said 'hi'" ] || fail "$name: title after blanking"
+  [ -z "$(tag "$video" artist)" ] || fail "$name: artist not removed"
+  [ "$(stat -c %s "$video")" = "$size" ] || fail "$name: second edit not in place"
+  listing="$(run_line " -list-meta \"$(win "$video")\"")"
+  printf '%s\n' "$listing" | grep -qx "title = He said 'hi'" || fail "$name: -list-meta gave: $listing"
+done
+
+# Refusals: exit code, one line on stderr, not one byte changed.
+video="$dir/быстро.mp4"
+cp "$video" "$work/reference.mp4"
+check_refusal() {
+  local want="$1" line="$2"
+  run_line "$line" > /dev/null
+  local rc=$?
+  [ "$rc" = "$want" ] || fail "expected exit $want, got $rc for: $line"
+  [ "$(wc -l < "$work/stderr.txt")" = 1 ] || fail "stderr not one line for: $line"
+  cmp -s "$video" "$work/reference.mp4" || fail "video changed by: $line"
+}
+check_refusal 1 " -meta:rating=\"5\" \"$(win "$video")\""
+check_refusal 1 " -meta:title=\"x\""
+check_refusal 2 " -meta:title=\"x\" \"$(win "$dir/нет.mp4")\""
+check_refusal 3 " -meta:title=\"x\" \"$(win "$dir/note.txt")\""
+check_refusal 5 " -add-cover:front:\"$(win "$dir/note.txt")\" \"$(win "$video")\""
+check_refusal 5 " -add-cover:front:\"$(win "$dir/нет.jpg")\" \"$(win "$video")\""
+
+[ "$failures" = 0 ] && echo "ntag.exe under Wine: all checks passed"
+exit "$failures"
