@@ -42,6 +42,8 @@ class ChildProcess final : public ToolProcess {
   ~ChildProcess() override;
   ChildProcess(const ChildProcess&) = delete;
   ChildProcess& operator=(const ChildProcess&) = delete;
+  ChildProcess(ChildProcess&&) = delete;
+  ChildProcess& operator=(ChildProcess&&) = delete;
 
   void Finish(std::uint32_t timeoutMs, bool raise) override;
   bool Finished() const noexcept override { return m_finished; }

@@ -30,6 +30,8 @@ class t_FolderWalkerBase {
   ~t_FolderWalkerBase();
   t_FolderWalkerBase(const t_FolderWalkerBase&) = delete;
   t_FolderWalkerBase& operator=(const t_FolderWalkerBase&) = delete;
+  t_FolderWalkerBase(t_FolderWalkerBase&&) = delete;
+  t_FolderWalkerBase& operator=(t_FolderWalkerBase&&) = delete;
 
   // Starts enumerating `folder` (a path ending with the separator). Returns
   // false for an empty folder; raises the folder error on any other failure.

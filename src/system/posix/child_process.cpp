@@ -41,6 +41,8 @@ class t_Descriptor {
   ~t_Descriptor() { Reset(); }
   t_Descriptor(const t_Descriptor&) = delete;
   t_Descriptor& operator=(const t_Descriptor&) = delete;
+  t_Descriptor(t_Descriptor&&) = delete;
+  t_Descriptor& operator=(t_Descriptor&&) = delete;
   int Get() const noexcept { return m_fd; }
   void Reset() noexcept {
     if (m_fd >= 0) close(m_fd);
