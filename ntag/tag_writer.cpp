@@ -13,7 +13,6 @@ namespace {
 
 constexpr std::uint32_t kFree = FourCc("free");
 constexpr std::uint32_t kSkip = FourCc("skip");
-constexpr std::uint32_t kIlst = FourCc("ilst");
 constexpr std::uint32_t kMdir = FourCc("mdir");
 constexpr std::uint32_t kMoof = FourCc("moof");
 constexpr std::uint32_t kTraf = FourCc("traf");
@@ -502,9 +501,12 @@ t_WritePath WriteTags(const t_NativePath& video, const std::function<void(t_TagL
     t_File reader = OpenForReading(video);
     const t_Snapshot snap = TakeSnapshot(reader);
     if (snap.movie.Meta() && snap.movie.MetaHandler() != kMdir) {
+      const std::uint32_t handler = snap.movie.MetaHandler();
       throw t_NtagError(t_ExitCode::kLayoutRefused,
-                        "the file keeps its metadata in a form other than iTunes tags (handler '" +
-                            TypeName(snap.movie.MetaHandler()) + "')");
+                        handler == 0
+                            ? std::string("the file's metadata box has no handler")
+                            : "the file keeps its metadata in a form other than iTunes tags (handler '" +
+                                  TypeName(handler) + "')");
     }
     t_TagList tags = t_TagList::Parse(snap.movie.IlstPayload());
     const t_Bytes oldIlst = tags.Serialize();

@@ -121,7 +121,8 @@ std::vector<std::tuple<std::string, std::size_t, std::size_t>> Tables(const std:
     std::size_t b = at + h.header, e = at + h.size;
     bool found = true;
     for (const char* step : {"mdia", "minf", "stbl"}) {
-      const auto* k = Find(Children(moov, b, e), step);
+      const auto kids = Children(moov, b, e);
+      const auto* k = Find(kids, step);
       if (!k) {
         found = false;
         break;
