@@ -1,0 +1,308 @@
+// The Linux program end to end under Xvfb: started with real videos, a folder
+// and a cover, driven with the keyboard through the window, closed through
+// the window manager's close message or ended by SIGTERM. ffmpeg makes the
+// videos; ffprobe judges the tags where the real tagger is packed.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "support/scratch_folder.hpp"
+#include "x_close.hpp"
+
+extern char** environ;
+
+namespace n_zorbel::n_testing {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+constexpr bool kStandIn = !MIVORA_PACKED_TOOL_IS_NTAG;
+
+std::string Quote(const std::string& text) {
+  std::string quoted = "'";
+  for (const char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return quoted + "'";
+}
+
+// Runs a shell command; its standard output, or nothing when it failed.
+std::optional<std::string> Shell(const std::string& command) {
+  FILE* pipe = ::popen(command.c_str(), "r");
+  if (pipe == nullptr) return std::nullopt;
+  std::string output;
+  char buffer[4096];
+  std::size_t count;
+  while ((count = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) output.append(buffer, count);
+  if (::pclose(pipe) != 0) return std::nullopt;
+  while (!output.empty() && output.back() == '\n') output.pop_back();
+  return output;
+}
+
+// A child process with its own environment.
+class t_Child {
+ public:
+  t_Child(const std::vector<std::string>& arguments, const std::vector<std::string>& environment,
+          const posix_spawn_file_actions_t* actions = nullptr) {
+    std::vector<char*> argv, envp;
+    for (const auto& a : arguments) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    for (const auto& e : environment) envp.push_back(const_cast<char*>(e.c_str()));
+    envp.push_back(nullptr);
+    if (::posix_spawnp(&m_pid, argv[0], actions, nullptr, argv.data(), envp.data()) != 0) m_pid = -1;
+  }
+  ~t_Child() {
+    if (m_pid > 0 && !m_status) {
+      ::kill(m_pid, SIGKILL);
+      Wait(5s);
+    }
+  }
+  t_Child(const t_Child&) = delete;
+  t_Child& operator=(const t_Child&) = delete;
+
+  pid_t Pid() const noexcept { return m_pid; }
+  // The exit code, or nothing if it is still running after `limit`; -1 for a signal.
+  std::optional<int> Wait(std::chrono::milliseconds limit) {
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    while (!m_status) {
+      int status = 0;
+      const pid_t done = ::waitpid(m_pid, &status, WNOHANG);
+      if (done == m_pid)
+        m_status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+      else if (std::chrono::steady_clock::now() > deadline)
+        break;
+      else
+        std::this_thread::sleep_for(20ms);
+    }
+    return m_status;
+  }
+
+ private:
+  pid_t m_pid = -1;
+  std::optional<int> m_status;
+};
+
+// An X server of the test's own, on the first free display.
+class t_Xvfb {
+ public:
+  t_Xvfb() {
+    int fds[2];
+    if (::pipe(fds) != 0) return;
+    posix_spawn_file_actions_t actions;
+    ::posix_spawn_file_actions_init(&actions);
+    ::posix_spawn_file_actions_addclose(&actions, fds[0]);
+    m_server = std::make_unique<t_Child>(
+        std::vector<std::string>{"Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0", "1280x900x24",
+                                 "-nolisten", "tcp"},
+        std::vector<std::string>{"PATH=" + std::string(std::getenv("PATH"))}, &actions);
+    ::posix_spawn_file_actions_destroy(&actions);
+    ::close(fds[1]);
+    std::string number;
+    char c;
+    while (::read(fds[0], &c, 1) == 1 && c != '\n') number += c;
+    ::close(fds[0]);
+    if (!number.empty()) m_display = ":" + number;
+  }
+  const std::string& Display() const noexcept { return m_display; }
+
+ private:
+  std::unique_ptr<t_Child> m_server;
+  std::string m_display;
+};
+
+class ProgramTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_FALSE(xvfb.Display().empty()) << "Xvfb did not start";
+    ASSERT_EQ(::mkdir(runtime.c_str(), 0700), 0);
+  }
+
+  std::vector<std::string> Environment() const {
+    std::vector<std::string> environment;
+    for (char** entry = environ; *entry != nullptr; ++entry) {
+      const std::string variable = *entry;
+      for (const char* dropped :
+           {"DISPLAY=", "WAYLAND_DISPLAY=", "XDG_RUNTIME_DIR=", "QT_QPA_PLATFORM=", "LANG=", "LANGUAGE=",
+            "LC_ALL=", "LC_MESSAGES=", "DBUS_SESSION_BUS_ADDRESS="})
+        if (variable.starts_with(dropped)) goto skip;
+      environment.push_back(variable);
+    skip:;
+    }
+    environment.push_back("DISPLAY=" + xvfb.Display());
+    environment.push_back("XDG_RUNTIME_DIR=" + runtime);
+    environment.push_back("LANG=C.UTF-8");
+    environment.push_back("ASAN_OPTIONS=detect_leaks=0");
+    environment.push_back("MIVORA_STAND_IN_LOG=" + ToUtf8(scratch / "tool.log"));
+    for (const auto& extra : extraEnvironment) environment.push_back(extra);
+    return environment;
+  }
+
+  std::unique_ptr<t_Child> Start(std::vector<std::string> paths) {
+    paths.insert(paths.begin(), MIVORA_PROGRAM);
+    return std::make_unique<t_Child>(paths, Environment());
+  }
+
+  std::string X(const std::string& command) const {
+    return Shell("DISPLAY=" + xvfb.Display() + " " + command + " 2>/dev/null").value_or("");
+  }
+
+  // The program's window, once it is mapped.
+  std::string FindWindow(const t_Child& program) {
+    for (int attempt = 0; attempt < 300; ++attempt) {
+      const std::string found = X("xdotool search --onlyvisible --pid " + std::to_string(program.Pid()));
+      if (!found.empty()) return found.substr(0, found.find('\n'));
+      std::this_thread::sleep_for(50ms);
+    }
+    return {};
+  }
+  std::string Title(const std::string& window) const { return X("xdotool getwindowname " + window); }
+  void Keys(const std::string& window, const std::string& keys) const {
+    X("xdotool windowfocus --sync " + window);
+    X("xdotool key --delay 40 " + keys);
+  }
+  void Type(const std::string& text) const { X("xdotool type --delay 30 " + Quote(text)); }
+
+  // What the close box sends: WM_DELETE_WINDOW.
+  void Close(const std::string& window) const {
+    ASSERT_TRUE(SendCloseMessage(xvfb.Display(), std::stoul(window)));
+  }
+
+  // Presses Tab from the first tab stop (Browse...) `tabs` times, then Space.
+  void PressAfterTabs(const std::string& window, int tabs) const {
+    std::string keys;
+    for (int i = 0; i < tabs; ++i) keys += "Tab ";
+    Keys(window, keys + "space");
+  }
+
+  // Polls the title until it reads "Mivora" again after a progress title.
+  std::vector<std::string> TitlesOfARun(const std::string& window) const {
+    std::vector<std::string> titles;
+    const auto deadline = std::chrono::steady_clock::now() + 120s;
+    while (std::chrono::steady_clock::now() < deadline) {
+      const std::string title = Title(window);
+      if (titles.empty() || titles.back() != title) titles.push_back(title);
+      if (title == "Mivora" && titles.size() > 1) break;
+      std::this_thread::sleep_for(20ms);
+    }
+    return titles;
+  }
+
+  static void MakeVideo(const fs::path& path) {
+    ASSERT_TRUE(Shell("ffmpeg -v error -y -f lavfi -i testsrc=size=64x64:rate=10 -t 0.3 -c:v mpeg4 " +
+                      Quote(path.string())))
+        << path;
+  }
+  static std::string Probe(const fs::path& video, const std::string& entries) {
+    return Shell("ffprobe -v error " + entries + " -of default=nw=1:nk=1 " + Quote(video.string()))
+        .value_or("(failed)");
+  }
+
+  t_ScratchFolder scratch;
+  const std::string runtime = ToUtf8(scratch / "run");
+  const fs::path workspace = fs::path(scratch / "run/Mivora");
+  std::vector<std::string> extraEnvironment;
+  t_Xvfb xvfb;
+};
+
+TEST_F(ProgramTest, ApplyThroughTheWindowTagsEveryVideoAndClosingRemovesTheWorkspace) {
+  const fs::path folder(scratch / "videos");
+  fs::create_directories(folder);
+  const std::vector<fs::path> videos = {folder / "a.mp4", folder / "b.mp4", fs::path(scratch / "c.mp4")};
+  for (const auto& video : videos) MakeVideo(video);
+  const fs::path cover(scratch / "cover.jpg");
+  ASSERT_TRUE(
+      Shell("ffmpeg -v error -y -f lavfi -i testsrc2=size=640x360 -frames:v 1 " + Quote(cover.string())));
+
+  auto program = Start({folder.string(), videos[2].string(), cover.string()});
+  const std::string window = FindWindow(*program);
+  ASSERT_FALSE(window.empty()) << "no window";
+  EXPECT_EQ(Title(window), "Mivora");
+  std::this_thread::sleep_for(300ms);  // the first paint
+  const std::string screenshot = MIVORA_SCREENSHOT;
+  X("import -window " + window + " " + Quote(screenshot));
+  EXPECT_GT(fs::exists(screenshot) ? fs::file_size(screenshot) : 0, 10000u) << screenshot;
+
+  // One instance per user: a second start ends at once without a window.
+  auto second = Start({videos[0].string()});
+  EXPECT_EQ(second->Wait(10s), std::optional<int>(0));
+
+  // Title, then Apply, through the keyboard in the window's tab order.
+  Keys(window, "Tab Tab");
+  Type("Blue Sky");
+  PressAfterTabs(window, 9);
+  const std::vector<std::string> titles = TitlesOfARun(window);
+  ASSERT_GE(titles.size(), 2u);
+  EXPECT_EQ(titles.back(), "Mivora");
+  for (std::size_t i = 1; i + 1 < titles.size(); ++i)
+    EXPECT_TRUE(titles[i] == "33% [1/3] Mivora" || titles[i] == "66% [2/3] Mivora" ||
+                titles[i] == "100% [3/3] Mivora")
+        << titles[i];
+  EXPECT_TRUE(fs::exists(workspace / "ntag")) << "the tool stays unpacked until the end";
+
+  if (kStandIn) {
+    std::ifstream log(fs::path(scratch / "tool.log"));
+    std::string all((std::istreambuf_iterator<char>(log)), std::istreambuf_iterator<char>());
+    for (const auto& video : videos) EXPECT_NE(all.find(video.string()), std::string::npos) << video;
+    EXPECT_NE(all.find("-meta:title=Blue Sky"), std::string::npos) << all;
+    EXPECT_NE(all.find("-add-cover:front:" + cover.string()), std::string::npos) << all;
+  } else {
+    for (const auto& video : videos) {
+      EXPECT_EQ(Probe(video, "-show_entries format_tags=title"), "Blue Sky") << video;
+      EXPECT_EQ(Probe(video, "-show_entries format_tags=date"), "2016") << video;
+      EXPECT_NE(Probe(video, "-show_entries stream=codec_name").find("mjpeg"), std::string::npos)
+          << "the cover is attached to " << video;
+    }
+  }
+
+  Close(window);
+  EXPECT_EQ(program->Wait(20s), std::optional<int>(0));
+  EXPECT_FALSE(fs::exists(workspace)) << "the workspace is removed at the end";
+}
+
+TEST_F(ProgramTest, SigtermStopsARunAndEndsTheProgramCleanly) {
+  const fs::path folder(scratch / "videos");
+  fs::create_directories(folder);
+  MakeVideo(folder / "000.mp4");
+  constexpr int kVideos = 30;
+  for (int i = 1; i < kVideos; ++i)
+    fs::copy_file(folder / "000.mp4", folder / (std::to_string(100 + i) + ".mp4"));
+  extraEnvironment.push_back("MIVORA_STAND_IN_SLEEP_MS=60000");  // the stand-in keeps running
+
+  auto program = Start({folder.string()});
+  const std::string window = FindWindow(*program);
+  ASSERT_FALSE(window.empty());
+  PressAfterTabs(window, 11);  // Apply, with the year 2016 to write
+  std::string title;
+  for (int attempt = 0; attempt < 250 && title.find('%') == std::string::npos; ++attempt) {
+    title = Title(window);
+    std::this_thread::sleep_for(20ms);
+  }
+  ASSERT_NE(title.find('%'), std::string::npos) << "no run started: " << title;
+  ASSERT_EQ(::kill(program->Pid(), SIGTERM), 0);
+  EXPECT_EQ(program->Wait(20s), std::optional<int>(0));
+  EXPECT_FALSE(fs::exists(workspace));
+  if (!kStandIn) {
+    int tagged = 0;
+    for (const auto& entry : fs::directory_iterator(folder)) {
+      const std::string date = Probe(entry.path(), "-show_entries format_tags=date");
+      EXPECT_NE(date, "(failed)") << "readable after the stop: " << entry.path();
+      tagged += date == "2016";
+    }
+    EXPECT_LT(tagged, kVideos) << "the run was stopped";
+  }
+}
+
+}  // namespace
+}  // namespace n_zorbel::n_testing

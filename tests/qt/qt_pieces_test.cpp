@@ -1,0 +1,111 @@
+// The adapter's small translations: drop lists, picker requests, launcher
+// properties and the cover decoder, each against its table of cases.
+#include <gtest/gtest.h>
+
+#include <QBuffer>
+#include <QImage>
+#include <fstream>
+
+#include "qt_test_support.hpp"
+#include "support/scratch_folder.hpp"
+#include "ui/qt/cover_decoder.hpp"
+#include "ui/qt/desktop_services.hpp"
+#include "ui/qt/uri_list.hpp"
+
+namespace n_zorbel::n_testing {
+namespace {
+
+using namespace n_ui::n_qt;
+
+TEST(UriList, TakesLocalFilesInOrderAndLeavesEverythingElse) {
+  struct t_Case {
+    const char* list;
+    std::vector<t_String> paths;
+  };
+  const t_Case cases[] = {
+      {"file:///a/one.mp4\r\nfile:///b/two.mp4\r\n", {"/a/one.mp4", "/b/two.mp4"}},
+      {"file:///a/one.mp4\nfile:///b/two.mp4", {"/a/one.mp4", "/b/two.mp4"}},  // bare LF, no last break
+      {"# comment\r\nfile:///x\r\n\r\n", {"/x"}},
+      {"file://localhost/with%20blank/%D1%84.mp4\r\n", {"/with blank/\xd1\x84.mp4"}},
+      {"file:/short/form.mp4\r\n", {"/short/form.mp4"}},
+      {"FILE:///upper/case\r\n", {"/upper/case"}},
+      {"file:///odd/caf%E9.mp4\r\n", {"/odd/caf\xe9.mp4"}},  // bytes, not UTF-8
+      {"http://host/video.mp4\r\nsmb://server/share/v.mp4\r\n", {}},
+      {"file://elsewhere.invalid/v.mp4\r\n", {}},  // another machine's file
+      {"file:///bad%zzescape\r\nfile:///cut%4\r\nfile:///nul%00.mp4\r\n", {}},
+      {"file:///with/query?x=1#frag\r\n", {"/with/query"}},
+      {"", {}},
+  };
+  for (const auto& [list, paths] : cases) EXPECT_EQ(LocalPathsFromUriList(QByteArray(list)), paths) << list;
+}
+
+TEST(PickerSetup, FollowsTheRequest) {
+  struct t_Case {
+    n_ui::t_PickRequest request;
+    t_PickerSetup setup;
+  };
+  const t_Case cases[] = {
+      {{"Video files", "mp4", "*.mp4", true, false},
+       {QFileDialog::ExistingFiles, "Video files (*.mp4)", "mp4", false}},
+      {{"Image files", "jpg", "*.jpg;*.png", false, false},
+       {QFileDialog::ExistingFile, "Image files (*.jpg *.png)", "jpg", false}},
+      {{"", "", "", true, true}, {QFileDialog::Directory, "", "", true}},
+      {{"", "", "", false, true}, {QFileDialog::Directory, "", "", false}},
+  };
+  for (const auto& [request, setup] : cases) EXPECT_EQ(PickerSetupFor(request), setup);
+}
+
+TEST(LauncherProgress, CarriesTheUnityLauncherEntryProperties) {
+  const t_LauncherProgress progress{true, 0.66, true};
+  const QVariantMap properties = progress.Properties();
+  EXPECT_EQ(properties.value("progress").toDouble(), 0.66);
+  EXPECT_EQ(properties.value("progress").typeId(), QMetaType::Double);
+  EXPECT_TRUE(properties.value("progress-visible").toBool());
+  EXPECT_TRUE(properties.value("urgent").toBool());
+  EXPECT_EQ(properties.size(), 3);
+}
+
+TEST(WebAddress, KeepsThePathAndTheQuery) {
+  const QUrl url = WebAddress("http://zorbel.example/donate?from=Mivora v1.0.12");
+  EXPECT_TRUE(url.isValid());
+  EXPECT_EQ(url.path(), QStringLiteral("/donate"));
+  EXPECT_EQ(url.query(), QStringLiteral("from=Mivora v1.0.12"));
+}
+
+TEST(CoverDecoder, DecodesByContentAndLeavesTheFileFree) {
+  TestApplication();
+  t_ScratchFolder scratch;
+  QImage picture(30, 20, QImage::Format_RGB32);
+  picture.fill(Qt::red);
+  // Written through the file's bytes, so a name that is not UTF-8 stays so.
+  const auto save = [&](const char* name, const char* format) {
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    ASSERT_TRUE(picture.save(&buffer, format));
+    std::ofstream(std::filesystem::path(scratch / name), std::ios::binary)
+        .write(bytes.constData(), bytes.size());
+  };
+  save("png-named.jpg", "PNG");
+  save("jpeg-named.png", "JPEG");
+  save("caf\xe9.png", "PNG");
+  scratch.MakeFile("text.png", "not a picture");
+  scratch.MakeFile("empty.jpg", "");
+  scratch.MakeFolder("folder.png");
+  t_QtCoverDecoder decoder;
+  for (const char* name : {"png-named.jpg", "jpeg-named.png", "caf\xe9.png"}) {
+    const auto image = decoder.Decode(scratch / name);
+    ASSERT_NE(image, nullptr) << name;
+    EXPECT_EQ(image->Width(), 30u);
+    EXPECT_EQ(image->Height(), 20u);
+  }
+  for (const char* name : {"text.png", "empty.jpg", "folder.png", "missing.png"})
+    EXPECT_EQ(decoder.Decode(scratch / name), nullptr) << name;
+  // The decoded picture holds no handle: the file can be replaced at once.
+  const auto held = decoder.Decode(scratch / "png-named.jpg");
+  EXPECT_TRUE(std::filesystem::remove(std::filesystem::path(scratch / "png-named.jpg")));
+  EXPECT_EQ(held->Width(), 30u);
+}
+
+}  // namespace
+}  // namespace n_zorbel::n_testing
