@@ -107,7 +107,8 @@ struct t_InPlacePlan {
 
 // Finds a free box in meta, next to the old ilst (or anywhere in meta when there is none),
 // whose payload holds the new ilst, and the one header write that brings it to life.
-std::optional<t_InPlacePlan> PlanInPlace(const t_Movie& movie, const t_Bytes& newIlst) {
+std::optional<t_InPlacePlan> PlanInPlace(const t_Movie& movie, const t_Bytes& newIlst,
+                                         bool onlyBefore = false) {
   const t_Box* meta = movie.Meta();
   if (!meta) return std::nullopt;
   const auto& kids = meta->children;
@@ -117,7 +118,8 @@ std::optional<t_InPlacePlan> PlanInPlace(const t_Movie& movie, const t_Bytes& ne
   if (ilst >= 0) {
     const auto at = static_cast<std::size_t>(ilst);
     // Free boxes after the ilst first: the usual place of the padding we leave.
-    for (std::size_t j = at + 1; j < kids.size() && IsFree(kids[j]); ++j) candidates.push_back(j);
+    for (std::size_t j = at + 1; !onlyBefore && j < kids.size() && IsFree(kids[j]); ++j)
+      candidates.push_back(j);
     for (std::size_t j = at; j > 0 && IsFree(kids[j - 1]); --j) candidates.push_back(j - 1);
   } else {
     for (std::size_t j = 0; j < kids.size(); ++j) {
@@ -167,12 +169,71 @@ t_Bytes Apply(const t_Bytes& moov, std::uint64_t moovOffset, const std::vector<t
   return out;
 }
 
-// Checks that a movie carries exactly the new ilst.
-bool CarriesIlst(const t_Movie& movie, const t_Bytes& newIlst) {
-  if (movie.IlstIndex() < 0) return false;
+std::vector<t_Write> WritesOf(const t_InPlacePlan& plan) {
+  std::vector<t_Write> all = plan.prepare;
+  all.push_back(plan.commit);
+  return all;
+}
+
+// Joins each run of adjacent free boxes in meta into one, by rewriting the first header.
+std::optional<t_InPlacePlan> PlanMerge(const t_Movie& movie) {
+  const t_Box* meta = movie.Meta();
+  if (!meta) return std::nullopt;
+  const auto& kids = meta->children;
+  for (std::size_t i = 0; i + 1 < kids.size(); ++i) {
+    if (!IsFree(kids[i]) || !IsFree(kids[i + 1])) continue;
+    std::uint64_t size = 0;
+    for (std::size_t j = i; j < kids.size() && IsFree(kids[j]); ++j) size += kids[j].originalSize;
+    if (size > 0xFFFFFFFFull) return std::nullopt;
+    return t_InPlacePlan{{}, {kids[i].fileOffset, FreeHeader(size)}};
+  }
+  return std::nullopt;
+}
+
+// The in-place steps that bring the new ilst to life, each one switch of a few bytes:
+// directly when a free box next to the ilst holds it; otherwise after joining adjacent
+// free boxes, and if need be after moving a copy of the old ilst to the front of the free
+// space before it, so the space on both sides of the old ilst becomes one.
+std::optional<std::vector<t_InPlacePlan>> PlanInPlaceSteps(const t_Snapshot& snap, const t_Bytes& newIlst) {
+  const std::uint64_t at = snap.layout.Moov().offset;
+  if (auto plan = PlanInPlace(snap.movie, newIlst)) return std::vector<t_InPlacePlan>{*plan};
+  std::vector<t_InPlacePlan> steps;
+  t_Bytes moov = snap.moovBytes;
+  t_Movie movie = snap.movie;
+  auto take = [&](const t_InPlacePlan& plan) {
+    steps.push_back(plan);
+    moov = Apply(moov, at, WritesOf(plan));
+    movie = t_Movie::Parse(moov, at);
+  };
+  if (auto merge = PlanMerge(movie)) {
+    take(*merge);
+    if (auto plan = PlanInPlace(movie, newIlst)) {
+      take(*plan);
+      return steps;
+    }
+  }
+  const int ilst = movie.IlstIndex();
+  if (ilst < 0) return std::nullopt;
+  const t_Box& old = movie.Meta()->children[static_cast<std::size_t>(ilst)];
+  const auto begin = moov.begin() + static_cast<std::ptrdiff_t>(old.fileOffset - at);
+  const t_Bytes oldIlst(begin, begin + static_cast<std::ptrdiff_t>(old.originalSize));
+  const auto compact = PlanInPlace(movie, oldIlst, true);
+  if (!compact) return std::nullopt;
+  take(*compact);
+  if (auto merge = PlanMerge(movie)) take(*merge);
+  const auto plan = PlanInPlace(movie, newIlst);
+  if (!plan) return std::nullopt;
+  take(*plan);
+  return steps;
+}
+
+// Checks that a movie carries exactly the ilst payload of `ilstBox`.
+bool CarriesIlst(const t_Movie& movie, const t_Bytes& ilstBox) {
+  if (movie.IlstIndex() < 0 || ilstBox.size() < 8) return false;
+  const std::size_t header = Read32(ilstBox.data()) == 1 ? 16 : 8;
   const t_Bytes payload = movie.IlstPayload();
-  return payload.size() + 8 == newIlst.size() &&
-         std::equal(payload.begin(), payload.end(), newIlst.begin() + 8);
+  return payload.size() + header == ilstBox.size() &&
+         std::equal(payload.begin(), payload.end(), ilstBox.begin() + static_cast<std::ptrdiff_t>(header));
 }
 
 bool SameBytes(const t_File& file, std::uint64_t offset, const t_Bytes& expected) {
@@ -181,50 +242,56 @@ bool SameBytes(const t_File& file, std::uint64_t offset, const t_Bytes& expected
   return got == expected;
 }
 
-void Restore(t_File& file, const t_Bytes& moov, std::uint64_t moovOffset,
-             const std::vector<t_Write>& writes) {
+// Puts back the original bytes under `writes`, last write first, each switch on its own.
+void Restore(t_File& file, const t_Bytes& moov, std::uint64_t moovOffset, std::vector<t_Write> writes) {
+  std::reverse(writes.begin(), writes.end());
   for (const t_Write& w : writes) {
     file.WriteAt(w.offset, moov.data() + (w.offset - moovOffset), w.bytes.size());
+    file.Flush();
   }
-  file.Flush();
 }
 
-void WriteInPlace(t_File& file, const t_Snapshot& snap, const t_InPlacePlan& plan, const t_Bytes& newIlst) {
+void WriteInPlace(t_File& file, const t_Snapshot& snap, const std::vector<t_InPlacePlan>& steps,
+                  const t_Bytes& newIlst) {
   const std::uint64_t moovAt = snap.layout.Moov().offset;
-  std::vector<t_Write> all = plan.prepare;
-  all.push_back(plan.commit);
-  const t_Bytes expected = Apply(snap.moovBytes, moovAt, all);
-  // Prove the plan on the copy in memory before touching the file.
-  const t_Movie proof = t_Movie::Parse(expected, moovAt);
-  if (!CarriesIlst(proof, newIlst) || proof.ChunkOffsets() != snap.movie.ChunkOffsets()) {
-    throw t_NtagError(t_ExitCode::kVerifyFailed, "internal error: the in-place plan does not hold");
+  const t_Bytes oldIlst = snap.movie.IlstPayload();
+  // Prove the steps on the copy in memory before touching the file: after each one the
+  // movie parses, with the old or (after the last) the new ilst, and the same chunk offsets.
+  t_Bytes expected = snap.moovBytes;
+  for (std::size_t i = 0; i < steps.size(); ++i) {
+    expected = Apply(expected, moovAt, WritesOf(steps[i]));
+    const t_Movie proof = t_Movie::Parse(expected, moovAt);
+    const bool tagsRight =
+        i + 1 == steps.size() ? CarriesIlst(proof, newIlst) : proof.IlstPayload() == oldIlst;
+    if (!tagsRight || proof.ChunkOffsets() != snap.movie.ChunkOffsets()) {
+      throw t_NtagError(t_ExitCode::kVerifyFailed, "internal error: the in-place plan does not hold");
+    }
   }
   std::vector<t_Write> written;
   try {
-    for (const t_Write& w : plan.prepare) {
-      written.push_back(w);
-      file.WriteAt(w.offset, w.bytes.data(), w.bytes.size());
-    }
-    file.Flush();
-    for (const t_Write& w : plan.prepare) {
-      if (!SameBytes(file, w.offset, w.bytes)) {
-        Restore(file, snap.moovBytes, moovAt, written);
-        VerifyFailed("new tags in free space");
+    for (const t_InPlacePlan& step : steps) {
+      for (const t_Write& w : step.prepare) {
+        written.push_back(w);
+        file.WriteAt(w.offset, w.bytes.data(), w.bytes.size());
       }
+      file.Flush();
+      for (const t_Write& w : step.prepare) {
+        if (!SameBytes(file, w.offset, w.bytes)) {
+          Restore(file, snap.moovBytes, moovAt, written);
+          VerifyFailed("new tags in free space");
+        }
+      }
+      written.push_back(step.commit);
+      file.WriteAt(step.commit.offset, step.commit.bytes.data(), step.commit.bytes.size());
+      file.Flush();
     }
-    written.push_back(plan.commit);
-    file.WriteAt(plan.commit.offset, plan.commit.bytes.data(), plan.commit.bytes.size());
-    file.Flush();
     const t_Snapshot after = TakeSnapshot(file);
     if (after.moovBytes != expected || after.layout.Moov().offset != moovAt) {
-      // The switch goes first, so that at every instant of the undo the old tags stand.
-      Restore(file, snap.moovBytes, moovAt, {plan.commit});
-      Restore(file, snap.moovBytes, moovAt, plan.prepare);
+      Restore(file, snap.moovBytes, moovAt, written);
       VerifyFailed("movie box after the switch");
     }
   } catch (const t_IoError& e) {
     try {
-      std::reverse(written.begin(), written.end());
       Restore(file, snap.moovBytes, moovAt, written);
     } catch (const t_IoError&) {
       // Every step left a valid file with the old or the new tags; nothing more to do.
@@ -527,8 +594,8 @@ t_WritePath WriteTags(const t_NativePath& video, const std::function<void(t_TagL
   if (snap.moovBytes != firstMoov) {
     throw t_NtagError(t_ExitCode::kWriteFailed, "the video was changed by another program while it was read");
   }
-  if (const auto plan = PlanInPlace(snap.movie, newIlst)) {
-    WriteInPlace(file, snap, *plan, newIlst);
+  if (const auto steps = PlanInPlaceSteps(snap, newIlst)) {
+    WriteInPlace(file, snap, *steps, newIlst);
     return t_WritePath::kInPlace;
   }
   bool sizeZero = false;

@@ -2,6 +2,8 @@
 // AtomicParsley, with every media packet's bytes hashed before and after.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "ntag_harness.hpp"
 
 namespace n_zorbel::n_ntag::n_test {
@@ -115,6 +117,42 @@ TEST(ClipLayoutTest, GenreTextReplacesNumericGenreAndOtherItemsStay) {
   EXPECT_EQ(ap.out.find("gnre"), std::string::npos) << ap.out;
   EXPECT_NE(ap.out.find("Atom \"\xC2\xA9gen\" contains: MMV"), std::string::npos) << ap.out;
   EXPECT_NE(ap.out.find("la la"), std::string::npos) << "lyrics kept: " << ap.out;
+}
+
+}  // namespace
+}  // namespace n_zorbel::n_ntag::n_test
+
+namespace n_zorbel::n_ntag::n_test {
+namespace {
+
+// Covers of different sizes in turn: after the first write every edit must fit in place,
+// using the space on both sides of the old tags.
+TEST(ClipLayoutTest, AlternatingCoverSizesStayInPlace) {
+  t_Scratch scratch;
+  const std::string video = scratch.Path("clip.mp4");
+  MakeClip(t_Clip::kFaststart, video);
+  MakeImage("png", scratch.Path("big.png"), 400);
+  MakeImage("png", scratch.Path("small.png"), 250);
+  const auto packets = ProbePacketHashes(video);
+  ASSERT_GT(std::filesystem::file_size(scratch.Path("small.png")), 100000u)
+      << "covers beyond the fixed padding";
+  ASSERT_EQ(RunNtag({"-add-cover:front:" + scratch.Path("big.png"), video}).exitCode, 0);
+  const auto size = std::filesystem::file_size(video);
+  const auto inode = InodeOf(video);
+  for (int round = 0; round < 6; ++round) {
+    const std::string cover = scratch.Path(round % 2 ? "big.png" : "small.png");
+    const std::string title = "Round " + std::to_string(round);
+    const t_RunResult r =
+        RunNtag({"-remove-cover:all", "-add-cover:front:" + cover, "-meta:title=" + title, video});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(std::filesystem::file_size(video), size) << "round " << round;
+    EXPECT_EQ(InodeOf(video), inode) << "round " << round;
+    EXPECT_EQ(ProbeTags(video)["title"], title);
+    EXPECT_EQ(NtagTags(video)["cover"],
+              "front, png, " + std::to_string(std::filesystem::file_size(cover)) + " bytes");
+  }
+  EXPECT_EQ(DecodeErrors(video), "");
+  EXPECT_TRUE(ProbePacketHashes(video) == packets);
 }
 
 }  // namespace

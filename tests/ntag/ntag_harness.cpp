@@ -22,9 +22,10 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// Clips and images are made once per build tree; bump the version when their recipe changes.
+// Clips and images (noisy, so they do not compress to nothing) are made once per build tree; bump the version
+// when their recipe changes.
 std::string CacheFolder() {
-  const std::string folder = std::string(NTAG_TEST_CACHE) + "/v1";
+  const std::string folder = std::string(NTAG_TEST_CACHE) + "/v2";
   fs::create_directories(folder);
   return folder;
 }
@@ -221,8 +222,8 @@ void MakeImage(const std::string& format, const std::string& path, int size) {
   const std::string name = "image" + std::to_string(size) + "." + format;
   const std::string cached = Cached(name, [&](const std::string& temp) {
     const std::string s = std::to_string(size);
-    Must(RunProgram({"ffmpeg", "-v", "error", "-y", "-f", "lavfi", "-i", "testsrc=size=" + s + "x" + s,
-                     "-frames:v", "1", temp}),
+    Must(RunProgram({"ffmpeg", "-v", "error", "-y", "-f", "lavfi", "-i",
+                     "testsrc=size=" + s + "x" + s + ",noise=alls=80:allf=u", "-frames:v", "1", temp}),
          "ffmpeg image");
   });
   CopyFile(cached, path);
