@@ -144,6 +144,9 @@ class ProgramTest : public testing::Test {
     environment.push_back("XDG_RUNTIME_DIR=" + runtime);
     environment.push_back("LANG=C.UTF-8");
     environment.push_back("ASAN_OPTIONS=detect_leaks=0");
+    // No session bus: the launcher's progress goes nowhere, and no bus is
+    // started on the test's display.
+    environment.push_back("DBUS_SESSION_BUS_ADDRESS=unix:path=" + ToUtf8(scratch / "no-bus"));
     environment.push_back("MIVORA_STAND_IN_LOG=" + ToUtf8(scratch / "tool.log"));
     for (const auto& extra : extraEnvironment) environment.push_back(extra);
     return environment;

@@ -4,7 +4,10 @@
 
 #include <QBuffer>
 #include <QImage>
+#include <chrono>
+#include <cstdio>
 #include <fstream>
+#include <thread>
 
 #include "qt_test_support.hpp"
 #include "support/scratch_folder.hpp"
@@ -105,6 +108,54 @@ TEST(CoverDecoder, DecodesByContentAndLeavesTheFileFree) {
   const auto held = decoder.Decode(scratch / "png-named.jpg");
   EXPECT_TRUE(std::filesystem::remove(std::filesystem::path(scratch / "png-named.jpg")));
   EXPECT_EQ(held->Width(), 30u);
+}
+
+}  // namespace
+}  // namespace n_zorbel::n_testing
+
+namespace n_zorbel::n_testing {
+namespace {
+
+std::string Output(const std::string& command) {
+  std::string output;
+  if (FILE* pipe = ::popen(command.c_str(), "r")) {
+    char buffer[512];
+    std::size_t count;
+    while ((count = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) output.append(buffer, count);
+    ::pclose(pipe);
+  }
+  return output;
+}
+
+TEST(LauncherSignal, GoesOutOnTheSessionBusAsTheUnityLauncherEntrysUpdate) {
+  // A private session bus of the test's own, and a monitor on it.
+  const std::string started = Output("dbus-daemon --session --fork --print-address=1 --print-pid=1");
+  const auto newline = started.find('\n');
+  ASSERT_NE(newline, std::string::npos) << "no dbus-daemon";
+  const std::string address = started.substr(0, newline);
+  const std::string daemonPid = started.substr(newline + 1, started.find('\n', newline + 1) - newline - 1);
+  t_ScratchFolder scratch;
+  const std::string log = ToUtf8(scratch / "monitor.log");
+  const std::string monitorPid = Output(
+      "dbus-monitor --address '" + address +
+      "' \"type='signal',interface='com.canonical.Unity.LauncherEntry'\" > '" + log + "' 2>&1 & echo $!");
+  const std::string monitor = monitorPid.substr(0, monitorPid.find('\n'));
+  ::setenv("DBUS_SESSION_BUS_ADDRESS", address.c_str(), 1);
+  TestApplication();
+  t_QtDesktopServices services(QStringLiteral("example.zorbel.Mivora"));
+  std::string seen;
+  for (int attempt = 0; attempt < 100 && seen.find("0.66") == std::string::npos; ++attempt) {
+    if (attempt % 10 == 0) services.UpdateLauncher({true, 0.66, false});  // until the monitor listens
+    QCoreApplication::processEvents();
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    std::ifstream in{std::filesystem::path(log)};
+    seen.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  }
+  Output("kill " + monitor + " " + daemonPid);
+  EXPECT_NE(seen.find("member=Update"), std::string::npos) << seen;
+  EXPECT_NE(seen.find("string \"application://example.zorbel.Mivora.desktop\""), std::string::npos) << seen;
+  EXPECT_NE(seen.find("string \"progress-visible\""), std::string::npos) << seen;
+  EXPECT_NE(seen.find("double 0.66"), std::string::npos) << seen;
 }
 
 }  // namespace
