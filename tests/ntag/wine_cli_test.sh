@@ -5,7 +5,7 @@
 set -uo pipefail
 ntag="$1"
 wine_run="$2"
-launch="$(dirname "$ntag")/../tests/ntag/ntag_launch.exe"
+launch="$3"
 work="$(mktemp -d /tmp/ntag-wine-XXXXXX)"
 trap 'rm -rf "$work"' EXIT
 failures=0
