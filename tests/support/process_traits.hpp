@@ -11,4 +11,9 @@ std::string DescribeProcess();
 
 unsigned long CurrentProcessId();
 
+// Waits up to timeoutMs until process `pid` (a child of this process on
+// POSIX) has ended, without collecting it, so a test can then check that one
+// zero time-out poll collects it however slowly an idle-priority child ran.
+bool WaitUntilEnded(unsigned long pid, unsigned timeoutMs);
+
 }  // namespace n_zorbel::n_testing

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "support/child_tool.hpp"
+#include "support/process_traits.hpp"
 #include "support/scratch_folder.hpp"
 
 namespace n_zorbel::n_system {
@@ -76,11 +77,13 @@ TEST(ChildProcess, ReportsTheExitCode) {
 
 TEST(ChildProcess, OnePollCollectsAChildThatHasEnded) {
   t_ScratchFolder scratch;
-  const t_String marker = scratch / ZTEXT("ended");
+  const t_String pidFile = scratch / ZTEXT("pid");
   ChildProcess child(ChildToolPath(),
-                     ChildToolCommandLine(ZTEXT("write ") + Quoted(marker) + ZTEXT(" x exit 3")));
-  ASSERT_TRUE(WaitForFile(marker));
-  std::this_thread::sleep_for(1s);  // the marker is written just before the end
+                     ChildToolCommandLine(ZTEXT("pid ") + Quoted(pidFile) + ZTEXT(" exit 3")));
+  ASSERT_TRUE(WaitForFile(pidFile));
+  std::this_thread::sleep_for(50ms);  // the file is created before its digits are written
+  const unsigned long pid = std::stoul(ReadFile(pidFile));
+  ASSERT_TRUE(n_testing::WaitUntilEnded(pid, 60'000));
 
   child.Finish(0, true);
   EXPECT_TRUE(child.Finished());

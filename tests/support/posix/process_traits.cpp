@@ -3,6 +3,7 @@
 #include <sched.h>
 #include <sys/resource.h>
 #include <sys/syscall.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -61,5 +62,16 @@ std::string DescribeProcess() {
 }
 
 unsigned long CurrentProcessId() { return static_cast<unsigned long>(getpid()); }
+
+bool WaitUntilEnded(unsigned long pid, unsigned timeoutMs) {
+  // WNOWAIT leaves the child to be collected by the code under test.
+  for (unsigned waited = 0;; waited += 5) {
+    siginfo_t info{};
+    if (waitid(P_PID, static_cast<id_t>(pid), &info, WEXITED | WNOHANG | WNOWAIT) != 0) return false;
+    if (info.si_pid != 0) return true;
+    if (waited >= timeoutMs) return false;
+    usleep(5000);
+  }
+}
 
 }  // namespace n_zorbel::n_testing

@@ -18,4 +18,12 @@ std::string DescribeProcess() {
 
 unsigned long CurrentProcessId() { return GetCurrentProcessId(); }
 
+bool WaitUntilEnded(unsigned long pid, unsigned timeoutMs) {
+  HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, pid);
+  if (process == nullptr) return false;
+  const bool ended = WaitForSingleObject(process, timeoutMs) == WAIT_OBJECT_0;
+  CloseHandle(process);
+  return ended;
+}
+
 }  // namespace n_zorbel::n_testing
