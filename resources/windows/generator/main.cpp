@@ -119,6 +119,18 @@ std::string Hex(std::uint32_t value, int digits) {
   return text;
 }
 
+// The predefined classes by their ordinals, as the dialog manager knows them;
+// windres would store their names instead.
+std::string WindowClass(std::string_view name) {
+  if (name == "Button") return "0x0080";
+  if (name == "Edit") return "0x0081";
+  if (name == "Static") return "0x0082";
+  std::string quoted = "\"";
+  quoted.append(name);
+  quoted += '"';
+  return quoted;
+}
+
 void WriteDialog(std::ostream& rc) {
   rc << "LANGUAGE 0, 0\n"
      << kDialogId << " DIALOGEX 0, 0, 448, 231\n"
@@ -127,8 +139,8 @@ void WriteDialog(std::ostream& rc) {
      << "FONT 8, \"MS Shell Dlg\", 400, 0, 1\n"
      << "BEGIN\n";
   for (const t_Control& c : kControls)
-    rc << "  CONTROL \"\", " << c.id << ", \"" << c.windowClass << "\", " << Hex(c.style, 8) << ", " << c.x
-       << ", " << c.y << ", " << c.width << ", " << c.height << "\n";
+    rc << "  CONTROL \"\", " << c.id << ", " << WindowClass(c.windowClass) << ", " << Hex(c.style, 8) << ", "
+       << c.x << ", " << c.y << ", " << c.width << ", " << c.height << "\n";
   rc << "END\n\n";
 }
 
