@@ -1,0 +1,528 @@
+// Drives the real mivora.exe the way a user would, from outside: starts it
+// with paths on its command line, finds its dialog, reads control texts and
+// the title, types into fields, presses buttons, chooses menu commands, and
+// watches runs, the failure box, Stop, closing and a second start.
+//   mivora_e2e_driver MIVORA.EXE WORK-FOLDER ntag|stand-in [dutch]
+// The work folder holds the videos and the cover that end_to_end.sh made;
+// that script checks the tags afterwards. Every check prints one line; the
+// exit code is the number of failed checks.
+#include <windows.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cwctype>
+#include <functional>
+#include <map>
+#include <set>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+using namespace std::chrono_literals;
+using t_Clock = std::chrono::steady_clock;
+
+int g_failures = 0;
+
+void Check(bool ok, const std::wstring& what) {
+  std::fwprintf(stdout, L"%ls: %ls\n", ok ? L"ok  " : L"FAIL", what.c_str());
+  std::fflush(stdout);
+  if (!ok) ++g_failures;
+}
+
+template <typename T>
+void CheckEqual(const T& actual, const T& expected, const std::wstring& what) {
+  if (actual == expected) {
+    Check(true, what);
+  } else {
+    Check(false, what + L": got \"" + std::wstring(actual.begin(), actual.end()) + L"\", expected \"" +
+                     std::wstring(expected.begin(), expected.end()) + L"\"");
+  }
+}
+
+// Polls until `done` holds or the time is up.
+bool WaitFor(const std::function<bool()>& done, std::chrono::milliseconds limit,
+             std::chrono::milliseconds step = 20ms) {
+  const auto end = t_Clock::now() + limit;
+  while (!done()) {
+    if (t_Clock::now() > end) return false;
+    std::this_thread::sleep_for(step);
+  }
+  return true;
+}
+
+bool Exists(const std::wstring& path) {
+  return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+std::wstring TempFolder() {
+  wchar_t buffer[MAX_PATH + 1] = {};
+  ::GetTempPathW(MAX_PATH + 1, buffer);
+  return buffer;
+}
+
+// --- Windows of another process ----------------------------------------------------
+
+std::wstring WindowText(HWND window) {
+  const LRESULT length = ::SendMessageW(window, WM_GETTEXTLENGTH, 0, 0);
+  std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
+  const LRESULT copied =
+      ::SendMessageW(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()));
+  text.resize(static_cast<std::size_t>(copied));
+  return text;
+}
+
+std::wstring ClassName(HWND window) {
+  wchar_t name[64] = {};
+  ::GetClassNameW(window, name, 64);
+  return name;
+}
+
+struct t_DialogSearch {
+  DWORD process;
+  const std::wstring* title;
+  HWND found;
+};
+
+BOOL CALLBACK MatchDialog(HWND window, LPARAM data) {
+  auto* search = reinterpret_cast<t_DialogSearch*>(data);
+  DWORD owner = 0;
+  ::GetWindowThreadProcessId(window, &owner);
+  if (owner != search->process || !::IsWindowVisible(window) || ClassName(window) != L"#32770") return TRUE;
+  if (!search->title->empty() && WindowText(window) != *search->title) return TRUE;
+  search->found = window;
+  return FALSE;
+}
+
+// The visible top-level dialog of `process` whose title is `title` (any title when empty).
+HWND FindDialog(DWORD process, const std::wstring& title) {
+  t_DialogSearch search{process, &title, nullptr};
+  ::EnumWindows(&MatchDialog, reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+BOOL CALLBACK CollectStaticText(HWND child, LPARAM data) {
+  if (::CompareStringOrdinal(ClassName(child).c_str(), -1, L"Static", -1, TRUE) == CSTR_EQUAL) {
+    const std::wstring text = WindowText(child);
+    if (!text.empty()) reinterpret_cast<std::vector<std::wstring>*>(data)->push_back(text);
+  }
+  return TRUE;
+}
+
+std::vector<std::wstring> StaticTexts(HWND box) {
+  std::vector<std::wstring> texts;
+  ::EnumChildWindows(box, &CollectStaticText, reinterpret_cast<LPARAM>(&texts));
+  return texts;
+}
+
+// --- The program under test -------------------------------------------------------
+
+class t_Mivora {
+ public:
+  t_Mivora(const std::wstring& program, const std::vector<std::wstring>& arguments,
+           const std::map<std::wstring, std::wstring>& environment) {
+    std::wstring commandLine = L"\"" + program + L"\"";
+    for (const std::wstring& argument : arguments) commandLine += L" \"" + argument + L"\"";
+    std::wstring block = EnvironmentBlock(environment);
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    if (!::CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE,
+                          CREATE_UNICODE_ENVIRONMENT, block.data(), nullptr, &startup, &m_process)) {
+      Check(false, L"start " + program + L": error " + std::to_wstring(::GetLastError()));
+      m_process = {};
+    }
+  }
+  ~t_Mivora() {
+    if (m_process.hProcess == nullptr) return;
+    if (::WaitForSingleObject(m_process.hProcess, 0) == WAIT_TIMEOUT) {
+      ::TerminateProcess(m_process.hProcess, 99);
+      ::WaitForSingleObject(m_process.hProcess, 10000);
+    }
+    ::CloseHandle(m_process.hThread);
+    ::CloseHandle(m_process.hProcess);
+  }
+  t_Mivora(const t_Mivora&) = delete;
+  t_Mivora& operator=(const t_Mivora&) = delete;
+
+  bool Started() const { return m_process.hProcess != nullptr; }
+  DWORD Id() const { return m_process.dwProcessId; }
+
+  // The dialog once its title is set (initialization is over by then).
+  HWND Dialog() {
+    if (m_dialog == nullptr && Started())
+      WaitFor([this] { return (m_dialog = FindDialog(Id(), L"Mivora")) != nullptr; }, 30s, 50ms);
+    return m_dialog;
+  }
+  std::wstring Title() { return WindowText(Dialog()); }
+  std::wstring Text(int control) { return WindowText(::GetDlgItem(Dialog(), control)); }
+  bool Enabled(int control) { return ::IsWindowEnabled(::GetDlgItem(Dialog(), control)) != FALSE; }
+  void Type(int control, const std::wstring& text) {
+    ::SendMessageW(::GetDlgItem(Dialog(), control), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
+  }
+  void Press(int control) {
+    ::PostMessageW(Dialog(), WM_COMMAND, MAKEWPARAM(control, BN_CLICKED),
+                   reinterpret_cast<LPARAM>(::GetDlgItem(Dialog(), control)));
+  }
+  void Command(int command) { ::PostMessageW(Dialog(), WM_COMMAND, MAKEWPARAM(command, 0), 0); }
+  void Post(UINT message, WPARAM wParam, LPARAM lParam) { ::PostMessageW(Dialog(), message, wParam, lParam); }
+
+  // The exit code, or STILL_ACTIVE when it did not end in time.
+  DWORD WaitForExit(std::chrono::milliseconds limit) {
+    DWORD code = STILL_ACTIVE;
+    if (::WaitForSingleObject(m_process.hProcess, static_cast<DWORD>(limit.count())) == WAIT_OBJECT_0)
+      ::GetExitCodeProcess(m_process.hProcess, &code);
+    return code;
+  }
+
+ private:
+  static std::wstring EnvironmentBlock(const std::map<std::wstring, std::wstring>& overrides) {
+    std::map<std::wstring, std::wstring> variables;
+    auto key = [](std::wstring name) {
+      for (wchar_t& c : name) c = static_cast<wchar_t>(std::towupper(c));
+      return name;
+    };
+    std::map<std::wstring, std::wstring> names;  // upper-case name -> name as written
+    const LPWCH strings = ::GetEnvironmentStringsW();
+    for (const wchar_t* entry = strings; *entry != 0; entry += std::wcslen(entry) + 1) {
+      const std::wstring text = entry;
+      const std::size_t equals = text.find(L'=', 1);
+      if (equals == std::wstring::npos) continue;
+      names[key(text.substr(0, equals))] = text.substr(0, equals);
+      variables[key(text.substr(0, equals))] = text.substr(equals + 1);
+    }
+    ::FreeEnvironmentStringsW(strings);
+    for (const auto& [name, value] : overrides) {
+      names[key(name)] = name;
+      variables[key(name)] = value;
+    }
+    std::wstring block;
+    for (const auto& [upper, value] : variables) {
+      if (value.empty()) continue;  // an empty override removes the variable
+      block += names[upper] + L"=" + value + L'\0';
+    }
+    return block + L'\0';
+  }
+
+  PROCESS_INFORMATION m_process{};
+  HWND m_dialog = nullptr;
+};
+
+// --- Scenarios ----------------------------------------------------------------------
+
+struct t_Setup {
+  std::wstring program;
+  std::wstring work;  // ends with a backslash
+  bool standIn = false;
+  std::map<std::wstring, std::wstring> environment;
+};
+
+const std::pair<int, const wchar_t*> kEnglishTexts[] = {
+    {1001, L"Video file(s)"},
+    {1003, L"Browse..."},
+    {1004, L"Cover file"},
+    {1006, L"Browse..."},
+    {1007, L"Title"},
+    {1009, L"Author"},
+    {1011, L"Genre"},
+    {1013, L"+"},
+    {1014, L"Year"},
+    {1017, L"Audio source(s)"},
+    {1019, L"Video source(s)"},
+    {1021, L"Comment"},
+    {1024, L"Remove tags that are left blank"},
+    {1026, L"Apply"},
+    {1027, L"Donate"},
+    {1028, L"About"},
+};
+
+void CheckLanguage(t_Mivora& mivora, const std::pair<int, const wchar_t*>* texts, std::size_t count,
+                   const std::wstring& language) {
+  for (std::size_t i = 0; i < count; ++i)
+    CheckEqual(mivora.Text(texts[i].first), std::wstring(texts[i].second),
+               language + L" text of " + std::to_wstring(texts[i].first));
+}
+
+void RequestScreenshot(const t_Setup& setup) {
+  const std::wstring request = setup.work + L"screenshot.request";
+  const std::wstring done = setup.work + L"screenshot.done";
+  ::CloseHandle(::CreateFileW(request.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+  const bool taken = WaitFor([&] { return Exists(done); }, 30s, 100ms);
+  std::fwprintf(stdout, L"note: screenshot %ls\n", taken ? L"taken" : L"not taken (nobody answered)");
+}
+
+// Apply is enabled only while files are listed; with none, pressing it does nothing.
+void NoFilesNoApply(const t_Setup& setup) {
+  t_Mivora mivora(setup.program, {setup.work + L"cover.jpg"}, setup.environment);
+  if (mivora.Dialog() == nullptr) return Check(false, L"no dialog without video files");
+  CheckEqual(mivora.Text(1002), std::wstring(), L"the list is empty");
+  CheckEqual(mivora.Text(1005), setup.work + L"cover.jpg", L"the cover from the command line is shown");
+  Check(!mivora.Enabled(1026), L"Apply is disabled without files");
+  mivora.Press(1026);
+  std::this_thread::sleep_for(600ms);
+  CheckEqual(mivora.Title(), std::wstring(L"Mivora"), L"pressing a disabled Apply starts nothing");
+  mivora.Post(WM_CLOSE, 0, 0);
+  Check(mivora.WaitForExit(20s) == 0, L"closed with exit code 0");
+}
+
+// Percent and position as the title shows them, "33% [1/3] Mivora".
+bool ProgressTitle(const std::wstring& title, int files, int* position) {
+  int percent = -1;
+  int at = -1;
+  int total = -1;
+  wchar_t rest[16] = {};
+  if (std::swscanf(title.c_str(), L"%d%% [%d/%d] %15ls", &percent, &at, &total, rest) != 4) return false;
+  *position = at;
+  return total == files && at >= 1 && at <= files && percent == at * 100 / files &&
+         std::wstring(rest) == L"Mivora";
+}
+
+// Watches a run to its end: every title seen must be a correct progress title
+// until "Mivora" comes back with the button reading Apply again.
+std::set<std::wstring> WatchRun(t_Mivora& mivora, int files, std::chrono::seconds limit) {
+  std::set<std::wstring> titles;
+  WaitFor(
+      [&] {
+        const std::wstring title = mivora.Title();
+        titles.insert(title);
+        return title == L"Mivora" && mivora.Text(1026) == L"Apply" && titles.size() > 1;
+      },
+      limit, 5ms);
+  titles.erase(L"Mivora");
+  for (const std::wstring& title : titles) {
+    int position = 0;
+    Check(ProgressTitle(title, files, &position), L"progress title \"" + title + L"\"");
+  }
+  return titles;
+}
+
+void TagFourFiles(const t_Setup& setup) {
+  const std::wstring one = setup.work + L"videos\\one.mp4";
+  const std::wstring two = setup.work + L"videos\\two.mp4";
+  const std::wstring folder = setup.work + L"folder";
+  const std::wstring cover = setup.work + L"cover.jpg";
+  t_Mivora mivora(setup.program, {one, two, folder, cover}, setup.environment);
+  if (mivora.Dialog() == nullptr) return Check(false, L"the dialog opens");
+  Check(true, L"the dialog opens titled Mivora");
+  CheckLanguage(mivora, kEnglishTexts, std::size(kEnglishTexts), L"English");
+  CheckEqual(mivora.Text(1015), std::wstring(L"2016"), L"the year starts at 2016");
+  const std::wstring list = mivora.Text(1002);
+  Check(list.rfind(one + L";" + two + L";", 0) == 0, L"the list starts with the two files: " + list);
+  Check(list.find(folder + L"\\three.mp4") != std::wstring::npos &&
+            list.find(folder + L"\\four.mp4") != std::wstring::npos &&
+            std::count(list.begin(), list.end(), L';') == 3,
+        L"the folder's two videos follow");
+  CheckEqual(mivora.Text(1005), cover, L"the cover path is shown");
+  Check(mivora.Enabled(1026), L"Apply is enabled with files");
+  Check(::IsDlgButtonChecked(mivora.Dialog(), 1024) == BST_UNCHECKED, L"remove-blank starts unchecked");
+
+  // The window's own menu begins with "Always on top" and a separator.
+  const HMENU systemMenu = ::GetSystemMenu(mivora.Dialog(), FALSE);
+  if (systemMenu != nullptr && ::GetMenuItemID(systemMenu, 0) == 40101) {
+    wchar_t text[64] = {};
+    ::GetMenuStringW(systemMenu, 0, text, 64, MF_BYPOSITION);
+    CheckEqual(std::wstring(text), std::wstring(L"Always on top"), L"system menu item 0");
+    Check((::GetMenuState(systemMenu, 1, MF_BYPOSITION) & MF_SEPARATOR) != 0, L"a separator follows it");
+  } else {
+    std::fwprintf(stdout, L"note: the system menu of another process cannot be read here\n");
+  }
+  auto topmost = [&] { return (::GetWindowLongW(mivora.Dialog(), GWL_EXSTYLE) & WS_EX_TOPMOST) != 0; };
+  Check(!topmost(), L"not on top at the start");
+  mivora.Post(WM_SYSCOMMAND, 40101, 0);
+  Check(WaitFor(topmost, 5s), L"Always on top puts the window on top");
+  mivora.Post(WM_SYSCOMMAND, 40101, 0);
+  Check(WaitFor([&] { return !topmost(); }, 5s), L"choosing it again takes it back");
+
+  // Genres are appended in the order chosen.
+  mivora.Command(40008);
+  mivora.Command(40001);
+  WaitFor([&] { return mivora.Text(1012) == L"GMV, Action"; }, 5s);
+  CheckEqual(mivora.Text(1012), std::wstring(L"GMV, Action"), L"genre menu: GMV then Action");
+  // The taskbar's message may come at any time; the program takes it and
+  // keeps working (Wine's taskbar shows no progress).
+  mivora.Post(::RegisterWindowMessageW(L"TaskbarButtonCreated"), 0, 0);
+  mivora.Post(::RegisterWindowMessageW(L"TaskbarButtonCreated"), 0, 0);
+
+  RequestScreenshot(setup);
+
+  mivora.Type(1008, L"E2E title");
+  mivora.Type(1010, L"E2E author");
+  mivora.Type(1018, L"Song - Band");
+  mivora.Type(1020, L"Show, episode 3");
+  mivora.Type(1022, L"Made for the test");
+  const std::wstring workspace = TempFolder() + L"Mivora\\";
+  mivora.Press(1026);
+  Check(WaitFor([&] { return mivora.Text(1026) == L"Stop"; }, 5s), L"Apply turns into Stop");
+  Check(!mivora.Enabled(1008) && !mivora.Enabled(1003) && !mivora.Enabled(1024) && mivora.Enabled(1026) &&
+            mivora.Enabled(1027) && mivora.Enabled(1028),
+        L"inputs are disabled during the run; Stop, Donate and About are not");
+  const std::set<std::wstring> titles = WatchRun(mivora, 4, 90s);
+  Check(!titles.empty(), L"the title showed progress (" + std::to_wstring(titles.size()) + L" titles seen)");
+  CheckEqual(mivora.Title(), std::wstring(L"Mivora"), L"the title is Mivora again after the run");
+  CheckEqual(mivora.Text(1026), std::wstring(L"Apply"), L"the button reads Apply again");
+  Check(mivora.Enabled(1008) && mivora.Enabled(1026), L"inputs are enabled again");
+  Check(FindDialog(mivora.Id(), L"Mivora error") == nullptr, L"no failure was reported");
+  Check(Exists(workspace + L"ntag.exe"), L"the tool was unpacked into " + workspace);
+
+  // A second start while this one runs ends at once with 0 and shows nothing.
+  {
+    t_Mivora second(setup.program, {one}, setup.environment);
+    CheckEqual(std::to_wstring(second.WaitForExit(20s)), std::wstring(L"0"),
+               L"a second instance exits with code 0");
+    Check(FindDialog(second.Id(), L"") == nullptr, L"the second instance showed no window");
+  }
+
+  mivora.Post(WM_CLOSE, 0, 0);
+  CheckEqual(std::to_wstring(mivora.WaitForExit(20s)), std::wstring(L"0"),
+             L"closing ends the program with code 0");
+  Check(!Exists(workspace), L"the workspace is gone after the program ended");
+}
+
+void FailureIsReported(const t_Setup& setup) {
+  std::map<std::wstring, std::wstring> environment = setup.environment;
+  if (setup.standIn) {
+    // The stand-in fails the way the real tagger fails on a file that is no MP4.
+    environment[L"MIVORA_STAND_IN_EXIT"] = L"3";
+    environment[L"MIVORA_STAND_IN_FAIL_MATCH"] = L"bad.mp4";
+  }
+  const std::wstring folder = setup.work + L"fail\\";
+  t_Mivora mivora(setup.program, {folder + L"ok1.mp4", folder + L"bad.mp4", folder + L"ok2.mp4"},
+                  environment);
+  if (mivora.Dialog() == nullptr) return Check(false, L"the dialog opens for the failing run");
+  mivora.Type(1008, L"E2E title");
+  mivora.Press(1026);
+  HWND box = nullptr;
+  Check(WaitFor([&] { return (box = FindDialog(mivora.Id(), L"Mivora error")) != nullptr; }, 60s),
+        L"a failing file brings up \"Mivora error\"");
+  if (box != nullptr) {
+    const std::vector<std::wstring> texts = StaticTexts(box);
+    const std::wstring expected = L"neroAACTag process did not exit gracefully: error #-2147024893";
+    Check(std::find(texts.begin(), texts.end(), expected) != texts.end(),
+          L"the box says \"" + expected + L"\"" +
+              (texts.empty() ? L"" : L" (it says \"" + texts.front() + L"\")"));
+    int position = 0;
+    Check(ProgressTitle(mivora.Title(), 3, &position) && position == 2,
+          L"the title stays at the failing file while the box is open: " + mivora.Title());
+    ::PostMessageW(box, WM_COMMAND, IDOK, 0);
+    Check(WaitFor([&] { return FindDialog(mivora.Id(), L"Mivora error") == nullptr; }, 10s),
+          L"the box closes");
+  }
+  Check(WaitFor([&] { return mivora.Title() == L"Mivora" && mivora.Text(1026) == L"Apply"; }, 10s),
+        L"after the box: title Mivora, button Apply");
+  mivora.Post(WM_CLOSE, 0, 0);
+  CheckEqual(std::to_wstring(mivora.WaitForExit(20s)), std::wstring(L"0"),
+             L"closing ends the program with code 0");
+}
+
+std::uintmax_t FileSize(const std::wstring& path) {
+  WIN32_FILE_ATTRIBUTE_DATA data{};
+  if (!::GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return 0;
+  return (static_cast<std::uintmax_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+}
+
+void StopEndsTheRun(const t_Setup& setup) {
+  std::map<std::wstring, std::wstring> environment = setup.environment;
+  const std::wstring log = setup.work + L"stop.log";
+  std::vector<std::wstring> files;
+  if (setup.standIn) {
+    // A tool that runs for a minute, writing a beat every 20 ms while alive.
+    environment[L"MIVORA_STAND_IN_SLEEP_MS"] = L"60000";
+    environment[L"MIVORA_STAND_IN_LOG"] = log;
+    files = {setup.work + L"videos\\one.mp4"};
+  } else {
+    files = {setup.work + L"many"};
+  }
+  t_Mivora mivora(setup.program, files, environment);
+  if (mivora.Dialog() == nullptr) return Check(false, L"the dialog opens for the stopped run");
+  mivora.Type(1008, L"Stopped");
+  mivora.Press(1026);
+  if (setup.standIn) {
+    Check(WaitFor([&] { return FileSize(log) > 100; }, 30s), L"the tool is running");
+  } else {
+    // A few files done, most still to come.
+    int position = 0;
+    Check(WaitFor([&] { return ProgressTitle(mivora.Title(), 24, &position) && position >= 3; }, 60s),
+          L"the run reached the third file");
+  }
+  mivora.Press(1026);
+  Check(WaitFor([&] { return mivora.Title() == L"Mivora" && mivora.Text(1026) == L"Apply"; }, 10s),
+        L"Stop: title Mivora and button Apply at once");
+  if (setup.standIn) {
+    const std::uintmax_t size = FileSize(log);
+    std::this_thread::sleep_for(500ms);
+    Check(FileSize(log) == size, L"the stopped tool writes no more: it was terminated");
+  }
+  std::this_thread::sleep_for(300ms);
+  Check(FindDialog(mivora.Id(), L"Mivora error") == nullptr, L"Stop reports nothing");
+  mivora.Post(WM_CLOSE, 0, 0);
+  CheckEqual(std::to_wstring(mivora.WaitForExit(20s)), std::wstring(L"0"),
+             L"closing ends the program with code 0");
+}
+
+// With no usable temporary folder start-up fails, and the exception ends the
+// process with 713 before any window shows.
+void StartUpFailure(const t_Setup& setup) {
+  std::map<std::wstring, std::wstring> environment = setup.environment;
+  const std::wstring tooLong = L"C:\\" + std::wstring(300, L'x');
+  environment[L"TMP"] = tooLong;
+  environment[L"TEMP"] = tooLong;
+  t_Mivora mivora(setup.program, {}, environment);
+  CheckEqual(std::to_wstring(mivora.WaitForExit(30s)), std::wstring(L"713"),
+             L"a start-up failure ends the program with code 713");
+  Check(FindDialog(mivora.Id(), L"") == nullptr, L"no window after a start-up failure");
+}
+
+// A user whose interface language is Dutch gets the Dutch texts. Wine takes
+// the language from the Linux locale of the whole process tree, so
+// end_to_end.sh runs the driver a second time in a Dutch locale for this.
+void DutchTexts(const t_Setup& setup) {
+  t_Mivora mivora(setup.program, {}, setup.environment);
+  if (mivora.Dialog() == nullptr) return Check(false, L"the dialog opens in Dutch");
+  {
+    const std::pair<int, const wchar_t*> dutch[] = {
+        {1001, L"Video bestand(en)"},
+        {1003, L"Openen..."},
+        {1007, L"Titel"},
+        {1009, L"Auteur"},
+        {1014, L"Jaar"},
+        {1024, L"Verwijder tags die leeg zijn"},
+        {1026, L"Toepassen"},
+        {1027, L"Doneer"},
+        {1028, L"Over"},
+    };
+    CheckLanguage(mivora, dutch, std::size(dutch), L"Dutch");
+  }
+  // The product name stays; the year has no Dutch thousands separator.
+  CheckEqual(mivora.Title(), std::wstring(L"Mivora"), L"the title in Dutch");
+  CheckEqual(mivora.Text(1015), std::wstring(L"2016"), L"the year in Dutch");
+  mivora.Post(WM_CLOSE, 0, 0);
+  mivora.WaitForExit(20s);
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+  if (argc != 4 && argc != 5) {
+    std::fwprintf(stderr, L"usage: mivora_e2e_driver MIVORA.EXE WORK-FOLDER ntag|stand-in [dutch]\n");
+    return 100;
+  }
+  t_Setup setup;
+  setup.program = argv[1];
+  setup.work = argv[2];
+  if (setup.work.back() != L'\\') setup.work += L'\\';
+  setup.standIn = std::wstring(argv[3]) == L"stand-in";
+  if (setup.standIn) setup.environment[L"MIVORA_STAND_IN_LOG"] = setup.work + L"stand-in.log";
+
+  if (argc == 5) {
+    DutchTexts(setup);
+  } else {
+    NoFilesNoApply(setup);
+    TagFourFiles(setup);
+    FailureIsReported(setup);
+    StopEndsTheRun(setup);
+    StartUpFailure(setup);
+  }
+  std::fwprintf(stdout, L"%d check(s) failed\n", g_failures);
+  return g_failures;
+}
