@@ -5,15 +5,21 @@
 # Cases: (a) first tagging with a ~500 KB cover, (b) re-tagging with another ~500 KB cover,
 # (c) changing only the title. Reports wall time, bytes written and peak memory, prints a
 # table and writes ntag_bench.csv into the work folder (NTAG_BENCH_DIR, default /tmp).
+# The videos stay in the page cache, as they would right after a user copied them; `cp`
+# does not flush what it wrote, so `cp+sync` (cp, then fsync of the copy) is shown beside
+# it: ntag flushes its copy before it replaces the video.
 set -euo pipefail
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
-ntag="${1:-$here/../../build/native/ntag/ntag}"
+ntag="$(realpath "${1:-$here/../../build/native/ntag/ntag}")"
 gib="${NTAG_BENCH_GIB:-1}"
 work="${NTAG_BENCH_DIR:-/tmp}/ntag-bench"
+for tool in ffmpeg AtomicParsley /usr/bin/time; do
+  command -v "$tool" > /dev/null || { echo "ntag_bench: $tool is missing (scripts/install-deps --bench)" >&2; exit 1; }
+done
 mkdir -p "$work"
 cd "$work"
 
-if [ ! -f base-end.mp4 ] || [ "$(stat -c %s base-end.mp4)" -lt $((gib << 30)) ]; then
+if [ ! -f base-fast.mp4 ] || [ "$(stat -c %s base-end.mp4)" -lt $((gib << 30)) ]; then
   echo "making a ${gib} GiB video (once)..." >&2
   ffmpeg -v error -y -f lavfi -i testsrc2=size=1280x720:rate=25 -f lavfi -i sine=frequency=440 -t 10 \
     -c:v libx264 -preset ultrafast -b:v 60M -c:a aac piece.mp4
@@ -21,6 +27,7 @@ if [ ! -f base-end.mp4 ] || [ "$(stat -c %s base-end.mp4)" -lt $((gib << 30)) ];
   loops=$(( (gib << 30) / piece + 1 ))
   ffmpeg -v error -y -stream_loop "$loops" -i piece.mp4 -c copy base-end.mp4
   ffmpeg -v error -y -i base-end.mp4 -c copy -movflags +faststart base-fast.mp4
+  rm -f piece.mp4
 fi
 for n in 1 2; do
   [ -f cover$n.jpg ] || ffmpeg -v error -y -f lavfi -i "testsrc2=size=900x900,noise=alls=60:allf=t+u" \
@@ -29,20 +36,31 @@ done
 
 csv="$work/ntag_bench.csv"
 echo "layout,tool,case,seconds,bytes_written,peak_kib" > "$csv"
-# measure LAYOUT TOOL CASE command...: wall time, bytes written (from the kernel's count of
-# pages dirtied, in 512-byte blocks) and peak resident memory.
+# measure LAYOUT TOOL CASE command...: wall time (to the microsecond), bytes written (the
+# kernel's count of pages the process dirtied, in 512-byte blocks) and peak resident memory.
 measure() {
   local layout="$1" tool="$2" case="$3"
   shift 3
   sync
-  /usr/bin/time -f "%e %O %M" -o time.txt "$@" > /dev/null 2> err.txt || { echo "$tool $case failed: $(cat err.txt)" >&2; return; }
-  read -r secs blocks peak < time.txt
+  local start="$EPOCHREALTIME"
+  if ! /usr/bin/time -f "%O %M" -o time.txt "$@" > /dev/null 2> err.txt; then
+    echo "$tool $case failed: $(head -c 300 err.txt)" >&2
+    echo "$layout,$tool,$case,failed,," >> "$csv"
+    return
+  fi
+  local end="$EPOCHREALTIME"
+  local blocks peak
+  read -r blocks peak < <(tail -n 1 time.txt)
+  local secs
+  secs="$(awk -v s="$start" -v e="$end" 'BEGIN { printf "%.4f", e - s }')"
   echo "$layout,$tool,$case,$secs,$((blocks * 512)),$peak" >> "$csv"
 }
 
 for layout in fast end; do
   base="base-$layout.mp4"
-  measure "$layout" cp copy cp "$base" cp.mp4
+  measure "$layout" cp a cp "$base" cp.mp4
+  rm -f cp.mp4
+  measure "$layout" cp+sync a sh -c 'cp "$1" "$2" && sync "$2"' sh "$base" cp.mp4
   rm -f cp.mp4
 
   cp "$base" ntag.mp4
@@ -77,4 +95,36 @@ done
 
 echo "video: $(stat -c %s base-fast.mp4) bytes; covers: $(stat -c %s cover1.jpg), $(stat -c %s cover2.jpg) bytes"
 column -s, -t < "$csv"
+# The targets: (a) against cp; (b) and (c) as the speed-up over each peer; peak memory.
+awk -F, -v cover="$(stat -c %s cover1.jpg)" '
+  NR > 1 && $4 != "failed" { t[$1 "," $2 "," $3] = $4; w[$1 "," $2 "," $3] = $5; m[$1 "," $2 "," $3] = $6 }
+  END {
+    print ""
+    for (l = 1; l <= 2; ++l) {
+      layout = l == 1 ? "fast" : "end"
+      k = layout ",ntag,a"
+      if ((layout ",cp,a") in t && k in t)
+        printf "%-4s (a) ntag / cp: %.2fx   ntag / cp+sync: %.2fx\n", layout, t[k] / t[layout ",cp,a"],
+               t[k] / t[layout ",cp+sync,a"]
+      split("b c", cases, " ")
+      for (c = 1; c <= 2; ++c) {
+        k = layout ",ntag," cases[c]
+        if (!(k in t)) continue
+        line = sprintf("%-4s (%s) speed-up of ntag over", layout, cases[c])
+        split("AtomicParsley ffmpeg kid3-cli", peers, " ")
+        for (p = 1; p <= 3; ++p) {
+          q = layout "," peers[p] "," cases[c]
+          if (!(q in t)) continue
+          line = line sprintf("  %s %.0fx (%s)", peers[p], t[q] / t[k], w[q] > 100e6 ? "rewrote" : "in place")
+        }
+        print line
+      }
+      peak = 0
+      for (c = 1; c <= 3; ++c) {
+        k = layout ",ntag," substr("abc", c, 1)
+        if ((k in m) && m[k] > peak) peak = m[k]
+      }
+      printf "%-4s ntag peak memory %d KiB (limit %d KiB)\n", layout, peak, 32 * 1024 + 2 * cover / 1024
+    }
+  }' "$csv"
 echo "CSV: $csv"
