@@ -139,13 +139,11 @@ std::optional<t_InPlacePlan> PlanInPlace(const t_Movie& movie, const t_Bytes& ne
     std::uint64_t x = p + free.originalHeaderSize;
     std::uint64_t trail;
     if (freeIsLast) {
+      // At the very end of the room: the free space before it stays in one piece, so the
+      // next edit can go to the front whatever the sizes of the old and new tags.
       if (x + n > e) continue;
-      trail = e - (x + n);
-      // A gap under 8 bytes cannot hold a free box: let the leading free box take it.
-      if (trail > 0 && trail < 8) {
-        x += trail;
-        trail = 0;
-      }
+      x = e - n;
+      trail = 0;
     } else {
       if (x + n + 8 > p + f) continue;
       trail = e - (x + n);

@@ -125,9 +125,9 @@ TEST(ClipLayoutTest, GenreTextReplacesNumericGenreAndOtherItemsStay) {
 namespace n_zorbel::n_ntag::n_test {
 namespace {
 
-// Covers of different sizes in turn: after the first write every edit must fit in place,
-// using the space on both sides of the old tags.
-TEST(ClipLayoutTest, AlternatingCoverSizesStayInPlace) {
+// Titles of different lengths and covers of different sizes in turn: after the first write
+// every edit must fit in place, using the space on both sides of the old tags.
+TEST(ClipLayoutTest, AlternatingCoverSizesAndTitleLengthsStayInPlace) {
   t_Scratch scratch;
   const std::string video = scratch.Path("clip.mp4");
   MakeClip(t_Clip::kFaststart, video);
@@ -139,6 +139,13 @@ TEST(ClipLayoutTest, AlternatingCoverSizesStayInPlace) {
   ASSERT_EQ(RunNtag({"-add-cover:front:" + scratch.Path("big.png"), video}).exitCode, 0);
   const auto size = std::filesystem::file_size(video);
   const auto inode = InodeOf(video);
+  // Title edits that grow and shrink the tags by a byte or two, beside a large cover.
+  for (const char* title : {"A", "BB", "CCC", "BB", "A", "CCC", "DDDD", "A"}) {
+    ASSERT_EQ(RunNtag({std::string("-meta:title=") + title, video}).exitCode, 0);
+    EXPECT_EQ(InodeOf(video), inode) << title;
+    EXPECT_EQ(std::filesystem::file_size(video), size) << title;
+    EXPECT_EQ(ProbeTags(video)["title"], title);
+  }
   for (int round = 0; round < 6; ++round) {
     const std::string cover = scratch.Path(round % 2 ? "big.png" : "small.png");
     const std::string title = "Round " + std::to_string(round);
