@@ -80,27 +80,81 @@ std::wstring ClassName(HWND window) {
   return name;
 }
 
-struct t_DialogSearch {
+struct t_WindowSearch {
   DWORD process;
+  const wchar_t* windowClass;
   const std::wstring* title;
   HWND found;
 };
 
-BOOL CALLBACK MatchDialog(HWND window, LPARAM data) {
-  auto* search = reinterpret_cast<t_DialogSearch*>(data);
+BOOL CALLBACK MatchWindow(HWND window, LPARAM data) {
+  auto* search = reinterpret_cast<t_WindowSearch*>(data);
   DWORD owner = 0;
   ::GetWindowThreadProcessId(window, &owner);
-  if (owner != search->process || !::IsWindowVisible(window) || ClassName(window) != L"#32770") return TRUE;
+  if (owner != search->process || !::IsWindowVisible(window) || ClassName(window) != search->windowClass)
+    return TRUE;
   if (!search->title->empty() && WindowText(window) != *search->title) return TRUE;
   search->found = window;
   return FALSE;
 }
 
-// The visible top-level dialog of `process` whose title is `title` (any title when empty).
-HWND FindDialog(DWORD process, const std::wstring& title) {
-  t_DialogSearch search{process, &title, nullptr};
-  ::EnumWindows(&MatchDialog, reinterpret_cast<LPARAM>(&search));
+// A visible top-level window of `process` of a class, with a title (any title when empty).
+HWND FindWindowOf(DWORD process, const wchar_t* windowClass, const std::wstring& title) {
+  t_WindowSearch search{process, windowClass, &title, nullptr};
+  ::EnumWindows(&MatchWindow, reinterpret_cast<LPARAM>(&search));
   return search.found;
+}
+
+HWND FindDialog(DWORD process, const std::wstring& title) { return FindWindowOf(process, L"#32770", title); }
+HWND FindPopupMenu(DWORD process) { return FindWindowOf(process, L"#32768", L""); }
+
+// A dialog of `process` other than `except` (a picker, the About box).
+struct t_OtherDialog {
+  DWORD process;
+  HWND except;
+  HWND found;
+};
+
+BOOL CALLBACK MatchOtherDialog(HWND window, LPARAM data) {
+  auto* search = reinterpret_cast<t_OtherDialog*>(data);
+  DWORD owner = 0;
+  ::GetWindowThreadProcessId(window, &owner);
+  if (owner != search->process || window == search->except || !::IsWindowVisible(window) ||
+      ClassName(window) != L"#32770")
+    return TRUE;
+  search->found = window;
+  return FALSE;
+}
+
+HWND FindOtherDialog(DWORD process, HWND except) {
+  t_OtherDialog search{process, except, nullptr};
+  ::EnumWindows(&MatchOtherDialog, reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+struct t_Child {
+  HWND window;
+  std::wstring windowClass;
+  int id;
+  std::wstring text;
+};
+
+BOOL CALLBACK CollectChild(HWND child, LPARAM data) {
+  reinterpret_cast<std::vector<t_Child>*>(data)->push_back(
+      {child, ClassName(child), ::GetDlgCtrlID(child), WindowText(child)});
+  return TRUE;
+}
+
+std::vector<t_Child> Children(HWND window) {
+  std::vector<t_Child> children;
+  ::EnumChildWindows(window, &CollectChild, reinterpret_cast<LPARAM>(&children));
+  return children;
+}
+
+void PrintChildren(HWND window) {
+  for (const t_Child& child : Children(window))
+    std::fwprintf(stdout, L"  child %ls id %d \"%ls\"\n", child.windowClass.c_str(), child.id,
+                  child.text.c_str());
 }
 
 BOOL CALLBACK CollectStaticText(HWND child, LPARAM data) {
@@ -415,6 +469,108 @@ void FailureIsReported(const t_Setup& setup) {
              L"closing ends the program with code 0");
 }
 
+// Dragging by the background, the preview's options menu, its Remove
+// command, the About box and the cover picker.
+void WindowExtras(const t_Setup& setup) {
+  const std::wstring cover = setup.work + L"cover.jpg";
+  t_Mivora mivora(setup.program, {setup.work + L"videos\\one.mp4", cover}, setup.environment);
+  const HWND dialog = mivora.Dialog();
+  if (dialog == nullptr) return Check(false, L"the dialog opens for the window extras");
+
+  // The background answers hit tests as caption, its right and bottom edges included.
+  RECT client{};
+  ::GetClientRect(dialog, &client);
+  ::MapWindowPoints(dialog, nullptr, reinterpret_cast<POINT*>(&client), 2);
+  auto hit = [&](LONG x, LONG y) {
+    return ::SendMessageW(dialog, WM_NCHITTEST, 0, MAKELPARAM(static_cast<WORD>(x), static_cast<WORD>(y)));
+  };
+  Check(hit(client.left + 3, client.top + 3) == HTCAPTION, L"the background drags the window");
+  Check(hit(client.right, client.bottom) == HTCAPTION, L"the client rectangle's right-bottom corner counts");
+  Check(hit(client.right + 400, client.bottom + 400) != HTCAPTION, L"a point far outside is no caption");
+
+  // A right press on the preview opens its menu; elsewhere nothing opens.
+  RECT preview{};
+  ::GetWindowRect(::GetDlgItem(dialog, 1023), &preview);
+  auto rightPress = [&](LONG x, LONG y) {
+    mivora.Post(WM_NCRBUTTONDOWN, HTCAPTION, MAKELPARAM(static_cast<WORD>(x), static_cast<WORD>(y)));
+  };
+  auto closeMenu = [&] {
+    if (const HWND menu = FindPopupMenu(mivora.Id())) {
+      ::PostMessageW(menu, WM_KEYDOWN, VK_ESCAPE, 0);
+      mivora.Post(WM_CANCELMODE, 0, 0);
+    }
+    return WaitFor([&] { return FindPopupMenu(mivora.Id()) == nullptr; }, 5s);
+  };
+  rightPress(preview.left + 20, preview.top + 20);
+  Check(WaitFor([&] { return FindPopupMenu(mivora.Id()) != nullptr; }, 5s),
+        L"a right press on the preview opens its menu");
+  Check(closeMenu(), L"the menu closes");
+  rightPress(preview.right, preview.bottom);
+  Check(WaitFor([&] { return FindPopupMenu(mivora.Id()) != nullptr; }, 5s),
+        L"the preview's right-bottom corner still opens the menu");
+  Check(closeMenu(), L"the menu closes");
+  rightPress(client.left + 5, client.top + 5);
+  std::this_thread::sleep_for(700ms);
+  Check(FindPopupMenu(mivora.Id()) == nullptr,
+        L"a right press on the background outside the preview opens nothing");
+  closeMenu();
+
+  // The About box: the product's lines and the footer link.
+  mivora.Press(1028);
+  HWND about = nullptr;
+  Check(WaitFor([&] { return (about = FindOtherDialog(mivora.Id(), dialog)) != nullptr; }, 10s),
+        L"About opens a box");
+  if (about != nullptr) {
+    CheckEqual(WindowText(about), std::wstring(L"About"), L"the About box's title");
+    std::wstring all;
+    for (const t_Child& child : Children(about)) all += child.text + L"\n";
+    Check(all.find(L"Mivora v1.0.12") != std::wstring::npos, L"the About box names Mivora v1.0.12");
+    Check(all.find(L"/Mivora") != std::wstring::npos, L"the About box links the product page");
+    if (all.find(L"Mivora v1.0.12") == std::wstring::npos) PrintChildren(about);
+    ::PostMessageW(about, WM_CLOSE, 0, 0);
+    Check(WaitFor([&] { return !::IsWindow(about); }, 10s), L"the About box closes");
+  }
+
+  // Remove empties the cover path.
+  CheckEqual(mivora.Text(1005), cover, L"the cover is set");
+  mivora.Command(40024);
+  Check(WaitFor([&] { return mivora.Text(1005).empty(); }, 5s), L"Remove empties the cover path");
+
+  // The cover picker: cancelling leaves no cover; choosing a file sets it.
+  mivora.Press(1006);
+  HWND picker = nullptr;
+  Check(WaitFor([&] { return (picker = FindOtherDialog(mivora.Id(), dialog)) != nullptr; }, 15s),
+        L"Browse opens the file picker");
+  if (picker != nullptr) {
+    ::PostMessageW(picker, WM_COMMAND, IDCANCEL, 0);
+    Check(WaitFor([&] { return !::IsWindow(picker); }, 10s), L"the picker is cancelled");
+    CheckEqual(mivora.Text(1005), std::wstring(), L"a cancelled pick leaves no cover");
+  }
+  mivora.Press(1006);
+  picker = nullptr;
+  if (WaitFor([&] { return (picker = FindOtherDialog(mivora.Id(), dialog)) != nullptr; }, 15s)) {
+    HWND name = nullptr;
+    for (const t_Child& child : Children(picker))
+      if (child.windowClass == L"Edit" && ::IsWindowVisible(child.window) && name == nullptr)
+        name = child.window;
+    if (name == nullptr) PrintChildren(picker);
+    Check(name != nullptr, L"the picker has a file name field");
+    if (name != nullptr) {
+      ::SendMessageW(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(cover.c_str()));
+      ::PostMessageW(picker, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
+                     reinterpret_cast<LPARAM>(::GetDlgItem(picker, IDOK)));
+    }
+    Check(WaitFor([&] { return !::IsWindow(picker); }, 10s), L"the picker closes on OK");
+    if (::IsWindow(picker)) ::PostMessageW(picker, WM_COMMAND, IDCANCEL, 0);
+    WaitFor([&] { return mivora.Text(1005) == cover; }, 5s);
+    CheckEqual(mivora.Text(1005), cover, L"the picked file becomes the cover");
+  }
+
+  mivora.Post(WM_CLOSE, 0, 0);
+  CheckEqual(std::to_wstring(mivora.WaitForExit(20s)), std::wstring(L"0"),
+             L"closing ends the program with code 0");
+}
+
 std::uintmax_t FileSize(const std::wstring& path) {
   WIN32_FILE_ATTRIBUTE_DATA data{};
   if (!::GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return 0;
@@ -519,6 +675,7 @@ int wmain(int argc, wchar_t** argv) {
   } else {
     NoFilesNoApply(setup);
     TagFourFiles(setup);
+    WindowExtras(setup);
     FailureIsReported(setup);
     StopEndsTheRun(setup);
     StartUpFailure(setup);
