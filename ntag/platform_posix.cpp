@@ -1,10 +1,12 @@
-// POSIX side of platform_file.hpp: open/pread/pwrite with 64-bit offsets.
+// POSIX side of platform_file.hpp: open/pread/pwrite with 64-bit offsets; on Linux copies
+// run in the kernel (copy_file_range) and start their write-back while they go.
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <climits>
@@ -45,6 +47,61 @@ t_IoFailure KindOf(int error) {
 }
 
 [[noreturn]] void Fail(int error) { throw t_IoError(KindOf(error), std::strerror(error)); }
+
+// How many of `want` bytes the test hook lets through; once it lets none, that write fails
+// as on a full disk.
+std::size_t Allowed(std::size_t want) {
+  const std::int64_t budget = g_faultBudget.load();
+  if (budget < 0 || want == 0) return want;
+  if (budget == 0) {
+    g_faultBudget = -1;
+    Fail(ENOSPC);
+  }
+  const std::size_t n = std::min<std::uint64_t>(want, static_cast<std::uint64_t>(budget));
+  g_faultBudget = budget - static_cast<std::int64_t>(n);
+  return n;
+}
+
+// Gives back bytes the hook let through that were not written.
+void Refund(std::size_t unused) {
+  const std::int64_t budget = g_faultBudget.load();
+  if (budget >= 0) g_faultBudget = budget + static_cast<std::int64_t>(unused);
+}
+
+#ifdef __linux__
+// Copies in the kernel, in pieces after each of which the write-back starts, so that the
+// final flush finds little left to do. False when the system cannot copy between these
+// files this way (nothing was copied then).
+constexpr std::size_t kKernelPiece = 32u << 20;
+
+bool CopyInKernel(int in, std::uint64_t at, std::uint64_t size, int out, std::uint64_t toAt) {
+  bool first = true;
+  while (size > 0) {
+    const std::size_t piece = Allowed(static_cast<std::size_t>(std::min<std::uint64_t>(size, kKernelPiece)));
+    loff_t inAt = static_cast<loff_t>(at), outAt = static_cast<loff_t>(toAt);
+    const ssize_t n = ::copy_file_range(in, &inAt, out, &outAt, piece, 0);
+    if (n < 0) {
+      const int error = errno;
+      Refund(piece);
+      if (error == EINTR) continue;
+      if (first && (error == EXDEV || error == ENOSYS || error == EOPNOTSUPP || error == EINVAL ||
+                    error == EBADF || error == EPERM)) {
+        return false;
+      }
+      Fail(error);
+    }
+    if (n == 0) throw t_IoError(t_IoFailure::kOther, "unexpected end of file");
+    Refund(piece - static_cast<std::size_t>(n));
+    first = false;
+    (void)::sync_file_range(out, static_cast<off_t>(toAt), n, SYNC_FILE_RANGE_WRITE);
+    g_bytesWritten += static_cast<std::uint64_t>(n);
+    at += static_cast<std::uint64_t>(n);
+    toAt += static_cast<std::uint64_t>(n);
+    size -= static_cast<std::uint64_t>(n);
+  }
+  return true;
+}
+#endif
 
 std::string FolderOf(const std::string& path) {
   const auto slash = path.find_last_of('/');
@@ -124,24 +181,16 @@ void t_File::ReadAt(std::uint64_t offset, void* buffer, std::size_t size) const 
 void t_File::WriteAt(std::uint64_t offset, const void* data, std::size_t size) {
   const auto* p = static_cast<const char*>(data);
   while (size > 0) {
-    std::size_t chunk = size;
-    bool fault = false;
-    std::int64_t budget = g_faultBudget.load();
-    if (budget >= 0) {
-      if (static_cast<std::uint64_t>(budget) < chunk) {
-        chunk = static_cast<std::size_t>(budget);
-        fault = true;
-      }
-      g_faultBudget = budget - static_cast<std::int64_t>(chunk);
-    }
-    if (chunk == 0 && fault) {
-      g_faultBudget = -1;
-      Fail(ENOSPC);
-    }
+    const std::size_t chunk = Allowed(size);
     const ssize_t n = ::pwrite(static_cast<int>(handle_), p, chunk, static_cast<off_t>(offset));
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) Fail(errno);
+    if (n < 0) {
+      const int error = errno;
+      Refund(chunk);
+      if (error == EINTR) continue;
+      Fail(error);
+    }
     if (n == 0) Fail(ENOSPC);
+    Refund(chunk - static_cast<std::size_t>(n));
     g_bytesWritten += static_cast<std::uint64_t>(n);
     p += n;
     offset += static_cast<std::uint64_t>(n);
@@ -155,6 +204,40 @@ void t_File::Truncate(std::uint64_t size) {
 
 void t_File::Flush() {
   if (::fsync(static_cast<int>(handle_)) != 0) Fail(errno);
+}
+
+void t_File::FlushData() {
+  if (::fdatasync(static_cast<int>(handle_)) != 0) Fail(errno);
+}
+
+void t_File::CopyFrom(const t_File& from, std::uint64_t at, std::uint64_t size, std::uint64_t toAt) {
+  const int in = static_cast<int>(from.handle_);
+  (void)::posix_fadvise(in, static_cast<off_t>(at), static_cast<off_t>(size), POSIX_FADV_SEQUENTIAL);
+  const std::uint64_t end = at + size;
+  std::uint64_t pos = at;
+  while (pos < end) {
+    // The next stretch of data; the holes between them are left holes.
+    std::uint64_t data = pos, hole = end;
+#ifdef SEEK_DATA
+    const off_t d = ::lseek(in, static_cast<off_t>(pos), SEEK_DATA);
+    if (d < 0 && errno == ENXIO) return;  // only a hole is left
+    if (d >= 0) {
+      data = static_cast<std::uint64_t>(d);
+      const off_t h = ::lseek(in, d, SEEK_HOLE);
+      if (h >= 0) hole = std::min<std::uint64_t>(end, static_cast<std::uint64_t>(h));
+    }
+#endif
+    if (data >= end) return;
+    const std::uint64_t target = toAt + (data - at);
+#ifdef __linux__
+    if (CopyInKernel(in, data, hole - data, static_cast<int>(handle_), target)) {
+      pos = hole;
+      continue;
+    }
+#endif
+    CopyThroughBuffer(from, data, hole - data, *this, target);
+    pos = hole;
+  }
 }
 
 void t_File::CopyPermissionsFrom(const t_File& model) {

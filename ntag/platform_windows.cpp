@@ -193,6 +193,13 @@ void t_File::Flush() {
   if (!FlushFileBuffers(H(handle_))) Fail(GetLastError());
 }
 
+// Windows has no lighter flush for a file handle.
+void t_File::FlushData() { Flush(); }
+
+void t_File::CopyFrom(const t_File& from, std::uint64_t at, std::uint64_t size, std::uint64_t toAt) {
+  CopyThroughBuffer(from, at, size, *this, toAt);
+}
+
 void t_File::CopyPermissionsFrom(const t_File& model) {
   FILE_BASIC_INFO info{};
   if (!GetFileInformationByHandleEx(H(model.handle_), FileBasicInfo, &info, sizeof info)) return;

@@ -19,7 +19,6 @@ constexpr std::uint32_t kTraf = FourCc("traf");
 constexpr std::uint32_t kTfhd = FourCc("tfhd");
 constexpr std::uint32_t kMfra = FourCc("mfra");
 constexpr std::uint32_t kTfra = FourCc("tfra");
-constexpr std::size_t kCopyBuffer = 4u << 20;
 constexpr std::uint64_t kMaxFragmentBox = 64ull << 20;
 // Room kept free on the disk beyond what a rewrite needs, for the file system itself.
 constexpr std::uint64_t kSpaceMargin = 16ull << 20;
@@ -245,7 +244,7 @@ void Restore(t_File& file, const t_Bytes& moov, std::uint64_t moovOffset, std::v
   std::reverse(writes.begin(), writes.end());
   for (const t_Write& w : writes) {
     file.WriteAt(w.offset, moov.data() + (w.offset - moovOffset), w.bytes.size());
-    file.Flush();
+    file.FlushData();
   }
 }
 
@@ -272,7 +271,7 @@ void WriteInPlace(t_File& file, const t_Snapshot& snap, const std::vector<t_InPl
         written.push_back(w);
         file.WriteAt(w.offset, w.bytes.data(), w.bytes.size());
       }
-      file.Flush();
+      file.FlushData();
       for (const t_Write& w : step.prepare) {
         if (!SameBytes(file, w.offset, w.bytes)) {
           Restore(file, snap.moovBytes, moovAt, written);
@@ -281,7 +280,7 @@ void WriteInPlace(t_File& file, const t_Snapshot& snap, const std::vector<t_InPl
       }
       written.push_back(step.commit);
       file.WriteAt(step.commit.offset, step.commit.bytes.data(), step.commit.bytes.size());
-      file.Flush();
+      file.FlushData();
     }
     const t_Snapshot after = TakeSnapshot(file);
     if (after.moovBytes != expected || after.layout.Moov().offset != moovAt) {
@@ -332,11 +331,11 @@ void WriteAppended(t_File& file, const t_NativePath& video, const t_Snapshot& sn
   try {
     file.WriteAt(end, grow.data(), grow.size());
     file.WriteAt(end + 8, newMoov.data(), newMoov.size());
-    file.Flush();
+    file.FlushData();
     if (!SameBytes(file, end + 8, newMoov)) VerifyFailed("new movie box");
     switched = true;
     file.WriteAt(moov.offset, commit.data(), commit.size());
-    file.Flush();
+    file.FlushData();
     const t_Snapshot after = TakeSnapshot(file);
     if (after.moovBytes != newMoov || after.layout.Moov().offset != end + 8)
       VerifyFailed("movie box after the switch");
@@ -344,10 +343,10 @@ void WriteAppended(t_File& file, const t_NativePath& video, const t_Snapshot& sn
     try {
       if (switched) {
         file.WriteAt(moov.offset, snap.moovBytes.data(), commit.size());
-        file.Flush();
+        file.FlushData();
       }
       file.Truncate(end);
-      file.Flush();
+      file.FlushData();
     } catch (const t_IoError&) {
       // Each state on the way is valid; the extra free space at the end is harmless.
     }
@@ -407,21 +406,6 @@ std::vector<t_OffsetField> FindFragmentOffsets(const t_File& file, const t_FileL
   return fields;
 }
 
-// Copies a range into the fresh temporary file. Blocks of zeros are skipped, leaving holes
-// that read back as zeros: a sparse video stays sparse (the caller sets the final size).
-void Copy(const t_File& from, std::uint64_t at, std::uint64_t size, t_File& to, std::uint64_t toAt,
-          std::vector<std::uint8_t>& buffer) {
-  while (size > 0) {
-    const std::size_t n = size < buffer.size() ? static_cast<std::size_t>(size) : buffer.size();
-    from.ReadAt(at, buffer.data(), n);
-    const bool zeros = buffer[0] == 0 && std::memcmp(buffer.data(), buffer.data() + 1, n - 1) == 0;
-    if (!zeros) to.WriteAt(toAt, buffer.data(), n);
-    at += n;
-    toAt += n;
-    size -= n;
-  }
-}
-
 // Checks that every chunk offset of the new file points at the bytes its old offset pointed at.
 bool SameMedia(const t_File& oldFile, const std::vector<std::uint64_t>& oldOffsets, const t_File& newFile,
                const std::vector<std::uint64_t>& newOffsets, const t_BoxHeader& moov, std::uint64_t oldSize,
@@ -476,10 +460,11 @@ void WriteRewritten(t_File& file, const t_NativePath& video, const t_Snapshot& s
                       "cannot create a temporary file beside the video: " + Describe(e));
   }
   try {
-    std::vector<std::uint8_t> buffer(kCopyBuffer);
-    Copy(file, 0, moov.offset, out, 0, buffer);
+    // The permissions first, so the one flush below makes them durable with the data.
+    out.CopyPermissionsFrom(file);
+    out.CopyFrom(file, 0, moov.offset, 0);
     out.WriteAt(moov.offset, newMoov.data(), newMoov.size());
-    Copy(file, oldEnd, snap.layout.fileSize - oldEnd, out, moov.offset + newMoov.size(), buffer);
+    out.CopyFrom(file, oldEnd, snap.layout.fileSize - oldEnd, moov.offset + newMoov.size());
     out.Truncate(newSize);
     for (const t_OffsetField& f : fields) {
       std::uint8_t raw[8];
@@ -500,7 +485,8 @@ void WriteRewritten(t_File& file, const t_NativePath& video, const t_Snapshot& s
       }
       out.WriteAt(static_cast<std::uint64_t>(static_cast<std::int64_t>(f.position) + delta), raw, f.width);
     }
-    out.Flush();
+    // Checked while the write-back runs; the flush then makes exactly these bytes durable,
+    // before the rename can publish them.
     const t_Snapshot copy = TakeSnapshot(out);
     if (copy.moovBytes != newMoov || copy.layout.Moov().offset != moov.offset ||
         copy.layout.fileSize != newSize) {
@@ -510,7 +496,7 @@ void WriteRewritten(t_File& file, const t_NativePath& video, const t_Snapshot& s
                    snap.layout.fileSize, newSize)) {
       VerifyFailed("media of the copy");
     }
-    out.CopyPermissionsFrom(file);
+    out.Flush();
     out.Close();
     file.Close();
     ReplaceWith(temp, target);

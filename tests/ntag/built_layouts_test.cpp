@@ -1,6 +1,7 @@
 // Layouts ffmpeg does not make, built box by box: 64-bit sizes, co64, QuickTime meta,
 // size-0 last boxes, offsets near and past 4 GiB, and damaged files that must be refused.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 
@@ -122,6 +123,10 @@ TEST(BuiltLayoutTest, StcoNear4GiBBecomesCo64) {
   EXPECT_EQ(UsesCo64(video), (std::vector<bool>{true, true}));
   EXPECT_EQ(CheckChunks(video, chunks), "");
   EXPECT_EQ(NtagTags(video)["title"], "Far");
+  // The copy kept the hole a hole: 4 GiB of zeros were not written out.
+  struct stat st {};
+  ASSERT_EQ(::stat(video.c_str(), &st), 0);
+  EXPECT_LT(st.st_blocks * 512, 64 << 20);
 }
 
 TEST(BuiltLayoutTest, FileOver4GiBWithMoovAtEndIsTaggedWithoutCopying) {
