@@ -132,7 +132,11 @@ std::optional<t_InPlacePlan> PlanInPlace(const t_Movie& movie, const t_Bytes& ne
     const bool freeIsLast = ilst < 0 || j > static_cast<std::size_t>(ilst);
     if (ilst >= 0) {
       const t_Box& old = kids[static_cast<std::size_t>(ilst)];
-      s = std::min(s, old.fileOffset);
+      // The switch starts at the first of the free boxes before the old ilst, so they
+      // become one with the space it frees instead of piling up with every edit.
+      std::size_t first = static_cast<std::size_t>(ilst);
+      while (first > 0 && IsFree(kids[first - 1])) --first;
+      s = kids[first].fileOffset;
       e = std::max(e, old.fileOffset + old.originalSize);
     }
     std::uint64_t x = p + free.originalHeaderSize;

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <sstream>
 
 #include "ntag_harness.hpp"
 
@@ -125,6 +126,27 @@ TEST(ClipLayoutTest, GenreTextReplacesNumericGenreAndOtherItemsStay) {
 namespace n_zorbel::n_ntag::n_test {
 namespace {
 
+// Free boxes inside moov/udta/meta, as AtomicParsley's atom tree shows them.
+int FreeBoxesInMeta(const std::string& video) {
+  const std::string tree = RunProgram({"AtomicParsley", video, "-T"}).out;
+  std::istringstream lines(tree);
+  std::string line;
+  std::size_t metaIndent = std::string::npos;
+  int count = 0;
+  while (std::getline(lines, line)) {
+    const std::size_t indent = line.find("Atom ");
+    if (indent == std::string::npos) continue;
+    if (line.compare(indent, 9, "Atom meta") == 0) {
+      metaIndent = indent;
+    } else if (metaIndent != std::string::npos && indent <= metaIndent) {
+      metaIndent = std::string::npos;
+    } else if (metaIndent != std::string::npos && line.compare(indent, 9, "Atom free") == 0) {
+      ++count;
+    }
+  }
+  return count;
+}
+
 // Titles of different lengths and covers of different sizes in turn: after the first write
 // every edit must fit in place, using the space on both sides of the old tags.
 TEST(ClipLayoutTest, AlternatingCoverSizesAndTitleLengthsStayInPlace) {
@@ -146,6 +168,8 @@ TEST(ClipLayoutTest, AlternatingCoverSizesAndTitleLengthsStayInPlace) {
     EXPECT_EQ(std::filesystem::file_size(video), size) << title;
     EXPECT_EQ(ProbeTags(video)["title"], title);
   }
+  // The free space around the tags stays in one or two boxes; it does not splinter.
+  EXPECT_LE(FreeBoxesInMeta(video), 2) << RunProgram({"AtomicParsley", video, "-T"}).out;
   for (int round = 0; round < 6; ++round) {
     const std::string cover = scratch.Path(round % 2 ? "big.png" : "small.png");
     const std::string title = "Round " + std::to_string(round);
