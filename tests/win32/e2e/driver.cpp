@@ -65,13 +65,16 @@ std::wstring TempFolder() {
 
 // --- Windows of another process ----------------------------------------------------
 
+// The whole text of a window, read again when it changed between asking for
+// its length and fetching it (the title changes while a run goes on).
 std::wstring WindowText(HWND window) {
-  const LRESULT length = ::SendMessageW(window, WM_GETTEXTLENGTH, 0, 0);
-  std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
-  const LRESULT copied =
-      ::SendMessageW(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()));
-  text.resize(static_cast<std::size_t>(copied));
-  return text;
+  for (int attempt = 0;; ++attempt) {
+    const LRESULT length = ::SendMessageW(window, WM_GETTEXTLENGTH, 0, 0);
+    std::wstring text(static_cast<std::size_t>(length) + 2, L'\0');
+    const LRESULT copied = ::SendMessageW(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()));
+    text.resize(static_cast<std::size_t>(copied));
+    if (copied == length || attempt == 10) return text;
+  }
 }
 
 std::wstring ClassName(HWND window) {

@@ -1,0 +1,150 @@
+// The adapter's dialog in this process, from mivora.exe's own template and
+// strings: what can only be seen from inside (the window's own menu and its
+// check mark, the message-result slot, the placeholder painted through
+// WM_DRAWITEM) and an exception that must leave the dialog loop intact.
+#include "ui/win32/dialog_window.hpp"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
+#include <stdexcept>
+#include <string>
+
+#include "intake/path_queries.hpp"
+#include "tagging/job_system.hpp"
+#include "test_program.hpp"
+#include "tools/module.hpp"
+#include "ui/main_dialog.hpp"
+#include "ui/win32/gdiplus_cover.hpp"
+
+namespace n_zorbel::n_testing {
+namespace {
+
+class t_FailingDecoder final : public n_preview::CoverDecoder {
+ public:
+  std::unique_ptr<n_preview::CoverImage> Decode(const t_String&) override {
+    throw std::runtime_error("decoder failed");
+  }
+};
+
+// Runs `script` inside the dialog's modal loop, once the dialog exists.
+class DialogWindowTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(SUCCEEDED(::OleInitialize(nullptr)));
+    INITCOMMONCONTROLSEX controls{sizeof(INITCOMMONCONTROLSEX), ICC_STANDARD_CLASSES};
+    ::InitCommonControlsEx(&controls);
+    m_program = ::LoadLibraryExW(ProgramPath().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    ASSERT_NE(m_program, nullptr);
+  }
+  void TearDown() override {
+    if (m_program != nullptr) ::FreeLibrary(m_program);
+    ::OleUninitialize();
+  }
+
+  INT_PTR Run(n_preview::CoverDecoder& decoder, std::vector<t_String> arguments,
+              std::function<void(HWND)> script) {
+    n_tools::t_MemoryModule noPackage({});
+    n_tagging::RealJobSystem jobs(noPackage);
+    n_ui::t_MainDialogSetup setup;
+    setup.arguments = std::move(arguments);
+    n_ui::MainDialog dialog(setup, {jobs, n_intake::t_SystemPathQueries::Instance(), decoder});
+    n_ui::n_win32::t_DialogWindow window(m_program, dialog, {});
+    s_script = std::move(script);
+    const UINT_PTR timer = ::SetTimer(nullptr, 0, 50, &RunScript);
+    const INT_PTR result = window.Run();
+    ::KillTimer(nullptr, timer);
+    return result;
+  }
+
+  static void CALLBACK RunScript(HWND, UINT, UINT_PTR timer, DWORD) {
+    const HWND dialog = ::FindWindowW(L"#32770", L"Mivora");
+    if (dialog == nullptr || !s_script) return;
+    ::KillTimer(nullptr, timer);
+    const auto script = std::exchange(s_script, nullptr);
+    script(dialog);
+    ::PostMessageW(dialog, WM_CLOSE, 0, 0);
+  }
+
+  static std::function<void(HWND)> s_script;
+  HMODULE m_program = nullptr;
+};
+std::function<void(HWND)> DialogWindowTest::s_script;
+
+TEST_F(DialogWindowTest, AlwaysOnTopLeadsTheWindowMenuAndCarriesItsCheckMark) {
+  n_ui::n_win32::t_GdiplusSession gdiplus;
+  n_ui::n_win32::t_GdiplusCoverDecoder decoder;
+  bool ran = false;
+  const INT_PTR result = Run(decoder, {}, [&](HWND dialog) {
+    ran = true;
+    const HMENU menu = ::GetSystemMenu(dialog, FALSE);
+    ASSERT_NE(menu, nullptr);
+    EXPECT_EQ(::GetMenuItemID(menu, 0), 40101u);
+    wchar_t text[64] = {};
+    ::GetMenuStringW(menu, 0, text, 64, MF_BYPOSITION);
+    EXPECT_EQ(std::wstring(text), L"Always on top");
+    EXPECT_NE(::GetMenuState(menu, 1, MF_BYPOSITION) & MF_SEPARATOR, 0u);
+    auto checked = [&] {
+      ::SendMessageW(dialog, WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(menu), MAKELPARAM(0, TRUE));
+      return (::GetMenuState(menu, 40101, MF_BYCOMMAND) & MF_CHECKED) != 0;
+    };
+    EXPECT_FALSE(checked());
+    ::SendMessageW(dialog, WM_SYSCOMMAND, 40101, 0);
+    EXPECT_TRUE(checked());
+    EXPECT_NE(::GetWindowLongW(dialog, GWL_EXSTYLE) & WS_EX_TOPMOST, 0);
+    ::SendMessageW(dialog, WM_SYSCOMMAND, 40101, 0);
+    EXPECT_FALSE(checked());
+    EXPECT_EQ(::GetWindowLongW(dialog, GWL_EXSTYLE) & WS_EX_TOPMOST, 0);
+    // Escape and Enter do not close the dialog.
+    ::SendMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+    ::SendMessageW(dialog, WM_COMMAND, IDOK, 0);
+    EXPECT_TRUE(::IsWindowVisible(dialog));
+  });
+  EXPECT_TRUE(ran);
+  EXPECT_EQ(result, 0);
+}
+
+TEST_F(DialogWindowTest, HitTestAnswersThroughTheMessageResultAndDrawItemPaintsThePlaceholder) {
+  n_ui::n_win32::t_GdiplusSession gdiplus;
+  n_ui::n_win32::t_GdiplusCoverDecoder decoder;
+  Run(decoder, {}, [&](HWND dialog) {
+    RECT client{};
+    ::GetClientRect(dialog, &client);
+    ::MapWindowPoints(dialog, nullptr, reinterpret_cast<POINT*>(&client), 2);
+    EXPECT_EQ(::SendMessageW(dialog, WM_NCHITTEST, 0, MAKELPARAM(client.left + 1, client.top + 1)),
+              HTCAPTION);
+    EXPECT_EQ(::GetWindowLongPtrW(dialog, DWLP_MSGRESULT), HTCAPTION);
+
+    // The preview paints into whatever context it is handed.
+    const HDC screen = ::GetDC(nullptr);
+    const HDC memory = ::CreateCompatibleDC(screen);
+    const HBITMAP bitmap = ::CreateCompatibleBitmap(screen, 100, 80);
+    ::ReleaseDC(nullptr, screen);
+    const HGDIOBJ old = ::SelectObject(memory, bitmap);
+    DRAWITEMSTRUCT item{};
+    item.CtlType = ODT_STATIC;
+    item.CtlID = 1023;
+    item.hwndItem = ::GetDlgItem(dialog, 1023);
+    item.hDC = memory;
+    item.rcItem = {0, 0, 100, 80};
+    ::SendMessageW(dialog, WM_DRAWITEM, 1023, reinterpret_cast<LPARAM>(&item));
+    EXPECT_EQ(::GetPixel(memory, 0, 0), ::GetSysColor(COLOR_WINDOWFRAME));
+    EXPECT_EQ(::GetPixel(memory, 10, 10), ::GetSysColor(COLOR_BTNFACE));
+    // A draw request without an item is answered and ignored.
+    ::SendMessageW(dialog, WM_DRAWITEM, 1023, 0);
+    ::SelectObject(memory, old);
+    ::DeleteObject(bitmap);
+    ::DeleteDC(memory);
+  });
+}
+
+TEST_F(DialogWindowTest, AnExceptionInAHandlerEndsTheDialogAndIsRaisedFromRun) {
+  t_FailingDecoder decoder;
+  // The cover on the command line is decoded while the dialog opens.
+  EXPECT_THROW(Run(decoder, {L"C:\\covers\\cover.jpg"}, [](HWND) {}), std::runtime_error);
+  EXPECT_EQ(::FindWindowW(L"#32770", L"Mivora"), nullptr);
+}
+
+}  // namespace
+}  // namespace n_zorbel::n_testing
