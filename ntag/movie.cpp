@@ -113,9 +113,10 @@ int t_Movie::IlstIndex() const {
   return -1;
 }
 
-t_Bytes t_Movie::IlstPayload() const {
+const t_Bytes& t_Movie::IlstPayload() const {
+  static const t_Bytes kNone;
   const int i = IlstIndex();
-  if (i < 0) return {};
+  if (i < 0) return kNone;
   return Meta()->children[static_cast<std::size_t>(i)].payload;
 }
 

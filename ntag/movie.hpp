@@ -23,8 +23,8 @@ class t_Movie {
   std::uint32_t MetaHandler() const;
   // Index of ilst among meta's children, or -1.
   int IlstIndex() const;
-  // The ilst payload, empty when there is no ilst.
-  t_Bytes IlstPayload() const;
+  // The ilst payload, empty when there is no ilst; valid while the movie is.
+  const t_Bytes& IlstPayload() const;
 
   // Replaces (or creates, with udta, meta and hdlr as needed) the ilst and puts a free
   // box of `padding` bytes right after it (none when 0), removing free boxes next to it.

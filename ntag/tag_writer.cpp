@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <optional>
+#include <utility>
 
 #include "file_layout.hpp"
 #include "movie.hpp"
@@ -72,6 +73,37 @@ t_Snapshot TakeSnapshot(const t_File& file) {
     s.moovBytes = ReadMoov(file, s.layout);
     s.movie = t_Movie::Parse(s.moovBytes, s.layout.Moov().offset);
     return s;
+  } catch (const t_IoError& e) {
+    throw t_NtagError(t_ExitCode::kVideoUnreadable, "cannot read the video: " + Describe(e));
+  }
+}
+
+bool SameBytes(const t_File& file, std::uint64_t offset, const t_Bytes& expected) {
+  // A small buffer: compared piece by piece, not read whole into memory once more.
+  std::uint8_t piece[64 << 10];
+  for (std::size_t done = 0; done < expected.size();) {
+    const std::size_t n = std::min(sizeof piece, expected.size() - done);
+    file.ReadAt(offset + done, piece, n);
+    if (std::memcmp(piece, expected.data() + done, n) != 0) return false;
+    done += n;
+  }
+  return true;
+}
+
+// Scans the file's top-level boxes again and tells whether its moov sits at `offset` and
+// holds exactly `expected`, bytes whose parse has been checked already.
+bool HoldsMoov(const t_File& file, std::uint64_t offset, const t_Bytes& expected,
+               t_FileLayout* layoutOut = nullptr) {
+  try {
+    t_FileLayout layout = t_FileLayout::Scan(file);
+    const t_BoxHeader& moov = layout.Moov();
+    bool same = moov.offset == offset && moov.size == expected.size();
+    if (same) {
+      // A moov of size 0 reads back with its real size patched in.
+      same = moov.toEnd ? ReadMoov(file, layout) == expected : SameBytes(file, offset, expected);
+    }
+    if (layoutOut) *layoutOut = std::move(layout);
+    return same;
   } catch (const t_IoError& e) {
     throw t_NtagError(t_ExitCode::kVideoUnreadable, "cannot read the video: " + Describe(e));
   }
@@ -161,19 +193,16 @@ std::optional<t_InPlacePlan> PlanInPlace(const t_Movie& movie, const t_Bytes& ne
   return std::nullopt;
 }
 
-// The moov bytes after applying `writes` to the copy in memory.
-t_Bytes Apply(const t_Bytes& moov, std::uint64_t moovOffset, const std::vector<t_Write>& writes) {
-  t_Bytes out = moov;
+// Applies `writes` to the moov bytes in memory.
+void Apply(t_Bytes& moov, std::uint64_t moovOffset, const std::vector<t_Write>& writes) {
   for (const t_Write& w : writes) {
-    std::memcpy(out.data() + (w.offset - moovOffset), w.bytes.data(), w.bytes.size());
+    std::memcpy(moov.data() + (w.offset - moovOffset), w.bytes.data(), w.bytes.size());
   }
-  return out;
 }
 
-std::vector<t_Write> WritesOf(const t_InPlacePlan& plan) {
-  std::vector<t_Write> all = plan.prepare;
-  all.push_back(plan.commit);
-  return all;
+void Apply(t_Bytes& moov, std::uint64_t moovOffset, const t_InPlacePlan& plan) {
+  Apply(moov, moovOffset, plan.prepare);
+  Apply(moov, moovOffset, std::vector<t_Write>{plan.commit});
 }
 
 // Joins each run of adjacent free boxes in meta into one, by rewriting the first header.
@@ -197,13 +226,13 @@ std::optional<t_InPlacePlan> PlanMerge(const t_Movie& movie) {
 // space before it, so the space on both sides of the old ilst becomes one.
 std::optional<std::vector<t_InPlacePlan>> PlanInPlaceSteps(const t_Snapshot& snap, const t_Bytes& newIlst) {
   const std::uint64_t at = snap.layout.Moov().offset;
-  if (auto plan = PlanInPlace(snap.movie, newIlst)) return std::vector<t_InPlacePlan>{*plan};
+  if (auto plan = PlanInPlace(snap.movie, newIlst)) return std::vector<t_InPlacePlan>{std::move(*plan)};
   std::vector<t_InPlacePlan> steps;
   t_Bytes moov = snap.moovBytes;
   t_Movie movie = snap.movie;
   auto take = [&](const t_InPlacePlan& plan) {
     steps.push_back(plan);
-    moov = Apply(moov, at, WritesOf(plan));
+    Apply(moov, at, plan);
     movie = t_Movie::Parse(moov, at);
   };
   if (auto merge = PlanMerge(movie)) {
@@ -232,15 +261,9 @@ std::optional<std::vector<t_InPlacePlan>> PlanInPlaceSteps(const t_Snapshot& sna
 bool CarriesIlst(const t_Movie& movie, const t_Bytes& ilstBox) {
   if (movie.IlstIndex() < 0 || ilstBox.size() < 8) return false;
   const std::size_t header = Read32(ilstBox.data()) == 1 ? 16 : 8;
-  const t_Bytes payload = movie.IlstPayload();
+  const t_Bytes& payload = movie.IlstPayload();
   return payload.size() + header == ilstBox.size() &&
          std::equal(payload.begin(), payload.end(), ilstBox.begin() + static_cast<std::ptrdiff_t>(header));
-}
-
-bool SameBytes(const t_File& file, std::uint64_t offset, const t_Bytes& expected) {
-  t_Bytes got(expected.size());
-  file.ReadAt(offset, got.data(), got.size());
-  return got == expected;
 }
 
 // Puts back the original bytes under `writes`, last write first, each switch on its own.
@@ -255,12 +278,12 @@ void Restore(t_File& file, const t_Bytes& moov, std::uint64_t moovOffset, std::v
 void WriteInPlace(t_File& file, const t_Snapshot& snap, const std::vector<t_InPlacePlan>& steps,
                   const t_Bytes& newIlst) {
   const std::uint64_t moovAt = snap.layout.Moov().offset;
-  const t_Bytes oldIlst = snap.movie.IlstPayload();
+  const t_Bytes& oldIlst = snap.movie.IlstPayload();
   // Prove the steps on the copy in memory before touching the file: after each one the
   // movie parses, with the old or (after the last) the new ilst, and the same chunk offsets.
   t_Bytes expected = snap.moovBytes;
   for (std::size_t i = 0; i < steps.size(); ++i) {
-    expected = Apply(expected, moovAt, WritesOf(steps[i]));
+    Apply(expected, moovAt, steps[i]);
     const t_Movie proof = t_Movie::Parse(expected, moovAt);
     const bool tagsRight =
         i + 1 == steps.size() ? CarriesIlst(proof, newIlst) : proof.IlstPayload() == oldIlst;
@@ -286,8 +309,7 @@ void WriteInPlace(t_File& file, const t_Snapshot& snap, const std::vector<t_InPl
       file.WriteAt(step.commit.offset, step.commit.bytes.data(), step.commit.bytes.size());
       file.FlushData();
     }
-    const t_Snapshot after = TakeSnapshot(file);
-    if (after.moovBytes != expected || after.layout.Moov().offset != moovAt) {
+    if (!HoldsMoov(file, moovAt, expected)) {
       Restore(file, snap.moovBytes, moovAt, written);
       VerifyFailed("movie box after the switch");
     }
@@ -340,9 +362,7 @@ void WriteAppended(t_File& file, const t_NativePath& video, const t_Snapshot& sn
     switched = true;
     file.WriteAt(moov.offset, commit.data(), commit.size());
     file.FlushData();
-    const t_Snapshot after = TakeSnapshot(file);
-    if (after.moovBytes != newMoov || after.layout.Moov().offset != end + 8)
-      VerifyFailed("movie box after the switch");
+    if (!HoldsMoov(file, end + 8, newMoov)) VerifyFailed("movie box after the switch");
   } catch (...) {
     try {
       if (switched) {
@@ -515,8 +535,7 @@ void WriteRewritten(t_File& file, const t_NativePath& video, const t_Snapshot& s
   }
   // The rename is done; read the result once more from its final place.
   t_File check = OpenForReading(video);
-  const t_Snapshot final = TakeSnapshot(check);
-  if (final.moovBytes != newMoov) {
+  if (!HoldsMoov(check, moov.offset, newMoov)) {
     throw t_NtagError(t_ExitCode::kVerifyFailed, "the replaced video does not carry the new movie box");
   }
 }
@@ -550,11 +569,11 @@ t_TagList ReadTags(const t_NativePath& video) {
 }
 
 t_WritePath WriteTags(const t_NativePath& video, const std::function<void(t_TagList&)>& edit) {
-  t_Bytes firstMoov;
+  t_Snapshot snap;
   t_Bytes newIlst;
   {
     t_File reader = OpenForReading(video);
-    const t_Snapshot snap = TakeSnapshot(reader);
+    snap = TakeSnapshot(reader);
     if (snap.movie.Meta() && snap.movie.MetaHandler() != kMdir) {
       const std::uint32_t handler = snap.movie.MetaHandler();
       throw t_NtagError(t_ExitCode::kLayoutRefused,
@@ -570,7 +589,6 @@ t_WritePath WriteTags(const t_NativePath& video, const std::function<void(t_TagL
     const bool hadIlst = snap.movie.IlstIndex() >= 0;
     if ((hadIlst && newIlst == oldIlst) || (!hadIlst && newIlst.size() == 8))
       return t_WritePath::kNothingToDo;
-    firstMoov = snap.moovBytes;
   }
   t_File file;
   try {
@@ -578,10 +596,12 @@ t_WritePath WriteTags(const t_NativePath& video, const std::function<void(t_TagL
   } catch (const t_IoError& e) {
     WriteFailed(e);
   }
-  const t_Snapshot snap = TakeSnapshot(file);
-  if (snap.moovBytes != firstMoov) {
+  // Held for writing now; the movie parsed above stands only if its bytes are still there.
+  t_FileLayout now;
+  if (!HoldsMoov(file, snap.layout.Moov().offset, snap.moovBytes, &now)) {
     throw t_NtagError(t_ExitCode::kWriteFailed, "the video was changed by another program while it was read");
   }
+  snap.layout = std::move(now);
   if (const auto steps = PlanInPlaceSteps(snap, newIlst)) {
     WriteInPlace(file, snap, *steps, newIlst);
     return t_WritePath::kInPlace;
