@@ -3,6 +3,8 @@
 #include <commctrl.h>
 #include <shellapi.h>
 
+#include <cwchar>
+#include <exception>
 #include <string>
 
 #include "system/error.hpp"
