@@ -7,6 +7,8 @@
 // that script checks the tags afterwards. Every check prints one line; the
 // exit code is the number of failed checks.
 #include <windows.h>
+// (windows.h first)
+#include <tlhelp32.h>
 
 #include <algorithm>
 #include <chrono>
@@ -71,7 +73,8 @@ std::wstring WindowText(HWND window) {
   for (int attempt = 0;; ++attempt) {
     const LRESULT length = ::SendMessageW(window, WM_GETTEXTLENGTH, 0, 0);
     std::wstring text(static_cast<std::size_t>(length) + 2, L'\0');
-    const LRESULT copied = ::SendMessageW(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()));
+    const LRESULT copied =
+        ::SendMessageW(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()));
     text.resize(static_cast<std::size_t>(copied));
     if (copied == length || attempt == 10) return text;
   }
@@ -574,6 +577,19 @@ void WindowExtras(const t_Setup& setup) {
              L"closing ends the program with code 0");
 }
 
+// How many processes of that executable name run now.
+int RunningProcesses(const wchar_t* name) {
+  const HANDLE snapshot = ::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+  if (snapshot == INVALID_HANDLE_VALUE) return -1;
+  int count = 0;
+  PROCESSENTRY32W entry{};
+  entry.dwSize = sizeof entry;
+  for (BOOL more = ::Process32FirstW(snapshot, &entry); more; more = ::Process32NextW(snapshot, &entry))
+    if (::CompareStringOrdinal(entry.szExeFile, -1, name, -1, TRUE) == CSTR_EQUAL) ++count;
+  ::CloseHandle(snapshot);
+  return count;
+}
+
 std::uintmax_t FileSize(const std::wstring& path) {
   WIN32_FILE_ATTRIBUTE_DATA data{};
   if (!::GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return 0;
@@ -607,6 +623,7 @@ void StopEndsTheRun(const t_Setup& setup) {
   mivora.Press(1026);
   Check(WaitFor([&] { return mivora.Title() == L"Mivora" && mivora.Text(1026) == L"Apply"; }, 10s),
         L"Stop: title Mivora and button Apply at once");
+  Check(RunningProcesses(L"ntag.exe") == 0, L"no tool runs after Stop");
   if (setup.standIn) {
     const std::uintmax_t size = FileSize(log);
     std::this_thread::sleep_for(500ms);
