@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # ntag beside the tools people would use instead, in one run, on a video of at least
 # 1 GiB made by ffmpeg, once with faststart and once with moov at the end.
-#   usage: bench/ntag/ntag_bench.sh [path-to-ntag]     (NTAG_BENCH_GIB=1 sets the size)
+#   usage: bench/ntag/ntag_bench.sh [path-to-ntag]
+#   NTAG_BENCH_GIB=1 sets the size, NTAG_BENCH_RUNS=3 the runs whose median is shown.
 # Cases: (a) first tagging with a ~500 KB cover, (b) re-tagging with another ~500 KB cover,
 # (c) changing only the title. Reports wall time, bytes written and peak memory, prints a
 # table and writes ntag_bench.csv into the work folder (NTAG_BENCH_DIR, default /tmp).
@@ -12,6 +13,7 @@ set -euo pipefail
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 ntag="$(realpath "${1:-$here/../../build/native/ntag/ntag}")"
 gib="${NTAG_BENCH_GIB:-1}"
+runs="${NTAG_BENCH_RUNS:-3}"
 work="${NTAG_BENCH_DIR:-/tmp}/ntag-bench"
 for tool in ffmpeg AtomicParsley /usr/bin/time; do
   command -v "$tool" > /dev/null || { echo "ntag_bench: $tool is missing (scripts/install-deps --bench)" >&2; exit 1; }
@@ -35,17 +37,21 @@ for n in 1 2; do
 done
 
 csv="$work/ntag_bench.csv"
-echo "layout,tool,case,seconds,bytes_written,peak_kib" > "$csv"
+raw="$work/ntag_bench_runs.csv"
+echo "layout,tool,case,seconds,bytes_written,peak_kib" > "$raw"
 # measure LAYOUT TOOL CASE command...: wall time (to the microsecond), bytes written (the
 # kernel's count of pages the process dirtied, in 512-byte blocks) and peak resident memory.
 measure() {
   local layout="$1" tool="$2" case="$3"
   shift 3
+  # Each tool starts on a quiet disk: what the last one left to write is written, and the
+  # file system's own work after it (freeing a replaced video's blocks) has settled.
   sync
+  sleep 1
   local start="$EPOCHREALTIME"
   if ! /usr/bin/time -f "%O %M" -o time.txt "$@" > /dev/null 2> err.txt; then
     echo "$tool $case failed: $(head -c 300 err.txt)" >&2
-    echo "$layout,$tool,$case,failed,," >> "$csv"
+    echo "$layout,$tool,$case,failed,," >> "$raw"
     return
   fi
   local end="$EPOCHREALTIME"
@@ -53,47 +59,64 @@ measure() {
   read -r blocks peak < <(tail -n 1 time.txt)
   local secs
   secs="$(awk -v s="$start" -v e="$end" 'BEGIN { printf "%.4f", e - s }')"
-  echo "$layout,$tool,$case,$secs,$((blocks * 512)),$peak" >> "$csv"
+  echo "$layout,$tool,$case,$secs,$((blocks * 512)),$peak" >> "$raw"
 }
 
-for layout in fast end; do
-  base="base-$layout.mp4"
-  measure "$layout" cp a cp "$base" cp.mp4
-  rm -f cp.mp4
-  measure "$layout" cp+sync a sh -c 'cp "$1" "$2" && sync "$2"' sh "$base" cp.mp4
-  rm -f cp.mp4
+for run in $(seq "$runs"); do
+  echo "run $run of $runs..." >&2
+  for layout in fast end; do
+    base="base-$layout.mp4"
+    measure "$layout" cp a cp "$base" cp.mp4
+    rm -f cp.mp4
+    measure "$layout" cp+sync a sh -c 'cp "$1" "$2" && sync "$2"' sh "$base" cp.mp4
+    rm -f cp.mp4
 
-  cp "$base" ntag.mp4
-  measure "$layout" ntag a "$ntag" -meta:title=Bench -remove-cover:all -add-cover:front:cover1.jpg ntag.mp4
-  measure "$layout" ntag b "$ntag" -remove-cover:all -add-cover:front:cover2.jpg ntag.mp4
-  measure "$layout" ntag c "$ntag" -meta:title=Changed ntag.mp4
-  rm -f ntag.mp4
+    cp "$base" ntag.mp4
+    measure "$layout" ntag a "$ntag" -meta:title=Bench -remove-cover:all -add-cover:front:cover1.jpg ntag.mp4
+    measure "$layout" ntag b "$ntag" -remove-cover:all -add-cover:front:cover2.jpg ntag.mp4
+    measure "$layout" ntag c "$ntag" -meta:title=Changed ntag.mp4
+    rm -f ntag.mp4
 
-  cp "$base" ap.mp4
-  measure "$layout" AtomicParsley a AtomicParsley ap.mp4 --title Bench --artwork REMOVE_ALL --artwork cover1.jpg --overWrite
-  measure "$layout" AtomicParsley b AtomicParsley ap.mp4 --artwork REMOVE_ALL --artwork cover2.jpg --overWrite
-  measure "$layout" AtomicParsley c AtomicParsley ap.mp4 --title Changed --overWrite
-  rm -f ap.mp4
+    cp "$base" ap.mp4
+    measure "$layout" AtomicParsley a AtomicParsley ap.mp4 --title Bench --artwork REMOVE_ALL --artwork cover1.jpg --overWrite
+    measure "$layout" AtomicParsley b AtomicParsley ap.mp4 --artwork REMOVE_ALL --artwork cover2.jpg --overWrite
+    measure "$layout" AtomicParsley c AtomicParsley ap.mp4 --title Changed --overWrite
+    rm -f ap.mp4
 
-  measure "$layout" ffmpeg a ffmpeg -v error -y -i "$base" -i cover1.jpg -map 0:v:0 -map 0:a -map 1 -c copy \
-    -disposition:v:1 attached_pic -metadata title=Bench ff-a.mp4
-  measure "$layout" ffmpeg b ffmpeg -v error -y -i ff-a.mp4 -i cover2.jpg -map 0:v:0 -map 0:a -map 1 -c copy \
-    -disposition:v:1 attached_pic ff-b.mp4
-  measure "$layout" ffmpeg c ffmpeg -v error -y -i ff-b.mp4 -map 0 -c copy -metadata title=Changed ff-c.mp4
-  rm -f ff-a.mp4 ff-b.mp4 ff-c.mp4
+    measure "$layout" ffmpeg a ffmpeg -v error -y -i "$base" -i cover1.jpg -map 0:v:0 -map 0:a -map 1 -c copy \
+      -disposition:v:1 attached_pic -metadata title=Bench ff-a.mp4
+    measure "$layout" ffmpeg b ffmpeg -v error -y -i ff-a.mp4 -i cover2.jpg -map 0:v:0 -map 0:a -map 1 -c copy \
+      -disposition:v:1 attached_pic ff-b.mp4
+    measure "$layout" ffmpeg c ffmpeg -v error -y -i ff-b.mp4 -map 0 -c copy -metadata title=Changed ff-c.mp4
+    rm -f ff-a.mp4 ff-b.mp4 ff-c.mp4
 
-  if command -v kid3-cli > /dev/null; then
-    cp "$base" kid3.mp4
-    measure "$layout" kid3-cli a kid3-cli -c "set title Bench" -c "set picture:'cover1.jpg' ''" kid3.mp4
-    measure "$layout" kid3-cli b kid3-cli -c "set picture:'cover2.jpg' ''" kid3.mp4
-    measure "$layout" kid3-cli c kid3-cli -c "set title Changed" kid3.mp4
-    rm -f kid3.mp4
-  else
-    echo "$layout,kid3-cli,-,not installed,," >> "$csv"
-  fi
+    if command -v kid3-cli > /dev/null; then
+      cp "$base" kid3.mp4
+      measure "$layout" kid3-cli a kid3-cli -c "set title Bench" -c "set picture:'cover1.jpg' ''" kid3.mp4
+      measure "$layout" kid3-cli b kid3-cli -c "set picture:'cover2.jpg' ''" kid3.mp4
+      measure "$layout" kid3-cli c kid3-cli -c "set title Changed" kid3.mp4
+      rm -f kid3.mp4
+    else
+      echo "$layout,kid3-cli,-,not installed,," >> "$raw"
+    fi
+  done
 done
 
-echo "video: $(stat -c %s base-fast.mp4) bytes; covers: $(stat -c %s cover1.jpg), $(stat -c %s cover2.jpg) bytes"
+# One row per layout, tool and case: the run with the median time.
+awk -F, 'NR == 1 { print; next }
+  { key = $1 "," $2 "," $3; if (!(key in seen)) { order[++n] = key; seen[key] = 1 }
+    rows[key, ++count[key]] = $0; secs[key, count[key]] = $4 }
+  END {
+    for (i = 1; i <= n; ++i) {
+      key = order[i]; m = count[key]
+      for (a = 1; a <= m; ++a) idx[a] = a
+      for (a = 1; a <= m; ++a) for (b = a + 1; b <= m; ++b)
+        if (secs[key, idx[b]] + 0 < secs[key, idx[a]] + 0) { t = idx[a]; idx[a] = idx[b]; idx[b] = t }
+      print rows[key, idx[int((m + 1) / 2)]]
+    }
+  }' "$raw" > "$csv"
+
+echo "video: $(stat -c %s base-fast.mp4) bytes; covers: $(stat -c %s cover1.jpg), $(stat -c %s cover2.jpg) bytes; median of $runs runs"
 column -s, -t < "$csv"
 # The targets: (a) against cp; (b) and (c) as the speed-up over each peer; peak memory.
 awk -F, -v cover="$(stat -c %s cover1.jpg)" '
@@ -127,4 +150,4 @@ awk -F, -v cover="$(stat -c %s cover1.jpg)" '
       printf "%-4s ntag peak memory %d KiB (limit %d KiB)\n", layout, peak, 32 * 1024 + 2 * cover / 1024
     }
   }' "$csv"
-echo "CSV: $csv"
+echo "CSV: $csv (every run: $raw)"
