@@ -8,7 +8,11 @@
 #include "command_line.hpp"
 #include "platform_file.hpp"
 
+#ifdef _WIN32
+int wmain(int argc, wchar_t** argv) {
+#else
 int main(int argc, char** argv) {
+#endif
   if (const char* after = std::getenv("NTAG_FAULT_AFTER")) {
     n_zorbel::n_ntag::SetWriteFaultBudget(std::atoll(after));
   }

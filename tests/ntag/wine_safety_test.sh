@@ -1,0 +1,102 @@
+#!/usr/bin/env bash
+# ntag.exe under Wine on each write path (in place, appended movie, rewrite): a write that
+# fails after N bytes, swept across the steps, must leave the video byte for byte as it was
+# and no temporary file; a kill at a random instant must leave a video that decodes with
+# every media packet and the complete old or new title, and that a second run then tags.
+#   usage: wine_safety_test.sh NTAG_EXE NTAG_FAULT_EXE WINE_RUN   (NTAG_WINE_KILL_ROUNDS=6)
+set -uo pipefail
+ntag="$1"
+fault="$2"
+wine_run="$3"
+rounds="${NTAG_WINE_KILL_ROUNDS:-6}"
+work="$(mktemp -d /tmp/ntag-wine-safety-XXXXXX)"
+trap 'rm -rf "$work"' EXIT
+failures=0
+fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
+win() { "$wine_run" winepath -w "$1" 2>/dev/null | tr -d '\r'; }
+title() { ffprobe -v error -show_entries format_tags=title -of default=nw=1:nk=1 "$1"; }
+# Media packets only: a cover is an attached picture after the clip's video and audio.
+packets() {
+  ffprobe -v error -show_data_hash SHA256 -show_entries packet=stream_index,data_hash -of csv=p=0 "$1" |
+    grep -v '^2,'
+}
+now() { date +%s.%N; }
+
+ffmpeg -v error -f lavfi -i testsrc=size=64x48:rate=10 -f lavfi -i sine=frequency=440:sample_rate=8000 \
+  -t 1 -c:v libx264 -c:a aac "$work/end.mp4" || exit 1
+ffmpeg -v error -i "$work/end.mp4" -c copy -movflags +faststart "$work/fast.mp4" || exit 1
+ffmpeg -v error -f lavfi -i testsrc=size=48x48 -frames:v 1 "$work/old.jpg" || exit 1
+ffmpeg -v error -f lavfi -i testsrc2=size=64x64 -frames:v 1 "$work/new.png" || exit 1
+cover="$(win "$work/new.png")"
+
+# The videos before the edit under test, one per write path.
+mkdir -p "$work/ref"
+cp "$work/fast.mp4" "$work/ref/inplace.mp4"
+"$wine_run" "$ntag" -meta:title=Old "-add-cover:front:$(win "$work/old.jpg")" "$(win "$work/ref/inplace.mp4")" ||
+  exit 1
+cp "$work/end.mp4" "$work/ref/appended.mp4"
+cp "$work/fast.mp4" "$work/ref/rewrite.mp4"
+startup_start="$(now)"
+"$wine_run" "$ntag" -version > /dev/null
+startup="$(awk -v s="$startup_start" -v e="$(now)" 'BEGIN { print e - s }')"
+
+for layout in inplace appended rewrite; do
+  dir="$work/$layout"
+  mkdir -p "$dir"
+  video="$dir/v.mp4"
+  reference="$work/ref/$layout.mp4"
+  old_title="$(title "$reference")"
+  old_packets="$(packets "$reference")"
+  edit=(-meta:title=New -remove-cover:all "-add-cover:front:$cover" "$(win "$video")")
+
+  # Bytes a complete run writes, to spread the faults across all its steps.
+  cp "$reference" "$video"
+  total="$("$wine_run" "$fault" "${edit[@]}" 2>&1 > /dev/null | tr -d '\r' | sed -n 's/^written //p')"
+  [ -n "$total" ] || { fail "$layout: the fault build did not report its bytes"; continue; }
+  [ "$(title "$video")" = New ] || fail "$layout: the counting run did not tag"
+  budgets="0 1 8 $((total / 3)) $((total / 2)) $((total * 2 / 3))"
+  for back in 1 2 4 8 9 16; do [ "$back" -le "$total" ] && budgets="$budgets $((total - back))"; done
+  for budget in $budgets; do
+    cp "$reference" "$video"
+    NTAG_FAULT_AFTER="$budget" "$wine_run" "$fault" "${edit[@]}" > /dev/null 2> "$dir/stderr.txt"
+    rc=$?
+    [ "$rc" = 6 ] || fail "$layout: fault after $budget bytes gave exit $rc: $(tr -d '\r' < "$dir/stderr.txt")"
+    cmp -s "$video" "$reference" || fail "$layout: fault after $budget bytes changed the video"
+    [ "$(ls -A "$dir")" = "$(printf 'stderr.txt\nv.mp4')" ] || fail "$layout: left behind: $(ls -A "$dir")"
+  done
+
+  # Kills: from just before the program's own work starts to the end of a full run.
+  cp "$reference" "$video"
+  run_start="$(now)"
+  "$wine_run" "$ntag" "${edit[@]}" > /dev/null 2>&1 || fail "$layout: uninterrupted run failed"
+  full="$(awk -v s="$run_start" -v e="$(now)" 'BEGIN { print e - s }')"
+  saw_old=0 saw_new=0
+  for round in $(seq "$rounds"); do
+    cp "$reference" "$video"
+    "$wine_run" "$ntag" "${edit[@]}" > /dev/null 2>&1 &
+    pid=$!
+    sleep "$(awk -v a="$startup" -v f="$full" -v r="$RANDOM" \
+      'BEGIN { from = a * 0.8; if (f < from) from = 0; printf "%.4f", from + (f - from) * r / 32767 }')"
+    kill -KILL "$pid" 2> /dev/null
+    wait "$pid" 2> /dev/null
+    sleep 0.2  # the Wine server lets go of the killed program's handles
+    got="$(title "$video")"
+    if [ "$got" = New ]; then
+      saw_new=$((saw_new + 1))
+    elif [ "$got" = "$old_title" ]; then
+      saw_old=$((saw_old + 1))
+    else
+      fail "$layout round $round: title '$got'"
+    fi
+    [ "$(packets "$video")" = "$old_packets" ] || fail "$layout round $round: media packets changed"
+    [ -z "$(ffmpeg -v error -i "$video" -f null - 2>&1)" ] || fail "$layout round $round: decode errors"
+    "$wine_run" "$ntag" "${edit[@]}" > /dev/null 2> "$dir/stderr.txt" ||
+      fail "$layout round $round: the run after the kill failed: $(tr -d '\r' < "$dir/stderr.txt")"
+    [ "$(title "$video")" = New ] || fail "$layout round $round: not tagged after the rerun"
+    [ "$(ls -A "$dir")" = "$(printf 'stderr.txt\nv.mp4')" ] || fail "$layout round $round: left behind: $(ls -A "$dir")"
+  done
+  echo "$layout: $saw_old kills saw the old tags, $saw_new the new"
+done
+
+[ "$failures" = 0 ] && echo "ntag.exe under Wine: faults and kills left every video whole"
+exit "$failures"
