@@ -1,5 +1,5 @@
 // The tagging job's state machine against a scripted fake system, then end
-// to end with the real packed tool, workspace and processes.
+// to end with a real package, workspace and processes.
 #include "tagging/tagging_job.hpp"
 
 #include <gtest/gtest.h>
@@ -12,6 +12,7 @@
 #include <iterator>
 #include <map>
 #include <new>
+#include <span>
 #include <sstream>
 #include <stdexcept>
 #include <string>
@@ -319,7 +320,21 @@ TEST(ErrorStageTest, MessagesAreIndexedByTheStageValue) {
   }
 }
 
-// ---- End to end: the program's package, a real workspace, real processes.
+// ---- End to end: a real package, a real workspace, real processes.
+
+// The stand-in tagger packed here, as the build packs the program's tool: it
+// does what the environment tells it, so a test can script the tool's runs.
+const std::vector<std::byte>& StandInPackage() {
+  static const std::vector<std::byte> package = [] {
+    std::ifstream in(std::filesystem::path(FromUtf8(MIVORA_STAND_IN)), std::ios::binary);
+    const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_FALSE(bytes.empty()) << MIVORA_STAND_IN;
+    const auto tool = std::as_bytes(std::span(bytes));
+    const std::span<const std::byte> files[] = {tool};
+    return n_tools::n_packer::PackTools(files);
+  }();
+  return package;
+}
 
 class t_Environment {
  public:
@@ -378,7 +393,7 @@ TEST(TaggingJobEndToEndTest, FirstRunUnpacksIntoTheWorkspaceAndRunsOneToolPerFil
   const n_tagging::TagSet tags{ZTEXT(""), ZTEXT("Blue Sky"), ZTEXT("Duv Ize"),
                                ZTEXT(""), ZTEXT(""),         ZTEXT("")};
 
-  const n_tools::t_ProgramModule module;
+  const n_tools::t_MemoryModule module(StandInPackage());
   n_tagging::RealJobSystem system(module);
   std::unique_ptr<n_tools::UnpackedTools> tools;
   {
@@ -402,7 +417,7 @@ TEST(TaggingJobEndToEndTest, FirstRunUnpacksIntoTheWorkspaceAndRunsOneToolPerFil
 }
 
 TEST(TaggingJobEndToEndTest, AnExistingWorkspaceWithALongerOldToolIsReused) {
-  const n_tools::t_ProgramModule module;
+  const n_tools::t_MemoryModule module(StandInPackage());
   const n_tools::t_ToolPayload payload(module.ToolPackage());
   const auto tool = payload.File(0);
 
@@ -440,7 +455,7 @@ TEST(TaggingJobEndToEndTest, ARealToolFailingEndsTheBatchWithItsExitCode) {
     videos.AddPath(scratch / FromUtf8(name), cover);
   const n_tagging::TagSet tags{ZTEXT(""), ZTEXT("t"), ZTEXT(""), ZTEXT(""), ZTEXT(""), ZTEXT("")};
 
-  const n_tools::t_ProgramModule module;
+  const n_tools::t_MemoryModule module(StandInPackage());
   n_tagging::RealJobSystem system(module);
   std::unique_ptr<n_tools::UnpackedTools> tools;
   TaggingJob job(tools, system, scratch / ZTEXT("Mivora/"), videos, tags, false);
@@ -461,7 +476,7 @@ TEST(TaggingJobEndToEndTest, DestroyingTheJobEndsARunningToolForReal) {
   videos.AddPath(scratch / ZTEXT("long.mp4"), cover);
   const n_tagging::TagSet tags{ZTEXT(""), ZTEXT("t"), ZTEXT(""), ZTEXT(""), ZTEXT(""), ZTEXT("")};
 
-  const n_tools::t_ProgramModule module;
+  const n_tools::t_MemoryModule module(StandInPackage());
   n_tagging::RealJobSystem system(module);
   std::unique_ptr<n_tools::UnpackedTools> tools;
   {

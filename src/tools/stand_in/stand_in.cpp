@@ -1,6 +1,6 @@
-// A stand-in for the tagger, for builds and tests before the real one
-// exists: it takes any command line and ends with 0. Tests steer it through
-// the environment (inherited from the program that starts it):
+// A stand-in for the tagger, for tests that need a tool they can steer: it
+// takes any command line and ends with 0, unless told otherwise through the
+// environment (inherited from the program that starts it):
 //   MIVORA_STAND_IN_LOG         append a record of this run to that file:
 //                               "== run", then each argument on its own line
 //   MIVORA_STAND_IN_EXIT        exit with this code instead of 0 ...
