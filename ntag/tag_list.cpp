@@ -148,9 +148,22 @@ t_TagList t_TagList::Parse(const t_Bytes& ilstPayload) {
 }
 
 t_Bytes t_TagList::Serialize() const {
-  t_Box ilst = t_Box::Leaf(kIlst, {});
-  for (const t_Item& item : items_) ilst.payload.insert(ilst.payload.end(), item.raw.begin(), item.raw.end());
-  return ilst.Serialize();
+  // Written straight into one buffer of the final size: a cover can make this megabytes.
+  std::uint64_t body = 0;
+  for (const t_Item& item : items_) body += item.raw.size();
+  const bool large = body + 8 > 0xFFFFFFFFull;
+  t_Bytes out;
+  out.reserve(static_cast<std::size_t>(body + (large ? 16 : 8)));
+  if (large) {
+    Append32(out, 1);
+    Append32(out, kIlst);
+    Append64(out, body + 16);
+  } else {
+    Append32(out, static_cast<std::uint32_t>(body + 8));
+    Append32(out, kIlst);
+  }
+  for (const t_Item& item : items_) out.insert(out.end(), item.raw.begin(), item.raw.end());
+  return out;
 }
 
 bool t_TagList::Has(std::uint32_t atom) const {

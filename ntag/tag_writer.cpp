@@ -15,7 +15,6 @@ namespace {
 constexpr std::uint32_t kFree = FourCc("free");
 constexpr std::uint32_t kSkip = FourCc("skip");
 constexpr std::uint32_t kMdir = FourCc("mdir");
-constexpr std::uint32_t kMeta = FourCc("meta");
 constexpr std::uint32_t kIlst = FourCc("ilst");
 constexpr std::uint32_t kMoof = FourCc("moof");
 constexpr std::uint32_t kTraf = FourCc("traf");
@@ -271,29 +270,60 @@ bool CarriesIlst(const t_Movie& movie, const t_Bytes& ilstBox) {
   return movie.IlstIndex() >= 0 && IsPayloadOf(movie.IlstPayload(), ilstBox);
 }
 
-// Puts back the original bytes under `writes`, last write first, each switch on its own.
-void Restore(t_File& file, const t_Bytes& moov, std::uint64_t moovOffset, std::vector<t_Write> writes) {
-  std::reverse(writes.begin(), writes.end());
-  for (const t_Write& w : writes) {
-    file.WriteAt(w.offset, moov.data() + (w.offset - moovOffset), w.bytes.size());
+// Puts back the first `count` originals, last first, each switch on its own.
+void Restore(t_File& file, const std::vector<t_Write>& originals, std::size_t count) {
+  while (count > 0) {
+    const t_Write& w = originals[--count];
+    file.WriteAt(w.offset, w.bytes.data(), w.bytes.size());
     file.FlushData();
   }
 }
 
-void WriteInPlace(t_File& file, const t_Snapshot& snap, const std::vector<t_InPlacePlan>& steps,
+// Whether meta's children in moov[begin, end) tile that space and the first ilst among
+// them holds exactly `payload`. Reads the bytes where they are.
+bool ChildrenCarry(const t_Bytes& moov, std::uint64_t moovAt, std::uint64_t begin, std::uint64_t end,
+                   const std::uint8_t* payload, std::size_t size) {
+  std::vector<t_BoxHeader> kids;
+  try {
+    kids =
+        ParseSiblings(moov.data() + (begin - moovAt), static_cast<std::size_t>(end - begin), begin, "meta");
+  } catch (const t_NtagError&) {
+    return false;
+  }
+  for (const t_BoxHeader& h : kids) {
+    // A size of 0 would read as the end of the list here, not as a box.
+    if (h.toEnd) return false;
+  }
+  for (const t_BoxHeader& h : kids) {
+    if (h.type != kIlst) continue;
+    const std::uint8_t* at = moov.data() + (h.offset + h.headerSize - moovAt);
+    return h.size - h.headerSize == size && std::equal(at, at + size, payload);
+  }
+  return false;
+}
+
+void WriteInPlace(t_File& file, t_Snapshot& snap, const std::vector<t_InPlacePlan>& steps,
                   const t_Bytes& newIlst) {
   const std::uint64_t moovAt = snap.layout.Moov().offset;
   const t_Bytes& oldIlst = snap.movie.IlstPayload();
-  // Prove the steps on the copy in memory before touching the file. Every write lies among
+  const std::size_t newHeader = Read32(newIlst.data()) == 1 ? 16 : 8;
+  // The bytes under every write, in the order of writing, to put back after a failure.
+  std::vector<t_Write> originals;
+  const auto keep = [&](const t_Write& w) {
+    const auto from = snap.moovBytes.begin() + static_cast<std::ptrdiff_t>(w.offset - moovAt);
+    originals.push_back({w.offset, t_Bytes(from, from + static_cast<std::ptrdiff_t>(w.bytes.size()))});
+  };
+  for (const t_InPlacePlan& step : steps) {
+    for (const t_Write& w : step.prepare) keep(w);
+    keep(step.commit);
+  }
+  // Prove the steps on moov in memory before touching the file. Every write lies among
   // meta's children, so the rest of moov, chunk offsets included, keeps its bytes; after each
   // step those children must still tile meta, with the old or (after the last) the new ilst.
   const t_Box& meta = *snap.movie.Meta();
   const std::uint64_t kidsBegin = meta.fileOffset + meta.originalHeaderSize + meta.prefix.size();
   const std::uint64_t kidsEnd = meta.fileOffset + meta.originalSize - meta.tail.size();
-  const auto openMetaOnly = [](const std::vector<std::uint32_t>& parents, std::uint32_t type) {
-    return parents.empty() && type == kMeta;
-  };
-  t_Bytes expected = snap.moovBytes;
+  t_Bytes& expected = snap.moovBytes;
   for (std::size_t i = 0; i < steps.size(); ++i) {
     bool holds = true;
     for (const t_Write& w : steps[i].prepare) {
@@ -303,41 +333,39 @@ void WriteInPlace(t_File& file, const t_Snapshot& snap, const std::vector<t_InPl
     holds = holds && c.offset >= kidsBegin && c.offset + c.bytes.size() <= kidsEnd;
     if (holds) {
       Apply(expected, moovAt, steps[i]);
-      const t_Box proof =
-          ParseBoxTree(expected.data() + (meta.fileOffset - moovAt),
-                       static_cast<std::size_t>(meta.originalSize), meta.fileOffset, openMetaOnly);
-      const t_Box* ilst = proof.Child(kIlst);
-      holds =
-          ilst && (i + 1 == steps.size() ? IsPayloadOf(ilst->payload, newIlst) : ilst->payload == oldIlst);
+      holds = i + 1 == steps.size()
+                  ? ChildrenCarry(expected, moovAt, kidsBegin, kidsEnd, newIlst.data() + newHeader,
+                                  newIlst.size() - newHeader)
+                  : ChildrenCarry(expected, moovAt, kidsBegin, kidsEnd, oldIlst.data(), oldIlst.size());
     }
     if (!holds)
       throw t_NtagError(t_ExitCode::kVerifyFailed, "internal error: the in-place plan does not hold");
   }
-  std::vector<t_Write> written;
+  std::size_t attempted = 0;
   try {
     for (const t_InPlacePlan& step : steps) {
       for (const t_Write& w : step.prepare) {
-        written.push_back(w);
+        ++attempted;
         file.WriteAt(w.offset, w.bytes.data(), w.bytes.size());
       }
       file.FlushData();
       for (const t_Write& w : step.prepare) {
         if (!SameBytes(file, w.offset, w.bytes)) {
-          Restore(file, snap.moovBytes, moovAt, written);
+          Restore(file, originals, attempted);
           VerifyFailed("new tags in free space");
         }
       }
-      written.push_back(step.commit);
+      ++attempted;
       file.WriteAt(step.commit.offset, step.commit.bytes.data(), step.commit.bytes.size());
       file.FlushData();
     }
     if (!HoldsMoov(file, moovAt, expected)) {
-      Restore(file, snap.moovBytes, moovAt, written);
+      Restore(file, originals, attempted);
       VerifyFailed("movie box after the switch");
     }
   } catch (const t_IoError& e) {
     try {
-      Restore(file, snap.moovBytes, moovAt, written);
+      Restore(file, originals, attempted);
     } catch (const t_IoError&) {
       // Every step left a valid file with the old or the new tags; nothing more to do.
     }
