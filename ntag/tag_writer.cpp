@@ -633,11 +633,11 @@ t_WritePath WriteTags(const t_NativePath& video, const std::function<void(t_TagL
                                   TypeName(handler) + "')");
     }
     t_TagList tags = t_TagList::Parse(snap.movie.IlstPayload());
-    const t_Bytes oldIlst = tags.Serialize();
     edit(tags);
     newIlst = tags.Serialize();
+    // Unchanged items keep their bytes, so an edit that changes nothing gives the same payload.
     const bool hadIlst = snap.movie.IlstIndex() >= 0;
-    if ((hadIlst && newIlst == oldIlst) || (!hadIlst && newIlst.size() == 8))
+    if ((hadIlst && IsPayloadOf(snap.movie.IlstPayload(), newIlst)) || (!hadIlst && newIlst.size() == 8))
       return t_WritePath::kNothingToDo;
   }
   t_File file;
