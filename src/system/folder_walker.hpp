@@ -53,7 +53,9 @@ class t_FolderWalkerBase {
 [[noreturn]] void RaiseFolderError(std::uint32_t error);
 
 // Walks one folder level: calls `visit` with the full path (folder + name)
-// and the entry for every entry but "." and "..", in the platform's order.
+// and the entry for every entry but "." and "..", in the platform's order:
+// by name as the file system keeps it on Windows (NTFS sorts), by the names'
+// bytes on POSIX.
 // The search is closed before an exception from `visit` moves on.
 void WalkFolder(const t_String& folder,
                 const std::function<void(const t_String& path, const t_FolderEntry& entry)>& visit);

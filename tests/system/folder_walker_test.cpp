@@ -4,7 +4,9 @@
 
 #include <filesystem>
 #include <map>
+#include <string>
 #include <system_error>
+#include <vector>
 
 #include "support/scratch_folder.hpp"
 
@@ -64,6 +66,37 @@ TEST(FolderWalker, ListsEveryEntryButDotAndDotDot) {
 #endif
   EXPECT_EQ(seen, expected);
 }
+
+#ifndef _WIN32
+// readdir gives the file system's order (hash or creation order); the walk
+// gives the names sorted by their bytes, as users see them listed.
+TEST(FolderWalker, ListsNamesInByteOrderOnPosix) {
+  t_ScratchFolder root;
+  std::vector<t_String> made = {"b.mp4",  "sub",   "A.mp4", "a.mp4",   "\xff.mp4", "\xc3\xa9t\xc3\xa9.mp4",
+                                "10.mp4", "9.mp4", "_x",    ".hidden", "Z",        "a b"};
+  // Thirty more made out of order, so that no file system lists all of them
+  // sorted by chance.
+  for (int i = 0; i < 30; ++i) made.push_back("n" + std::to_string(10 + (i * 7) % 30));
+  for (const t_String& name : made) {
+    if (name == "sub")
+      root.MakeFolder(name);
+    else
+      root.MakeFile(name);
+  }
+
+  std::vector<t_String> expected = {".hidden", "10.mp4", "9.mp4", "A.mp4", "Z",
+                                    "_x",      "a b",    "a.mp4", "b.mp4"};
+  for (int i = 10; i < 40; ++i) expected.push_back("n" + std::to_string(i));
+  expected.insert(expected.end(), {"sub", "\xc3\xa9t\xc3\xa9.mp4", "\xff.mp4"});
+  std::vector<t_String> walked;
+  WalkFolder(root.Path(), [&](const t_String& path, const t_FolderEntry& entry) {
+    EXPECT_EQ(path, root / entry.name);
+    EXPECT_EQ(entry.isFolder, entry.name == "sub") << entry.name;
+    walked.push_back(entry.name);
+  });
+  EXPECT_EQ(walked, expected);
+}
+#endif
 
 TEST(FolderWalker, FolderWithoutTrailingSeparatorGivesTheSamePaths) {
   t_ScratchFolder root;

@@ -4,33 +4,71 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <exception>
+#include <memory>
+#include <vector>
 
 #include "system/entry_removal.hpp"
 
 namespace n_zorbel::n_system {
 
+namespace {
+
+struct t_ReadName {
+  t_String name;
+  unsigned char type;  // readdir's d_type; DT_UNKNOWN is asked by path later
+};
+
+}  // namespace
+
+// readdir hands out entries in the file system's own order (hash or creation
+// order), so the names are read whole at OpenSearch and handed out sorted by
+// their bytes, as NTFS lists them by name on Windows.
 struct t_FolderWalkerBase::t_Search {
-  DIR* dir = nullptr;
-  t_String folder;  // ends with '/'; entries whose type readdir leaves open are asked by path
+  std::vector<t_ReadName> names;
+  std::size_t next = 0;  // the entry NextEntry hands out
+  t_String folder;       // ends with '/'
 };
 
 namespace {
 
-// Reads the next entry into `entry`; false at the end; raises the folder error.
-bool ReadEntry(DIR* dir, const t_String& folder, t_FolderEntry& entry) {
-  errno = 0;
-  const dirent* found = readdir(dir);
-  if (found == nullptr) {
-    if (errno != 0) RaiseFolderError(LastSystemError());
-    return false;
+struct t_DirCloser {
+  void operator()(DIR* dir) const noexcept {
+    // closedir fails only on a broken stream; nothing sound can follow that.
+    if (closedir(dir) != 0) std::terminate();
   }
-  entry.name = found->d_name;
+};
+
+// Every entry of `folder`, sorted by name; raises the folder error.
+std::vector<t_ReadName> ReadNames(const t_String& folder) {
+  const std::unique_ptr<DIR, t_DirCloser> dir(opendir(folder.c_str()));
+  if (dir == nullptr) RaiseFolderError(LastSystemError());
+  std::vector<t_ReadName> names;
+  for (;;) {
+    errno = 0;
+    const dirent* found = readdir(dir.get());
+    if (found == nullptr) {
+      if (errno != 0) RaiseFolderError(LastSystemError());
+      break;
+    }
+    names.push_back({found->d_name, found->d_type});
+  }
+  // std::string compares its chars as unsigned: byte order, also for names
+  // that are not UTF-8.
+  std::sort(names.begin(), names.end(), [](const auto& a, const auto& b) { return a.name < b.name; });
+  return names;
+}
+
+// Fills `entry` from one read name; the type that readdir left open and the
+// target of a link are asked now, without following the link itself.
+void Describe(const t_String& folder, const t_ReadName& read, t_FolderEntry& entry) {
+  entry.name = read.name;
   entry.isFolder = false;
   entry.isLink = false;
 
-  unsigned char type = found->d_type;
+  unsigned char type = read.type;
   const t_String path = folder + entry.name;
   if (type == DT_UNKNOWN) {
     // Some file systems do not report the type; ask without following links.
@@ -51,7 +89,6 @@ bool ReadEntry(DIR* dir, const t_String& folder, t_FolderEntry& entry) {
     struct stat target {};
     entry.isFolder = stat(path.c_str(), &target) == 0 && S_ISDIR(target.st_mode);
   }
-  return true;
 }
 
 }  // namespace
@@ -62,26 +99,24 @@ t_FolderWalkerBase::~t_FolderWalkerBase() { CloseSearch(); }
 
 bool t_FolderWalkerBase::OpenSearch(const t_String& folder) {
   CloseSearch();
-  m_search->dir = opendir(folder.c_str());
-  if (m_search->dir == nullptr) RaiseFolderError(LastSystemError());
+  m_search->names = ReadNames(folder);
   m_search->folder = folder;
-  if (!ReadEntry(m_search->dir, m_search->folder, m_entry)) {
-    CloseSearch();
-    return false;
-  }
-  return true;
+  return NextEntry();
 }
 
 bool t_FolderWalkerBase::NextEntry() {
-  if (m_search->dir == nullptr) return false;
-  return ReadEntry(m_search->dir, m_search->folder, m_entry);
+  if (m_search->next >= m_search->names.size()) {
+    CloseSearch();
+    return false;
+  }
+  Describe(m_search->folder, m_search->names[m_search->next++], m_entry);
+  return true;
 }
 
 void t_FolderWalkerBase::CloseSearch() noexcept {
-  if (m_search == nullptr || m_search->dir == nullptr) return;
-  // closedir fails only on a broken stream; nothing sound can follow that.
-  if (closedir(m_search->dir) != 0) std::terminate();
-  m_search->dir = nullptr;
+  if (m_search == nullptr) return;
+  m_search->names.clear();
+  m_search->next = 0;
 }
 
 namespace n_detail {
