@@ -2,7 +2,9 @@
 # ntag beside the tools people would use instead, in one run, on a video of at least
 # 1 GiB made by ffmpeg, once with faststart and once with moov at the end.
 #   usage: bench/ntag/ntag_bench.sh [path-to-ntag]
-#   NTAG_BENCH_GIB=1 sets the size, NTAG_BENCH_RUNS=3 the runs whose median is shown.
+#   NTAG_BENCH_GIB=1 sets the size, NTAG_BENCH_RUNS=3 the runs whose median is shown,
+#   NTAG_BENCH_COLD=1 empties the page cache before each tool (as root), as for a video
+#   that was not read lately.
 # Cases: (a) first tagging with a ~500 KB cover, (b) re-tagging with another ~500 KB cover,
 # (c) changing only the title. Reports wall time, bytes written and peak memory, prints a
 # table and writes ntag_bench.csv into the work folder (NTAG_BENCH_DIR, default /tmp).
@@ -14,6 +16,11 @@ here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 ntag="$(realpath "${1:-$here/../../build/native/ntag/ntag}")"
 gib="${NTAG_BENCH_GIB:-1}"
 runs="${NTAG_BENCH_RUNS:-3}"
+cold="${NTAG_BENCH_COLD:-0}"
+if [ "$cold" = 1 ] && [ ! -w /proc/sys/vm/drop_caches ]; then
+  echo "ntag_bench: NTAG_BENCH_COLD=1 needs root to empty the page cache" >&2
+  exit 1
+fi
 work="${NTAG_BENCH_DIR:-/tmp}/ntag-bench"
 for tool in ffmpeg AtomicParsley /usr/bin/time; do
   command -v "$tool" > /dev/null || { echo "ntag_bench: $tool is missing (scripts/install-deps --bench)" >&2; exit 1; }
@@ -47,6 +54,7 @@ measure() {
   # Each tool starts on a quiet disk: what the last one left to write is written, and the
   # file system's own work after it (freeing a replaced video's blocks) has settled.
   sync
+  [ "$cold" = 1 ] && echo 3 > /proc/sys/vm/drop_caches
   sleep 1
   local start="$EPOCHREALTIME"
   if ! /usr/bin/time -f "%O %M" -o time.txt "$@" > /dev/null 2> err.txt; then
@@ -116,7 +124,8 @@ awk -F, 'NR == 1 { print; next }
     }
   }' "$raw" > "$csv"
 
-echo "video: $(stat -c %s base-fast.mp4) bytes; covers: $(stat -c %s cover1.jpg), $(stat -c %s cover2.jpg) bytes; median of $runs runs"
+echo "video: $(stat -c %s base-fast.mp4) bytes; covers: $(stat -c %s cover1.jpg), $(stat -c %s cover2.jpg) bytes;" \
+  "median of $runs runs; page cache $([ "$cold" = 1 ] && echo "emptied before each tool" || echo "warm")"
 column -s, -t < "$csv"
 # The targets: (a) against cp; (b) and (c) as the speed-up over each peer; peak memory.
 awk -F, -v cover="$(stat -c %s cover1.jpg)" '
