@@ -58,9 +58,11 @@ class t_File {
   // Forces written data and the size to the storage device, not the times: enough to put the
   // steps of an edit in order, and cheaper than Flush where the system tells them apart.
   void FlushData();
-  // Copies [at, at + size) of `from` to `toAt` in this file, inside the kernel where the
-  // system can. Holes of a sparse source stay holes; the caller sets the final size.
-  void CopyFrom(const t_File& from, std::uint64_t at, std::uint64_t size, std::uint64_t toAt);
+  // Copies [at, at + size) of `from` to `toAt` in this file: by sharing the blocks where the
+  // file system can (reflinks), else inside the kernel where the system can. Holes of a sparse
+  // source stay holes; the caller sets the final size. Returns the bytes shared, not copied,
+  // which are not in memory afterwards.
+  std::uint64_t CopyFrom(const t_File& from, std::uint64_t at, std::uint64_t size, std::uint64_t toAt);
   // Gives the file the permissions (POSIX mode, owner where allowed; Windows attributes) of `model`.
   void CopyPermissionsFrom(const t_File& model);
   void Close();

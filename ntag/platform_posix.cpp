@@ -1,6 +1,10 @@
 // POSIX side of platform_file.hpp: open/pread/pwrite with 64-bit offsets; on Linux copies
 // run in the kernel (copy_file_range) and start their write-back while they go.
 #include <fcntl.h>
+#ifdef __linux__
+#include <linux/fs.h>
+#include <sys/ioctl.h>
+#endif
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
@@ -69,6 +73,42 @@ void Refund(std::size_t unused) {
 }
 
 #ifdef __linux__
+// Shares the blocks of [at, at + size) with `toAt` in the other file (a reflink), in pieces;
+// the file system needs both offsets on a block boundary (`size` may end at the end of the
+// source). False when it cannot share them (nothing was shared then).
+constexpr std::uint64_t kClonePiece = 256ull << 20;
+
+bool CloneInKernel(int in, std::uint64_t at, std::uint64_t size, int out, std::uint64_t toAt) {
+  bool first = true;
+  while (size > 0) {
+    const auto want = static_cast<std::size_t>(std::min<std::uint64_t>(size, kClonePiece));
+    const std::size_t piece = Allowed(want);
+    if (piece < want) {
+      // Only whole pieces can be shared: the test hook's full disk comes now.
+      g_faultBudget = -1;
+      Fail(ENOSPC);
+    }
+    file_clone_range range{};
+    range.src_fd = in;
+    range.src_offset = at;
+    range.src_length = piece;
+    range.dest_offset = toAt;
+    if (::ioctl(out, FICLONERANGE, &range) != 0) {
+      const int error = errno;
+      Refund(piece);
+      if (error == EINTR) continue;
+      if (first) return false;
+      Fail(error);
+    }
+    first = false;
+    g_bytesWritten += piece;
+    at += piece;
+    toAt += piece;
+    size -= piece;
+  }
+  return true;
+}
+
 // Copies in the kernel, in pieces after each of which the write-back starts, so that the
 // final flush finds little left to do. False when the system cannot copy between these
 // files this way (nothing was copied then).
@@ -77,7 +117,10 @@ constexpr std::size_t kKernelPiece = 32u << 20;
 bool CopyInKernel(int in, std::uint64_t at, std::uint64_t size, int out, std::uint64_t toAt) {
   bool first = true;
   while (size > 0) {
-    const std::size_t piece = Allowed(static_cast<std::size_t>(std::min<std::uint64_t>(size, kKernelPiece)));
+    // Pieces end on multiples of their size in the source, so a file system that shares
+    // aligned blocks on its own can do so for all but the first.
+    const std::uint64_t toBoundary = kKernelPiece - at % kKernelPiece;
+    const std::size_t piece = Allowed(static_cast<std::size_t>(std::min(size, toBoundary)));
     loff_t inAt = static_cast<loff_t>(at), outAt = static_cast<loff_t>(toAt);
     const ssize_t n = ::copy_file_range(in, &inAt, out, &outAt, piece, 0);
     if (n < 0) {
@@ -210,8 +253,10 @@ void t_File::FlushData() {
   if (::fdatasync(static_cast<int>(handle_)) != 0) Fail(errno);
 }
 
-void t_File::CopyFrom(const t_File& from, std::uint64_t at, std::uint64_t size, std::uint64_t toAt) {
+std::uint64_t t_File::CopyFrom(const t_File& from, std::uint64_t at, std::uint64_t size, std::uint64_t toAt) {
   const int in = static_cast<int>(from.handle_);
+  const int out = static_cast<int>(handle_);
+  std::uint64_t shared = 0;
   (void)::posix_fadvise(in, static_cast<off_t>(at), static_cast<off_t>(size), POSIX_FADV_SEQUENTIAL);
   const std::uint64_t end = at + size;
   std::uint64_t pos = at;
@@ -220,24 +265,39 @@ void t_File::CopyFrom(const t_File& from, std::uint64_t at, std::uint64_t size, 
     std::uint64_t data = pos, hole = end;
 #ifdef SEEK_DATA
     const off_t d = ::lseek(in, static_cast<off_t>(pos), SEEK_DATA);
-    if (d < 0 && errno == ENXIO) return;  // only a hole is left
+    if (d < 0 && errno == ENXIO) return shared;  // only a hole is left
     if (d >= 0) {
       data = static_cast<std::uint64_t>(d);
       const off_t h = ::lseek(in, d, SEEK_HOLE);
       if (h >= 0) hole = std::min<std::uint64_t>(end, static_cast<std::uint64_t>(h));
     }
 #endif
-    if (data >= end) return;
-    const std::uint64_t target = toAt + (data - at);
+    if (data >= end) return shared;
+    std::uint64_t target = toAt + (data - at);
 #ifdef __linux__
-    if (CopyInKernel(in, data, hole - data, static_cast<int>(handle_), target)) {
-      pos = hole;
-      continue;
+    // Blocks can be shared when source and target lie alike on block boundaries: copy up to
+    // the first boundary, share whole blocks, copy the rest (unless the source ends there).
+    struct stat st;
+    const std::uint64_t block = ::fstat(out, &st) == 0 && st.st_blksize > 0 ? st.st_blksize : 4096;
+    if (data % block == target % block) {
+      const std::uint64_t head = std::min(hole - data, (block - data % block) % block);
+      const std::uint64_t body =
+          hole == from.Size() ? hole - data - head : (hole - data - head) / block * block;
+      if (body > 0 && CloneInKernel(in, data + head, body, out, target + head)) {
+        if (head > 0 && !CopyInKernel(in, data, head, out, target)) {
+          CopyThroughBuffer(from, data, head, *this, target);
+        }
+        shared += body;
+        data += head + body;
+        target += head + body;
+      }
     }
+    if (data < hole && CopyInKernel(in, data, hole - data, out, target)) data = hole;
 #endif
-    CopyThroughBuffer(from, data, hole - data, *this, target);
+    if (data < hole) CopyThroughBuffer(from, data, hole - data, *this, target);
     pos = hole;
   }
+  return shared;
 }
 
 void t_File::CopyPermissionsFrom(const t_File& model) {

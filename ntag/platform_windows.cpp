@@ -196,8 +196,9 @@ void t_File::Flush() {
 // Windows has no lighter flush for a file handle.
 void t_File::FlushData() { Flush(); }
 
-void t_File::CopyFrom(const t_File& from, std::uint64_t at, std::uint64_t size, std::uint64_t toAt) {
+std::uint64_t t_File::CopyFrom(const t_File& from, std::uint64_t at, std::uint64_t size, std::uint64_t toAt) {
   CopyThroughBuffer(from, at, size, *this, toAt);
+  return 0;
 }
 
 void t_File::CopyPermissionsFrom(const t_File& model) {

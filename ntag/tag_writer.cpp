@@ -383,9 +383,9 @@ void CheckFreeSpace(const t_NativePath& video, std::uint64_t need) {
 }
 
 // A new movie box carrying `newIlst` with padding after it, chunk offsets unchanged.
-t_Movie WithNewIlst(const t_Movie& movie, const t_Bytes& newIlst) {
+t_Movie WithNewIlst(const t_Movie& movie, const t_Bytes& newIlst, std::uint64_t extraPadding = 0) {
   t_Movie result = movie;
-  result.SetIlst(newIlst, PaddingFor(newIlst.size()));
+  result.SetIlst(newIlst, PaddingFor(newIlst.size()) + extraPadding);
   return result;
 }
 
@@ -480,39 +480,66 @@ std::vector<t_OffsetField> FindFragmentOffsets(const t_File& file, const t_FileL
   return fields;
 }
 
-// Checks that every chunk offset of the new file points at the bytes its old offset pointed at.
+// Checks every chunk offset of the new file: its old one moved by `delta` when that lay past
+// moov, unchanged before it; and that both point at the same bytes. Those are compared for
+// every chunk, or, when the file system shared the media instead of copying it (so none of
+// it is in memory), for chunks spread over the file: the sharing itself is the file system's.
 bool SameMedia(const t_File& oldFile, const std::vector<std::uint64_t>& oldOffsets, const t_File& newFile,
-               const std::vector<std::uint64_t>& newOffsets, const t_BoxHeader& moov, std::uint64_t oldSize,
-               std::uint64_t newSize) {
+               const std::vector<std::uint64_t>& newOffsets, const t_BoxHeader& moov, std::int64_t delta,
+               std::uint64_t oldSize, std::uint64_t newSize, bool shared) {
+  constexpr std::size_t kSampledChunks = 256;
   if (oldOffsets.size() != newOffsets.size()) return false;
-  std::uint8_t a[16], b[16];
+  const std::uint64_t oldEnd = moov.offset + moov.size;
   for (std::size_t i = 0; i < oldOffsets.size(); ++i) {
+    const std::uint64_t o = oldOffsets[i];
+    if (newOffsets[i] !=
+        (o >= oldEnd ? static_cast<std::uint64_t>(static_cast<std::int64_t>(o) + delta) : o)) {
+      return false;
+    }
+  }
+  const std::size_t count = oldOffsets.size();
+  const std::size_t step = shared && count > kSampledChunks ? count / kSampledChunks : 1;
+  const auto sameBytes = [&](std::size_t i) {
     const std::uint64_t o = oldOffsets[i], n = newOffsets[i];
     std::uint64_t limit = o < moov.offset ? moov.offset - o : oldSize - std::min(oldSize, o);
     limit = std::min<std::uint64_t>(limit, newSize - std::min(newSize, n));
     const auto len = static_cast<std::size_t>(std::min<std::uint64_t>(16, limit));
-    if (len == 0) continue;  // an empty chunk at the end: nothing to compare
+    if (len == 0) return true;  // an empty chunk at the end: nothing to compare
+    std::uint8_t a[16], b[16];
     oldFile.ReadAt(o, a, len);
     newFile.ReadAt(n, b, len);
-    if (std::memcmp(a, b, len) != 0) return false;
+    return std::memcmp(a, b, len) == 0;
+  };
+  for (std::size_t i = 0; i < count; i += step) {
+    if (!sameBytes(i)) return false;
   }
-  return true;
+  return count == 0 || sameBytes(count - 1);
 }
 
 void WriteRewritten(t_File& file, const t_NativePath& video, const t_Snapshot& snap, const t_Bytes& newIlst) {
   const t_BoxHeader& moov = snap.layout.Moov();
   const std::uint64_t oldEnd = moov.offset + moov.size;
-  const t_Movie base = WithNewIlst(snap.movie, newIlst);
-  // Moving the media may switch tables to co64, which grows moov and moves the media further.
-  std::int64_t delta = static_cast<std::int64_t>(base.Root().Size()) - static_cast<std::int64_t>(moov.size);
-  t_Movie shifted = base;
-  for (int round = 0; round < 64; ++round) {
-    shifted = base;
-    shifted.ShiftOffsets(moov.offset, oldEnd, delta);
-    const std::int64_t next =
-        static_cast<std::int64_t>(shifted.Root().Size()) - static_cast<std::int64_t>(moov.size);
-    if (next == delta) break;
-    delta = next;
+  // The media moves by a whole number of blocks, so a file system that can share blocks
+  // between files (reflinks) shares them instead of copying: the padding takes up the rest.
+  constexpr std::int64_t kBlock = 4096;
+  std::uint64_t extra = 0;
+  std::int64_t delta = 0;
+  t_Movie shifted;
+  for (int fit = 0; fit < 8; ++fit) {
+    const t_Movie base = WithNewIlst(snap.movie, newIlst, extra);
+    // Moving the media may switch tables to co64, which grows moov and moves the media further.
+    delta = static_cast<std::int64_t>(base.Root().Size()) - static_cast<std::int64_t>(moov.size);
+    for (int round = 0; round < 64; ++round) {
+      shifted = base;
+      shifted.ShiftOffsets(moov.offset, oldEnd, delta);
+      const std::int64_t next =
+          static_cast<std::int64_t>(shifted.Root().Size()) - static_cast<std::int64_t>(moov.size);
+      if (next == delta) break;
+      delta = next;
+    }
+    const std::int64_t off = ((delta % kBlock) + kBlock) % kBlock;
+    if (off == 0) break;
+    extra += static_cast<std::uint64_t>(kBlock - off);
   }
   const t_Bytes newMoov = shifted.Root().Serialize();
   if (static_cast<std::int64_t>(newMoov.size()) - static_cast<std::int64_t>(moov.size) != delta) {
@@ -536,9 +563,9 @@ void WriteRewritten(t_File& file, const t_NativePath& video, const t_Snapshot& s
   try {
     // The permissions first, so the one flush below makes them durable with the data.
     out.CopyPermissionsFrom(file);
-    out.CopyFrom(file, 0, moov.offset, 0);
+    std::uint64_t shared = out.CopyFrom(file, 0, moov.offset, 0);
     out.WriteAt(moov.offset, newMoov.data(), newMoov.size());
-    out.CopyFrom(file, oldEnd, snap.layout.fileSize - oldEnd, moov.offset + newMoov.size());
+    shared += out.CopyFrom(file, oldEnd, snap.layout.fileSize - oldEnd, moov.offset + newMoov.size());
     out.Truncate(newSize);
     for (const t_OffsetField& f : fields) {
       std::uint8_t raw[8];
@@ -566,8 +593,8 @@ void WriteRewritten(t_File& file, const t_NativePath& video, const t_Snapshot& s
         copy.layout.fileSize != newSize) {
       VerifyFailed("movie box of the copy");
     }
-    if (!SameMedia(file, snap.movie.ChunkOffsets(), out, copy.movie.ChunkOffsets(), moov,
-                   snap.layout.fileSize, newSize)) {
+    if (!SameMedia(file, snap.movie.ChunkOffsets(), out, copy.movie.ChunkOffsets(), moov, delta,
+                   snap.layout.fileSize, newSize, shared > 0)) {
       VerifyFailed("media of the copy");
     }
     out.Flush();
