@@ -15,6 +15,8 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "utf.hpp"
+
 extern char** environ;
 
 namespace n_zorbel::n_ntag::n_test {
@@ -49,23 +51,6 @@ std::string Cached(const std::string& name, const std::function<void(const std::
 
 std::string JsonUnescape(const std::string& s, std::size_t& i) {
   std::string out;
-  auto putCode = [&](char32_t c) {
-    if (c < 0x80) {
-      out += static_cast<char>(c);
-    } else if (c < 0x800) {
-      out += static_cast<char>(0xC0 | (c >> 6));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-      out += static_cast<char>(0xE0 | (c >> 12));
-      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-      out += static_cast<char>(0xF0 | (c >> 18));
-      out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-  };
   ++i;  // opening quote
   while (i < s.size() && s[i] != '"') {
     if (s[i] != '\\') {
@@ -91,14 +76,14 @@ std::string JsonUnescape(const std::string& s, std::size_t& i) {
         out += '\f';
         break;
       case 'u': {
-        char32_t c = static_cast<char32_t>(std::stoul(s.substr(i, 4), nullptr, 16));
+        // A character beyond U+FFFF comes as two escapes, a surrogate pair.
+        std::u16string units(1, static_cast<char16_t>(std::stoul(s.substr(i, 4), nullptr, 16)));
         i += 4;
-        if (c >= 0xD800 && c <= 0xDBFF && s.compare(i, 2, "\\u") == 0) {
-          const auto low = static_cast<char32_t>(std::stoul(s.substr(i + 2, 4), nullptr, 16));
-          c = 0x10000 + ((c - 0xD800) << 10) + (low - 0xDC00);
+        if (units[0] >= 0xD800 && units[0] <= 0xDBFF && s.compare(i, 2, "\\u") == 0) {
+          units += static_cast<char16_t>(std::stoul(s.substr(i + 2, 4), nullptr, 16));
           i += 6;
         }
-        putCode(c);
+        out += Utf16ToUtf8(units);
         break;
       }
       default:

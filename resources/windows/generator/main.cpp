@@ -13,6 +13,7 @@
 #include <string>
 #include <string_view>
 
+#include "ntag/utf.hpp"
 #include "ui/ids.hpp"
 #include "ui/texts.hpp"
 
@@ -69,25 +70,6 @@ constexpr t_Control kControls[] = {
     {kAbout, "Button", kButton, 391, 210, 50, 14},
 };
 
-// UTF-8 to UTF-16 code units; the tables are ours and valid.
-std::u16string Utf16(std::string_view utf8) {
-  std::u16string out;
-  for (std::size_t i = 0; i < utf8.size();) {
-    const auto lead = static_cast<unsigned char>(utf8[i]);
-    const int extra = lead < 0x80 ? 0 : lead < 0xE0 ? 1 : lead < 0xF0 ? 2 : 3;
-    std::uint32_t c = extra == 0 ? lead : lead & (0x3F >> extra);
-    for (int k = 1; k <= extra && i + k < utf8.size(); ++k) c = (c << 6) | (utf8[i + k] & 0x3F);
-    i += 1 + extra;
-    if (c >= 0x10000) {
-      out += static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10));
-      out += static_cast<char16_t>(0xDC00 + ((c - 0x10000) & 0x3FF));
-    } else {
-      out += static_cast<char16_t>(c);
-    }
-  }
-  return out;
-}
-
 bool IsHexDigit(char16_t c) {
   return (c >= u'0' && c <= u'9') || (c >= u'a' && c <= u'f') || (c >= u'A' && c <= u'F');
 }
@@ -98,7 +80,7 @@ bool IsHexDigit(char16_t c) {
 std::string WideLiteral(std::string_view utf8, bool withNul) {
   std::string out = "L\"";
   bool afterEscape = false;
-  for (const char16_t c : Utf16(utf8)) {
+  for (const char16_t c : n_zorbel::n_ntag::Utf8ToUtf16(utf8)) {
     if (c < 0x20 || c > 0x7E || c == u'"' || c == u'\\' || (afterEscape && IsHexDigit(c))) {
       char escape[8];
       std::snprintf(escape, sizeof escape, "\\x%04X", static_cast<unsigned>(c));

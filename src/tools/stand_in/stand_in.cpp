@@ -8,43 +8,15 @@
 //   MIVORA_STAND_IN_SLEEP_MS    run this long first, appending "beat" to the
 //                               log every 20 ms (so a test sees it is alive)
 #include <chrono>
-#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <thread>
 #include <vector>
 
-namespace {
+#include "system/text.hpp"
 
-#ifdef _WIN32
-std::string ToUtf8(const wchar_t* text) {
-  std::string out;
-  for (; *text != 0; ++text) {
-    std::uint32_t c = static_cast<std::uint16_t>(*text);
-    if (c >= 0xD800 && c < 0xDC00 && text[1] >= 0xDC00 && text[1] < 0xE000) {
-      c = 0x10000 + ((c - 0xD800) << 10) + (static_cast<std::uint16_t>(text[1]) - 0xDC00);
-      ++text;
-    }
-    if (c < 0x80) {
-      out += static_cast<char>(c);
-    } else if (c < 0x800) {
-      out += static_cast<char>(0xC0 | (c >> 6));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-      out += static_cast<char>(0xE0 | (c >> 12));
-      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-      out += static_cast<char>(0xF0 | (c >> 18));
-      out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-  }
-  return out;
-}
-#endif
+namespace {
 
 std::string Environment(const char* name) {
   const char* value = std::getenv(name);
@@ -90,7 +62,7 @@ int Run(const std::vector<std::string>& arguments) {
 #ifdef _WIN32
 int wmain(int argc, wchar_t** argv) {
   std::vector<std::string> arguments;
-  for (int i = 0; i < argc; ++i) arguments.push_back(ToUtf8(argv[i]));
+  for (int i = 0; i < argc; ++i) arguments.push_back(n_zorbel::ToUtf8(argv[i]));
   return Run(arguments);
 }
 #else
