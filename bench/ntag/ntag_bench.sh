@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # ntag beside the tools people would use instead, in one run, on a video of at least
 # 1 GiB made by ffmpeg, once with faststart and once with moov at the end.
-#   usage: bench/ntag/ntag_bench.sh [path-to-ntag]
+#   usage: bench/ntag/ntag_bench.sh [path-to-ntag [path-to-ntag_bench_measure]]
 #   NTAG_BENCH_GIB=1 sets the size, NTAG_BENCH_RUNS=3 the runs whose median is shown,
 #   NTAG_BENCH_COLD=1 empties the page cache before each tool (as root), as for a video
 #   that was not read lately.
@@ -14,6 +14,7 @@
 set -euo pipefail
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 ntag="$(realpath "${1:-$here/../../build/native/ntag/ntag}")"
+measure_tool="$(realpath "${2:-$here/../../build/native/bench/ntag_bench_measure}")"
 gib="${NTAG_BENCH_GIB:-1}"
 runs="${NTAG_BENCH_RUNS:-3}"
 cold="${NTAG_BENCH_COLD:-0}"
@@ -22,9 +23,10 @@ if [ "$cold" = 1 ] && [ ! -w /proc/sys/vm/drop_caches ]; then
   exit 1
 fi
 work="${NTAG_BENCH_DIR:-/tmp}/ntag-bench"
-for tool in ffmpeg AtomicParsley /usr/bin/time; do
+for tool in ffmpeg AtomicParsley; do
   command -v "$tool" > /dev/null || { echo "ntag_bench: $tool is missing (scripts/install-deps --bench)" >&2; exit 1; }
 done
+[ -x "$measure_tool" ] || { echo "ntag_bench: $measure_tool is missing (scripts/bench builds it)" >&2; exit 1; }
 mkdir -p "$work"
 cd "$work"
 
@@ -46,8 +48,8 @@ done
 csv="$work/ntag_bench.csv"
 raw="$work/ntag_bench_runs.csv"
 echo "layout,tool,case,seconds,bytes_written,peak_kib" > "$raw"
-# measure LAYOUT TOOL CASE command...: wall time (to the microsecond), bytes written (the
-# kernel's count of pages the process dirtied, in 512-byte blocks) and peak resident memory.
+# measure LAYOUT TOOL CASE command...: wall time from the tool's start to its exit, bytes
+# written (the kernel's count of 512-byte blocks it sent to storage) and peak resident memory.
 measure() {
   local layout="$1" tool="$2" case="$3"
   shift 3
@@ -56,18 +58,14 @@ measure() {
   sync
   [ "$cold" = 1 ] && echo 3 > /proc/sys/vm/drop_caches
   sleep 1
-  local start="$EPOCHREALTIME"
-  if ! /usr/bin/time -f "%O %M" -o time.txt "$@" > /dev/null 2> err.txt; then
+  if ! "$measure_tool" time.txt "$@" > /dev/null 2> err.txt; then
     echo "$tool $case failed: $(head -c 300 err.txt)" >&2
     echo "$layout,$tool,$case,failed,," >> "$raw"
     return
   fi
-  local end="$EPOCHREALTIME"
-  local blocks peak
-  read -r blocks peak < <(tail -n 1 time.txt)
-  local secs
-  secs="$(awk -v s="$start" -v e="$end" 'BEGIN { printf "%.4f", e - s }')"
-  echo "$layout,$tool,$case,$secs,$((blocks * 512)),$peak" >> "$raw"
+  local secs bytes peak
+  read -r secs bytes peak < time.txt
+  echo "$layout,$tool,$case,$secs,$bytes,$peak" >> "$raw"
 }
 
 for run in $(seq "$runs"); do
