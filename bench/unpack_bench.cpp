@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <functional>
 #include <iterator>
@@ -102,10 +103,18 @@ int main(int, char** argv) {
     out.write(reinterpret_cast<const char*>(code.data()), static_cast<std::streamsize>(code.size()));
   }));
 
-  // The job's ticks, with the real runner and the program's tool.
+  // The job's ticks, with the real runner and the program's tool, on a real clip: the first
+  // run tags it, the later ones edit its tags in place.
+  const std::string clip = ToUtf8(folder) + "clip.mp4";
+  const std::string makeClip =
+      "ffmpeg -v error -y -f lavfi -i testsrc2=size=320x240:rate=25 -t 1 '" + clip + "'";
+  if (std::system(makeClip.c_str()) != 0) {
+    std::fprintf(stderr, "unpack_bench: ffmpeg could not make %s\n", clip.c_str());
+    return 1;
+  }
   n_intake::VideoFileList videos;
   t_String cover;
-  videos.AddPath(folder + ZTEXT("clip.mp4"), cover);
+  videos.AddPath(FromUtf8(clip), cover);
   const n_tagging::TagSet tags{ZTEXT(""), ZTEXT("Blue Sky"), ZTEXT("Duv Ize"),
                                ZTEXT(""), ZTEXT("2016"),     ZTEXT("")};
   n_tagging::RealJobSystem system(program);
@@ -124,6 +133,10 @@ int main(int, char** argv) {
     while (!job.Done() && !job.Failed()) {
       job.Step();
       std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    if (job.Failed()) {
+      std::fprintf(stderr, "unpack_bench: tagging the clip failed\n");
+      std::exit(1);
     }
   }));
   tools.reset();
