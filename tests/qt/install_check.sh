@@ -16,13 +16,23 @@ fail() { echo "install_check: $*" >&2; exit 1; }
 entry="$prefix/share/applications/$id.desktop"
 [ -f "$entry" ] || fail "$entry is missing"
 grep -qx 'Exec=mivora %F' "$entry" || fail "Exec is not 'mivora %F'"
-grep -qx 'MimeType=video/mp4;inode/directory;' "$entry" || fail "MimeType is not video/mp4 and folders"
+grep -qx 'MimeType=video/mp4;' "$entry" || fail "MimeType is not video/mp4 alone"
 grep -qx "Icon=$id" "$entry" || fail "Icon does not name $id"
 for language in nl ru el; do
   grep -q "^Comment\[$language\]=" "$entry" || fail "no Comment in $language"
   grep -q "^Name\[$language\]=" "$entry" || fail "no Name in $language"
 done
 if command -v desktop-file-validate >/dev/null; then desktop-file-validate "$entry"; fi
+
+# What a desktop with nothing pinned picks, from this prefix alone: Mivora for
+# videos, never for folders (opening any folder would open Mivora).
+update-desktop-database "$prefix/share/applications"
+default_for() {
+  PATH="$prefix/bin:$PATH" XDG_DATA_HOME="$prefix/share" XDG_DATA_DIRS="$prefix/share:/usr/share" \
+    XDG_CONFIG_HOME="$prefix/config" gio mime "$1" | head -n 1
+}
+[[ "$(default_for video/mp4)" == *"$id.desktop"* ]] || fail "not the default for video/mp4"
+[[ "$(default_for inode/directory)" != *"$id.desktop"* ]] || fail "claims folders"
 
 metainfo="$prefix/share/metainfo/$id.metainfo.xml"
 [ -f "$metainfo" ] || fail "$metainfo is missing"
