@@ -124,6 +124,10 @@ TEST_F(QtViewTest, EveryLanguageLabelsTheControlsAndThePreviewMenuFromItsTable) 
     const auto expected = PreviewMenuItems(language);
     ASSERT_EQ(static_cast<std::size_t>(items.size()), expected.size());
     for (std::size_t i = 0; i < expected.size(); ++i) EXPECT_EQ(items[i]->text(), Q(expected[i].text));
+    // Qt's own buttons follow where Qt ships the language (it has no Greek).
+    const char* cancel[] = {"Cancel", "Annuleren", "\u041E\u0442\u043C\u0435\u043D\u0430", "Cancel"};
+    EXPECT_EQ(QCoreApplication::translate("QPlatformTheme", "Cancel"),
+              QString::fromUtf8(cancel[static_cast<int>(language)]));
     // The fixed texts stay the same in every language.
     EXPECT_EQ(Title(), QStringLiteral("Mivora"));
     EXPECT_EQ(Text(kYear), QStringLiteral("2016"));
@@ -131,6 +135,16 @@ TEST_F(QtViewTest, EveryLanguageLabelsTheControlsAndThePreviewMenuFromItsTable) 
     view.reset();
     dialog.reset();
   }
+}
+
+TEST_F(QtViewTest, EachLabelNamesItsFieldForScreenReaders) {
+  const std::pair<int, int> buddies[] = {
+      {kVideoListLabel, kVideoList}, {kCoverPathLabel, kCoverPath},   {kTitleLabel, kTitle},
+      {kAuthorLabel, kAuthor},       {kGenreLabel, kGenre},           {kYearLabel, kYear},
+      {kAudioSourcesLabel, kAudioSources}, {kVideoSourcesLabel, kVideoSources}, {kCommentLabel, kComment}};
+  Open();
+  for (const auto& [label, field] : buddies)
+    EXPECT_EQ(qobject_cast<QLabel*>(C(label))->buddy(), C(field)) << label;
 }
 
 TEST_F(QtViewTest, ControlsAreLaidOutInDialogUnitsOfTheWindowsFont) {

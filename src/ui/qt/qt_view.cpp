@@ -7,6 +7,7 @@
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QLabel>
+#include <QLibraryInfo>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QMimeData>
@@ -140,6 +141,11 @@ void t_PreviewWidget::paintEvent(QPaintEvent* /*event*/) { m_view.PaintPreview(*
 
 t_QtView::t_QtView(MainDialog& dialog, Language language, t_DesktopServices& services, t_Art art)
     : m_dialog(dialog), m_language(language), m_services(services), m_art(std::move(art)) {
+  // Without this the pickers and message boxes that Qt draws itself stay
+  // English; a language Qt ships no texts for keeps them English.
+  if (m_qtTexts.load(QStringLiteral("qtbase_") + ToQString(LanguageTag(m_language)),
+                     QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+    QCoreApplication::installTranslator(&m_qtTexts);
   m_window = std::make_unique<t_DialogWindow>(*this);
   m_window->setWindowIcon(m_art.icon);
   m_units = BaseUnitsOf(m_window->font());
@@ -153,7 +159,9 @@ t_QtView::t_QtView(MainDialog& dialog, Language language, t_DesktopServices& ser
 t_QtView::~t_QtView() { m_tick.stop(); }
 
 void t_QtView::BuildControls() {
-  // Created in template order, which is Qt's tab order too.
+  // Created in template order, which is Qt's tab order too. Each label comes
+  // just before its field and is tied to it, so screen readers name the field.
+  QLabel* labelBefore = nullptr;
   for (const t_ControlSpec& spec : ControlTable()) {
     QWidget* widget = nullptr;
     switch (spec.kind) {
@@ -207,6 +215,8 @@ void t_QtView::BuildControls() {
     if (auto* edit = qobject_cast<t_MultiLineEdit*>(widget)) edit->viewport()->setAcceptDrops(false);
     if (auto* year = qobject_cast<t_YearSpinBox*>(widget)) year->Edit()->setAcceptDrops(false);
     m_controls[spec.id] = widget;
+    if (labelBefore != nullptr) labelBefore->setBuddy(widget);
+    labelBefore = qobject_cast<QLabel*>(widget);
   }
   // The Apply button starts disabled, as in the template.
   Control(kApply)->setEnabled(false);

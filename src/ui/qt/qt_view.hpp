@@ -6,6 +6,7 @@
 #include <QMenu>
 #include <QPointer>
 #include <QTimer>
+#include <QTranslator>
 #include <QWidget>
 #include <map>
 #include <memory>
@@ -125,6 +126,7 @@ class t_QtView final : public View {
 
   MainDialog& m_dialog;
   Language m_language;
+  QTranslator m_qtTexts;  // Qt's own texts (pickers, message boxes) in m_language
   t_DesktopServices& m_services;
   t_Art m_art;
   std::unique_ptr<t_DialogWindow> m_window;
