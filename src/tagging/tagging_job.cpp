@@ -98,7 +98,10 @@ void TaggingJob::PollTool() {
   // Only a read exit code of 0 accepts the file. Any other exit code is
   // reported as a system error code (converted; status codes stay).
   if (!m_child->ExitCodeValid()) n_system::RaiseCode(n_system::kCodeUnexpected);
-  if (m_child->ExitCode() != 0) n_system::RaiseSystemError(m_child->ExitCode());
+  if (m_child->ExitCode() != 0) {
+    m_toolExitCode = m_child->ExitCode();
+    n_system::RaiseSystemError(m_toolExitCode);
+  }
   m_state = State::AdvanceFile;
   m_runOn = true;
 }

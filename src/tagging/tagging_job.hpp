@@ -41,6 +41,8 @@ class TaggingJob {
   bool Failed() const noexcept { return m_failed; }
   ErrorStage Stage() const noexcept { return m_errorStage; }
   std::int32_t ErrorCode() const noexcept { return m_errorCode; }
+  // The exit code of a tool that ended with one other than 0; 0 otherwise.
+  std::uint32_t ToolExitCode() const noexcept { return m_toolExitCode; }
   // The file being tagged; equal to the list's size when done.
   std::size_t CurrentFile() const noexcept { return m_currentFile; }
   State CurrentState() const noexcept { return m_state; }
@@ -65,6 +67,7 @@ class TaggingJob {
   bool m_failed = false;
   ErrorStage m_errorStage = ErrorStage::None;
   std::int32_t m_errorCode = 0;
+  std::uint32_t m_toolExitCode = 0;
   std::unique_ptr<n_system::ToolProcess> m_child;
 };
 

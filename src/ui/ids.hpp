@@ -70,6 +70,9 @@ inline constexpr int kTextAddVideo = 122;
 inline constexpr int kTextSetCover = 123;
 inline constexpr int kTextUnsupportedFile = 124;
 inline constexpr int kTextAlwaysOnTop = 125;
+// Why the tagger failed, for its exit codes 1 to 7 (its own table): 125 + code.
+inline constexpr int kTextToolExitReasons = 125;
+inline constexpr int kLastToolExitReason = 7;
 
 // Platform commands that must not close the dialog (Enter and Escape).
 inline constexpr int kCommandOk = 1;

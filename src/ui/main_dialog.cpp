@@ -115,6 +115,25 @@ bool MainDialog::OnSystemCommand(int id) {
   return true;
 }
 
+t_String MainDialog::FailureMessage() {
+  t_String message(n_tagging::ErrorStageMessage(m_job->Stage()));
+  AppendAscii(message, ": error #");
+  AppendDecimal(message, m_job->ErrorCode());
+  // In a batch of hundreds the code alone does not say which video failed,
+  // nor why: the video's path, then the tagger's own reason where it gave one.
+  const n_tagging::ErrorStage stage = m_job->Stage();
+  if (stage == n_tagging::ErrorStage::RunTool || stage == n_tagging::ErrorStage::ToolExit) {
+    AppendAscii(message, "\n");
+    message += m_videoFiles[m_job->CurrentFile()];
+  }
+  const std::uint32_t exitCode = m_job->ToolExitCode();
+  if (exitCode >= 1 && exitCode <= static_cast<std::uint32_t>(kLastToolExitReason)) {
+    AppendAscii(message, "\n");
+    message += m_view->LoadText(kTextToolExitReasons + static_cast<int>(exitCode));
+  }
+  return message;
+}
+
 void MainDialog::OnTimerTick() {
   if (!m_job) return;
   m_job->Step();
@@ -125,14 +144,7 @@ void MainDialog::OnTimerTick() {
     // No tick may run while the message is open.
     m_view->StopTick();
     m_view->SetTaskbarState(TaskbarState::Error);
-    m_scratch.clear();
-    m_scratch += n_tagging::ErrorStageMessage(m_job->Stage());
-    AppendAscii(m_scratch, ": error #");
-    AppendDecimal(m_scratch, m_job->ErrorCode());
-    // A copy: the message loop inside may run code that reuses the scratch text.
-    const t_String message = m_scratch;
-    m_scratch.clear();
-    m_view->ShowMessage(message, FromUtf8(kFailureCaption));
+    m_view->ShowMessage(FailureMessage(), FromUtf8(kFailureCaption));
     StopRun();
   } else {
     RefreshTitle();

@@ -120,6 +120,9 @@ class MainDialog {
   bool GatherTagSet();
   void StartRun();
   void StopRun();
+  // The first line names the stage and the code; the video and the tagger's
+  // reason follow where there are such.
+  t_String FailureMessage();
   void OnCommandIdle(int notificationCode, int id);
   void OnCommandRunning(int notificationCode, int id);
   void InsertGenre(int command);

@@ -47,6 +47,13 @@ constexpr t_TextEntry kEnglishTexts[] = {
     {123, "Set cover"},
     {124, "Unsupported file"},
     {125, "Always on top"},
+    {126, "The tagger did not accept a tag value or an option."},
+    {127, "The video is missing, is a folder, or cannot be read."},
+    {128, "The video is not an MP4 file, or it is damaged."},
+    {129, "The tagger cannot write this MP4 layout safely; the video was left as it was."},
+    {130, "The cover is missing, cannot be read, is over 64 MiB, or is not a JPEG or PNG picture."},
+    {131, "Writing failed: the disk is full, access was denied, another program is using the video, or the device failed."},
+    {132, "What was written did not read back right; the video was put back as it was."},
 };
 constexpr t_TextEntry kDutchTexts[] = {
     {101, "Video bestand(en)"},
@@ -74,6 +81,13 @@ constexpr t_TextEntry kDutchTexts[] = {
     {123, "Set cover"},
     {124, "Bestand wordt niet ondersteund"},
     {125, "Altijd bovenop"},
+    {126, "De tagger accepteerde een tagwaarde of optie niet."},
+    {127, "De video ontbreekt, is een map of kan niet worden gelezen."},
+    {128, "De video is geen MP4-bestand of is beschadigd."},
+    {129, "De tagger kan deze MP4-indeling niet veilig schrijven; de video is gebleven zoals hij was."},
+    {130, "De omslag ontbreekt, kan niet worden gelezen, is groter dan 64 MiB of is geen JPEG- of PNG-afbeelding."},
+    {131, "Schrijven mislukt: de schijf is vol, de toegang is geweigerd, een ander programma gebruikt de video, of het apparaat faalde."},
+    {132, "Wat geschreven werd, las niet goed terug; de video is teruggezet zoals hij was."},
 };
 constexpr t_TextEntry kRussianTexts[] = {
     {101, "Файл(ы) видео"},
@@ -101,6 +115,13 @@ constexpr t_TextEntry kRussianTexts[] = {
     {123, "Задать обложку"},
     {124, "Формат не поддерживается"},
     {125, "Поверх всех окон"},
+    {126, "Программа записи тегов не приняла значение тега или параметр."},
+    {127, "Видео отсутствует, является папкой или не читается."},
+    {128, "Видео не является файлом MP4 или повреждено."},
+    {129, "Эту структуру MP4 нельзя записать безопасно; видео осталось прежним."},
+    {130, "Обложка отсутствует, не читается, больше 64 МиБ или не является изображением JPEG или PNG."},
+    {131, "Запись не удалась: диск заполнен, доступ запрещён, видео занято другой программой или произошёл сбой устройства."},
+    {132, "Записанное не прошло проверку; видео возвращено в прежний вид."},
 };
 constexpr t_TextEntry kGreekTexts[] = {
     {101, "Αρχείο(α) βίντεο"},
@@ -128,6 +149,13 @@ constexpr t_TextEntry kGreekTexts[] = {
     {123, "Ορισμός καλύμματος"},
     {124, "Μη υποστηριζόμενο αρχείο"},
     {125, "Πάντα στην κορυφή"},
+    {126, "Το πρόγραμμα ετικετών δεν δέχτηκε μια τιμή ετικέτας ή μια επιλογή."},
+    {127, "Το βίντεο λείπει, είναι φάκελος ή δεν μπορεί να διαβαστεί."},
+    {128, "Το βίντεο δεν είναι αρχείο MP4 ή είναι κατεστραμμένο."},
+    {129, "Αυτή η δομή MP4 δεν μπορεί να γραφτεί με ασφάλεια· το βίντεο έμεινε όπως ήταν."},
+    {130, "Το κάλυμμα λείπει, δεν διαβάζεται, ξεπερνά τα 64 MiB ή δεν είναι εικόνα JPEG ή PNG."},
+    {131, "Η εγγραφή απέτυχε: ο δίσκος είναι γεμάτος, η πρόσβαση απορρίφθηκε, άλλο πρόγραμμα χρησιμοποιεί το βίντεο ή η συσκευή απέτυχε."},
+    {132, "Όσα γράφτηκαν δεν διαβάστηκαν σωστά· το βίντεο επανήλθε όπως ήταν."},
 };
 
 constexpr t_MenuItem kEnglishPreviewMenu[] = {

@@ -228,9 +228,12 @@ TEST_F(DialogEndToEnd, ARealFolderDroppedIsScannedAndAFailingToolIsReported) {
   dialog->OnCommand(0, kApply);
   TickUntil(*dialog, [&] { return !dialog->Running(); });
   // The cover the scan took is no image: the tagger refuses it with its exit
-  // code 5 on the first video, reported like a system error.
+  // code 5 on the first video, reported like a system error, with the video
+  // and the tagger's reason.
   ASSERT_EQ(view.messages.size(), 1u);
-  EXPECT_EQ(view.messages[0].first, ZTEXT("neroAACTag process did not exit gracefully: error #-2147024891"));
+  EXPECT_EQ(view.messages[0].first,
+            ZTEXT("neroAACTag process did not exit gracefully: error #-2147024891\n") + dialog->VideoFiles()[0] +
+                ZTEXT("\nThe cover is missing, cannot be read, is over 64 MiB, or is not a JPEG or PNG picture."));
   EXPECT_EQ(view.messages[0].second, ZTEXT("Mivora error"));
 }
 
