@@ -198,7 +198,7 @@ TEST_F(ResourcesTest, LoadTextReadsEntriesInPlaceAndRefusesMissingOnes) {
   EXPECT_EQ(n_ui::n_win32::LoadResourceText(s_module, n_ui::kTextVideoFiles), L"Video file(s)");
   EXPECT_EQ(n_ui::n_win32::LoadResourceText(s_module, n_ui::kTextAlwaysOnTop), L"Always on top");
   try {
-    n_ui::n_win32::LoadResourceText(s_module, 126);
+    n_ui::n_win32::LoadResourceText(s_module, n_ui::kLastTextId + 1);
     ADD_FAILURE() << "a missing string was read";
   } catch (const n_system::t_ErrorException& e) {
     EXPECT_EQ(static_cast<std::uint32_t>(e.Code()) & 0xFFFF0000u, 0x80070000u);

@@ -2,7 +2,7 @@
 // with paths on its command line, finds its dialog, reads control texts and
 // the title, types into fields, presses buttons, chooses menu commands, and
 // watches runs, the failure box, Stop, closing and a second start.
-//   mivora_e2e_driver MIVORA.EXE WORK-FOLDER [dutch]
+//   mivora_e2e_driver MIVORA.EXE WORK-FOLDER [dutch|english]
 // The work folder holds the videos and the cover that end_to_end.sh made;
 // that script checks the tags afterwards. Every check prints one line; the
 // exit code is the number of failed checks.
@@ -450,7 +450,8 @@ void FailureIsReported(const t_Setup& setup) {
         L"a failing file brings up \"Mivora error\"");
   if (box != nullptr) {
     const std::vector<std::wstring> texts = StaticTexts(box);
-    const std::wstring expected = L"neroAACTag process did not exit gracefully: error #-2147024893";
+    const std::wstring expected = L"neroAACTag process did not exit gracefully: error #-2147024893\n" + folder +
+                                  L"bad.mp4\nThe video is not an MP4 file, or it is damaged.";
     Check(std::find(texts.begin(), texts.end(), expected) != texts.end(),
           L"the box says \"" + expected + L"\"" +
               (texts.empty() ? L"" : L" (it says \"" + texts.front() + L"\")"));
@@ -620,29 +621,27 @@ void StartUpFailure(const t_Setup& setup) {
   Check(FindDialog(mivora.Id(), L"") == nullptr, L"no window after a start-up failure");
 }
 
-// A user whose interface language is Dutch gets the Dutch texts. Wine takes
-// the language from the Linux locale of the whole process tree, so
-// end_to_end.sh runs the driver a second time in a Dutch locale for this.
-void DutchTexts(const t_Setup& setup) {
+// The interface language follows the user's: Dutch gets the Dutch texts, and
+// a language the program does not carry (German) gets English, not whichever
+// table happens to be stored first. Wine takes the language from the Linux
+// locale of the whole process tree, so end_to_end.sh runs the driver again
+// in each locale for this.
+void LocaleTexts(const t_Setup& setup, const std::wstring& language) {
+  const std::pair<int, const wchar_t*> dutch[] = {
+      {1001, L"Video bestand(en)"}, {1003, L"Openen..."}, {1007, L"Titel"},
+      {1009, L"Auteur"},            {1014, L"Jaar"},      {1024, L"Verwijder tags die leeg zijn"},
+      {1026, L"Toepassen"},         {1027, L"Doneer"},    {1028, L"Over"},
+  };
   t_Mivora mivora(setup.program, {}, setup.environment);
-  if (mivora.Dialog() == nullptr) return Check(false, L"the dialog opens in Dutch");
-  {
-    const std::pair<int, const wchar_t*> dutch[] = {
-        {1001, L"Video bestand(en)"},
-        {1003, L"Openen..."},
-        {1007, L"Titel"},
-        {1009, L"Auteur"},
-        {1014, L"Jaar"},
-        {1024, L"Verwijder tags die leeg zijn"},
-        {1026, L"Toepassen"},
-        {1027, L"Doneer"},
-        {1028, L"Over"},
-    };
-    CheckLanguage(mivora, dutch, std::size(dutch), L"Dutch");
+  if (mivora.Dialog() == nullptr) return Check(false, L"the dialog opens in " + language);
+  if (language == L"dutch") {
+    CheckLanguage(mivora, dutch, std::size(dutch), language);
+  } else {
+    CheckLanguage(mivora, kEnglishTexts, std::size(kEnglishTexts), language);
   }
-  // The product name stays; the year has no Dutch thousands separator.
-  CheckEqual(mivora.Title(), std::wstring(L"Mivora"), L"the title in Dutch");
-  CheckEqual(mivora.Text(1015), std::wstring(L"2016"), L"the year in Dutch");
+  // The product name stays; the year has no thousands separator.
+  CheckEqual(mivora.Title(), std::wstring(L"Mivora"), L"the title in " + language);
+  CheckEqual(mivora.Text(1015), std::wstring(L"2016"), L"the year in " + language);
   mivora.Post(WM_CLOSE, 0, 0);
   mivora.WaitForExit(20s);
 }
@@ -651,7 +650,7 @@ void DutchTexts(const t_Setup& setup) {
 
 int wmain(int argc, wchar_t** argv) {
   if (argc != 3 && argc != 4) {
-    std::fwprintf(stderr, L"usage: mivora_e2e_driver MIVORA.EXE WORK-FOLDER [dutch]\n");
+    std::fwprintf(stderr, L"usage: mivora_e2e_driver MIVORA.EXE WORK-FOLDER [dutch|english]\n");
     return 100;
   }
   t_Setup setup;
@@ -660,7 +659,7 @@ int wmain(int argc, wchar_t** argv) {
   if (setup.work.back() != L'\\') setup.work += L'\\';
 
   if (argc == 4) {
-    DutchTexts(setup);
+    LocaleTexts(setup, argv[3]);
   } else {
     NoFilesNoApply(setup);
     TagFourFiles(setup);

@@ -67,19 +67,23 @@ kill "$watcher" 2>/dev/null || true
 wait "$watcher" 2>/dev/null || true
 [ "$driver_failures" -eq 0 ] || fail "the driver counted $driver_failures failed check(s)"
 
-# --- Dutch: Wine takes the interface language from the Linux locale -----------------------
+# --- Languages: Wine takes the interface language from the Linux locale ---------------
+# Dutch is carried; German is not, and must fall back to English.
 mkdir -p "$out/locales"
-localedef -i nl_NL -f UTF-8 "$out/locales/nl_NL.UTF-8" >/dev/null 2>&1 || true  # warnings exit 1
-if [ -f "$out/locales/nl_NL.UTF-8/LC_MESSAGES/SYS_LC_MESSAGES" ] || [ -f "$out/locales/nl_NL.UTF-8/LC_CTYPE" ]; then
+for pair in nl_NL:dutch de_DE:english; do
+  locale="${pair%%:*}" language="${pair#*:}"
+  localedef -i "$locale" -f UTF-8 "$out/locales/$locale.UTF-8" >/dev/null 2>&1 || true  # warnings exit 1
+  if [ ! -f "$out/locales/$locale.UTF-8/LC_CTYPE" ]; then
+    echo "note: no $locale locale could be made here (localedef); its texts not checked"
+    continue
+  fi
   set +e
-  LOCPATH="$out/locales" LC_ALL=nl_NL.UTF-8 "$wine_run" "$driver" "$(windows_path "$mivora")" \
-    "$(windows_path "$work")" dutch
+  LOCPATH="$out/locales" LC_ALL="$locale.UTF-8" LANG="$locale.UTF-8" "$wine_run" "$driver" \
+    "$(windows_path "$mivora")" "$(windows_path "$work")" "$language"
   driver_failures=$?
   set -e
-  [ "$driver_failures" -eq 0 ] || fail "the driver counted $driver_failures failed Dutch check(s)"
-else
-  echo "note: no Dutch locale could be made here (localedef); Dutch texts not checked"
-fi
+  [ "$driver_failures" -eq 0 ] || fail "the driver counted $driver_failures failed check(s) under $locale"
+done
 [ -f "$out/mivora-dialog.png" ] && ok "screenshot: $out/mivora-dialog.png"
 
 # --- The files afterwards --------------------------------------------------------------
