@@ -5,10 +5,19 @@
 
 #include "command_line.hpp"
 
+#ifdef __linux__
+#include <sys/prctl.h>
+#endif
+
 #ifdef _WIN32
 int wmain(int argc, wchar_t** argv) {
 #else
 int main(int argc, char** argv) {
+#endif
+#ifdef __linux__
+  // Started through a held descriptor (/proc/self/fd/N), the process would be
+  // named after the descriptor's number in ps and top.
+  ::prctl(PR_SET_NAME, "ntag", 0, 0, 0);
 #endif
   std::vector<n_zorbel::n_ntag::t_NativePath> args;
   for (int i = 1; i < argc; ++i) args.emplace_back(argv[i]);
