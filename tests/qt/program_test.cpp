@@ -213,6 +213,45 @@ class ProgramTest : public testing::Test {
   t_Xvfb xvfb;
 };
 
+TEST_F(ProgramTest, TheWholeFrameStaysOnTheScreenWhereverThePointerIs) {
+  // A window manager, so that the window has a frame and a title bar.
+  t_Child manager({"openbox"}, {"DISPLAY=" + xvfb.Display(), "PATH=" + std::string(std::getenv("PATH"))});
+  for (int attempt = 0; attempt < 100 && X("xprop -root _NET_SUPPORTING_WM_CHECK").find('#') == std::string::npos;
+       ++attempt)
+    std::this_thread::sleep_for(50ms);
+  const char* pointers[] = {"0 0", "1279 0", "0 899", "1279 899", "640 899"};
+  for (const char* pointer : pointers) {
+    SCOPED_TRACE(pointer);
+    X(std::string("xdotool mousemove ") + pointer);
+    auto program = Start({});
+    const std::string window = FindWindow(*program);
+    ASSERT_FALSE(window.empty());
+    // The frame as the manager drew it, once it stops moving: left, right,
+    // top and bottom edges, from the client's place and the frame's extents.
+    std::string frame, last;
+    for (int attempt = 0; attempt < 100 && (frame.empty() || frame != last); ++attempt) {
+      std::this_thread::sleep_for(100ms);
+      last = frame;
+      const std::string extents = X("xprop -id " + window + " _NET_FRAME_EXTENTS");
+      if (extents.find('=') == std::string::npos) continue;
+      frame = extents.substr(extents.find('=') + 1) + X("xwininfo -id " + window + " | grep -E 'Absolute|Width|Height'");
+    }
+    int l = 0, r = 0, t = 0, b = 0, x = 0, y = 0, width = 0, height = 0;
+    ASSERT_EQ(std::sscanf(frame.c_str(),
+                          " %d, %d, %d, %d Absolute upper-left X: %d Absolute upper-left Y: %d Width: %d Height: %d", &l,
+                          &r, &t, &b, &x, &y, &width, &height),
+              8)
+        << frame;
+    EXPECT_GT(t, 0) << "a title bar was drawn";
+    EXPECT_GE(x - l, 0);
+    EXPECT_GE(y - t, 0);
+    EXPECT_LE(x + width + r, 1280);
+    EXPECT_LE(y + height + b, 900);
+    Close(window);
+    EXPECT_EQ(program->Wait(20s), std::optional<int>(0));
+  }
+}
+
 TEST_F(ProgramTest, ApplyThroughTheWindowTagsEveryVideoAndClosingRemovesTheWorkspace) {
   const fs::path folder(scratch / "videos");
   fs::create_directories(folder);

@@ -38,6 +38,21 @@ constexpr char kCommandProperty[] = "mivoraCommand";
 
 t_ScreenPoint ToScreenPoint(QPoint point) { return {point.x(), point.y()}; }
 
+// The part of the screen holding `point` that windows may use.
+QRect AvailableAt(QPoint point) {
+  QScreen* screen = QGuiApplication::screenAt(point);
+  if (screen == nullptr) screen = QGuiApplication::primaryScreen();
+  return screen == nullptr ? QRect() : screen->availableGeometry();
+}
+
+// Where `placed` goes to lie inside `available`; its top-left corner stays
+// on the screen when it is larger.
+QPoint KeptInside(const QRect& placed, const QRect& available) {
+  if (available.isEmpty()) return placed.topLeft();
+  return {std::clamp(placed.left(), available.left(), std::max(available.left(), available.right() + 1 - placed.width())),
+          std::clamp(placed.top(), available.top(), std::max(available.top(), available.bottom() + 1 - placed.height()))};
+}
+
 // A widget's rectangle on the screen; right and bottom are the first
 // coordinates past it.
 t_ScreenRect ScreenRectOf(const QWidget& widget) {
@@ -245,20 +260,22 @@ void t_QtView::Open() {
   m_dialog.OnInitDialog(*this);
   // Centred on the mouse pointer, kept on its screen.
   const QPoint pointer = QCursor::pos();
-  QScreen* screen = QGuiApplication::screenAt(pointer);
-  if (screen == nullptr) screen = QGuiApplication::primaryScreen();
   QRect placed(QPoint(0, 0), m_window->size());
   placed.moveCenter(pointer);
-  if (screen != nullptr) {
-    const QRect available = screen->availableGeometry();
-    placed.moveLeft(std::clamp(placed.left(), available.left(),
-                               std::max(available.left(), available.right() - placed.width())));
-    placed.moveTop(std::clamp(placed.top(), available.top(),
-                              std::max(available.top(), available.bottom() - placed.height())));
-  }
-  m_window->move(placed.topLeft());
+  m_window->move(KeptInside(placed, AvailableAt(pointer)));
   m_window->show();
+  KeepFrameOnScreen(40);
   Control(kBrowseVideos)->setFocus(Qt::OtherFocusReason);
+}
+
+void t_QtView::KeepFrameOnScreen(int triesLeft) {
+  if (m_window->windowHandle()->frameMargins().isNull() && triesLeft > 0) {
+    QTimer::singleShot(50, m_window.get(), [this, triesLeft] { KeepFrameOnScreen(triesLeft - 1); });
+    return;
+  }
+  const QRect frame = m_window->frameGeometry();
+  const QPoint kept = KeptInside(frame, AvailableAt(frame.center()));
+  if (kept != frame.topLeft()) m_window->move(kept);
 }
 
 QWidget* t_QtView::Control(int id) const {

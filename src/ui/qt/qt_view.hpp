@@ -122,6 +122,11 @@ class t_QtView final : public View {
   // Windows posts it.
   void PostCommand(QAction* chosen);
   void PaintPreview(QWidget& preview);
+  // Moves the window so that its whole frame, title bar included, lies on
+  // the screen it was placed on. The frame is known only some time after the
+  // window is shown, once the window manager has framed it (never without
+  // one), so this looks again `triesLeft` times meanwhile.
+  void KeepFrameOnScreen(int triesLeft);
   void UpdateLauncher();
 
   MainDialog& m_dialog;
