@@ -344,7 +344,9 @@ TEST_F(QtViewTest, AFailureIsReportedInOneMessageBoxWhileTheLauncherShowsUrgency
   ASSERT_TRUE(QTest::qWaitFor([&] { return !dialog->Running(); }, 5000));
   EXPECT_EQ(boxes, 1);
   EXPECT_EQ(caption, QStringLiteral("Mivora error"));
-  EXPECT_EQ(text, QStringLiteral("neroAACTag process did not exit gracefully: error #-2147024895"));
+  EXPECT_EQ(text, QStringLiteral("neroAACTag process did not exit gracefully: error #-2147024895\n") +
+                      n_ui::n_qt::ToQString(dialog->VideoFiles()[1]) +
+                      QStringLiteral("\nThe tagger did not accept a tag value or an option."));
   EXPECT_TRUE(urgentMeanwhile);
   EXPECT_FALSE(tickingMeanwhile);
   EXPECT_EQ(system.runner.starts.size(), 2u) << "the third file is never started";
