@@ -219,8 +219,10 @@ void CopyExtendedAttributes(int from, int to) {
     if (errno == ENOTSUP) return;
     Fail(errno);
   }
-  for (const char* name = names->data(); name < names->data() + names->size(); name += std::strlen(name) + 1) {
-    const auto value = ReadSized([from, name](char* b, std::size_t n) { return ::fgetxattr(from, name, b, n); });
+  for (const char* name = names->data(); name < names->data() + names->size();
+       name += std::strlen(name) + 1) {
+    const auto value =
+        ReadSized([from, name](char* b, std::size_t n) { return ::fgetxattr(from, name, b, n); });
     if (!value) {
       if (errno == ENODATA) continue;  // removed meanwhile
       Fail(errno);
@@ -274,7 +276,7 @@ t_File t_File::Open(const t_NativePath& path, t_OpenMode mode) {
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0) Fail(errno);
 #ifdef F_OFD_SETLK
     // Programs that lock with fcntl instead of flock hold the file too.
-    struct flock whole{};
+    struct flock whole {};
     whole.l_type = F_WRLCK;
     whole.l_whence = SEEK_SET;
     if (::fcntl(fd, F_OFD_SETLK, &whole) != 0 && (errno == EAGAIN || errno == EACCES)) Fail(EWOULDBLOCK);

@@ -97,7 +97,7 @@ TEST(CliTest, HelpAndVersionPrintAndSucceed) {
 // Whichever way another program locks the video, flock or fcntl record locks.
 TEST(CliTest, FileHeldByAnotherWriterIsRefusedUntouched) {
   const auto fcntlLock = [](int fd, short type) {
-    struct flock whole{};
+    struct flock whole {};
     whole.l_type = type;
     whole.l_whence = SEEK_SET;
     return ::fcntl(fd, F_SETLK, &whole);

@@ -161,7 +161,8 @@ int WaitFor(int pid) {
 
 std::uint64_t BytesWritten(const t_RunResult& faultRun) {
   const auto at = faultRun.err.find("written ");
-  if (faultRun.exitCode != 0 || at == std::string::npos) throw std::runtime_error("fault build: " + faultRun.err);
+  if (faultRun.exitCode != 0 || at == std::string::npos)
+    throw std::runtime_error("fault build: " + faultRun.err);
   return std::stoull(faultRun.err.substr(at + 8));
 }
 

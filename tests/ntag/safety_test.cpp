@@ -143,7 +143,8 @@ TEST(SafetyTest, ACopyInTheMakingIsSeenByNoOtherRunAndLeavesNothing) {
     MakeClip(t_Clip::kTaggedCover, b);
     const std::string beforeA = ReadFile(a);
     const auto packetsA = ProbePacketHashes(a), packetsB = ProbePacketHashes(b);
-    const std::vector<std::string> editA{"-meta:title=Title A", "-meta:comment=" + std::string(70000, 'a'), a};
+    const std::vector<std::string> editA{"-meta:title=Title A", "-meta:comment=" + std::string(70000, 'a'),
+                                         a};
     // A complete run on a twin, to hold the real one in the middle of its writes.
     t_Scratch twin;
     CopyFile(a, twin.Path(names[0]));
