@@ -181,9 +181,9 @@ std::string TakeUniqueName(const std::string& folder, const std::function<int(co
   }
 }
 
+#ifdef O_TMPFILE
 int ErrorOf(int result) { return result == 0 ? 0 : errno; }
 
-#ifdef O_TMPFILE
 // Gives an unnamed file (O_TMPFILE) the name `path`, which must not exist yet.
 int LinkUnnamed(int fd, const std::string& path) {
   const std::string self = "/proc/self/fd/" + std::to_string(fd);
