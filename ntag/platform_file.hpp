@@ -32,6 +32,8 @@ enum class t_OpenMode {
   kReadWrite,  // reading and writing, with no other writer at the same time
 };
 
+class t_Replacement;
+
 // An open file addressed by absolute offsets. Owns its handle; move-only.
 class t_File {
  public:
@@ -42,10 +44,9 @@ class t_File {
   t_File(const t_File&) = delete;
   t_File& operator=(const t_File&) = delete;
 
-  // Opens an existing regular file; throws t_IoError.
+  // Opens an existing regular file; anything else (a folder, a FIFO, a device) is refused at
+  // once, without waiting for a writer. Throws t_IoError.
   static t_File Open(const t_NativePath& path, t_OpenMode mode);
-  // Creates a new file that must not exist yet, for reading and writing.
-  static t_File CreateNew(const t_NativePath& path);
 
   bool IsOpen() const;
   std::uint64_t Size() const;
@@ -63,12 +64,39 @@ class t_File {
   // source stay holes; the caller sets the final size. Returns the bytes shared, not copied,
   // which are not in memory afterwards.
   std::uint64_t CopyFrom(const t_File& from, std::uint64_t at, std::uint64_t size, std::uint64_t toAt);
-  // Gives the file the permissions (POSIX mode, owner where allowed; Windows attributes) of `model`.
-  void CopyPermissionsFrom(const t_File& model);
+  // Gives the file the permissions and attributes of `model`: on POSIX the mode, the owner where
+  // allowed and every extended attribute this user may set; on Windows the file attributes.
+  void CopyAttributesFrom(const t_File& model);
   void Close();
 
  private:
+  friend class t_Replacement;
   std::intptr_t handle_ = -1;
+};
+
+// The copy a rewrite writes before it takes the video's place. No other run can find or take
+// it, and a run that ends before Publish, even by a kill, leaves nothing beside the video: on
+// Linux it has no name until Publish; on Windows it is marked for deletion until then. On file
+// systems without unnamed files it has a name unique to this run, removed on every failure.
+class t_Replacement {
+ public:
+  // Creates it, empty, in the folder of `video` (the file itself, links resolved).
+  explicit t_Replacement(const t_NativePath& video);
+  // Removes the copy unless it was published.
+  ~t_Replacement();
+  t_Replacement(const t_Replacement&) = delete;
+  t_Replacement& operator=(const t_Replacement&) = delete;
+
+  t_File& File() { return file_; }
+  // Puts the flushed copy in place of the video in one atomic step (the video is never
+  // absent), and closes `video`, the video's own open file, when the system allows.
+  void Publish(t_File& video);
+
+ private:
+  t_NativePath video_;
+  t_NativePath name_;  // empty while the copy has no name
+  t_File file_;
+  bool published_ = false;
 };
 
 // The portable way of t_File::CopyFrom: through a buffer, skipping blocks of zeros so that
@@ -78,16 +106,8 @@ void CopyThroughBuffer(const t_File& from, std::uint64_t at, std::uint64_t size,
 
 // The path of the file itself when `path` is a symbolic link (POSIX); otherwise `path`.
 t_NativePath ResolveLinks(const t_NativePath& path);
-// A name for a temporary file in the folder of `path`, fixed per video, so a
-// copy left behind by a killed run is found and replaced by the next one.
-t_NativePath TemporaryPathBeside(const t_NativePath& path);
 // Bytes free for this user in the folder that holds `path`; UINT64_MAX when unknown.
 std::uint64_t FreeSpaceBeside(const t_NativePath& path);
-// Puts `from` in place of `to` in one atomic step; `to` is never absent meanwhile.
-void ReplaceWith(const t_NativePath& from, const t_NativePath& to);
-// Removes a file, ignoring failure (cleanup only).
-void RemoveQuietly(const t_NativePath& path);
-bool Exists(const t_NativePath& path);
 
 // UTF-8 for messages; on POSIX the bytes as they are.
 std::string PathToUtf8(const t_NativePath& path);
@@ -100,6 +120,9 @@ void WriteErr(const std::string& utf8);
 // would pass that mark fails as if the disk were full (once; later writes succeed, as the
 // undo of an interrupted in-place edit needs them). Negative turns the hook off.
 void SetWriteFaultBudget(std::int64_t bytes);
+// Test hook: with `hold` set, the write that reaches the mark calls it and then goes on
+// instead of failing, so a test can act while a run is in the middle of its work.
+void SetWriteFaultHold(void (*hold)());
 // Bytes written through t_File so far in this process.
 std::uint64_t BytesWritten();
 

@@ -1,9 +1,11 @@
 // POSIX side of platform_file.hpp: open/pread/pwrite with 64-bit offsets; on Linux copies
-// run in the kernel (copy_file_range) and start their write-back while they go.
+// run in the kernel (copy_file_range) and start their write-back while they go, and the copy
+// of a rewrite has no name until it takes the video's place (O_TMPFILE).
 #include <fcntl.h>
 #ifdef __linux__
 #include <linux/fs.h>
 #include <sys/ioctl.h>
+#include <sys/xattr.h>
 #endif
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -17,6 +19,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
+#include <optional>
+#include <random>
+#include <vector>
 
 #include "platform_file.hpp"
 
@@ -25,6 +31,7 @@ namespace {
 
 std::atomic<std::int64_t> g_faultBudget{-1};
 std::atomic<std::uint64_t> g_bytesWritten{0};
+std::atomic<void (*)()> g_faultHold{nullptr};
 
 t_IoFailure KindOf(int error) {
   switch (error) {
@@ -52,14 +59,20 @@ t_IoFailure KindOf(int error) {
 
 [[noreturn]] void Fail(int error) { throw t_IoError(KindOf(error), std::strerror(error)); }
 
-// How many of `want` bytes the test hook lets through; once it lets none, that write fails
-// as on a full disk.
+// The test hook's mark is reached: the write fails as on a full disk, or waits for the test.
+void AtMark() {
+  g_faultBudget = -1;
+  if (void (*hold)() = g_faultHold.load()) return hold();
+  Fail(ENOSPC);
+}
+
+// How many of `want` bytes the test hook lets through; once it lets none, the mark is reached.
 std::size_t Allowed(std::size_t want) {
   const std::int64_t budget = g_faultBudget.load();
   if (budget < 0 || want == 0) return want;
   if (budget == 0) {
-    g_faultBudget = -1;
-    Fail(ENOSPC);
+    AtMark();
+    return want;
   }
   const std::size_t n = std::min<std::uint64_t>(want, static_cast<std::uint64_t>(budget));
   g_faultBudget = budget - static_cast<std::int64_t>(n);
@@ -82,11 +95,11 @@ bool CloneInKernel(int in, std::uint64_t at, std::uint64_t size, int out, std::u
   bool first = true;
   while (size > 0) {
     const auto want = static_cast<std::size_t>(std::min<std::uint64_t>(size, kClonePiece));
-    const std::size_t piece = Allowed(want);
+    std::size_t piece = Allowed(want);
     if (piece < want) {
-      // Only whole pieces can be shared: the test hook's full disk comes now.
-      g_faultBudget = -1;
-      Fail(ENOSPC);
+      // Only whole pieces can be shared: the test hook's mark comes now.
+      AtMark();
+      piece = want;
     }
     file_clone_range range{};
     range.src_fd = in;
@@ -153,6 +166,75 @@ std::string FolderOf(const std::string& path) {
   return path.substr(0, slash);
 }
 
+// Takes a name in `folder` that no other run uses, with `take` (0 or an errno; EEXIST when
+// the name is in use), trying fresh names while they are taken.
+std::string TakeUniqueName(const std::string& folder, const std::function<int(const std::string&)>& take) {
+  std::random_device random;
+  for (int attempt = 0;; ++attempt) {
+    char name[64];
+    std::snprintf(name, sizeof name, "/.ntag-%ld-%08x%08x.tmp", static_cast<long>(::getpid()), random(),
+                  random());
+    const std::string path = folder + name;
+    const int error = take(path);
+    if (error == 0) return path;
+    if (error != EEXIST || attempt == 16) Fail(error);
+  }
+}
+
+#ifdef O_TMPFILE
+int ErrorOf(int result) { return result == 0 ? 0 : errno; }
+
+// Gives an unnamed file (O_TMPFILE) the name `path`, which must not exist yet.
+int LinkUnnamed(int fd, const std::string& path) {
+  const std::string self = "/proc/self/fd/" + std::to_string(fd);
+  const int error = ErrorOf(::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, path.c_str(), AT_SYMLINK_FOLLOW));
+  if (error != ENOENT) return error;
+  // Without /proc: through the descriptor itself, which older kernels allow privileged users only.
+  return ErrorOf(::linkat(fd, "", AT_FDCWD, path.c_str(), AT_EMPTY_PATH));
+}
+#endif
+
+#ifdef __linux__
+// A list or a value whose size the system tells first; asked again when it grew meanwhile.
+// Empty with errno set on failure.
+std::optional<std::vector<char>> ReadSized(const std::function<ssize_t(char*, std::size_t)>& read) {
+  while (true) {
+    const ssize_t need = read(nullptr, 0);
+    if (need <= 0) return need == 0 ? std::optional<std::vector<char>>(std::in_place) : std::nullopt;
+    std::vector<char> bytes(static_cast<std::size_t>(need));
+    const ssize_t got = read(bytes.data(), bytes.size());
+    if (got >= 0) {
+      bytes.resize(static_cast<std::size_t>(got));
+      return bytes;
+    }
+    if (errno != ERANGE) return std::nullopt;
+  }
+}
+
+// Every extended attribute of `from` that this user may set, onto `to` (a comment, an origin
+// URL, an access list); those the system keeps to privileged users are left.
+void CopyExtendedAttributes(int from, int to) {
+  const auto names = ReadSized([from](char* b, std::size_t n) { return ::flistxattr(from, b, n); });
+  if (!names) {
+    if (errno == ENOTSUP) return;
+    Fail(errno);
+  }
+  for (const char* name = names->data(); name < names->data() + names->size();
+       name += std::strlen(name) + 1) {
+    const auto value =
+        ReadSized([from, name](char* b, std::size_t n) { return ::fgetxattr(from, name, b, n); });
+    if (!value) {
+      if (errno == ENODATA) continue;  // removed meanwhile
+      Fail(errno);
+    }
+    if (::fsetxattr(to, name, value->data(), value->size(), 0) != 0 && errno != EPERM && errno != EACCES &&
+        errno != ENOTSUP) {
+      Fail(errno);
+    }
+  }
+}
+#endif
+
 void WriteAll(int fd, const std::string& text) {
   std::size_t done = 0;
   while (done < text.size()) {
@@ -177,7 +259,8 @@ t_File& t_File::operator=(t_File&& other) noexcept {
 }
 
 t_File t_File::Open(const t_NativePath& path, t_OpenMode mode) {
-  const int flags = (mode == t_OpenMode::kRead ? O_RDONLY : O_RDWR) | O_CLOEXEC;
+  // Not blocking: opening a FIFO would wait for a writer that may never come.
+  const int flags = (mode == t_OpenMode::kRead ? O_RDONLY : O_RDWR) | O_CLOEXEC | O_NONBLOCK | O_NOCTTY;
   int fd;
   do fd = ::open(path.c_str(), flags);
   while (fd < 0 && errno == EINTR);
@@ -187,16 +270,18 @@ t_File t_File::Open(const t_NativePath& path, t_OpenMode mode) {
   struct stat st;
   if (::fstat(fd, &st) != 0) Fail(errno);
   if (!S_ISREG(st.st_mode)) Fail(EISDIR);
-  // Two taggers on one file would undo each other's switches; the second one waits for nobody.
-  if (mode == t_OpenMode::kReadWrite && ::flock(fd, LOCK_EX | LOCK_NB) != 0) Fail(errno);
-  return file;
-}
-
-t_File t_File::CreateNew(const t_NativePath& path) {
-  const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-  if (fd < 0) Fail(errno);
-  t_File file;
-  file.handle_ = fd;
+  if (::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) Fail(errno);
+  if (mode == t_OpenMode::kReadWrite) {
+    // Two taggers on one file would undo each other's switches; the second one waits for nobody.
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) Fail(errno);
+#ifdef F_OFD_SETLK
+    // Programs that lock with fcntl instead of flock hold the file too.
+    struct flock whole {};
+    whole.l_type = F_WRLCK;
+    whole.l_whence = SEEK_SET;
+    if (::fcntl(fd, F_OFD_SETLK, &whole) != 0 && (errno == EAGAIN || errno == EACCES)) Fail(EWOULDBLOCK);
+#endif
+  }
   return file;
 }
 
@@ -300,7 +385,7 @@ std::uint64_t t_File::CopyFrom(const t_File& from, std::uint64_t at, std::uint64
   return shared;
 }
 
-void t_File::CopyPermissionsFrom(const t_File& model) {
+void t_File::CopyAttributesFrom(const t_File& model) {
   struct stat st;
   if (::fstat(static_cast<int>(model.handle_), &st) != 0) Fail(errno);
   // Keeping the owner needs privileges we usually lack; the mode is what matters to the user.
@@ -308,6 +393,10 @@ void t_File::CopyPermissionsFrom(const t_File& model) {
     (void)::fchown(static_cast<int>(handle_), static_cast<uid_t>(-1), st.st_gid);
   }
   if (::fchmod(static_cast<int>(handle_), st.st_mode & 07777) != 0) Fail(errno);
+#ifdef __linux__
+  // After the mode: an access list sets the group bits from its mask, the same as the model's.
+  CopyExtendedAttributes(static_cast<int>(model.handle_), static_cast<int>(handle_));
+#endif
 }
 
 void t_File::Close() {
@@ -325,36 +414,54 @@ t_NativePath ResolveLinks(const t_NativePath& path) {
   return result;
 }
 
-t_NativePath TemporaryPathBeside(const t_NativePath& path) {
-  const auto slash = path.find_last_of('/');
-  const std::string folder = slash == std::string::npos ? "" : path.substr(0, slash + 1);
-  std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
-  // Stay within NAME_MAX even for very long video names.
-  if (name.size() > 200) name.resize(200);
-  return folder + "." + name + ".ntag-tmp";
-}
-
 std::uint64_t FreeSpaceBeside(const t_NativePath& path) {
   struct statvfs st;
   if (::statvfs(FolderOf(path).c_str(), &st) != 0) return UINT64_MAX;
   return static_cast<std::uint64_t>(st.f_bavail) * st.f_frsize;
 }
 
-void ReplaceWith(const t_NativePath& from, const t_NativePath& to) {
-  if (::rename(from.c_str(), to.c_str()) != 0) Fail(errno);
+t_Replacement::t_Replacement(const t_NativePath& video) : video_(video) {
+  const std::string folder = FolderOf(video);
+  int fd = -1;
+#ifdef O_TMPFILE
+  fd = ::open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+  if (fd >= 0) {
+    file_.handle_ = fd;
+    return;
+  }
+  // File systems without unnamed files say so in one of these ways.
+  if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) Fail(errno);
+#endif
+  name_ = TakeUniqueName(folder, [&fd](const std::string& path) {
+    fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    return fd < 0 ? errno : 0;
+  });
+  file_.handle_ = fd;
+}
+
+t_Replacement::~t_Replacement() {
+  file_.Close();
+  if (!published_ && !name_.empty()) (void)::unlink(name_.c_str());
+}
+
+void t_Replacement::Publish(t_File& video) {
+#ifdef O_TMPFILE
+  // A name only for the rename, unique to this run; a kill between the two leaves it.
+  if (name_.empty()) {
+    const int fd = static_cast<int>(file_.handle_);
+    name_ = TakeUniqueName(FolderOf(video_), [fd](const std::string& path) { return LinkUnnamed(fd, path); });
+  }
+#endif
+  if (::rename(name_.c_str(), video_.c_str()) != 0) Fail(errno);
+  published_ = true;
+  // Held until now, so no other tagger could take the old file between our check and the switch.
+  video.Close();
   // The rename itself must reach the disk, not only the data.
-  const int dir = ::open(FolderOf(to).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  const int dir = ::open(FolderOf(video_).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (dir >= 0) {
     (void)::fsync(dir);
     ::close(dir);
   }
-}
-
-void RemoveQuietly(const t_NativePath& path) { (void)::unlink(path.c_str()); }
-
-bool Exists(const t_NativePath& path) {
-  struct stat st;
-  return ::lstat(path.c_str(), &st) == 0;
 }
 
 std::string PathToUtf8(const t_NativePath& path) { return path; }
@@ -363,6 +470,7 @@ void WriteOut(const std::string& utf8) { WriteAll(1, utf8); }
 void WriteErr(const std::string& utf8) { WriteAll(2, utf8); }
 
 void SetWriteFaultBudget(std::int64_t bytes) { g_faultBudget = bytes; }
+void SetWriteFaultHold(void (*hold)()) { g_faultHold = hold; }
 std::uint64_t BytesWritten() { return g_bytesWritten; }
 
 }  // namespace n_zorbel::n_ntag

@@ -1,8 +1,11 @@
 // Windows side of platform_file.hpp: CreateFileW and positioned ReadFile/WriteFile,
-// UTF-16 paths, long paths through the \\?\ prefix.
+// UTF-16 paths, long paths through the \\?\ prefix; the copy of a rewrite is marked for
+// deletion until ReplaceFileW puts it in the video's place.
 #include <windows.h>
 
 #include <atomic>
+#include <cstdio>
+#include <random>
 #include <string>
 
 #include "platform_file.hpp"
@@ -13,6 +16,7 @@ namespace {
 
 std::atomic<std::int64_t> g_faultBudget{-1};
 std::atomic<std::uint64_t> g_bytesWritten{0};
+std::atomic<void (*)()> g_faultHold{nullptr};
 
 HANDLE H(std::intptr_t h) { return reinterpret_cast<HANDLE>(h); }
 
@@ -72,6 +76,13 @@ std::wstring FolderOf(const std::wstring& path) {
   return full.substr(0, slash + 1);
 }
 
+// Marks an open file for deletion when its last handle closes, or takes the mark back.
+bool SetDeleteOnClose(HANDLE h, bool on) {
+  FILE_DISPOSITION_INFO info{};
+  info.DeleteFile = on ? TRUE : FALSE;
+  return SetFileInformationByHandle(h, FileDispositionInfo, &info, sizeof info) != 0;
+}
+
 void WriteTo(DWORD which, const std::string& utf8) {
   HANDLE out = GetStdHandle(which);
   if (out == nullptr || out == INVALID_HANDLE_VALUE) return;
@@ -113,15 +124,8 @@ t_File t_File::Open(const t_NativePath& path, t_OpenMode mode) {
   if (h == INVALID_HANDLE_VALUE) Fail(GetLastError());
   t_File file;
   file.handle_ = reinterpret_cast<std::intptr_t>(h);
-  return file;
-}
-
-t_File t_File::CreateNew(const t_NativePath& path) {
-  HANDLE h = CreateFileW(ApiPath(path).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                         FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (h == INVALID_HANDLE_VALUE) Fail(GetLastError());
-  t_File file;
-  file.handle_ = reinterpret_cast<std::intptr_t>(h);
+  // A pipe or a device is no video and no cover.
+  if (GetFileType(h) != FILE_TYPE_DISK) throw t_IoError(t_IoFailure::kNotAFile, "not a file");
   return file;
 }
 
@@ -167,8 +171,12 @@ void t_File::WriteAt(std::uint64_t offset, const void* data, std::size_t size) {
       g_faultBudget = budget - chunk;
     }
     if (chunk == 0 && fault) {
+      // The mark: the write fails as on a full disk, or waits for the test and goes on.
       g_faultBudget = -1;
-      Fail(ERROR_DISK_FULL);
+      void (*hold)() = g_faultHold.load();
+      if (!hold) Fail(ERROR_DISK_FULL);
+      hold();
+      continue;
     }
     OVERLAPPED at{};
     at.Offset = static_cast<DWORD>(offset);
@@ -201,7 +209,7 @@ std::uint64_t t_File::CopyFrom(const t_File& from, std::uint64_t at, std::uint64
   return 0;
 }
 
-void t_File::CopyPermissionsFrom(const t_File& model) {
+void t_File::CopyAttributesFrom(const t_File& model) {
   FILE_BASIC_INFO info{};
   if (!GetFileInformationByHandleEx(H(model.handle_), FileBasicInfo, &info, sizeof info)) return;
   // Keep the creation time and the hidden/system/archive flags; times of change are ours.
@@ -222,32 +230,57 @@ void t_File::Close() {
 
 t_NativePath ResolveLinks(const t_NativePath& path) { return FullPath(path); }
 
-t_NativePath TemporaryPathBeside(const t_NativePath& path) {
-  const std::wstring full = FullPath(path);
-  const auto slash = full.find_last_of(L"\\/");
-  const std::wstring folder = slash == std::wstring::npos ? L"" : full.substr(0, slash + 1);
-  std::wstring name = slash == std::wstring::npos ? full : full.substr(slash + 1);
-  if (name.size() > 200) name.resize(200);
-  return folder + L"." + name + L".ntag-tmp";
-}
-
 std::uint64_t FreeSpaceBeside(const t_NativePath& path) {
   ULARGE_INTEGER available;
   if (!GetDiskFreeSpaceExW(ApiPath(FolderOf(path)).c_str(), &available, nullptr, nullptr)) return UINT64_MAX;
   return available.QuadPart;
 }
 
-void ReplaceWith(const t_NativePath& from, const t_NativePath& to) {
-  if (!MoveFileExW(ApiPath(from).c_str(), ApiPath(to).c_str(),
+t_Replacement::t_Replacement(const t_NativePath& video) : video_(FullPath(video)) {
+  // A name unique to this run, created exclusively, so no other run can take it.
+  const std::wstring folder = FolderOf(video_);
+  std::random_device random;
+  HANDLE h = INVALID_HANDLE_VALUE;
+  for (int attempt = 0; h == INVALID_HANDLE_VALUE; ++attempt) {
+    wchar_t name[64];
+    std::swprintf(name, 64, L".ntag-%lu-%08x%08x.tmp", GetCurrentProcessId(), random(), random());
+    name_ = folder + name;
+    h = CreateFileW(ApiPath(name_).c_str(), GENERIC_READ | GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW,
+                    FILE_ATTRIBUTE_NORMAL, nullptr);
+    const DWORD error = GetLastError();
+    if (h == INVALID_HANDLE_VALUE && (error != ERROR_FILE_EXISTS || attempt == 16)) Fail(error);
+  }
+  file_.handle_ = reinterpret_cast<std::intptr_t>(h);
+  // Deleted when its handle closes, also when the process is killed; where the file system
+  // cannot mark it, the destructor still removes it on every failure.
+  (void)SetDeleteOnClose(h, true);
+}
+
+t_Replacement::~t_Replacement() {
+  file_.Close();
+  if (!published_) (void)DeleteFileW(ApiPath(name_).c_str());
+}
+
+void t_Replacement::Publish(t_File& video) {
+  // ReplaceFileW opens both files itself, the copy without sharing: ours must be closed, and
+  // the copy no longer marked, for that short step.
+  if (!SetDeleteOnClose(H(file_.handle_), false)) Fail(GetLastError());
+  file_.Close();
+  video.Close();
+  // The video keeps its attributes, access list and streams; a merge that fails fails the run.
+  if (ReplaceFileW(ApiPath(video_).c_str(), ApiPath(name_).c_str(), nullptr, 0, nullptr, nullptr)) {
+    published_ = true;
+    return;
+  }
+  const DWORD error = GetLastError();
+  if (error != ERROR_UNABLE_TO_MOVE_REPLACEMENT && error != ERROR_UNABLE_TO_MOVE_REPLACEMENT_2) Fail(error);
+  // Without a backup name these two leave the video's name empty; the copy, complete and
+  // checked, is all there is of the video now: it takes the name, and is never removed.
+  published_ = true;
+  if (!MoveFileExW(ApiPath(name_).c_str(), ApiPath(video_).c_str(),
                    MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
     Fail(GetLastError());
   }
-}
-
-void RemoveQuietly(const t_NativePath& path) { (void)DeleteFileW(ApiPath(path).c_str()); }
-
-bool Exists(const t_NativePath& path) {
-  return GetFileAttributesW(ApiPath(path).c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
 std::string PathToUtf8(const t_NativePath& path) { return Utf16ToUtf8(U16(path)); }
@@ -256,6 +289,7 @@ void WriteOut(const std::string& utf8) { WriteTo(STD_OUTPUT_HANDLE, utf8); }
 void WriteErr(const std::string& utf8) { WriteTo(STD_ERROR_HANDLE, utf8); }
 
 void SetWriteFaultBudget(std::int64_t bytes) { g_faultBudget = bytes; }
+void SetWriteFaultHold(void (*hold)()) { g_faultHold = hold; }
 std::uint64_t BytesWritten() { return g_bytesWritten; }
 
 }  // namespace n_zorbel::n_ntag

@@ -549,20 +549,18 @@ void WriteRewritten(t_File& file, const t_NativePath& video, const t_Snapshot& s
   const std::uint64_t newSize = snap.layout.fileSize - moov.size + newMoov.size();
   CheckFreeSpace(video, newSize);
 
-  const t_NativePath target = ResolveLinks(video);
-  const t_NativePath temp = TemporaryPathBeside(target);
-  // A copy left by a run that was killed; we hold the video, so it is no one else's.
-  if (Exists(temp)) RemoveQuietly(temp);
-  t_File out;
+  // Removes itself on every way out but the final replace, and is seen by no other run.
+  std::optional<t_Replacement> replacement;
   try {
-    out = t_File::CreateNew(temp);
+    replacement.emplace(ResolveLinks(video));
   } catch (const t_IoError& e) {
     throw t_NtagError(t_ExitCode::kWriteFailed,
                       "cannot create a temporary file beside the video: " + Describe(e));
   }
+  t_File& out = replacement->File();
   try {
-    // The permissions first, so the one flush below makes them durable with the data.
-    out.CopyPermissionsFrom(file);
+    // The attributes first, so the one flush below makes them durable with the data.
+    out.CopyAttributesFrom(file);
     std::uint64_t shared = out.CopyFrom(file, 0, moov.offset, 0);
     out.WriteAt(moov.offset, newMoov.data(), newMoov.size());
     shared += out.CopyFrom(file, oldEnd, snap.layout.fileSize - oldEnd, moov.offset + newMoov.size());
@@ -598,17 +596,9 @@ void WriteRewritten(t_File& file, const t_NativePath& video, const t_Snapshot& s
       VerifyFailed("media of the copy");
     }
     out.Flush();
-    out.Close();
-    file.Close();
-    ReplaceWith(temp, target);
+    replacement->Publish(file);
   } catch (const t_IoError& e) {
-    out.Close();
-    RemoveQuietly(temp);
     WriteFailed(e);
-  } catch (...) {
-    out.Close();
-    RemoveQuietly(temp);
-    throw;
   }
   // The rename is done; read the result once more from its final place.
   t_File check = OpenForReading(video);

@@ -3,7 +3,10 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
+
+#include <functional>
 
 #include "ntag_harness.hpp"
 
@@ -19,7 +22,7 @@ void ExpectOneLineError(const t_RunResult& r) {
 
 struct t_RefusalCase {
   const char* name;
-  std::vector<std::string> args;  // "@V" is the video, "@C" a JPEG cover, "@T" a text file
+  std::vector<std::string> args;  // "@V" is the video, "@C" a JPEG cover, "@T" a text file, "@F" a FIFO
   int exitCode;
 };
 
@@ -31,24 +34,27 @@ TEST_P(RefusalTest, ExitsWithItsCodeAndLeavesTheVideoAlone) {
   MakeClip(t_Clip::kFaststart, video);
   MakeImage("jpg", scratch.Path("cover.jpg"));
   WriteFile(scratch.Path("text.txt"), "just some words, not an image\n");
+  ASSERT_EQ(::mkfifo(scratch.Path("fifo.mp4").c_str(), 0600), 0);
   const std::string before = ReadFile(video);
-  std::vector<std::string> args;
+  // Bounded, so a refusal that waits forever fails instead of hanging the suite.
+  std::vector<std::string> args{"timeout", "10", NtagPath()};
   for (std::string a : GetParam().args) {
     for (const auto& [mark, path] :
          std::vector<std::pair<std::string, std::string>>{{"@V", video},
                                                           {"@C", scratch.Path("cover.jpg")},
                                                           {"@T", scratch.Path("text.txt")},
                                                           {"@D", scratch.Folder()},
+                                                          {"@F", scratch.Path("fifo.mp4")},
                                                           {"@M", scratch.Path("missing.mp4")}}) {
       if (const auto at = a.find(mark); at != std::string::npos) a.replace(at, 2, path);
     }
     args.push_back(a);
   }
-  const t_RunResult r = RunNtag(args);
+  const t_RunResult r = RunProgram(args);
   EXPECT_EQ(r.exitCode, GetParam().exitCode) << r.err;
   ExpectOneLineError(r);
   EXPECT_TRUE(ReadFile(video) == before);
-  EXPECT_EQ(scratch.Names().size(), 3u) << "no file left behind";
+  EXPECT_EQ(scratch.Names().size(), 4u) << "no file left behind";
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -66,11 +72,14 @@ INSTANTIATE_TEST_SUITE_P(
                       t_RefusalCase{"InvalidUtf8Value", {"-meta:title=\xC3\x28", "@V"}, 1},
                       t_RefusalCase{"VideoMissing", {"-meta:title=x", "@M"}, 2},
                       t_RefusalCase{"VideoIsFolder", {"-meta:title=x", "@D"}, 2},
+                      t_RefusalCase{"VideoIsFifo", {"-meta:title=x", "@F"}, 2},
+                      t_RefusalCase{"ListFifo", {"-list-meta", "@F"}, 2},
                       t_RefusalCase{"VideoIsText", {"-meta:title=x", "@T"}, 3},
                       t_RefusalCase{"ListTextFile", {"-list-meta", "@T"}, 3},
                       t_RefusalCase{"CoverMissing", {"-add-cover:front:@M", "@V"}, 5},
                       t_RefusalCase{"CoverNotImage", {"-add-cover:front:@T", "@V"}, 5},
-                      t_RefusalCase{"CoverIsFolder", {"-add-cover:front:@D", "@V"}, 5}),
+                      t_RefusalCase{"CoverIsFolder", {"-add-cover:front:@D", "@V"}, 5},
+                      t_RefusalCase{"CoverIsFifo", {"-add-cover:front:@F", "@V"}, 5}),
     [](const auto& p) { return std::string(p.param.name); });
 
 TEST(CliTest, HelpAndVersionPrintAndSucceed) {
@@ -85,19 +94,34 @@ TEST(CliTest, HelpAndVersionPrintAndSucceed) {
   EXPECT_EQ(version.out.rfind("ntag ", 0), 0u);
 }
 
+// Whichever way another program locks the video, flock or fcntl record locks.
 TEST(CliTest, FileHeldByAnotherWriterIsRefusedUntouched) {
-  t_Scratch scratch;
-  const std::string video = scratch.Path("clip.mp4");
-  MakeClip(t_Clip::kFaststart, video);
-  const std::string before = ReadFile(video);
-  const int fd = ::open(video.c_str(), O_RDWR);
-  ASSERT_EQ(::flock(fd, LOCK_EX), 0);
-  const t_RunResult r = RunNtag({"-meta:title=Busy", video});
-  ::close(fd);
-  EXPECT_EQ(r.exitCode, 6);
-  ExpectOneLineError(r);
-  EXPECT_NE(r.err.find("in use"), std::string::npos) << r.err;
-  EXPECT_TRUE(ReadFile(video) == before);
+  const auto fcntlLock = [](int fd, short type) {
+    struct flock whole {};
+    whole.l_type = type;
+    whole.l_whence = SEEK_SET;
+    return ::fcntl(fd, F_SETLK, &whole);
+  };
+  const std::vector<std::pair<const char*, std::function<int(int)>>> locks{
+      {"flock", [](int fd) { return ::flock(fd, LOCK_EX); }},
+      {"fcntl write lock", [&](int fd) { return fcntlLock(fd, F_WRLCK); }},
+      {"fcntl read lock", [&](int fd) { return fcntlLock(fd, F_RDLCK); }},
+  };
+  for (const auto& [name, lock] : locks) {
+    SCOPED_TRACE(name);
+    t_Scratch scratch;
+    const std::string video = scratch.Path("clip.mp4");
+    MakeClip(t_Clip::kFaststart, video);
+    const std::string before = ReadFile(video);
+    const int fd = ::open(video.c_str(), O_RDWR);
+    ASSERT_EQ(lock(fd), 0);
+    const t_RunResult r = RunNtag({"-meta:title=Busy", video});
+    ::close(fd);  // before reading the file again, which would drop an fcntl lock anyway
+    EXPECT_EQ(r.exitCode, 6);
+    ExpectOneLineError(r);
+    EXPECT_NE(r.err.find("in use"), std::string::npos) << r.err;
+    EXPECT_TRUE(ReadFile(video) == before);
+  }
 }
 
 // The command lines Mivora builds, split by the Windows rules the tool sees them through.

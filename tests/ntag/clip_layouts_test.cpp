@@ -1,7 +1,10 @@
 // Every layout ffmpeg makes, tagged the way Mivora tags, judged by ffprobe, ffmpeg and
 // AtomicParsley, with every media packet's bytes hashed before and after.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/xattr.h>
 
+#include <cstring>
 #include <filesystem>
 #include <sstream>
 
@@ -41,6 +44,21 @@ void ExpectWritten(const std::string& video, const std::vector<std::string>& pac
   }
 }
 
+// What the user gave the file beside its bytes: the mode and the extended attributes.
+std::map<std::string, std::string> UserAttributes(const std::string& path) {
+  struct stat st;
+  std::map<std::string, std::string> attributes{
+      {"mode", ::stat(path.c_str(), &st) == 0 ? std::to_string(st.st_mode & 07777) : "?"}};
+  char names[4096];
+  const ssize_t size = ::listxattr(path.c_str(), names, sizeof names);
+  for (const char* name = names; size > 0 && name < names + size; name += std::strlen(name) + 1) {
+    char value[4096];
+    const ssize_t n = ::getxattr(path.c_str(), name, value, sizeof value);
+    attributes[name] = n < 0 ? "?" : std::string(value, static_cast<std::size_t>(n));
+  }
+  return attributes;
+}
+
 class ClipLayoutTest : public ::testing::TestWithParam<t_Clip> {};
 
 TEST_P(ClipLayoutTest, MivoraTagsThenRetagsThenBlanks) {
@@ -51,6 +69,13 @@ TEST_P(ClipLayoutTest, MivoraTagsThenRetagsThenBlanks) {
   MakeImage("png", scratch.Path("other.png"), 80);
   const std::vector<std::string> packets = ProbePacketHashes(video);
   const std::vector<std::string> jpeg{"mjpeg"}, png{"png"};
+  // Kept by every write path, the rewrite's copy included.
+  ::chmod(video.c_str(), 0640);
+  for (const auto& [name, value] : {std::pair{"user.xdg.comment", "from the festival"},
+                                    std::pair{"user.xdg.origin.url", "https://example.org/v"}}) {
+    ASSERT_EQ(::setxattr(video.c_str(), name, value, std::strlen(value), 0), 0);
+  }
+  const auto attributes = UserAttributes(video);
 
   t_RunResult r = RunNtag({"-meta:title=" + kTitle, "-meta:artist=" + kArtist, "-meta:year=2016",
                            "-meta:genre=MMV", "-meta:comment=" + kComment, "-remove-cover:all",
@@ -62,6 +87,7 @@ TEST_P(ClipLayoutTest, MivoraTagsThenRetagsThenBlanks) {
       {{{"title", kTitle}, {"artist", kArtist}, {"date", "2016"}, {"genre", "MMV"}, {"comment", kComment}},
        jpeg});
   EXPECT_EQ(NtagTags(video)["cover"].rfind("front, jpeg, ", 0), 0u);
+  EXPECT_EQ(UserAttributes(video), attributes);
 
   // The second edit finds the padding the first one left and stays in place.
   const std::uint64_t inode = InodeOf(video);
@@ -79,6 +105,7 @@ TEST_P(ClipLayoutTest, MivoraTagsThenRetagsThenBlanks) {
   EXPECT_EQ(ReadFile(video).size(), size);
   ExpectWritten(video, packets,
                 {{{"title", ""}, {"artist", ""}, {"date", ""}, {"genre", ""}, {"comment", ""}}, {}});
+  EXPECT_EQ(UserAttributes(video), attributes);
 }
 
 INSTANTIATE_TEST_SUITE_P(Clips, ClipLayoutTest,

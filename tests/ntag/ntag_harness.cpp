@@ -1,6 +1,7 @@
 #include "ntag_harness.hpp"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -114,10 +115,7 @@ t_RunResult RunProgram(const std::vector<std::string>& argv) {
   posix_spawn_file_actions_destroy(&actions);
   t_RunResult result;
   if (rc == 0) {
-    int status = 0;
-    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-    }
-    result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -WTERMSIG(status);
+    result.exitCode = WaitFor(pid);
   } else {
     result.err = "cannot start " + argv[0];
   }
@@ -139,6 +137,71 @@ t_RunResult RunNtag(const std::vector<std::string>& args) {
   std::vector<std::string> argv{NtagPath()};
   argv.insert(argv.end(), args.begin(), args.end());
   return RunProgram(argv);
+}
+
+int Spawn(const std::vector<std::string>& argv) {
+  std::vector<char*> args;
+  for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+  args.push_back(nullptr);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+  pid_t pid = -1;
+  if (posix_spawn(&pid, args[0], &actions, nullptr, args.data(), environ) != 0) pid = -1;
+  posix_spawn_file_actions_destroy(&actions);
+  return pid;
+}
+
+int WaitFor(int pid) {
+  int status = 0;
+  while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+  }
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -WTERMSIG(status);
+}
+
+std::uint64_t BytesWritten(const t_RunResult& faultRun) {
+  const auto at = faultRun.err.find("written ");
+  if (faultRun.exitCode != 0 || at == std::string::npos)
+    throw std::runtime_error("fault build: " + faultRun.err);
+  return std::stoull(faultRun.err.substr(at + 8));
+}
+
+t_HeldRun::t_HeldRun(const std::vector<std::string>& args, std::uint64_t after) {
+  const std::string mark = control_.Path("held");
+  std::vector<std::string> argv{NTAG_FAULT_BINARY};
+  argv.insert(argv.end(), args.begin(), args.end());
+  ::setenv("NTAG_FAULT_AFTER", std::to_string(after).c_str(), 1);
+  ::setenv("NTAG_FAULT_HOLD", mark.c_str(), 1);
+  pid_ = Spawn(argv);
+  ::unsetenv("NTAG_FAULT_AFTER");
+  ::unsetenv("NTAG_FAULT_HOLD");
+  // Until it holds, or ends without reaching the mark.
+  for (int i = 0; i < 6000 && !holding_; ++i) {
+    holding_ = fs::exists(mark);
+    int status;
+    if (!holding_ && ::waitpid(pid_, &status, WNOHANG) == pid_) {
+      pid_ = -1;
+      return;
+    }
+    ::usleep(5000);
+  }
+}
+
+t_HeldRun::~t_HeldRun() {
+  if (pid_ > 0) Kill();
+}
+
+int t_HeldRun::Release() {
+  fs::remove(control_.Path("held"));
+  const int code = WaitFor(pid_);
+  pid_ = -1;
+  return code;
+}
+
+void t_HeldRun::Kill() {
+  ::kill(pid_, SIGKILL);
+  WaitFor(pid_);
+  pid_ = -1;
 }
 
 t_Scratch::t_Scratch() {

@@ -18,6 +18,12 @@ t_RunResult RunProgram(const std::vector<std::string>& argv);
 // Runs the ntag under test.
 t_RunResult RunNtag(const std::vector<std::string>& args);
 std::string NtagPath();
+// Starts a program in the background, its stderr discarded; its process id.
+int Spawn(const std::vector<std::string>& argv);
+// Waits for a process started by Spawn; its exit code, negative: killed by that signal.
+int WaitFor(int pid);
+// Bytes that a complete run of the fault build writes for `args` ("written N" on its stderr).
+std::uint64_t BytesWritten(const t_RunResult& faultRun);
 
 // A fresh folder per test, removed with everything in it at the end.
 class t_Scratch {
@@ -32,6 +38,27 @@ class t_Scratch {
 
  private:
   std::string folder_;
+};
+
+// The fault build of ntag started on `args` and held at the write that passes `after` bytes,
+// in the middle of its work, until it is released or killed.
+class t_HeldRun {
+ public:
+  t_HeldRun(const std::vector<std::string>& args, std::uint64_t after);
+  ~t_HeldRun();
+  t_HeldRun(const t_HeldRun&) = delete;
+  t_HeldRun& operator=(const t_HeldRun&) = delete;
+  // Whether it reached the mark and waits there.
+  bool Holding() const { return holding_; }
+  // Lets it go on; its exit code.
+  int Release();
+  // Ends it by SIGKILL.
+  void Kill();
+
+ private:
+  t_Scratch control_;
+  int pid_ = -1;
+  bool holding_ = false;
 };
 
 std::string ReadFile(const std::string& path);

@@ -27,6 +27,7 @@ ffmpeg -v error -f lavfi -i testsrc=size=64x48:rate=10 -f lavfi -i sine=frequenc
 ffmpeg -v error -i "$dir/конец.mp4" -c copy -movflags +faststart "$dir/быстро.mp4" || exit 1
 ffmpeg -v error -f lavfi -i testsrc=size=48x48 -frames:v 1 "$dir/обложка.jpg" || exit 1
 printf 'not an image' > "$dir/note.txt"
+mkfifo "$dir/pipe.mp4"
 
 title='Синее небо 🎬 Γαλάζιο 青い空'
 for name in конец быстро; do
@@ -75,6 +76,9 @@ check_refusal 2 " -meta:title=\"x\" \"$(win "$dir/нет.mp4")\""
 check_refusal 3 " -meta:title=\"x\" \"$(win "$dir/note.txt")\""
 check_refusal 5 " -add-cover:front:\"$(win "$dir/note.txt")\" \"$(win "$video")\""
 check_refusal 5 " -add-cover:front:\"$(win "$dir/нет.jpg")\" \"$(win "$video")\""
+# A FIFO is refused at once, as video and as cover, instead of waiting for a writer.
+check_refusal 2 " -meta:title=\"x\" \"$(win "$dir/pipe.mp4")\""
+check_refusal 5 " -add-cover:front:\"$(win "$dir/pipe.mp4")\" \"$(win "$video")\""
 
 [ "$failures" = 0 ] && echo "ntag.exe under Wine: all checks passed"
 exit "$failures"

@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # ntag.exe under Wine on each write path (in place, appended movie, rewrite): a write that
 # fails after N bytes, swept across the steps, must leave the video byte for byte as it was
-# and no temporary file; a kill at a random instant must leave a video that decodes with
-# every media packet and the complete old or new title, and that a second run then tags.
+# and no temporary file; a kill at a random instant must leave, alone in its folder, a video
+# that decodes with every media packet and the complete old or new title, and that a second
+# run then tags. A rewrite held half way lets another video, whose name shares its first 220
+# characters, be tagged meanwhile; released or killed, each video keeps its own media.
 #   usage: wine_safety_test.sh NTAG_EXE NTAG_FAULT_EXE WINE_RUN   (NTAG_WINE_KILL_ROUNDS=6)
 set -uo pipefail
 ntag="$1"
@@ -14,6 +16,8 @@ trap 'rm -rf "$work"' EXIT
 failures=0
 fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
 win() { "$wine_run" winepath -w "$1" 2>/dev/null | tr -d '\r'; }
+# The same through drive Z:, for paths longer than winepath gives back whole.
+win_long() { printf 'Z:%s' "${1//\//\\}"; }
 title() { ffprobe -v error -show_entries format_tags=title -of default=nw=1:nk=1 "$1"; }
 # Media packets only: a cover is an attached picture after the clip's video and audio.
 packets() {
@@ -25,6 +29,8 @@ now() { date +%s.%N; }
 ffmpeg -v error -f lavfi -i testsrc=size=64x48:rate=10 -f lavfi -i sine=frequency=440:sample_rate=8000 \
   -t 1 -c:v libx264 -c:a aac "$work/end.mp4" || exit 1
 ffmpeg -v error -i "$work/end.mp4" -c copy -movflags +faststart "$work/fast.mp4" || exit 1
+ffmpeg -v error -f lavfi -i testsrc2=size=64x48:rate=10 -t 2 -c:v libx264 -movflags +faststart \
+  "$work/fast2.mp4" || exit 1
 ffmpeg -v error -f lavfi -i testsrc=size=48x48 -frames:v 1 "$work/old.jpg" || exit 1
 ffmpeg -v error -f lavfi -i testsrc2=size=64x64 -frames:v 1 "$work/new.png" || exit 1
 cover="$(win "$work/new.png")"
@@ -80,6 +86,7 @@ for layout in inplace appended rewrite; do
     kill -KILL "$pid" 2> /dev/null
     wait "$pid" 2> /dev/null
     sleep 0.2  # the Wine server lets go of the killed program's handles
+    [ "$(ls -A "$dir")" = "$(printf 'stderr.txt\nv.mp4')" ] || fail "$layout round $round: left by the kill: $(ls -A "$dir")"
     got="$(title "$video")"
     if [ "$got" = New ]; then
       saw_new=$((saw_new + 1))
@@ -93,9 +100,45 @@ for layout in inplace appended rewrite; do
     "$wine_run" "$ntag" "${edit[@]}" > /dev/null 2> "$dir/stderr.txt" ||
       fail "$layout round $round: the run after the kill failed: $(tr -d '\r' < "$dir/stderr.txt")"
     [ "$(title "$video")" = New ] || fail "$layout round $round: not tagged after the rerun"
-    [ "$(ls -A "$dir")" = "$(printf 'stderr.txt\nv.mp4')" ] || fail "$layout round $round: left behind: $(ls -A "$dir")"
   done
   echo "$layout: $saw_old kills saw the old tags, $saw_new the new"
+done
+
+# Two videos whose names share their first 220 characters, both rewritten (faststart, no room).
+dir="$work/shared"
+mkdir -p "$dir"
+long="$(printf 'v%.0s' $(seq 220))"
+a="$dir/$long-a.mp4"
+b="$dir/$long-b.mp4"
+held="$work/held"
+cp "$work/fast.mp4" "$work/count.mp4"
+total="$("$wine_run" "$fault" -meta:title=A "$(win "$work/count.mp4")" 2>&1 > /dev/null | tr -d '\r' | sed -n 's/^written //p')"
+for ending in release kill; do
+  cp "$work/fast.mp4" "$a"
+  cp "$work/fast2.mp4" "$b"
+  rm -f "$held"
+  NTAG_FAULT_AFTER="$((total / 2))" NTAG_FAULT_HOLD="$(win "$held")" "$wine_run" "$fault" -meta:title=A "$(win_long "$a")" \
+    > /dev/null 2>&1 &
+  pid=$!
+  for _ in $(seq 400); do [ -e "$held" ] && break; sleep 0.05; done
+  [ -e "$held" ] || fail "shared names, $ending: the held run did not reach its mark"
+  "$wine_run" "$ntag" -meta:title=B "$(win_long "$b")" > /dev/null 2> "$work/stderr.txt" ||
+    fail "shared names, $ending: the other video: $(tr -d '\r' < "$work/stderr.txt")"
+  if [ "$ending" = release ]; then
+    rm -f "$held"
+    wait "$pid" || fail "shared names: the held run failed after its release"
+    [ "$(title "$a")" = A ] || fail "shared names: the held video is not tagged"
+  else
+    kill -KILL "$pid" 2> /dev/null
+    wait "$pid" 2> /dev/null
+    sleep 0.2
+    cmp -s "$a" "$work/fast.mp4" || fail "shared names: the killed run changed its video"
+  fi
+  [ "$(title "$b")" = B ] || fail "shared names, $ending: the other video is not tagged"
+  [ "$(packets "$a")" = "$(packets "$work/fast.mp4")" ] || fail "shared names, $ending: media of a changed"
+  [ "$(packets "$b")" = "$(packets "$work/fast2.mp4")" ] || fail "shared names, $ending: media of b changed"
+  [ "$(ls -A "$dir")" = "$(printf '%s\n%s' "$long-a.mp4" "$long-b.mp4")" ] ||
+    fail "shared names, $ending: left behind: $(ls -A "$dir")"
 done
 
 [ "$failures" = 0 ] && echo "ntag.exe under Wine: faults and kills left every video whole"

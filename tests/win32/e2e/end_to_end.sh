@@ -36,7 +36,9 @@ cp "$work/videos/one.mp4" "$work/fail/ok1.mp4"
 cp "$work/videos/two.mp4" "$work/fail/ok2.mp4"
 head -c 4096 /dev/urandom > "$work/fail/bad.mp4"
 cp "$work/fail/bad.mp4" "$out/bad.mp4.before"
-for i in $(seq -w 1 24); do cp "$work/videos/one.mp4" "$work/many/clip-$i.mp4"; done
+# Faststart, so that each of these is rewritten through a copy, which Stop may meet.
+ffmpeg -v error -y -i "$work/videos/one.mp4" -c copy -movflags +faststart "$out/fast.mp4"
+for i in $(seq -w 1 24); do cp "$out/fast.mp4" "$work/many/clip-$i.mp4"; done
 # The media packets, hashed: tagging must never change them.
 media() { ffmpeg -v error -i "$1" -map 0:V -map 0:a -c copy -f md5 - 2>/dev/null; }
 media_before="$(media "$work/videos/one.mp4")"
@@ -122,6 +124,8 @@ done
 [ "$untagged" -gt 0 ] && [ "$untagged" -le 22 ] && ok "Stop left $untagged of 24 files untagged" ||
   fail "Stop left $untagged of 24 files untagged"
 [ "$damaged" -eq 0 ] && ok "after Stop every video reads back with its media intact"
+left="$(ls -A "$work/many" | grep -v '^clip-[0-9][0-9]\.mp4$' || true)"
+[ -z "$left" ] && ok "after Stop the folder holds only the videos" || fail "left beside the videos after Stop: $left"
 
 echo "$failures failure(s)"
 [ "$failures" -eq 0 ]
