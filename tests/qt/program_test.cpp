@@ -14,6 +14,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <optional>
 #include <string>
 #include <thread>
@@ -91,6 +92,24 @@ class t_Child {
   pid_t m_pid = -1;
   std::optional<int> m_status;
 };
+
+// The names that ps shows for the children of `parent`.
+std::vector<std::string> ChildNames(pid_t parent) {
+  std::vector<std::string> names;
+  for (const auto& entry : fs::directory_iterator("/proc")) {
+    std::ifstream stat(entry.path() / "stat");
+    std::string line;
+    if (!std::getline(stat, line)) continue;
+    // "pid (name) state ppid ...": the name may hold blanks and parentheses.
+    const std::size_t open = line.find('('), close = line.rfind(')');
+    char state = 0;
+    int ppid = 0;
+    if (open != std::string::npos && close != std::string::npos &&
+        std::sscanf(line.c_str() + close + 1, " %c %d", &state, &ppid) == 2 && ppid == parent)
+      names.push_back(line.substr(open + 1, close - open - 1));
+  }
+  return names;
+}
 
 // An X server of the test's own, on the first free display.
 class t_Xvfb {
@@ -325,6 +344,13 @@ TEST_F(ProgramTest, SigtermStopsARunAndEndsTheProgramCleanly) {
     std::this_thread::sleep_for(20ms);
   }
   ASSERT_NE(title.find('%'), std::string::npos) << "no run started: " << title;
+  // The tagger shows in ps and top by its own name, not its descriptor's number.
+  std::vector<std::string> tools;
+  for (int attempt = 0; attempt < 250 && tools.empty(); ++attempt) {
+    tools = ChildNames(program->Pid());
+    std::this_thread::sleep_for(10ms);
+  }
+  EXPECT_EQ(tools, std::vector<std::string>{"ntag"});
   ASSERT_EQ(::kill(program->Pid(), SIGTERM), 0);
   EXPECT_EQ(program->Wait(20s), std::optional<int>(0));
   EXPECT_FALSE(fs::exists(workspace));
