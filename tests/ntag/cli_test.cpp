@@ -19,7 +19,9 @@ void ExpectOneLineError(const t_RunResult& r) {
 
 struct t_RefusalCase {
   const char* name;
-  std::vector<std::string> args;  // "@V" is the video, "@C" a JPEG cover, "@T" a text file
+  // "@V" is the video, "@C" a JPEG cover, "@T" a text file, "@J" and "@P" a JPEG and a PNG
+  // with valid signatures but damaged bodies
+  std::vector<std::string> args;
   int exitCode;
 };
 
@@ -31,6 +33,11 @@ TEST_P(RefusalTest, ExitsWithItsCodeAndLeavesTheVideoAlone) {
   MakeClip(t_Clip::kFaststart, video);
   MakeImage("jpg", scratch.Path("cover.jpg"));
   WriteFile(scratch.Path("text.txt"), "just some words, not an image\n");
+  std::string jpeg = ReadFile(scratch.Path("cover.jpg"));
+  std::fill(jpeg.begin() + 4, jpeg.end(), '\x5A');
+  WriteFile(scratch.Path("bad.jpg"), jpeg);
+  MakeImage("png", scratch.Path("bad.png"));
+  WriteFile(scratch.Path("bad.png"), ReadFile(scratch.Path("bad.png")).substr(0, 100));
   const std::string before = ReadFile(video);
   std::vector<std::string> args;
   for (std::string a : GetParam().args) {
@@ -38,6 +45,8 @@ TEST_P(RefusalTest, ExitsWithItsCodeAndLeavesTheVideoAlone) {
          std::vector<std::pair<std::string, std::string>>{{"@V", video},
                                                           {"@C", scratch.Path("cover.jpg")},
                                                           {"@T", scratch.Path("text.txt")},
+                                                          {"@J", scratch.Path("bad.jpg")},
+                                                          {"@P", scratch.Path("bad.png")},
                                                           {"@D", scratch.Folder()},
                                                           {"@M", scratch.Path("missing.mp4")}}) {
       if (const auto at = a.find(mark); at != std::string::npos) a.replace(at, 2, path);
@@ -48,7 +57,7 @@ TEST_P(RefusalTest, ExitsWithItsCodeAndLeavesTheVideoAlone) {
   EXPECT_EQ(r.exitCode, GetParam().exitCode) << r.err;
   ExpectOneLineError(r);
   EXPECT_TRUE(ReadFile(video) == before);
-  EXPECT_EQ(scratch.Names().size(), 3u) << "no file left behind";
+  EXPECT_EQ(scratch.Names().size(), 5u) << "no file left behind";
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -70,7 +79,9 @@ INSTANTIATE_TEST_SUITE_P(
                       t_RefusalCase{"ListTextFile", {"-list-meta", "@T"}, 3},
                       t_RefusalCase{"CoverMissing", {"-add-cover:front:@M", "@V"}, 5},
                       t_RefusalCase{"CoverNotImage", {"-add-cover:front:@T", "@V"}, 5},
-                      t_RefusalCase{"CoverIsFolder", {"-add-cover:front:@D", "@V"}, 5}),
+                      t_RefusalCase{"CoverIsFolder", {"-add-cover:front:@D", "@V"}, 5},
+                      t_RefusalCase{"CoverJpegBodyDamaged", {"-add-cover:front:@J", "@V"}, 5},
+                      t_RefusalCase{"CoverPngCutShort", {"-add-cover:front:@P", "@V"}, 5}),
     [](const auto& p) { return std::string(p.param.name); });
 
 TEST(CliTest, HelpAndVersionPrintAndSucceed) {
