@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <map>
 #include <new>
+#include <optional>
 #include <type_traits>
 
 #include "byte_order.hpp"
@@ -239,6 +240,9 @@ int Run(const std::vector<t_NativePath>& args) {
     subject = PathToUtf8(request.video) + ": ";
     std::vector<t_Cover> covers;
     for (const t_NativePath& path : request.covers) covers.push_back(LoadCover(path));
+    // After an edit the listing shows the tags written and verified: reading the file again
+    // could fail when the edit cannot be taken back any more.
+    std::optional<t_TagList> written;
     if (request.HasEdits()) {
       WriteTags(request.video, [&](t_TagList& tags) {
         // Removals first, so a new cover replaces the old ones and an empty value cannot undo a new one.
@@ -250,9 +254,10 @@ int Run(const std::vector<t_NativePath>& args) {
           if (!c.value.empty()) tags.Set(*c.key, c.value);
         }
         for (const t_Cover& cover : covers) tags.AddCover(cover.dataType, cover.bytes);
+        written = tags;
       });
     }
-    if (request.list) PrintLines(ReadTags(request.video).Listing());
+    if (request.list) PrintLines((written ? *written : ReadTags(request.video)).Listing());
     return 0;
   } catch (const t_NtagError& e) {
     const bool aboutVideo = e.Code() != t_ExitCode::kUsage && e.Code() != t_ExitCode::kCoverProblem;

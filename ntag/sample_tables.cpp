@@ -9,8 +9,14 @@ namespace {
 
 using t_Tables = std::vector<std::vector<std::uint64_t>>;
 
-bool IsChainType(std::uint32_t type) {
-  return type == FourCc("trak") || type == FourCc("mdia") || type == FourCc("minf") || type == FourCc("stbl");
+// The boxes players open wherever they meet them, so a track's boxes may hide in any of them
+// (a size-0 edts swallows the mdia after it, and players still find that mdia).
+bool IsOpened(std::uint32_t type) {
+  for (const std::uint32_t t : {FourCc("trak"), FourCc("mdia"), FourCc("minf"), FourCc("stbl"), FourCc("edts"),
+                                FourCc("dinf"), FourCc("mvex"), FourCc("tref"), FourCc("udta")}) {
+    if (type == t) return true;
+  }
+  return false;
 }
 
 void ReadTable(const std::uint8_t* body, std::size_t size, std::size_t width, t_Tables& out) {
@@ -41,7 +47,7 @@ void Walk(const std::uint8_t* d, std::size_t pos, std::size_t end, int depth, t_
     const auto box = static_cast<std::size_t>(std::min<std::uint64_t>(size, end - pos));
     if (type == FourCc("stco") || type == FourCc("co64")) {
       ReadTable(d + pos + header, box - header, type == FourCc("co64") ? 8 : 4, out);
-    } else if (IsChainType(type) && depth < 8) {
+    } else if (IsOpened(type) && depth < 8) {
       Walk(d, pos + header, pos + box, depth + 1, out);
     }
     pos += box;
