@@ -130,9 +130,9 @@ t_Cover LoadCover(const t_NativePath& path) {
       throw t_NtagError(t_ExitCode::kCoverProblem, name + " is not a JPEG or PNG image");
     }
     if (!problem.empty()) {
-      throw t_NtagError(t_ExitCode::kCoverProblem, name + " is a damaged " +
-                                                       (cover.dataType == kCoverJpeg ? "JPEG" : "PNG") +
-                                                       " image: " + problem);
+      throw t_NtagError(
+          t_ExitCode::kCoverProblem,
+          name + " is a damaged " + (cover.dataType == kCoverJpeg ? "JPEG" : "PNG") + " image: " + problem);
     }
     return cover;
   } catch (const t_IoError& e) {

@@ -122,7 +122,8 @@ void t_Movie::CheckTagBoxesUnique() const {
   for (const std::uint32_t type : {kHdlr, kIlst}) {
     if (std::count_if(first->children.begin(), first->children.end(),
                       [type](const t_Box& b) { return b.type == type; }) > 1) {
-      throw t_NtagError(t_ExitCode::kLayoutRefused, "the metadata box holds two '" + TypeName(type) + "' boxes");
+      throw t_NtagError(t_ExitCode::kLayoutRefused,
+                        "the metadata box holds two '" + TypeName(type) + "' boxes");
     }
   }
 }
@@ -183,7 +184,8 @@ void t_Movie::JoinUserData() {
   }
   first->children = std::move(joined);
   first->sizeToEnd = false;
-  kids.erase(std::remove_if(first + 1, kids.end(), [](const t_Box& b) { return b.type == kUdta; }), kids.end());
+  kids.erase(std::remove_if(first + 1, kids.end(), [](const t_Box& b) { return b.type == kUdta; }),
+             kids.end());
 }
 
 void t_Movie::SetIlst(const t_Bytes& ilstBox, std::uint64_t padding) {
@@ -199,8 +201,7 @@ void t_Movie::SetIlst(const t_Bytes& ilstBox, std::uint64_t padding) {
     const auto hdlr = std::find_if(meta->children.begin(), meta->children.end(),
                                    [](const t_Box& b) { return b.type == kHdlr; });
     if (hdlr != meta->children.end()) std::rotate(meta->children.begin(), hdlr, hdlr + 1);
-  }
-  if (!meta) {
+  } else {
     udta->children.push_back(t_Box::Container(kMeta, t_Bytes{0, 0, 0, 0}));
     meta = &udta->children.back();
     // The iTunes handler: pre-defined 0, 'mdir', 'appl', two reserved words, empty name.

@@ -12,8 +12,9 @@ using t_Tables = std::vector<std::vector<std::uint64_t>>;
 // The boxes players open wherever they meet them, so a track's boxes may hide in any of them
 // (a size-0 edts swallows the mdia after it, and players still find that mdia).
 bool IsOpened(std::uint32_t type) {
-  for (const std::uint32_t t : {FourCc("trak"), FourCc("mdia"), FourCc("minf"), FourCc("stbl"), FourCc("edts"),
-                                FourCc("dinf"), FourCc("mvex"), FourCc("tref"), FourCc("udta")}) {
+  for (const std::uint32_t t :
+       {FourCc("trak"), FourCc("mdia"), FourCc("minf"), FourCc("stbl"), FourCc("edts"), FourCc("dinf"),
+        FourCc("mvex"), FourCc("tref"), FourCc("udta")}) {
     if (type == t) return true;
   }
   return false;

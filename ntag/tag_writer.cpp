@@ -386,7 +386,8 @@ void WriteInPlace(t_File& file, t_Snapshot& snap, const std::vector<t_InPlacePla
       }
       file.FlushData();
       for (std::size_t w = 0; w + 1 < step.writes.size(); ++w) {
-        if (!SameBytes(file, step.writes[w].offset, step.writes[w].bytes)) VerifyFailed("new tags in free space");
+        if (!SameBytes(file, step.writes[w].offset, step.writes[w].bytes))
+          VerifyFailed("new tags in free space");
       }
       file.WriteAt(commit.offset, commit.bytes.data(), commit.bytes.size());
       file.FlushData();
@@ -456,7 +457,8 @@ void WriteAppended(t_File& file, const t_NativePath& video, const t_Snapshot& sn
     file.FlushData();
     if (!HoldsMoov(file, end + 8, newMoov)) VerifyFailed("movie box after the switch");
   } catch (...) {
-    RethrowAfterUndo(UndoAppended(file, switched ? &snap.moovBytes : nullptr, moov.offset, commit.size(), end));
+    RethrowAfterUndo(
+        UndoAppended(file, switched ? &snap.moovBytes : nullptr, moov.offset, commit.size(), end));
   }
 }
 
@@ -531,8 +533,8 @@ std::uint64_t ReadField(const t_File& file, const t_OffsetField& f) {
 // Checks the fragment offsets found afresh in the new file: each where and what its old one
 // was, moved by `delta` when it lay past the old moov.
 bool SameFragmentOffsets(const t_File& oldFile, const std::vector<t_OffsetField>& oldFields,
-                         const t_File& newFile, const std::vector<t_OffsetField>& newFields, std::uint64_t oldEnd,
-                         std::int64_t delta) {
+                         const t_File& newFile, const std::vector<t_OffsetField>& newFields,
+                         std::uint64_t oldEnd, std::int64_t delta) {
   if (oldFields.size() != newFields.size()) return false;
   const auto moved = [&](std::uint64_t v) {
     return v < oldEnd ? v : static_cast<std::uint64_t>(static_cast<std::int64_t>(v) + delta);
@@ -667,8 +669,8 @@ void WriteRewritten(t_File& file, const t_NativePath& video, const t_Snapshot& s
     // The tables are found afresh in both files, as a reader finds them.
     const t_Tables newTables = ReaderChunkTables(copy.moovBytes.data(), copy.moovBytes.size());
     if (!SameShape(oldTables, newTables) ||
-        !SameMedia(file, Flatten(oldTables), out, Flatten(newTables), moov, delta, snap.layout.fileSize, newSize,
-                   shared > 0)) {
+        !SameMedia(file, Flatten(oldTables), out, Flatten(newTables), moov, delta, snap.layout.fileSize,
+                   newSize, shared > 0)) {
       VerifyFailed("media of the copy");
     }
     if (!SameFragmentOffsets(file, fields, out, FindFragmentOffsets(out, copy.layout), oldEnd, delta)) {
@@ -760,7 +762,8 @@ t_WritePath WriteTags(const t_NativePath& video, const std::function<void(t_TagL
   t_FileLayout now;
   try {
     if (!HoldsMoov(file, snap.layout.Moov().offset, snap.moovBytes, &now)) {
-      throw t_NtagError(t_ExitCode::kWriteFailed, "the video was changed by another program while it was read");
+      throw t_NtagError(t_ExitCode::kWriteFailed,
+                        "the video was changed by another program while it was read");
     }
   } catch (const t_IoError& e) {
     throw t_NtagError(t_ExitCode::kVideoUnreadable, "cannot read the video: " + Describe(e));

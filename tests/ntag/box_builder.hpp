@@ -26,8 +26,8 @@ struct t_BuildOptions {
   bool udtaTerminator = false;  // QuickTime's 32-bit zero at the end of udta
   bool withTags = true;         // udta/meta/hdlr/ilst with a title
   bool withUdta = true;
-  bool lastBoxSizeZero = false;   // the last box (mdat or moov) has size 0
-  std::uint32_t metaPadding = 0;  // a free box of this size after ilst
+  bool lastBoxSizeZero = false;         // the last box (mdat or moov) has size 0
+  std::uint32_t metaPadding = 0;        // a free box of this size after ilst
   std::uint32_t metaPaddingBefore = 0;  // and one before it
   t_TagBoxes tagBoxes = t_TagBoxes::kConforming;
   std::uint32_t topFreeAfterMoov = 0;

@@ -7,8 +7,8 @@
 #include <unistd.h>
 
 #include <chrono>
-#include <cstring>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <random>
 #include <thread>
@@ -86,8 +86,8 @@ TEST(SafetyTest, AFaultAtAnyStepLeavesTheVideoAsItWasOrTagged) {
       for (const std::string& a : EditArgs(scratch, probe)) probeArgv.push_back(a);
       const t_RunResult counted = RunProgram(probeArgv);
       ASSERT_EQ(counted.exitCode, 0) << counted.err;
-      const std::uint64_t total = std::stoull(counted.err.substr(counted.err.find(fault.counter) +
-                                                                 std::strlen(fault.counter)));
+      const std::uint64_t total =
+          std::stoull(counted.err.substr(counted.err.find(fault.counter) + std::strlen(fault.counter)));
       std::filesystem::remove(probe);
       std::vector<std::uint64_t> marks{0, 1, 7, 8, 9, 16, 100};
       for (std::uint64_t back = 1; back <= 24 && back <= total; ++back) marks.push_back(total - back);
