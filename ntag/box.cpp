@@ -24,6 +24,7 @@ t_Box ParseOne(const std::uint8_t* data, const t_BoxHeader& h, std::uint64_t fil
   box.fileOffset = fileOffset;
   box.originalSize = h.size;
   box.originalHeaderSize = h.headerSize;
+  box.sizeToEnd = h.toEnd;
   const std::uint8_t* body = data + h.headerSize;
   const auto bodySize = static_cast<std::size_t>(h.size - h.headerSize);
   if (h.type != kUuid && rule(parents, h.type)) {
@@ -53,8 +54,9 @@ void ParseChildren(t_Box& box, const std::uint8_t* data, std::size_t size, std::
   std::size_t pos = 0;
   while (pos < size) {
     const std::size_t left = size - pos;
-    // QuickTime ends some lists with a 32-bit zero; keep such an end as it is.
-    if (left < 8 || Read32(data + pos) == 0) {
+    // QuickTime ends some lists with a 32-bit zero; keep such an end as it is. A size of 0
+    // before a type is a box that runs to the end of its parent, as readers take it.
+    if (left < 8 || (Read32(data + pos) == 0 && Read32(data + pos + 4) == 0)) {
       box.tail.assign(data + pos, data + size);
       return;
     }

@@ -40,6 +40,7 @@ class t_Box {
   std::uint64_t fileOffset = 0;
   std::uint64_t originalSize = 0;
   std::uint32_t originalHeaderSize = 0;
+  bool sizeToEnd = false;  // its size field was 0: it ran to the end of its parent
 
   static t_Box Leaf(std::uint32_t type, t_Bytes payload);
   static t_Box Container(std::uint32_t type, t_Bytes prefix = {});

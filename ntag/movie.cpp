@@ -1,5 +1,9 @@
 #include "movie.hpp"
 
+#include <algorithm>
+#include <iterator>
+#include <utility>
+
 #include "ntag_error.hpp"
 
 namespace n_zorbel::n_ntag {
@@ -36,16 +40,22 @@ bool Descend(const std::vector<std::uint32_t>& parents, std::uint32_t type) {
   throw t_NtagError(t_ExitCode::kNotMp4, std::string("damaged MP4: ") + what);
 }
 
-// Visits every stbl of every track.
+// Visits every stbl of every track, duplicates on the way included: a reader may take
+// any of them, so every one must move with the media.
 template <typename F>
 void ForEachSampleTable(t_Box& moov, F&& f) {
-  for (t_Box& trak : moov.children) {
-    if (trak.type != kTrak) continue;
-    t_Box* mdia = trak.Child(kMdia);
-    t_Box* minf = mdia ? mdia->Child(kMinf) : nullptr;
-    t_Box* stbl = minf ? minf->Child(kStbl) : nullptr;
-    if (stbl) f(*stbl);
-  }
+  static constexpr std::uint32_t kChain[] = {kTrak, kMdia, kMinf, kStbl};
+  const auto visit = [&](auto& self, t_Box& box, std::size_t depth) -> void {
+    for (t_Box& child : box.children) {
+      if (child.type != kChain[depth]) continue;
+      if (depth + 1 == std::size(kChain)) {
+        f(child);
+      } else {
+        self(self, child, depth + 1);
+      }
+    }
+  };
+  visit(visit, moov, 0);
 }
 
 struct t_Table {
@@ -88,13 +98,50 @@ t_Movie t_Movie::Parse(const t_Bytes& moovBytes, std::uint64_t fileOffset) {
 }
 
 const t_Box* t_Movie::Meta() const {
-  const t_Box* udta = root_.Child(kUdta);
-  return udta ? udta->Child(kMeta) : nullptr;
+  for (const t_Box& udta : root_.children) {
+    if (udta.type != kUdta) continue;
+    if (const t_Box* meta = udta.Child(kMeta)) return meta;
+  }
+  return nullptr;
 }
 
-t_Box* t_Movie::Meta() {
-  t_Box* udta = root_.Child(kUdta);
-  return udta ? udta->Child(kMeta) : nullptr;
+t_Box* t_Movie::Meta() { return const_cast<t_Box*>(std::as_const(*this).Meta()); }
+
+void t_Movie::CheckTagBoxesUnique() const {
+  const t_Box* first = Meta();
+  if (!first) return;
+  const t_Bytes firstBytes = first->Serialize();
+  for (const t_Box& udta : root_.children) {
+    if (udta.type != kUdta) continue;
+    for (const t_Box& meta : udta.children) {
+      if (meta.type == kMeta && &meta != first && meta.Serialize() != firstBytes) {
+        throw t_NtagError(t_ExitCode::kLayoutRefused, "the file holds two different metadata boxes (meta)");
+      }
+    }
+  }
+  for (const std::uint32_t type : {kHdlr, kIlst}) {
+    if (std::count_if(first->children.begin(), first->children.end(),
+                      [type](const t_Box& b) { return b.type == type; }) > 1) {
+      throw t_NtagError(t_ExitCode::kLayoutRefused,
+                        "the metadata box holds two '" + TypeName(type) + "' boxes");
+    }
+  }
+}
+
+bool t_Movie::TagBoxesConform() const {
+  std::size_t udtas = 0;
+  for (const t_Box& b : root_.children) udtas += b.type == kUdta;
+  if (udtas > 1) return false;
+  const t_Box* udta = root_.Child(kUdta);
+  if (!udta) return true;
+  if (udta->sizeToEnd) return false;
+  const t_Box* meta = udta->Child(kMeta);
+  if (!meta) return true;
+  std::size_t metas = 0;
+  for (const t_Box& b : udta->children) metas += b.type == kMeta;
+  const int ilst = IlstIndex();
+  return metas == 1 && !meta->sizeToEnd && !meta->children.empty() && meta->children.front().type == kHdlr &&
+         (ilst < 0 || !meta->children[static_cast<std::size_t>(ilst)].sizeToEnd);
 }
 
 std::uint32_t t_Movie::MetaHandler() const {
@@ -120,14 +167,41 @@ const t_Bytes& t_Movie::IlstPayload() const {
   return Meta()->children[static_cast<std::size_t>(i)].payload;
 }
 
+void t_Movie::JoinUserData() {
+  auto& kids = root_.children;
+  const auto first = std::find_if(kids.begin(), kids.end(), [](const t_Box& b) { return b.type == kUdta; });
+  if (first == kids.end()) return;
+  const t_Box* meta = Meta();
+  const t_Bytes metaBytes = meta ? meta->Serialize() : t_Bytes();
+  std::vector<t_Box> joined;
+  for (auto it = first; it != kids.end(); ++it) {
+    if (it->type != kUdta) continue;
+    for (t_Box& child : it->children) {
+      // A meta that repeats the first says nothing new; readers would show the same tags twice.
+      if (child.type == kMeta && &child != meta && child.Serialize() == metaBytes) continue;
+      joined.push_back(std::move(child));
+    }
+  }
+  first->children = std::move(joined);
+  first->sizeToEnd = false;
+  kids.erase(std::remove_if(first + 1, kids.end(), [](const t_Box& b) { return b.type == kUdta; }),
+             kids.end());
+}
+
 void t_Movie::SetIlst(const t_Bytes& ilstBox, std::uint64_t padding) {
+  JoinUserData();
   t_Box* udta = root_.Child(kUdta);
   if (!udta) {
     root_.children.push_back(t_Box::Container(kUdta));
     udta = &root_.children.back();
   }
   t_Box* meta = udta->Child(kMeta);
-  if (!meta) {
+  if (meta) {
+    // Readers look for the handler first: some skip everything in meta before it.
+    const auto hdlr = std::find_if(meta->children.begin(), meta->children.end(),
+                                   [](const t_Box& b) { return b.type == kHdlr; });
+    if (hdlr != meta->children.end()) std::rotate(meta->children.begin(), hdlr, hdlr + 1);
+  } else {
     udta->children.push_back(t_Box::Container(kMeta, t_Bytes{0, 0, 0, 0}));
     meta = &udta->children.back();
     // The iTunes handler: pre-defined 0, 'mdir', 'appl', two reserved words, empty name.

@@ -17,8 +17,15 @@ class t_Movie {
   const t_Box& Root() const { return root_; }
   std::uint64_t FileOffset() const { return fileOffset_; }
 
+  // The first meta in the movie's user data (of any udta box).
   const t_Box* Meta() const;
   t_Box* Meta();
+  // Refuses (kLayoutRefused) tags that no edit can make unambiguous: user data holding
+  // differing meta boxes, or a meta with two ilst or two hdlr boxes. Readers show either.
+  void CheckTagBoxesUnique() const;
+  // True when the tag boxes have the form every reader reads: one udta, the hdlr first in
+  // meta, udta, meta and ilst with explicit sizes. Only then may an edit keep them in place.
+  bool TagBoxesConform() const;
   // The handler type of moov/udta/meta ('mdir' for iTunes tags), 0 when there is none.
   std::uint32_t MetaHandler() const;
   // Index of ilst among meta's children, or -1.
@@ -28,6 +35,8 @@ class t_Movie {
 
   // Replaces (or creates, with udta, meta and hdlr as needed) the ilst and puts a free
   // box of `padding` bytes right after it (none when 0), removing free boxes next to it.
+  // The tag boxes take the conforming form: udta boxes joined into one (a meta that merely
+  // repeats the first dropped), the hdlr first in meta.
   void SetIlst(const t_Bytes& ilstBox, std::uint64_t padding);
 
   // Every chunk offset of every track (stco and co64, in file order of the tables).
@@ -38,6 +47,9 @@ class t_Movie {
   void ShiftOffsets(std::uint64_t inside, std::uint64_t from, std::int64_t delta);
 
  private:
+  // Moves the children of every udta into the first, in order.
+  void JoinUserData();
+
   t_Box root_;
   std::uint64_t fileOffset_ = 0;
 };

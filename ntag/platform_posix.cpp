@@ -24,6 +24,7 @@
 #include <random>
 #include <vector>
 
+#include "fault_hook.hpp"
 #include "platform_file.hpp"
 
 namespace n_zorbel::n_ntag {
@@ -295,6 +296,7 @@ std::uint64_t t_File::Size() const {
 
 void t_File::ReadAt(std::uint64_t offset, void* buffer, std::size_t size) const {
   auto* p = static_cast<char*>(buffer);
+  FaultBeforeRead(size);
   while (size > 0) {
     const ssize_t n = ::pread(static_cast<int>(handle_), p, size, static_cast<off_t>(offset));
     if (n < 0 && errno == EINTR) continue;
@@ -331,10 +333,12 @@ void t_File::Truncate(std::uint64_t size) {
 }
 
 void t_File::Flush() {
+  FaultBeforeFlush();
   if (::fsync(static_cast<int>(handle_)) != 0) Fail(errno);
 }
 
 void t_File::FlushData() {
+  FaultBeforeFlush();
   if (::fdatasync(static_cast<int>(handle_)) != 0) Fail(errno);
 }
 

@@ -8,6 +8,7 @@
 #include <random>
 #include <string>
 
+#include "fault_hook.hpp"
 #include "platform_file.hpp"
 #include "utf.hpp"
 
@@ -139,6 +140,7 @@ std::uint64_t t_File::Size() const {
 
 void t_File::ReadAt(std::uint64_t offset, void* buffer, std::size_t size) const {
   auto* p = static_cast<char*>(buffer);
+  FaultBeforeRead(size);
   while (size > 0) {
     const DWORD chunk = size > (1u << 30) ? (1u << 30) : static_cast<DWORD>(size);
     OVERLAPPED at{};
@@ -198,6 +200,7 @@ void t_File::Truncate(std::uint64_t size) {
 }
 
 void t_File::Flush() {
+  FaultBeforeFlush();
   if (!FlushFileBuffers(H(handle_))) Fail(GetLastError());
 }
 

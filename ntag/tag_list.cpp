@@ -142,7 +142,10 @@ t_TagList t_TagList::Parse(const t_Bytes& ilstPayload) {
   t_TagList list;
   for (const t_BoxHeader& h : ParseSiblings(ilstPayload.data(), ilstPayload.size(), 0, "ilst")) {
     const auto* begin = ilstPayload.data() + h.offset;
-    list.items_.push_back({h.type, t_Bytes(begin, begin + h.size)});
+    t_Bytes raw(begin, begin + h.size);
+    // An item of size 0 runs to the end of ilst; written with its size, so items added after it stay apart.
+    if (h.toEnd) Store32(raw.data(), static_cast<std::uint32_t>(h.size));
+    list.items_.push_back({h.type, std::move(raw)});
   }
   return list;
 }

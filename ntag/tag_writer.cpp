@@ -8,6 +8,7 @@
 #include "file_layout.hpp"
 #include "movie.hpp"
 #include "ntag_error.hpp"
+#include "sample_tables.hpp"
 
 namespace n_zorbel::n_ntag {
 namespace {
@@ -45,6 +46,19 @@ std::string Describe(const t_IoError& e) {
 
 [[noreturn]] void WriteFailed(const t_IoError& e) {
   throw t_NtagError(t_ExitCode::kWriteFailed, "cannot write the video: " + Describe(e));
+}
+
+// Rethrows the failure being handled, once what was written was taken back (`undone`), as
+// the error ntag reports; a system error becomes a write failure.
+[[noreturn]] void RethrowAfterUndo(bool undone) {
+  try {
+    throw;
+  } catch (const t_IoError& e) {
+    if (undone) WriteFailed(e);
+    throw t_NtagError(t_ExitCode::kWriteFailed,
+                      "cannot write the video: " + Describe(e) +
+                          "; it could not be put back completely but holds the complete old tags");
+  }
 }
 
 [[noreturn]] void VerifyFailed(const std::string& what) {
@@ -93,21 +107,18 @@ bool SameBytes(const t_File& file, std::uint64_t offset, const t_Bytes& expected
 
 // Scans the file's top-level boxes again and tells whether its moov sits at `offset` and
 // holds exactly `expected`, bytes whose parse has been checked already.
+// Read errors pass as t_IoError: after a write they call for the undo like a write error.
 bool HoldsMoov(const t_File& file, std::uint64_t offset, const t_Bytes& expected,
                t_FileLayout* layoutOut = nullptr) {
-  try {
-    t_FileLayout layout = t_FileLayout::Scan(file);
-    const t_BoxHeader& moov = layout.Moov();
-    bool same = moov.offset == offset && moov.size == expected.size();
-    if (same) {
-      // A moov of size 0 reads back with its real size patched in.
-      same = moov.toEnd ? ReadMoov(file, layout) == expected : SameBytes(file, offset, expected);
-    }
-    if (layoutOut) *layoutOut = std::move(layout);
-    return same;
-  } catch (const t_IoError& e) {
-    throw t_NtagError(t_ExitCode::kVideoUnreadable, "cannot read the video: " + Describe(e));
+  t_FileLayout layout = t_FileLayout::Scan(file);
+  const t_BoxHeader& moov = layout.Moov();
+  bool same = moov.offset == offset && moov.size == expected.size();
+  if (same) {
+    // A moov of size 0 reads back with its real size patched in.
+    same = moov.toEnd ? ReadMoov(file, layout) == expected : SameBytes(file, offset, expected);
   }
+  if (layoutOut) *layoutOut = std::move(layout);
+  return same;
 }
 
 t_Bytes FreeHeader(std::uint64_t size) {
@@ -270,12 +281,37 @@ bool CarriesIlst(const t_Movie& movie, const t_Bytes& ilstBox) {
   return movie.IlstIndex() >= 0 && IsPayloadOf(movie.IlstPayload(), ilstBox);
 }
 
-// Puts back the first `count` originals, last first, each switch on its own.
-void Restore(t_File& file, const std::vector<t_Write>& originals, std::size_t count) {
-  while (count > 0) {
-    const t_Write& w = originals[--count];
-    file.WriteAt(w.offset, w.bytes.data(), w.bytes.size());
+// An undo goes on when a flush fails: its bytes are written and read back as written; only
+// their order on the disk is not assured.
+void FlushQuietly(t_File& file) {
+  try {
     file.FlushData();
+  } catch (const t_IoError&) {
+  }
+}
+
+// One in-place step as it is written: its writes in order, and the bytes each covered just
+// before the step (after the steps before it), which take the step back.
+struct t_Step {
+  std::vector<t_Write> writes;
+  std::vector<t_Write> before;
+};
+
+// Takes back the first `begun` steps, last first, and the writes of each in reverse: every
+// step taken back leaves the file as the step before left it, with the complete old tags, so
+// the undo may stop anywhere. True when all went back.
+bool Undo(t_File& file, const std::vector<t_Step>& steps, std::size_t begun) {
+  try {
+    while (begun > 0) {
+      const t_Step& step = steps[--begun];
+      for (auto w = step.before.rbegin(); w != step.before.rend(); ++w) {
+        file.WriteAt(w->offset, w->bytes.data(), w->bytes.size());
+      }
+      FlushQuietly(file);
+    }
+    return true;
+  } catch (const t_IoError&) {
+    return false;
   }
 }
 
@@ -302,74 +338,63 @@ bool ChildrenCarry(const t_Bytes& moov, std::uint64_t moovAt, std::uint64_t begi
   return false;
 }
 
-void WriteInPlace(t_File& file, t_Snapshot& snap, const std::vector<t_InPlacePlan>& steps,
+void WriteInPlace(t_File& file, t_Snapshot& snap, const std::vector<t_InPlacePlan>& plan,
                   const t_Bytes& newIlst) {
   const std::uint64_t moovAt = snap.layout.Moov().offset;
   const t_Bytes& oldIlst = snap.movie.IlstPayload();
   const std::size_t newHeader = Read32(newIlst.data()) == 1 ? 16 : 8;
-  // The bytes under every write, in the order of writing, to put back after a failure.
-  std::vector<t_Write> originals;
-  const auto keep = [&](const t_Write& w) {
-    const auto from = snap.moovBytes.begin() + static_cast<std::ptrdiff_t>(w.offset - moovAt);
-    originals.push_back({w.offset, t_Bytes(from, from + static_cast<std::ptrdiff_t>(w.bytes.size()))});
-  };
-  for (const t_InPlacePlan& step : steps) {
-    for (const t_Write& w : step.prepare) keep(w);
-    keep(step.commit);
-  }
   // Prove the steps on moov in memory before touching the file. Every write lies among
   // meta's children, so the rest of moov, chunk offsets included, keeps its bytes; after each
   // step those children must still tile meta, with the old or (after the last) the new ilst.
+  // On the way, keep the bytes each step covers, to take it back after a failure.
   const t_Box& meta = *snap.movie.Meta();
   const std::uint64_t kidsBegin = meta.fileOffset + meta.originalHeaderSize + meta.prefix.size();
   const std::uint64_t kidsEnd = meta.fileOffset + meta.originalSize - meta.tail.size();
   t_Bytes& expected = snap.moovBytes;
-  for (std::size_t i = 0; i < steps.size(); ++i) {
+  std::vector<t_Step> steps;
+  for (std::size_t i = 0; i < plan.size(); ++i) {
+    t_Step step;
+    step.writes = plan[i].prepare;
+    step.writes.push_back(plan[i].commit);
     bool holds = true;
-    for (const t_Write& w : steps[i].prepare) {
+    for (const t_Write& w : step.writes) {
       holds = holds && w.offset >= kidsBegin && w.offset + w.bytes.size() <= kidsEnd;
+      if (!holds) break;
+      const auto from = expected.begin() + static_cast<std::ptrdiff_t>(w.offset - moovAt);
+      step.before.push_back({w.offset, t_Bytes(from, from + static_cast<std::ptrdiff_t>(w.bytes.size()))});
     }
-    const t_Write& c = steps[i].commit;
-    holds = holds && c.offset >= kidsBegin && c.offset + c.bytes.size() <= kidsEnd;
     if (holds) {
-      Apply(expected, moovAt, steps[i]);
-      holds = i + 1 == steps.size()
+      Apply(expected, moovAt, plan[i]);
+      holds = i + 1 == plan.size()
                   ? ChildrenCarry(expected, moovAt, kidsBegin, kidsEnd, newIlst.data() + newHeader,
                                   newIlst.size() - newHeader)
                   : ChildrenCarry(expected, moovAt, kidsBegin, kidsEnd, oldIlst.data(), oldIlst.size());
     }
     if (!holds)
       throw t_NtagError(t_ExitCode::kVerifyFailed, "internal error: the in-place plan does not hold");
+    steps.push_back(std::move(step));
   }
-  std::size_t attempted = 0;
+  std::size_t begun = 0;
   try {
-    for (const t_InPlacePlan& step : steps) {
-      for (const t_Write& w : step.prepare) {
-        ++attempted;
-        file.WriteAt(w.offset, w.bytes.data(), w.bytes.size());
+    for (const t_Step& step : steps) {
+      ++begun;
+      // The new bytes go into free space first and are flushed and read back; then the last
+      // write of the step, a header, makes them live.
+      const t_Write& commit = step.writes.back();
+      for (std::size_t w = 0; w + 1 < step.writes.size(); ++w) {
+        file.WriteAt(step.writes[w].offset, step.writes[w].bytes.data(), step.writes[w].bytes.size());
       }
       file.FlushData();
-      for (const t_Write& w : step.prepare) {
-        if (!SameBytes(file, w.offset, w.bytes)) {
-          Restore(file, originals, attempted);
+      for (std::size_t w = 0; w + 1 < step.writes.size(); ++w) {
+        if (!SameBytes(file, step.writes[w].offset, step.writes[w].bytes))
           VerifyFailed("new tags in free space");
-        }
       }
-      ++attempted;
-      file.WriteAt(step.commit.offset, step.commit.bytes.data(), step.commit.bytes.size());
+      file.WriteAt(commit.offset, commit.bytes.data(), commit.bytes.size());
       file.FlushData();
     }
-    if (!HoldsMoov(file, moovAt, expected)) {
-      Restore(file, originals, attempted);
-      VerifyFailed("movie box after the switch");
-    }
-  } catch (const t_IoError& e) {
-    try {
-      Restore(file, originals, attempted);
-    } catch (const t_IoError&) {
-      // Every step left a valid file with the old or the new tags; nothing more to do.
-    }
-    WriteFailed(e);
+    if (!HoldsMoov(file, moovAt, expected)) VerifyFailed("movie box after the switch");
+  } catch (...) {
+    RethrowAfterUndo(Undo(file, steps, begun));
   }
 }
 
@@ -387,6 +412,24 @@ t_Movie WithNewIlst(const t_Movie& movie, const t_Bytes& newIlst, std::uint64_t 
   t_Movie result = movie;
   result.SetIlst(newIlst, PaddingFor(newIlst.size()) + extraPadding);
   return result;
+}
+
+// Takes back an appended movie: the old moov header first (when the switch may have begun),
+// then the file cut back to its old end. A header that cannot be put back keeps the new moov,
+// which the cut would remove.
+bool UndoAppended(t_File& file, const t_Bytes* oldMoov, std::uint64_t moovAt, std::size_t headerSize,
+                  std::uint64_t oldEnd) {
+  try {
+    if (oldMoov) {
+      file.WriteAt(moovAt, oldMoov->data(), headerSize);
+      FlushQuietly(file);
+    }
+    file.Truncate(oldEnd);
+    FlushQuietly(file);
+    return true;
+  } catch (const t_IoError&) {
+    return false;
+  }
 }
 
 void WriteAppended(t_File& file, const t_NativePath& video, const t_Snapshot& snap, const t_Bytes& newIlst) {
@@ -414,21 +457,8 @@ void WriteAppended(t_File& file, const t_NativePath& video, const t_Snapshot& sn
     file.FlushData();
     if (!HoldsMoov(file, end + 8, newMoov)) VerifyFailed("movie box after the switch");
   } catch (...) {
-    try {
-      if (switched) {
-        file.WriteAt(moov.offset, snap.moovBytes.data(), commit.size());
-        file.FlushData();
-      }
-      file.Truncate(end);
-      file.FlushData();
-    } catch (const t_IoError&) {
-      // Each state on the way is valid; the extra free space at the end is harmless.
-    }
-    try {
-      throw;
-    } catch (const t_IoError& e) {
-      WriteFailed(e);
-    }
+    RethrowAfterUndo(
+        UndoAppended(file, switched ? &snap.moovBytes : nullptr, moov.offset, commit.size(), end));
   }
 }
 
@@ -480,6 +510,44 @@ std::vector<t_OffsetField> FindFragmentOffsets(const t_File& file, const t_FileL
   return fields;
 }
 
+using t_Tables = std::vector<std::vector<std::uint64_t>>;
+
+std::vector<std::uint64_t> Flatten(const t_Tables& tables) {
+  std::vector<std::uint64_t> all;
+  for (const auto& t : tables) all.insert(all.end(), t.begin(), t.end());
+  return all;
+}
+
+bool SameShape(const t_Tables& a, const t_Tables& b) {
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](const auto& x, const auto& y) {
+           return x.size() == y.size();
+         });
+}
+
+std::uint64_t ReadField(const t_File& file, const t_OffsetField& f) {
+  std::uint8_t raw[8];
+  file.ReadAt(f.position, raw, f.width);
+  return f.width == 4 ? Read32(raw) : Read64(raw);
+}
+
+// Checks the fragment offsets found afresh in the new file: each where and what its old one
+// was, moved by `delta` when it lay past the old moov.
+bool SameFragmentOffsets(const t_File& oldFile, const std::vector<t_OffsetField>& oldFields,
+                         const t_File& newFile, const std::vector<t_OffsetField>& newFields,
+                         std::uint64_t oldEnd, std::int64_t delta) {
+  if (oldFields.size() != newFields.size()) return false;
+  const auto moved = [&](std::uint64_t v) {
+    return v < oldEnd ? v : static_cast<std::uint64_t>(static_cast<std::int64_t>(v) + delta);
+  };
+  for (std::size_t i = 0; i < oldFields.size(); ++i) {
+    if (newFields[i].width != oldFields[i].width || newFields[i].position != moved(oldFields[i].position) ||
+        ReadField(newFile, newFields[i]) != moved(ReadField(oldFile, oldFields[i]))) {
+      return false;
+    }
+  }
+  return true;
+}
+
 // Checks every chunk offset of the new file: its old one moved by `delta` when that lay past
 // moov, unchanged before it; and that both point at the same bytes. Those are compared for
 // every chunk, or, when the file system shared the media instead of copying it (so none of
@@ -519,6 +587,12 @@ bool SameMedia(const t_File& oldFile, const std::vector<std::uint64_t>& oldOffse
 void WriteRewritten(t_File& file, const t_NativePath& video, const t_Snapshot& snap, const t_Bytes& newIlst) {
   const t_BoxHeader& moov = snap.layout.Moov();
   const std::uint64_t oldEnd = moov.offset + moov.size;
+  // Only tables both this tool and readers find can be moved with the media.
+  const t_Tables oldTables = ReaderChunkTables(snap.moovBytes.data(), snap.moovBytes.size());
+  if (Flatten(oldTables) != snap.movie.ChunkOffsets()) {
+    throw t_NtagError(t_ExitCode::kLayoutRefused,
+                      "a chunk offset table lies where players may read it but this tool would not move it");
+  }
   // The media moves by a whole number of blocks, so a file system that can share blocks
   // between files (reflinks) shares them instead of copying: the padding takes up the rest.
   constexpr std::int64_t kBlock = 4096;
@@ -566,9 +640,7 @@ void WriteRewritten(t_File& file, const t_NativePath& video, const t_Snapshot& s
     shared += out.CopyFrom(file, oldEnd, snap.layout.fileSize - oldEnd, moov.offset + newMoov.size());
     out.Truncate(newSize);
     for (const t_OffsetField& f : fields) {
-      std::uint8_t raw[8];
-      file.ReadAt(f.position, raw, f.width);
-      std::uint64_t v = f.width == 4 ? Read32(raw) : Read64(raw);
+      std::uint64_t v = ReadField(file, f);
       if (v >= moov.offset && v < oldEnd) {
         throw t_NtagError(t_ExitCode::kLayoutRefused, "a movie fragment points into the movie box");
       }
@@ -577,6 +649,7 @@ void WriteRewritten(t_File& file, const t_NativePath& video, const t_Snapshot& s
       if (f.width == 4 && v > 0xFFFFFFFFull) {
         throw t_NtagError(t_ExitCode::kLayoutRefused, "a 32-bit fragment offset would pass 4 GiB");
       }
+      std::uint8_t raw[8];
       if (f.width == 4) {
         Store32(raw, static_cast<std::uint32_t>(v));
       } else {
@@ -591,19 +664,30 @@ void WriteRewritten(t_File& file, const t_NativePath& video, const t_Snapshot& s
         copy.layout.fileSize != newSize) {
       VerifyFailed("movie box of the copy");
     }
-    if (!SameMedia(file, snap.movie.ChunkOffsets(), out, copy.movie.ChunkOffsets(), moov, delta,
-                   snap.layout.fileSize, newSize, shared > 0)) {
+    // The tables are found afresh in both files, as a reader finds them.
+    const t_Tables newTables = ReaderChunkTables(copy.moovBytes.data(), copy.moovBytes.size());
+    if (!SameShape(oldTables, newTables) ||
+        !SameMedia(file, Flatten(oldTables), out, Flatten(newTables), moov, delta, snap.layout.fileSize,
+                   newSize, shared > 0)) {
       VerifyFailed("media of the copy");
+    }
+    if (!SameFragmentOffsets(file, fields, out, FindFragmentOffsets(out, copy.layout), oldEnd, delta)) {
+      VerifyFailed("fragment offsets of the copy");
     }
     out.Flush();
     replacement->Publish(file);
   } catch (const t_IoError& e) {
     WriteFailed(e);
   }
-  // The rename is done; read the result once more from its final place.
-  t_File check = OpenForReading(video);
-  if (!HoldsMoov(check, moov.offset, newMoov)) {
-    throw t_NtagError(t_ExitCode::kVerifyFailed, "the replaced video does not carry the new movie box");
+  // The rename is done and cannot be taken back; read the result once more from its final
+  // place. The copy was verified through its own handle before, so a read that fails now
+  // tells nothing about it: the new tags are live and verified.
+  try {
+    t_File check = t_File::Open(video, t_OpenMode::kRead);
+    if (!HoldsMoov(check, moov.offset, newMoov)) {
+      throw t_NtagError(t_ExitCode::kVerifyFailed, "the replaced video does not carry the new movie box");
+    }
+  } catch (const t_IoError&) {
   }
 }
 
@@ -649,6 +733,7 @@ t_WritePath WriteTags(const t_NativePath& video, const std::function<void(t_TagL
                             : "the file keeps its metadata in a form other than iTunes tags (handler '" +
                                   TypeName(handler) + "')");
     }
+    snap.movie.CheckTagBoxesUnique();
     t_TagList tags = t_TagList::Parse(snap.movie.IlstPayload());
     edit(tags);
     newIlst = tags.Serialize();
@@ -665,13 +750,21 @@ t_WritePath WriteTags(const t_NativePath& video, const std::function<void(t_TagL
   }
   // Held for writing now; the movie parsed above stands only if its bytes are still there.
   t_FileLayout now;
-  if (!HoldsMoov(file, snap.layout.Moov().offset, snap.moovBytes, &now)) {
-    throw t_NtagError(t_ExitCode::kWriteFailed, "the video was changed by another program while it was read");
+  try {
+    if (!HoldsMoov(file, snap.layout.Moov().offset, snap.moovBytes, &now)) {
+      throw t_NtagError(t_ExitCode::kWriteFailed,
+                        "the video was changed by another program while it was read");
+    }
+  } catch (const t_IoError& e) {
+    throw t_NtagError(t_ExitCode::kVideoUnreadable, "cannot read the video: " + Describe(e));
   }
   snap.layout = std::move(now);
-  if (const auto steps = PlanInPlaceSteps(snap, newIlst)) {
-    WriteInPlace(file, snap, *steps, newIlst);
-    return t_WritePath::kInPlace;
+  // Tag boxes some readers would miss are written anew in their conforming form instead.
+  if (snap.movie.TagBoxesConform()) {
+    if (const auto steps = PlanInPlaceSteps(snap, newIlst)) {
+      WriteInPlace(file, snap, *steps, newIlst);
+      return t_WritePath::kInPlace;
+    }
   }
   bool sizeZero = false;
   for (const t_BoxHeader& b : snap.layout.boxes) sizeZero = sizeZero || b.toEnd;

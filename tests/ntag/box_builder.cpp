@@ -30,6 +30,9 @@ std::string Box(const std::string& type, const std::string& body, bool large = f
 
 std::string Zeros(std::size_t n) { return std::string(n, '\0'); }
 
+// The box with its 32-bit size field set to 0.
+std::string ZeroSize(std::string box) { return box.replace(0, 4, Zeros(4)); }
+
 std::string ChunkBytes(int track, int index) {
   std::string s;
   for (int k = 0; k < 100 + 7 * index; ++k) s += static_cast<char>((track * 131 + index * 17 + k * 7) & 0xFF);
@@ -207,20 +210,30 @@ std::vector<t_Chunk> BuildMp4(const t_BuildOptions& o, const std::string& path) 
       body += Box("trak", Box("tkhd", tkhd) + Box("mdia", mdia));
     }
     if (o.withUdta) {
-      std::string udta;
-      if (o.withTags) {
-        std::string title = Zeros(4);
-        title[3] = 1;
-        title += Zeros(4) + "Built title";
-        std::string ilst = Box("\xA9nam", Box("data", title));
-        std::string metaBody =
-            Box("hdlr", Zeros(8) + "mdirappl" + Zeros(9)) + Box("ilst", ilst, o.largeSizes);
-        if (o.metaPadding) metaBody += Box("free", Zeros(o.metaPadding - 8));
-        udta += Box("meta", (o.quickTimeMeta ? "" : Zeros(4)) + metaBody);
-      }
-      udta += Box("\xA9xyz", Zeros(4) + "kept");
-      if (o.udtaTerminator) udta += Zeros(4);
-      body += Box("udta", udta);
+      const auto makeUdta = [&](const std::string& titleText) {
+        std::string udta, meta;
+        if (o.withTags) {
+          std::string title = Zeros(4);
+          title[3] = 1;
+          title += Zeros(4) + titleText;
+          std::string ilst = Box("ilst", Box("\xA9nam", Box("data", title)), o.largeSizes);
+          const std::string hdlr = Box("hdlr", Zeros(8) + "mdirappl" + Zeros(9));
+          const std::string before = o.metaPaddingBefore ? Box("free", Zeros(o.metaPaddingBefore - 8)) : "";
+          const std::string after = o.metaPadding ? Box("free", Zeros(o.metaPadding - 8)) : "";
+          std::string metaBody = hdlr + before + ilst + after;
+          if (o.tagBoxes == t_TagBoxes::kIlstBeforeHdlr) metaBody = before + ilst + hdlr + after;
+          if (o.tagBoxes == t_TagBoxes::kIlstSizeZero) metaBody = hdlr + before + after + ZeroSize(ilst);
+          meta = Box("meta", (o.quickTimeMeta ? "" : Zeros(4)) + metaBody);
+        }
+        const std::string other = Box("\xA9xyz", Zeros(4) + "kept");
+        udta = o.tagBoxes == t_TagBoxes::kMetaSizeZero ? other + ZeroSize(meta) : meta + other;
+        if (o.udtaTerminator) udta += Zeros(4);
+        return Box("udta", udta);
+      };
+      const std::string udta = makeUdta("Built title");
+      if (o.tagBoxes == t_TagBoxes::kTwoUdta) body += udta;
+      if (o.tagBoxes == t_TagBoxes::kTwoUdtaDiffering) body += makeUdta("Other title");
+      body += o.tagBoxes == t_TagBoxes::kUdtaSizeZero ? ZeroSize(udta) : udta;
     }
     std::string moov = Box("moov", body, o.largeSizes);
     if (o.lastBoxSizeZero && !o.moovFirst) moov.replace(0, 4, Zeros(4));
@@ -285,6 +298,31 @@ std::string CheckChunks(const std::string& path, const std::vector<t_Chunk>& chu
     }
   }
   return {};
+}
+
+int ZeroSizeOfLastBoxes(const std::string& path, const std::string& type) {
+  std::string file = ReadRange(path, 0, FileSize(path));
+  std::vector<std::uint64_t> offsets;
+  const auto top = TopLevel(path, offsets);
+  int zeroed = 0;
+  // Walks the chain below moov, zeroing on the way back up so every size read is still the real one.
+  const auto walk = [&](auto& self, std::size_t begin, std::size_t end, int depth) -> void {
+    static const char* const kChain[] = {"trak", "mdia", "minf", "stbl"};
+    const auto kids = Children(file, begin, end);
+    for (std::size_t i = 0; i < kids.size(); ++i) {
+      const auto& [h, at] = kids[i];
+      if (depth < 4 && h.type == kChain[depth]) self(self, at + h.header, at + h.size, depth + 1);
+      if (h.type == type && i + 1 == kids.size() && at + h.size == end) {
+        file.replace(at, 4, Zeros(4));
+        ++zeroed;
+      }
+    }
+  };
+  for (std::size_t i = 0; i < top.size(); ++i) {
+    if (top[i].type == "moov") walk(walk, offsets[i] + top[i].header, offsets[i] + top[i].size, 0);
+  }
+  std::ofstream(path, std::ios::binary | std::ios::trunc) << file;
+  return zeroed;
 }
 
 std::string TopLevelTypes(const std::string& path) {

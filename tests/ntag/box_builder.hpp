@@ -7,6 +7,17 @@
 
 namespace n_zorbel::n_ntag::n_test {
 
+// Forms of the tag boxes that occur although they do not conform.
+enum class t_TagBoxes {
+  kConforming,       // udta/meta: hdlr, then ilst
+  kIlstBeforeHdlr,   // meta: ilst, then hdlr
+  kUdtaSizeZero,     // udta, the last box of moov, with size 0
+  kMetaSizeZero,     // meta, the last box of udta, with size 0
+  kIlstSizeZero,     // ilst, the last box of meta, with size 0
+  kTwoUdta,          // a second copy of udta
+  kTwoUdtaDiffering  // a second udta whose tags differ
+};
+
 struct t_BuildOptions {
   bool moovFirst = true;
   bool largeSizes = false;      // 64-bit size fields on moov, mdat and ilst
@@ -15,8 +26,10 @@ struct t_BuildOptions {
   bool udtaTerminator = false;  // QuickTime's 32-bit zero at the end of udta
   bool withTags = true;         // udta/meta/hdlr/ilst with a title
   bool withUdta = true;
-  bool lastBoxSizeZero = false;   // the last box (mdat or moov) has size 0
-  std::uint32_t metaPadding = 0;  // a free box of this size after ilst
+  bool lastBoxSizeZero = false;         // the last box (mdat or moov) has size 0
+  std::uint32_t metaPadding = 0;        // a free box of this size after ilst
+  std::uint32_t metaPaddingBefore = 0;  // and one before it
+  t_TagBoxes tagBoxes = t_TagBoxes::kConforming;
   std::uint32_t topFreeAfterMoov = 0;
   std::uint64_t mdatGap = 0;  // hole (sparse) at the start of mdat, before the chunks
   int tracks = 2;
@@ -37,6 +50,9 @@ std::vector<std::vector<std::uint64_t>> ReadChunkOffsets(const std::string& path
 std::vector<bool> UsesCo64(const std::string& path);
 // Empty when every chunk's bytes sit where the file's tables say; else what differs.
 std::string CheckChunks(const std::string& path, const std::vector<t_Chunk>& chunks);
+// Sets the size field of every `type` box inside moov/trak/mdia/minf/stbl that is the last
+// box of its parent to 0 ("to the end of the parent"); returns how many.
+int ZeroSizeOfLastBoxes(const std::string& path, const std::string& type);
 // Top-level box types in order, e.g. "ftyp moov mdat".
 std::string TopLevelTypes(const std::string& path);
 

@@ -144,6 +144,83 @@ TEST(BuiltLayoutTest, FileOver4GiBWithMoovAtEndIsTaggedWithoutCopying) {
   EXPECT_EQ(NtagTags(video)["title"], "Big");
 }
 
+// A box of size 0 runs to the end of its parent, as players read it. Such a box last in
+// a track's chain of a faststart clip must move with the media when moov grows, or the file
+// must be refused untouched.
+TEST(BuiltLayoutTest, SizeZeroBoxesInTheSampleTablesMoveWithTheMedia) {
+  for (const t_Clip clip : {t_Clip::kFaststart, t_Clip::kTaggedCover}) {
+    for (const char* type : {"stco", "stbl", "minf", "mdia"}) {
+      SCOPED_TRACE(ClipName(clip) + " " + type);
+      t_Scratch scratch;
+      const std::string video = scratch.Path("v.mp4");
+      MakeClip(clip, video);
+      const auto packets = ProbePacketHashes(video);
+      ASSERT_GT(ZeroSizeOfLastBoxes(video, type), 0);
+      ASSERT_EQ(DecodeErrors(video), "") << "players read the size-0 box";
+      ASSERT_TRUE(ProbePacketHashes(video) == packets);
+      const std::string before = ReadFile(video);
+      const t_RunResult r = RunNtag({"-meta:title=" + std::string(70000, 'x'), video});
+      if (r.exitCode == 4) {
+        EXPECT_TRUE(ReadFile(video) == before);
+        continue;
+      }
+      ASSERT_EQ(r.exitCode, 0) << r.err;
+      EXPECT_EQ(ProbeTags(video)["title"].size(), 70000u);
+      EXPECT_EQ(DecodeErrors(video).substr(0, 200), "");
+      EXPECT_TRUE(ProbePacketHashes(video) == packets);
+    }
+  }
+}
+
+// Tag boxes that do not conform but occur. After exit 0 both readers show the new tags;
+// otherwise the file is refused untouched.
+struct t_TagBoxesCase {
+  const char* name;
+  t_TagBoxes boxes;
+  bool moovFirst;
+  int exitCode;
+};
+
+class TagBoxesTest : public ::testing::TestWithParam<t_TagBoxesCase> {};
+
+TEST_P(TagBoxesTest, ReadersShowTheNewTagsOrTheFileIsRefused) {
+  t_Scratch scratch;
+  const std::string video = scratch.Path("v.mp4");
+  t_BuildOptions o;
+  o.tagBoxes = GetParam().boxes;
+  o.moovFirst = GetParam().moovFirst;
+  o.metaPadding = 4000;  // room for an edit in place, were the boxes taken as they are
+  const auto chunks = BuildMp4(o, video);
+  const std::string before = ReadFile(video);
+  const t_RunResult r = RunNtag({"-meta:title=Neu", "-meta:artist=Wer", video});
+  ASSERT_EQ(r.exitCode, GetParam().exitCode) << r.err;
+  if (r.exitCode != 0) {
+    EXPECT_TRUE(ReadFile(video) == before);
+    return;
+  }
+  EXPECT_EQ(CheckChunks(video, chunks), "");
+  const auto probed = ProbeTags(video);
+  EXPECT_EQ(probed.count("title") ? probed.at("title") : "", "Neu");
+  EXPECT_EQ(probed.count("artist") ? probed.at("artist") : "", "Wer");
+  const t_RunResult ap = AtomicParsleyList(video);
+  EXPECT_NE(ap.out.find("Atom \"\u00A9nam\" contains: Neu"), std::string::npos) << ap.out;
+  EXPECT_NE(ap.out.find("Atom \"\u00A9ART\" contains: Wer"), std::string::npos) << ap.out;
+  EXPECT_NE(ReadFile(video).find("kept"), std::string::npos) << "other udta items stay";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Layouts, TagBoxesTest,
+    ::testing::Values(t_TagBoxesCase{"IlstBeforeHdlr", t_TagBoxes::kIlstBeforeHdlr, true, 0},
+                      t_TagBoxesCase{"IlstBeforeHdlrMoovLast", t_TagBoxes::kIlstBeforeHdlr, false, 0},
+                      t_TagBoxesCase{"UdtaSizeZero", t_TagBoxes::kUdtaSizeZero, true, 0},
+                      t_TagBoxesCase{"MetaSizeZero", t_TagBoxes::kMetaSizeZero, true, 0},
+                      t_TagBoxesCase{"IlstSizeZero", t_TagBoxes::kIlstSizeZero, true, 0},
+                      t_TagBoxesCase{"IlstSizeZeroMoovLast", t_TagBoxes::kIlstSizeZero, false, 0},
+                      t_TagBoxesCase{"TwoUdta", t_TagBoxes::kTwoUdta, true, 0},
+                      t_TagBoxesCase{"TwoUdtaMoovLast", t_TagBoxes::kTwoUdta, false, 0},
+                      t_TagBoxesCase{"TwoUdtaDiffering", t_TagBoxes::kTwoUdtaDiffering, true, 4}),
+    [](const auto& p) { return std::string(p.param.name); });
+
 // Damaged or ambiguous files: refused with their code, not one byte changed.
 struct t_DamageCase {
   const char* name;

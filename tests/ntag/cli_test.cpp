@@ -22,7 +22,9 @@ void ExpectOneLineError(const t_RunResult& r) {
 
 struct t_RefusalCase {
   const char* name;
-  std::vector<std::string> args;  // "@V" is the video, "@C" a JPEG cover, "@T" a text file, "@F" a FIFO
+  // "@V" is the video, "@C" a JPEG cover, "@T" a text file, "@F" a FIFO, "@J" and "@P" a JPEG
+  // and a PNG with valid signatures but damaged bodies
+  std::vector<std::string> args;
   int exitCode;
 };
 
@@ -35,6 +37,11 @@ TEST_P(RefusalTest, ExitsWithItsCodeAndLeavesTheVideoAlone) {
   MakeImage("jpg", scratch.Path("cover.jpg"));
   WriteFile(scratch.Path("text.txt"), "just some words, not an image\n");
   ASSERT_EQ(::mkfifo(scratch.Path("fifo.mp4").c_str(), 0600), 0);
+  std::string jpeg = ReadFile(scratch.Path("cover.jpg"));
+  std::fill(jpeg.begin() + 4, jpeg.end(), '\x5A');
+  WriteFile(scratch.Path("bad.jpg"), jpeg);
+  MakeImage("png", scratch.Path("bad.png"));
+  WriteFile(scratch.Path("bad.png"), ReadFile(scratch.Path("bad.png")).substr(0, 100));
   const std::string before = ReadFile(video);
   // Bounded, so a refusal that waits forever fails instead of hanging the suite.
   std::vector<std::string> args{"timeout", "10", NtagPath()};
@@ -43,6 +50,8 @@ TEST_P(RefusalTest, ExitsWithItsCodeAndLeavesTheVideoAlone) {
          std::vector<std::pair<std::string, std::string>>{{"@V", video},
                                                           {"@C", scratch.Path("cover.jpg")},
                                                           {"@T", scratch.Path("text.txt")},
+                                                          {"@J", scratch.Path("bad.jpg")},
+                                                          {"@P", scratch.Path("bad.png")},
                                                           {"@D", scratch.Folder()},
                                                           {"@F", scratch.Path("fifo.mp4")},
                                                           {"@M", scratch.Path("missing.mp4")}}) {
@@ -54,7 +63,7 @@ TEST_P(RefusalTest, ExitsWithItsCodeAndLeavesTheVideoAlone) {
   EXPECT_EQ(r.exitCode, GetParam().exitCode) << r.err;
   ExpectOneLineError(r);
   EXPECT_TRUE(ReadFile(video) == before);
-  EXPECT_EQ(scratch.Names().size(), 4u) << "no file left behind";
+  EXPECT_EQ(scratch.Names().size(), 6u) << "no file left behind";
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -79,7 +88,9 @@ INSTANTIATE_TEST_SUITE_P(
                       t_RefusalCase{"CoverMissing", {"-add-cover:front:@M", "@V"}, 5},
                       t_RefusalCase{"CoverNotImage", {"-add-cover:front:@T", "@V"}, 5},
                       t_RefusalCase{"CoverIsFolder", {"-add-cover:front:@D", "@V"}, 5},
-                      t_RefusalCase{"CoverIsFifo", {"-add-cover:front:@F", "@V"}, 5}),
+                      t_RefusalCase{"CoverIsFifo", {"-add-cover:front:@F", "@V"}, 5},
+                      t_RefusalCase{"CoverJpegBodyDamaged", {"-add-cover:front:@J", "@V"}, 5},
+                      t_RefusalCase{"CoverPngCutShort", {"-add-cover:front:@P", "@V"}, 5}),
     [](const auto& p) { return std::string(p.param.name); });
 
 TEST(CliTest, HelpAndVersionPrintAndSucceed) {

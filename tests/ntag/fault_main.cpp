@@ -1,17 +1,25 @@
-// ntag with a fault hook for tests: NTAG_FAULT_AFTER=N makes the write that passes the
-// first N bytes fail as a full disk would; without it, the bytes written are reported
-// on stderr as "written N". With NTAG_FAULT_HOLD=PATH that write does not fail: the
-// program creates PATH and waits until the test removes it, then goes on. Never shipped.
+// ntag with fault hooks for tests, never shipped. NTAG_FAULT_AFTER=N sets the mark;
+// NTAG_FAULT_MODE says what fails there:
+//   write (default)  the write that passes the first N bytes written fails as a full disk would
+//   flush            once N bytes have been written, every flush fails (a disk that keeps failing)
+//   read             the read that passes the first N bytes read fails with an I/O error
+// With NTAG_FAULT_HOLD=PATH the write at the mark does not fail: the program creates PATH and
+// waits until the test removes it, then goes on. Without a mark, the bytes written and read
+// are reported on stderr as "written N read M".
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <thread>
 #include <vector>
 
 #include "command_line.hpp"
+#include "fault_hook.hpp"
 #include "platform_file.hpp"
+
+namespace n_ntag = n_zorbel::n_ntag;
 
 namespace {
 
@@ -28,15 +36,25 @@ int wmain(int argc, wchar_t** argv) {
 #else
 int main(int argc, char** argv) {
 #endif
-  if (const char* after = std::getenv("NTAG_FAULT_AFTER")) {
-    n_zorbel::n_ntag::SetWriteFaultBudget(std::atoll(after));
-    if (std::getenv("NTAG_FAULT_HOLD")) n_zorbel::n_ntag::SetWriteFaultHold(HoldUntilReleased);
+  const char* after = std::getenv("NTAG_FAULT_AFTER");
+  if (after) {
+    const char* mode = std::getenv("NTAG_FAULT_MODE");
+    const long long mark = std::atoll(after);
+    if (mode && std::strcmp(mode, "flush") == 0) {
+      n_ntag::SetFlushFaultMark(mark);
+    } else if (mode && std::strcmp(mode, "read") == 0) {
+      n_ntag::SetReadFaultBudget(mark);
+    } else {
+      n_ntag::SetWriteFaultBudget(mark);
+      if (std::getenv("NTAG_FAULT_HOLD")) n_ntag::SetWriteFaultHold(HoldUntilReleased);
+    }
   }
-  std::vector<n_zorbel::n_ntag::t_NativePath> args;
+  std::vector<n_ntag::t_NativePath> args;
   for (int i = 1; i < argc; ++i) args.emplace_back(argv[i]);
-  const int code = n_zorbel::n_ntag::Run(args);
-  if (!std::getenv("NTAG_FAULT_AFTER")) {
-    std::fprintf(stderr, "written %llu\n", static_cast<unsigned long long>(n_zorbel::n_ntag::BytesWritten()));
+  const int code = n_ntag::Run(args);
+  if (!after) {
+    std::fprintf(stderr, "written %llu read %llu\n", static_cast<unsigned long long>(n_ntag::BytesWritten()),
+                 static_cast<unsigned long long>(n_ntag::BytesRead()));
   }
   return code;
 }

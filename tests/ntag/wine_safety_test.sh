@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # ntag.exe under Wine on each write path (in place, appended movie, rewrite): a write that
 # fails after N bytes, swept across the steps, must leave the video byte for byte as it was
-# and no temporary file; a kill at a random instant must leave, alone in its folder, a video
-# that decodes with every media packet and the complete old or new title, and that a second
-# run then tags. A rewrite held half way lets another video, whose name shares its first 220
-# characters, be tagged meanwhile; released or killed, each video keeps its own media.
+# and no temporary file; flushes that keep failing from N bytes on must end in exit 0 with the
+# new title or leave the video as it was; a kill at a random instant must leave, alone in its
+# folder, a video that decodes with every media packet and the complete old or new title, and
+# that a second run then tags. A rewrite held half way lets another video, whose name shares
+# its first 220 characters, be tagged meanwhile; released or killed, each video keeps its own media.
 #   usage: wine_safety_test.sh NTAG_EXE NTAG_FAULT_EXE WINE_RUN   (NTAG_WINE_KILL_ROUNDS=6)
 set -uo pipefail
 ntag="$1"
@@ -57,18 +58,26 @@ for layout in inplace appended rewrite; do
 
   # Bytes a complete run writes, to spread the faults across all its steps.
   cp "$reference" "$video"
-  total="$("$wine_run" "$fault" "${edit[@]}" 2>&1 > /dev/null | tr -d '\r' | sed -n 's/^written //p')"
+  total="$("$wine_run" "$fault" "${edit[@]}" 2>&1 > /dev/null | tr -d '\r' | sed -n 's/^written \([0-9]*\).*/\1/p')"
   [ -n "$total" ] || { fail "$layout: the fault build did not report its bytes"; continue; }
   [ "$(title "$video")" = New ] || fail "$layout: the counting run did not tag"
   budgets="0 1 8 $((total / 3)) $((total / 2)) $((total * 2 / 3))"
   for back in 1 2 4 8 9 16; do [ "$back" -le "$total" ] && budgets="$budgets $((total - back))"; done
-  for budget in $budgets; do
-    cp "$reference" "$video"
-    NTAG_FAULT_AFTER="$budget" "$wine_run" "$fault" "${edit[@]}" > /dev/null 2> "$dir/stderr.txt"
-    rc=$?
-    [ "$rc" = 6 ] || fail "$layout: fault after $budget bytes gave exit $rc: $(tr -d '\r' < "$dir/stderr.txt")"
-    cmp -s "$video" "$reference" || fail "$layout: fault after $budget bytes changed the video"
-    [ "$(ls -A "$dir")" = "$(printf 'stderr.txt\nv.mp4')" ] || fail "$layout: left behind: $(ls -A "$dir")"
+  for mode in write flush; do
+    for budget in $budgets; do
+      cp "$reference" "$video"
+      NTAG_FAULT_MODE="$mode" NTAG_FAULT_AFTER="$budget" "$wine_run" "$fault" "${edit[@]}" > /dev/null \
+        2> "$dir/stderr.txt"
+      rc=$?
+      what="$layout: $mode fault after $budget bytes"
+      [ "$mode" = flush ] || [ "$rc" = 6 ] || fail "$what gave exit $rc: $(tr -d '\r' < "$dir/stderr.txt")"
+      if [ "$rc" = 0 ]; then
+        [ "$(title "$video")" = New ] || fail "$what: exit 0 without the new title"
+      else
+        cmp -s "$video" "$reference" || fail "$what gave exit $rc and changed the video"
+      fi
+      [ "$(ls -A "$dir")" = "$(printf 'stderr.txt\nv.mp4')" ] || fail "$layout: left behind: $(ls -A "$dir")"
+    done
   done
 
   # Kills: from just before the program's own work starts to the end of a full run.

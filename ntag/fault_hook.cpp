@@ -1,0 +1,37 @@
+#include "fault_hook.hpp"
+
+#include <atomic>
+
+#include "platform_file.hpp"
+
+namespace n_zorbel::n_ntag {
+namespace {
+
+std::atomic<std::int64_t> g_flushMark{-1};
+std::atomic<std::int64_t> g_readBudget{-1};
+std::atomic<std::uint64_t> g_bytesRead{0};
+
+}  // namespace
+
+void SetFlushFaultMark(std::int64_t bytes) { g_flushMark = bytes; }
+void SetReadFaultBudget(std::int64_t bytes) { g_readBudget = bytes; }
+std::uint64_t BytesRead() { return g_bytesRead; }
+
+void FaultBeforeFlush() {
+  const std::int64_t mark = g_flushMark.load();
+  if (mark >= 0 && BytesWritten() >= static_cast<std::uint64_t>(mark)) {
+    throw t_IoError(t_IoFailure::kOther, "input/output error while flushing (test hook)");
+  }
+}
+
+void FaultBeforeRead(std::size_t size) {
+  const std::int64_t budget = g_readBudget.load();
+  if (budget >= 0 && static_cast<std::uint64_t>(budget) < size) {
+    g_readBudget = -1;
+    throw t_IoError(t_IoFailure::kOther, "input/output error while reading (test hook)");
+  }
+  if (budget >= 0) g_readBudget = budget - static_cast<std::int64_t>(size);
+  g_bytesRead += size;
+}
+
+}  // namespace n_zorbel::n_ntag
