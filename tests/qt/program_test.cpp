@@ -344,13 +344,15 @@ TEST_F(ProgramTest, SigtermStopsARunAndEndsTheProgramCleanly) {
     std::this_thread::sleep_for(20ms);
   }
   ASSERT_NE(title.find('%'), std::string::npos) << "no run started: " << title;
-  // The tagger shows in ps and top by its own name, not its descriptor's number.
+  // The tagger shows in ps and top by its own name, not its descriptor's number
+  // (which it carries for the instant from its start to its first line).
+  const std::vector<std::string> named{"ntag"};
   std::vector<std::string> tools;
-  for (int attempt = 0; attempt < 250 && tools.empty(); ++attempt) {
+  for (int attempt = 0; attempt < 500 && tools != named; ++attempt) {
     tools = ChildNames(program->Pid());
     std::this_thread::sleep_for(10ms);
   }
-  EXPECT_EQ(tools, std::vector<std::string>{"ntag"});
+  EXPECT_EQ(tools, named);
   ASSERT_EQ(::kill(program->Pid(), SIGTERM), 0);
   EXPECT_EQ(program->Wait(20s), std::optional<int>(0));
   EXPECT_FALSE(fs::exists(workspace));
