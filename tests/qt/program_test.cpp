@@ -13,6 +13,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <optional>
 #include <string>
 #include <thread>
@@ -258,6 +260,25 @@ TEST_F(ProgramTest, ApplyThroughTheWindowTagsEveryVideoAndClosingRemovesTheWorks
   Close(window);
   EXPECT_EQ(program->Wait(20s), std::optional<int>(0));
   EXPECT_FALSE(fs::exists(workspace)) << "the workspace is removed at the end";
+}
+
+// Closing without Apply removes nothing: a link planted at the workspace
+// path (a stale one, or another user's in a shared temporary folder) and the
+// user's folder it names stay as they were.
+TEST_F(ProgramTest, ClosingWithoutApplyLeavesALinkAtTheWorkspacePathAndItsTarget) {
+  const fs::path videos(scratch / "Videos");
+  fs::create_directories(videos);
+  std::ofstream(videos / "keep.mp4") << "precious";
+  fs::create_directory_symlink(videos, workspace);
+
+  auto program = Start({});
+  const std::string window = FindWindow(*program);
+  ASSERT_FALSE(window.empty()) << "no window";
+  Close(window);
+  EXPECT_EQ(program->Wait(20s), std::optional<int>(0));
+  EXPECT_TRUE(fs::is_symlink(workspace));
+  std::ifstream kept(videos / "keep.mp4");
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(kept), {}), "precious");
 }
 
 TEST_F(ProgramTest, SigtermStopsARunAndEndsTheProgramCleanly) {

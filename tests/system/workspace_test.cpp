@@ -13,6 +13,7 @@
 #include <utility>
 #include <vector>
 
+#include "support/links.hpp"
 #include "system/error.hpp"
 #include "system/temp_folder.hpp"
 
@@ -271,12 +272,14 @@ TEST_F(WorkspaceTest, TheTeardownLeavesWhatItDidNotMakeOrVerifyUntouched) {
       {"earlier run's folder, Apply never pressed", PlantFolder, t_Apply::Never},
       {"our folder swapped for another after Apply", PlantFolder, t_Apply::Before},
   };
-#ifndef _WIN32
-  const auto link = [](const fs::path& at, const fs::path& victim) { fs::create_directory_symlink(victim, at); };
+  // No plant: a link to the user's folder (see t_FolderLink).
   cases.insert(cases.end(), {
-      {"link to the user's folder, Apply never pressed", link, t_Apply::Never},
-      {"link to the user's folder, Apply pressed", link, t_Apply::After},
-      {"link put in our folder's place after Apply", link, t_Apply::Before},
+      {"link to the user's folder, Apply never pressed", nullptr, t_Apply::Never},
+      {"link to the user's folder, Apply pressed", nullptr, t_Apply::After},
+      {"link put in our folder's place after Apply", nullptr, t_Apply::Before},
+  });
+#ifndef _WIN32
+  cases.insert(cases.end(), {
       {"dangling link", [](const fs::path& at, const fs::path&) { fs::create_symlink("nowhere", at); },
        t_Apply::After},
       {"group-writable folder",
@@ -315,7 +318,13 @@ TEST_F(WorkspaceTest, TheTeardownLeavesWhatItDidNotMakeOrVerifyUntouched) {
       CreateWorkspace(workspace);
       fs::rename(at, case_ / "moved-away");
     }
-    c.plant(at, victim);
+    std::optional<n_testing::t_FolderLink> link;
+    if (c.plant != nullptr) {
+      c.plant(at, victim);
+    } else {
+      link.emplace(victim, at);
+      ASSERT_EQ(link->Reason(), "");
+    }
     const fs::file_type planted = fs::symlink_status(at).type();
     if (c.apply == t_Apply::After) {
       try {
@@ -328,7 +337,9 @@ TEST_F(WorkspaceTest, TheTeardownLeavesWhatItDidNotMakeOrVerifyUntouched) {
     EXPECT_NO_THROW(RemoveWorkspace(workspace));
 
     EXPECT_EQ(fs::symlink_status(at).type(), planted);
-    if (planted == fs::file_type::directory) EXPECT_EQ(Read(at / "keep.mp4"), "precious");
+    if (planted == fs::file_type::directory) {
+      EXPECT_EQ(Read(at / "keep.mp4"), "precious");
+    }
     EXPECT_EQ(Read(victim / "keep.mp4"), "precious");
     EXPECT_EQ(Read(victim / "sub" / "keep-too.mp4"), "precious");
     EXPECT_FALSE(fs::exists(case_ / "nowhere"));
@@ -391,8 +402,8 @@ TEST_F(WorkspaceTest, ANameTakenByAnythingButOurFolderGivesAFreshPrivateWorkspac
   fs::create_directories(temp);
   const t_TemporaryFolderChoice choice(temp);
   const t_String usual = WorkspacePath();
-  const fs::path at = fs::path(usual).parent_path();
-  ASSERT_EQ(at.parent_path(), temp);
+  const fs::path usualAt = fs::path(usual).parent_path();
+  ASSERT_EQ(usualAt.parent_path(), temp);
 
   std::vector<std::pair<const char*, void (*)(const fs::path&, const fs::path&)>> cases = {
       {"file", [](const fs::path& at, const fs::path&) { WritePrecious(at); }},
@@ -419,9 +430,9 @@ TEST_F(WorkspaceTest, ANameTakenByAnythingButOurFolderGivesAFreshPrivateWorkspac
   WritePrecious(victim / "keep.mp4");
   for (const auto& [name, plant] : cases) {
     SCOPED_TRACE(name);
-    fs::remove_all(at);
-    plant(at, victim);
-    const fs::file_type planted = fs::symlink_status(at).type();
+    fs::remove_all(usualAt);
+    plant(usualAt, victim);
+    const fs::file_type planted = fs::symlink_status(usualAt).type();
 
     const t_String fresh = WorkspacePath();
     ASSERT_NE(fresh, usual);
@@ -437,8 +448,12 @@ TEST_F(WorkspaceTest, ANameTakenByAnythingButOurFolderGivesAFreshPrivateWorkspac
     RemoveWorkspace(fresh);
     EXPECT_FALSE(fs::exists(fs::symlink_status(fs::path(fresh).parent_path())));
 
-    EXPECT_EQ(fs::symlink_status(at).type(), planted);
-    EXPECT_EQ(Read(planted == fs::file_type::directory ? at / "keep.mp4" : planted == fs::file_type::regular ? at : victim / "keep.mp4"), "precious");
+    EXPECT_EQ(fs::symlink_status(usualAt).type(), planted);
+    if (planted == fs::file_type::directory) {
+      EXPECT_EQ(Read(usualAt / "keep.mp4"), "precious");
+    } else if (planted == fs::file_type::regular) {
+      EXPECT_EQ(Read(usualAt), "precious");
+    }
     EXPECT_EQ(Read(victim / "keep.mp4"), "precious");
   }
 }

@@ -65,6 +65,18 @@ namespace {
 // The system error of a call that answered `done` (0 on success).
 DWORD ErrorOf(BOOL done) noexcept { return done ? 0 : ::GetLastError(); }
 
+// Removes a link itself, through a handle that is checked to hold the link
+// and not what it names. Wine opens the target instead, and its DeleteFileW
+// deletes a link's target: there the link is refused and stays.
+DWORD DeleteLink(const t_String& path) noexcept {
+  const n_detail::t_FolderHandle link(path, DELETE | FILE_READ_ATTRIBUTES);
+  if (!link.Valid()) return ::GetLastError();
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (!::GetFileInformationByHandle(link.Handle(), &info)) return ::GetLastError();
+  if ((info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0) return ERROR_ACCESS_DENIED;
+  return link.MarkForDeletion();
+}
+
 }  // namespace
 
 namespace n_detail {
@@ -78,22 +90,17 @@ bool RemoveTreeIf(const t_String& folder, const std::optional<t_FolderIdentity>&
     const t_FolderHandle root(path);
     if (!root.Valid()) RaiseFolderError(::GetLastError());
     const BY_HANDLE_FILE_INFORMATION info = root.Information();
-    if ((info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 ||
-        (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0)
-      return false;
+    if (root.IsReparsePoint(info) || (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) return false;
     if (expected && t_FolderHandle::Identity(info) != *expected) return false;
     WalkFolder(path, [](const t_String& entryPath, const t_FolderEntry& entry) {
       if (entry.isLink) {
         // A link goes by itself; following it could delete what lies outside
-        // the tree. A directory link is removed as a folder, the folder it
-        // names stays.
-        RaiseUnlessGone(ErrorOf(entry.isFolder ? ::RemoveDirectoryW(entryPath.c_str())
-                                               : ::DeleteFileW(entryPath.c_str())));
+        // the tree.
+        RaiseUnlessGone(DeleteLink(entryPath));
       } else if (entry.isFolder) {
         // Depth first, opened again as itself: a link put there meanwhile
         // is removed, not entered.
-        if (!RemoveTreeIf(entryPath, std::nullopt))
-          RaiseUnlessGone(ErrorOf(::RemoveDirectoryW(entryPath.c_str())));
+        if (!RemoveTreeIf(entryPath, std::nullopt)) RaiseUnlessGone(DeleteLink(entryPath));
       } else {
         RaiseUnlessGone(ErrorOf(::DeleteFileW(entryPath.c_str())));
       }

@@ -56,7 +56,7 @@ t_FolderIdentity OpenPrivateFolder(const t_String& folder) {
   const t_FolderHandle opened(WithoutSeparator(folder));
   if (!opened.Valid()) RaiseLastError();
   const BY_HANDLE_FILE_INFORMATION info = opened.Information();
-  if (!IsPlainFolder(info.dwFileAttributes)) RaiseSystemError(ERROR_ACCESS_DENIED);
+  if (opened.IsReparsePoint(info) || !IsPlainFolder(info.dwFileAttributes)) RaiseSystemError(ERROR_ACCESS_DENIED);
   return opened.Identity(info);
 }
 
