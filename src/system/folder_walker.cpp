@@ -1,6 +1,6 @@
 #include "system/folder_walker.hpp"
 
-#include "system/entry_removal.hpp"
+#include "system/tree_removal.hpp"
 
 namespace n_zorbel::n_system {
 
@@ -13,13 +13,6 @@ bool EndsWithSeparator(const t_String& path) {
 #else
   return path.back() == kPathSeparator;
 #endif
-}
-
-// Not-found answers mean the entry is already gone, which is what removal wants.
-bool IsNotFound(std::uint32_t error) { return error == kErrorFileNotFound || error == kErrorPathNotFound; }
-
-void RaiseUnlessExcused(std::uint32_t error) {
-  if (error != 0 && !IsNotFound(error)) RaiseSystemError(error);
 }
 
 }  // namespace
@@ -52,18 +45,8 @@ void WalkFolder(const t_String& folder,
 }
 
 void RemoveTree(t_String folder) {
-  if (!EndsWithSeparator(folder)) folder += kPathSeparator;
-  WalkFolder(folder, [](const t_String& path, const t_FolderEntry& entry) {
-    if (entry.isLink) {
-      // A link goes by itself; following it could delete what lies outside the tree.
-      RaiseUnlessExcused(entry.isFolder ? n_detail::DeleteFolderLink(path) : n_detail::DeleteFileEntry(path));
-    } else if (entry.isFolder) {
-      RemoveTree(path + kPathSeparator);  // depth first: the sub-folder goes completely
-    } else {
-      RaiseUnlessExcused(n_detail::DeleteFileEntry(path));
-    }
-  });
-  RaiseUnlessExcused(n_detail::RemoveEmptyFolder(folder));
+  // A link at the folder's own place is refused like a folder we may not use.
+  if (!n_detail::RemoveTreeIf(folder, std::nullopt)) RaiseFolderError(kErrorAccessDenied);
 }
 
 }  // namespace n_zorbel::n_system

@@ -60,8 +60,10 @@ class t_FolderWalkerBase {
 void WalkFolder(const t_String& folder,
                 const std::function<void(const t_String& path, const t_FolderEntry& entry)>& visit);
 
-// Removes `folder` (ending with the separator) with everything in it, depth
-// first. Links are removed themselves; their targets are never touched.
+// Removes `folder` (ending with the separator or not) with everything in it,
+// depth first. The folder is opened without following a link at its place: a
+// link or reparse point there raises the folder error "access denied" and
+// stays. Links inside are removed themselves; their targets are never touched.
 // "Not found" is excused for deleting entries and the folder, not for the search.
 void RemoveTree(t_String folder);
 

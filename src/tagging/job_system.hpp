@@ -17,6 +17,9 @@ class JobSystem {
   // Creates the workspace folder's last level or accepts an existing one;
   // raises on any other failure.
   virtual void CreateWorkspace(const t_String& folder) = 0;
+  // Removes the workspace folder at the end, when it is the one this process
+  // created or accepted; raises when such a removal fails.
+  virtual void RemoveWorkspace(const t_String& folder) = 0;
   // Unpacks the tool package into `folder`; raises on failure.
   virtual std::unique_ptr<n_tools::UnpackedTools> UnpackTools(const t_String& folder) = 0;
   virtual n_system::ProcessRunner& Runner() = 0;
@@ -28,6 +31,7 @@ class RealJobSystem final : public JobSystem {
  public:
   explicit RealJobSystem(const n_tools::t_Module& module) noexcept : m_module(module) {}
   void CreateWorkspace(const t_String& folder) override;
+  void RemoveWorkspace(const t_String& folder) override;
   std::unique_ptr<n_tools::UnpackedTools> UnpackTools(const t_String& folder) override;
   n_system::ProcessRunner& Runner() override { return m_runner; }
 

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <string>
 
-#include "system/folder_walker.hpp"
 #include "ui/ids.hpp"
 #include "ui/texts.hpp"
 
@@ -86,9 +85,9 @@ MainDialog::~MainDialog() {
   m_coverImage.reset();
   if (!m_workspaceFolder.empty()) {
     try {
-      n_system::RemoveTree(m_workspaceFolder);
+      m_ports.jobSystem.RemoveWorkspace(m_workspaceFolder);
     } catch (...) {
-      // A workspace that is missing or still in use stays; nothing to report at exit.
+      // A workspace that is still in use stays; nothing to report at exit.
     }
   }
 }

@@ -2,9 +2,11 @@
 // and a cover, driven with the keyboard through the window, closed through
 // the window manager's close message or ended by SIGTERM. ffmpeg makes the
 // videos; ffprobe judges the tags that the packed tagger wrote.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -15,6 +17,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <optional>
 #include <string>
 #include <thread>
@@ -158,7 +161,8 @@ class ProgramTest : public testing::Test {
     skip:;
     }
     environment.push_back("DISPLAY=" + xvfb.Display());
-    environment.push_back("XDG_RUNTIME_DIR=" + runtime);
+    // Without a runtime folder the lock and the workspace go to the shared one.
+    environment.push_back(sharedTemp.empty() ? "XDG_RUNTIME_DIR=" + runtime : "TMPDIR=" + sharedTemp);
     environment.push_back("LANG=C.UTF-8");
     environment.push_back("ASAN_OPTIONS=detect_leaks=0");
     // No session bus: the launcher's progress goes nowhere, and no bus is
@@ -228,6 +232,7 @@ class ProgramTest : public testing::Test {
   }
 
   t_ScratchFolder scratch;
+  std::string sharedTemp;  // set: no XDG_RUNTIME_DIR, this TMPDIR
   const std::string runtime = ToUtf8(scratch / "run");
   const fs::path workspace = fs::path(scratch / "run/Mivora");
   t_Xvfb xvfb;
@@ -317,6 +322,62 @@ TEST_F(ProgramTest, ApplyThroughTheWindowTagsEveryVideoAndClosingRemovesTheWorks
   Close(window);
   EXPECT_EQ(program->Wait(20s), std::optional<int>(0));
   EXPECT_FALSE(fs::exists(workspace)) << "the workspace is removed at the end";
+}
+
+// Closing without Apply removes nothing: a link planted at the workspace
+// path (a stale one, or another user's in a shared temporary folder) and the
+// user's folder it names stay as they were.
+TEST_F(ProgramTest, ClosingWithoutApplyLeavesALinkAtTheWorkspacePathAndItsTarget) {
+  const fs::path videos(scratch / "Videos");
+  fs::create_directories(videos);
+  std::ofstream(videos / "keep.mp4") << "precious";
+  fs::create_directory_symlink(videos, workspace);
+
+  auto program = Start({});
+  const std::string window = FindWindow(*program);
+  ASSERT_FALSE(window.empty()) << "no window";
+  Close(window);
+  EXPECT_EQ(program->Wait(20s), std::optional<int>(0));
+  EXPECT_TRUE(fs::is_symlink(workspace));
+  std::ifstream kept(videos / "keep.mp4");
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(kept), {}), "precious");
+}
+
+// In a shared temporary folder another user can take the lock's and the
+// workspace's names first, and hold the lock for ever: Mivora still opens,
+// Apply still tags, and what was planted stays as it was.
+TEST_F(ProgramTest, NamesTakenInASharedTemporaryFolderBlockNeitherTheProgramNorApply) {
+  if (::geteuid() != 0) GTEST_SKIP() << "planting as another user needs root";
+  sharedTemp = ToUtf8(scratch / "shared");
+  fs::create_directories(sharedTemp);
+  fs::permissions(sharedTemp, fs::perms::all | fs::perms::sticky_bit);
+  const std::string uid = std::to_string(::geteuid());
+  const fs::path lock = fs::path(sharedTemp) / ("mivora-" + uid + ".lock");
+  const fs::path planted = fs::path(sharedTemp) / ("Mivora-" + uid);
+  std::ofstream(lock) << "";
+  fs::create_directory(planted);
+  std::ofstream(planted / "ntag") << "planted";
+  for (const fs::path& path : {lock, planted, planted / "ntag"}) ASSERT_EQ(::chown(path.c_str(), 65534, 65534), 0);
+  const int held = ::open(lock.c_str(), O_RDONLY | O_CLOEXEC);
+  ASSERT_EQ(::flock(held, LOCK_EX | LOCK_NB), 0);
+
+  const fs::path video(scratch / "a.mp4");
+  MakeVideo(video);
+  auto program = Start({video.string()});
+  const std::string window = FindWindow(*program);
+  ASSERT_FALSE(window.empty()) << "a planted lock stopped the program";
+  PressAfterTabs(window, 11);  // Apply, with the year 2016 to write
+  EXPECT_EQ(TitlesOfARun(window).back(), "Mivora");
+  EXPECT_EQ(Probe(video, "-show_entries format_tags=date"), "2016");
+  Close(window);
+  EXPECT_EQ(program->Wait(20s), std::optional<int>(0));
+  ::close(held);
+
+  std::ifstream tool(planted / "ntag");
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(tool), {}), "planted");
+  for (const auto& entry : fs::directory_iterator(sharedTemp))
+    EXPECT_FALSE(entry.path().filename().string().starts_with("Mivora-" + uid + "-"))
+        << "the fresh workspace goes at the end: " << entry.path();
 }
 
 TEST_F(ProgramTest, SigtermStopsARunAndEndsTheProgramCleanly) {

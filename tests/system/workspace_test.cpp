@@ -6,13 +6,22 @@
 
 #include <filesystem>
 #include <fstream>
+#include <iterator>
+#include <optional>
 #include <random>
 #include <string>
+#include <utility>
+#include <vector>
 
+#include "support/links.hpp"
 #include "system/error.hpp"
 #include "system/temp_folder.hpp"
 
-#ifndef _WIN32
+#ifdef _WIN32
+#include <windows.h>
+
+#include <cstdlib>
+#else
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -229,6 +238,225 @@ TEST_F(WorkspaceTest, FolderOfAnotherUserIsRefused) {
 }
 
 #endif
+
+// --- What the teardown may remove ------------------------------------------
+
+// When Apply ran relative to the thing planted at the workspace path.
+enum class t_Apply { Never, Before, After };
+
+// What an earlier run, a stale link or another user left at the workspace
+// path (`at`); `victim` is a folder of the user's elsewhere.
+struct t_Planted {
+  const char* name;
+  void (*plant)(const fs::path& at, const fs::path& victim);
+  t_Apply apply;
+  bool needsRoot = false;
+};
+
+void WritePrecious(const fs::path& file) { std::ofstream(file, std::ios::binary) << "precious"; }
+
+std::string Read(const fs::path& file) {
+  std::ifstream in(file, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+void PlantFolder(const fs::path& at, const fs::path&) {
+  fs::create_directory(at);
+  WritePrecious(at / "keep.mp4");
+}
+
+// Whatever is planted, the teardown leaves it as it was, and the user's
+// folder it may lead to is untouched, whether or not Apply ran.
+TEST_F(WorkspaceTest, TheTeardownLeavesWhatItDidNotMakeOrVerifyUntouched) {
+  std::vector<t_Planted> cases = {
+      {"earlier run's folder, Apply never pressed", PlantFolder, t_Apply::Never},
+      {"our folder swapped for another after Apply", PlantFolder, t_Apply::Before},
+  };
+  // No plant: a link to the user's folder (see t_FolderLink).
+  cases.insert(cases.end(), {
+      {"link to the user's folder, Apply never pressed", nullptr, t_Apply::Never},
+      {"link to the user's folder, Apply pressed", nullptr, t_Apply::After},
+      {"link put in our folder's place after Apply", nullptr, t_Apply::Before},
+  });
+#ifndef _WIN32
+  cases.insert(cases.end(), {
+      {"dangling link", [](const fs::path& at, const fs::path&) { fs::create_symlink("nowhere", at); },
+       t_Apply::After},
+      {"group-writable folder",
+       [](const fs::path& at, const fs::path& victim) {
+         PlantFolder(at, victim);
+         ::chmod(at.c_str(), 0770);
+       },
+       t_Apply::After},
+      {"another user's folder",
+       [](const fs::path& at, const fs::path& victim) {
+         PlantFolder(at, victim);
+         ASSERT_EQ(::chown(at.c_str(), 65534, 65534), 0);
+       },
+       t_Apply::After, true},
+      {"another user's link to the user's folder",
+       [](const fs::path& at, const fs::path& victim) {
+         fs::create_directory_symlink(victim, at);
+         ASSERT_EQ(::lchown(at.c_str(), 65534, 65534), 0);
+       },
+       t_Apply::After, true},
+  });
+#endif
+  for (const t_Planted& c : cases) {
+    SCOPED_TRACE(c.name);
+#ifndef _WIN32
+    if (c.needsRoot && ::geteuid() != 0) continue;  // giving things away needs root
+#endif
+    const fs::path case_ = m_folder / std::to_string(&c - cases.data());
+    const fs::path at = case_ / "Mivora";
+    const fs::path victim = case_ / "Videos";
+    fs::create_directories(victim / "sub");
+    WritePrecious(victim / "keep.mp4");
+    WritePrecious(victim / "sub" / "keep-too.mp4");
+    const t_String workspace = at.native() + kPathSeparator;
+    if (c.apply == t_Apply::Before) {
+      CreateWorkspace(workspace);
+      fs::rename(at, case_ / "moved-away");
+    }
+    std::optional<n_testing::t_FolderLink> link;
+    if (c.plant != nullptr) {
+      c.plant(at, victim);
+    } else {
+      link.emplace(victim, at);
+      ASSERT_EQ(link->Reason(), "");
+    }
+    const fs::file_type planted = fs::symlink_status(at).type();
+    if (c.apply == t_Apply::After) {
+      try {
+        CreateWorkspace(workspace);
+      } catch (const t_ErrorException&) {
+        // Refused, as it should be for anything not a private folder of ours.
+      }
+    }
+
+    EXPECT_NO_THROW(RemoveWorkspace(workspace));
+
+    EXPECT_EQ(fs::symlink_status(at).type(), planted);
+    if (planted == fs::file_type::directory) {
+      EXPECT_EQ(Read(at / "keep.mp4"), "precious");
+    }
+    EXPECT_EQ(Read(victim / "keep.mp4"), "precious");
+    EXPECT_EQ(Read(victim / "sub" / "keep-too.mp4"), "precious");
+    EXPECT_FALSE(fs::exists(case_ / "nowhere"));
+  }
+}
+
+TEST_F(WorkspaceTest, TheTeardownRemovesTheWorkspaceThisRunMade) {
+  const t_String folder = Workspace("Mivora");
+  CreateWorkspace(folder);
+  std::ofstream(fs::path(folder) / "ntag") << "tool";
+  fs::create_directories(fs::path(folder) / "left-over" / "deeper");
+  RemoveWorkspace(folder);
+  EXPECT_FALSE(fs::exists(fs::symlink_status(fs::path(folder))));
+}
+
+// Sets the variable that chooses the temporary folder for one scope.
+class t_TemporaryFolderChoice {
+ public:
+  explicit t_TemporaryFolderChoice(const fs::path& folder) {
+#ifdef _WIN32
+    SetFor(L"TMP", folder.native().c_str());
+#else
+    SetFor("XDG_RUNTIME_DIR", nullptr);
+    SetFor("TMPDIR", folder.c_str());
+#endif
+  }
+  ~t_TemporaryFolderChoice() {
+    for (auto it = m_old.rbegin(); it != m_old.rend(); ++it) Put(it->first, it->second ? it->second->c_str() : nullptr);
+  }
+  t_TemporaryFolderChoice(const t_TemporaryFolderChoice&) = delete;
+  t_TemporaryFolderChoice& operator=(const t_TemporaryFolderChoice&) = delete;
+
+ private:
+  using t_Name = const fs::path::value_type*;
+  void SetFor(t_Name name, t_Name value) {
+#ifdef _WIN32
+    const wchar_t* old = _wgetenv(name);
+#else
+    const char* old = std::getenv(name);
+#endif
+    m_old.emplace_back(name, old ? std::optional<fs::path::string_type>(old) : std::nullopt);
+    Put(name, value);
+  }
+  static void Put(t_Name name, t_Name value) {
+#ifdef _WIN32
+    SetEnvironmentVariableW(name, value);
+    _wputenv_s(name, value ? value : L"");
+#else
+    if (value) ::setenv(name, value, 1); else ::unsetenv(name);
+#endif
+  }
+  std::vector<std::pair<t_Name, std::optional<fs::path::string_type>>> m_old;
+};
+
+// Nobody can block Apply by taking the workspace's usual name: start-up picks
+// a fresh private folder beside it, Apply works there, the teardown removes
+// exactly that folder, and what was planted stays as it was.
+TEST_F(WorkspaceTest, ANameTakenByAnythingButOurFolderGivesAFreshPrivateWorkspace) {
+  const fs::path temp = m_folder / "temp";
+  fs::create_directories(temp);
+  const t_TemporaryFolderChoice choice(temp);
+  const t_String usual = WorkspacePath();
+  const fs::path usualAt = fs::path(usual).parent_path();
+  ASSERT_EQ(usualAt.parent_path(), temp);
+
+  std::vector<std::pair<const char*, void (*)(const fs::path&, const fs::path&)>> cases = {
+      {"file", [](const fs::path& at, const fs::path&) { WritePrecious(at); }},
+  };
+#ifndef _WIN32
+  cases.insert(cases.end(), {
+      {"link to the user's folder", [](const fs::path& at, const fs::path& victim) {
+         fs::create_directory_symlink(victim, at);
+       }},
+      {"group-writable folder", [](const fs::path& at, const fs::path& victim) {
+         PlantFolder(at, victim);
+         ::chmod(at.c_str(), 0777);
+       }},
+  });
+  if (::geteuid() == 0) {
+    cases.push_back({"another user's folder", [](const fs::path& at, const fs::path& victim) {
+                       PlantFolder(at, victim);
+                       ASSERT_EQ(::chown(at.c_str(), 65534, 65534), 0);
+                     }});
+  }
+#endif
+  const fs::path victim = m_folder / "Videos";
+  fs::create_directories(victim);
+  WritePrecious(victim / "keep.mp4");
+  for (const auto& [name, plant] : cases) {
+    SCOPED_TRACE(name);
+    fs::remove_all(usualAt);
+    plant(usualAt, victim);
+    const fs::file_type planted = fs::symlink_status(usualAt).type();
+
+    const t_String fresh = WorkspacePath();
+    ASSERT_NE(fresh, usual);
+    ASSERT_EQ(fs::path(fresh).parent_path().parent_path(), temp);
+    EXPECT_NO_THROW(CreateWorkspace(fresh));  // Apply works
+    std::ofstream(fs::path(fresh) / "ntag") << "tool";
+#ifndef _WIN32
+    struct stat info {};
+    ASSERT_EQ(::lstat(fs::path(fresh).parent_path().c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 0700u);
+    EXPECT_EQ(info.st_uid, ::geteuid());
+#endif
+    RemoveWorkspace(fresh);
+    EXPECT_FALSE(fs::exists(fs::symlink_status(fs::path(fresh).parent_path())));
+
+    EXPECT_EQ(fs::symlink_status(usualAt).type(), planted);
+    if (planted == fs::file_type::directory) {
+      EXPECT_EQ(Read(usualAt / "keep.mp4"), "precious");
+    } else if (planted == fs::file_type::regular) {
+      EXPECT_EQ(Read(usualAt), "precious");
+    }
+    EXPECT_EQ(Read(victim / "keep.mp4"), "precious");
+  }
+}
 
 }  // namespace
 }  // namespace n_zorbel::n_system

@@ -77,6 +77,7 @@ class t_FakeSystem final : public n_tagging::JobSystem, public n_system::Process
     EXPECT_EQ(folder, workspace.Path());
     if (createFailure) createFailure();
   }
+  void RemoveWorkspace(const t_String&) override { events.push_back("remove"); }
   std::unique_ptr<n_tools::UnpackedTools> UnpackTools(const t_String& folder) override {
     events.push_back("unpack");
     if (unpackFailure) unpackFailure();

@@ -173,6 +173,7 @@ class t_SlowToolSystem final : public n_tagging::JobSystem, n_system::ProcessRun
  public:
   explicit t_SlowToolSystem(const n_tools::t_Module& module) : m_real(module) {}
   void CreateWorkspace(const t_String& folder) override { m_real.CreateWorkspace(folder); }
+  void RemoveWorkspace(const t_String& folder) override { m_real.RemoveWorkspace(folder); }
   std::unique_ptr<n_tools::UnpackedTools> UnpackTools(const t_String& folder) override {
     return m_real.UnpackTools(folder);
   }

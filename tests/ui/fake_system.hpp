@@ -14,6 +14,7 @@
 #include "intake/path_queries.hpp"
 #include "preview/cover_image.hpp"
 #include "system/error.hpp"
+#include "system/memory_mapped_file.hpp"
 #include "tagging/job_system.hpp"
 #include "tool_packer.hpp"
 #include "tools/module.hpp"
@@ -146,6 +147,16 @@ class t_FakeJobSystem final : public n_tagging::JobSystem {
     if (createFailure) n_system::RaiseSystemError(*createFailure);
     std::filesystem::create_directories(std::filesystem::path(folder));
   }
+  // What the teardown had done by the time it asked for the workspace to go.
+  struct t_Removal {
+    int toolsTerminated = 0;
+    bool toolStillHeld = false;
+  };
+  std::vector<t_Removal> removals;
+  void RemoveWorkspace(const t_String& folder) override {
+    removals.push_back({runner.terminated, AnyFileHeld(folder)});
+    std::filesystem::remove_all(std::filesystem::path(folder));
+  }
   std::unique_ptr<n_tools::UnpackedTools> UnpackTools(const t_String& folder) override {
     ++unpacks;
     return std::make_unique<n_tools::UnpackedTools>(m_module, folder);
@@ -153,6 +164,20 @@ class t_FakeJobSystem final : public n_tagging::JobSystem {
   n_system::ProcessRunner& Runner() override { return m_runnerInUse ? *m_runnerInUse : runner; }
 
  private:
+  // An unpacked tool is held with a shared lock that our exclusive opening
+  // refuses, on both platforms.
+  static bool AnyFileHeld(const t_String& folder) {
+    std::error_code missing;
+    for (const auto& entry : std::filesystem::directory_iterator(std::filesystem::path(folder), missing)) {
+      try {
+        n_system::t_MemoryMappedFile file;
+        file.Open(entry.path().native());
+      } catch (const n_system::t_ErrorException&) {
+        return true;
+      }
+    }
+    return false;
+  }
   static std::vector<std::byte> MakePackage() {
     const std::string text = "a stand-in that is never run";
     std::vector<std::byte> tool(text.size());

@@ -278,7 +278,11 @@ TEST_F(RunControl, ClosingDuringARunEndsTheToolAndRemovesTheWorkspace) {
   EXPECT_EQ(view.calls.back(), "EndDialog");
   EXPECT_TRUE(dialog->Running());  // closing does not stop the run; the teardown does
   dialog.reset();
-  EXPECT_EQ(jobs.runner.terminated, 1);
+  // The teardown's order: the job ends its tool, the unpacked tool is let
+  // go, and only then is the workspace removed.
+  ASSERT_EQ(jobs.removals.size(), 1u);
+  EXPECT_EQ(jobs.removals[0].toolsTerminated, 1);
+  EXPECT_FALSE(jobs.removals[0].toolStillHeld);
   EXPECT_FALSE(scratch.Exists(ZTEXT("Mivora")));
 }
 

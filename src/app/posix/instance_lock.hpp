@@ -14,20 +14,22 @@ t_String InstanceLockPath(std::string_view xdgRuntimeDir, const t_String& tempFo
 
 class t_InstanceLock {
  public:
-  // Opens (or creates, mode 0600) the lock file, refusing a link or a file
-  // another user owns, and tries the lock without waiting. Raises
-  // t_ErrorException when the file cannot be had.
-  explicit t_InstanceLock(const t_String& path);
+  // Opens (or creates, mode 0600) the lock file and tries the lock without
+  // waiting. Only another instance holding it stops the program: a file that
+  // cannot be had (a link, a file another user owns or planted, an unwritable
+  // folder) or a lock that fails otherwise leaves the program running, merely
+  // without the one-instance guarantee.
+  explicit t_InstanceLock(const t_String& path) noexcept;
   ~t_InstanceLock();
   t_InstanceLock(const t_InstanceLock&) = delete;
   t_InstanceLock& operator=(const t_InstanceLock&) = delete;
 
-  // False when another instance of this user holds the lock.
-  bool Acquired() const noexcept { return m_acquired; }
+  // True when another instance of this user holds the lock.
+  bool AnotherInstanceRuns() const noexcept { return m_anotherInstanceRuns; }
 
  private:
   int m_fd = -1;
-  bool m_acquired = false;
+  bool m_anotherInstanceRuns = false;
 };
 
 }  // namespace n_zorbel::n_app

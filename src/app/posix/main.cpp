@@ -35,7 +35,7 @@ int main(int argc, char** argv) {
   try {
     const n_app::t_InstanceLock lock(
         n_app::InstanceLockPath(RuntimeFolder(), n_system::TempFolderPath(), ::geteuid()));
-    if (!lock.Acquired()) return 0;  // another instance runs; nothing is shown
+    if (lock.AnotherInstanceRuns()) return 0;  // nothing is shown
 
     n_app::Application application(argc, argv);
     n_ui::n_qt::t_QtCoverDecoder decoder;

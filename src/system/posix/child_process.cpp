@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "system/error.hpp"
+#include "system/posix/descriptor.hpp"
 #include "tagging/command_line_splitter.hpp"
 
 namespace n_zorbel::n_system {
@@ -35,23 +36,7 @@ constexpr int kIoprioWhoProcess = 1;
 constexpr int kIoprioClassIdle = 3;
 constexpr int kIoprioClassShift = 13;
 
-class t_Descriptor {
- public:
-  explicit t_Descriptor(int fd) noexcept : m_fd(fd) {}
-  ~t_Descriptor() { Reset(); }
-  t_Descriptor(const t_Descriptor&) = delete;
-  t_Descriptor& operator=(const t_Descriptor&) = delete;
-  t_Descriptor(t_Descriptor&&) = delete;
-  t_Descriptor& operator=(t_Descriptor&&) = delete;
-  int Get() const noexcept { return m_fd; }
-  void Reset() noexcept {
-    if (m_fd >= 0) close(m_fd);
-    m_fd = -1;
-  }
-
- private:
-  int m_fd;
-};
+using n_detail::t_Descriptor;
 
 // Tells the parent why the child could not become the tool, then ends it.
 [[noreturn]] void FailChild(int reportFd, int error) noexcept {

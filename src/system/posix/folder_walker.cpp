@@ -1,6 +1,7 @@
 #include "system/folder_walker.hpp"
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -10,7 +11,8 @@
 #include <memory>
 #include <vector>
 
-#include "system/entry_removal.hpp"
+#include "system/posix/descriptor.hpp"
+#include "system/tree_removal.hpp"
 
 namespace n_zorbel::n_system {
 
@@ -41,9 +43,10 @@ struct t_DirCloser {
   }
 };
 
-// Every entry of `folder`, sorted by name; raises the folder error.
-std::vector<t_ReadName> ReadNames(const t_String& folder) {
-  const std::unique_ptr<DIR, t_DirCloser> dir(opendir(folder.c_str()));
+using t_Dir = std::unique_ptr<DIR, t_DirCloser>;
+
+// Every entry of an open folder, sorted by name; raises the folder error.
+std::vector<t_ReadName> ReadNames(const t_Dir& dir) {
   if (dir == nullptr) RaiseFolderError(LastSystemError());
   std::vector<t_ReadName> names;
   for (;;) {
@@ -99,7 +102,7 @@ t_FolderWalkerBase::~t_FolderWalkerBase() { CloseSearch(); }
 
 bool t_FolderWalkerBase::OpenSearch(const t_String& folder) {
   CloseSearch();
-  m_search->names = ReadNames(folder);
+  m_search->names = ReadNames(t_Dir(opendir(folder.c_str())));
   m_search->folder = folder;
   return NextEntry();
 }
@@ -119,18 +122,71 @@ void t_FolderWalkerBase::CloseSearch() noexcept {
   m_search->next = 0;
 }
 
+namespace {
+
+using n_detail::t_Descriptor;
+
+// A folder opened without following a link at its place; -1 with errno set.
+int OpenFolderAt(int parent, const char* name) noexcept {
+  return ::openat(parent, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+}
+
+// Removes everything beneath the open `folder`. Every step names its entry
+// relative to that descriptor, so nothing renamed or linked in along the way
+// can lead the removal outside the tree.
+void RemoveContents(int folder) {
+  // fdopendir takes its descriptor over; the caller keeps its own.
+  const int listed = ::fcntl(folder, F_DUPFD_CLOEXEC, 0);
+  if (listed == -1) RaiseFolderError(LastSystemError());
+  t_Dir dir(::fdopendir(listed));
+  if (dir == nullptr) {
+    const std::uint32_t error = LastSystemError();
+    ::close(listed);
+    RaiseFolderError(error);
+  }
+  const std::vector<t_ReadName> names = ReadNames(dir);
+  dir.reset();
+  for (const t_ReadName& read : names) {
+    const char* name = read.name.c_str();
+    if (t_FolderWalkerBase::IsDotEntry(read.name)) continue;
+    struct stat info {};
+    if (::fstatat(folder, name, &info, AT_SYMLINK_NOFOLLOW) != 0) {
+      n_detail::RaiseUnlessGone(LastSystemError());
+      continue;
+    }
+    if (S_ISDIR(info.st_mode)) {
+      const t_Descriptor sub(OpenFolderAt(folder, name));
+      if (sub.Get() == -1) RaiseFolderError(LastSystemError());
+      RemoveContents(sub.Get());
+    }
+    // A link is removed itself, whatever it names.
+    if (::unlinkat(folder, name, S_ISDIR(info.st_mode) ? AT_REMOVEDIR : 0) != 0)
+      n_detail::RaiseUnlessGone(LastSystemError());
+  }
+}
+
+}  // namespace
+
 namespace n_detail {
 
-std::uint32_t DeleteFileEntry(const t_String& path) noexcept {
-  return unlink(path.c_str()) == 0 ? 0 : LastSystemError();
-}
-
-std::uint32_t DeleteFolderLink(const t_String& path) noexcept {
-  return unlink(path.c_str()) == 0 ? 0 : LastSystemError();
-}
-
-std::uint32_t RemoveEmptyFolder(const t_String& folder) noexcept {
-  return rmdir(folder.c_str()) == 0 ? 0 : LastSystemError();
+bool RemoveTreeIf(const t_String& folder, const std::optional<t_FolderIdentity>& expected) {
+  // Without the trailing separator, so that O_NOFOLLOW sees a link in the
+  // folder's place instead of resolving through it.
+  t_String path = folder;
+  while (path.size() > 1 && path.back() == kPathSeparator) path.pop_back();
+  const t_Descriptor root(OpenFolderAt(AT_FDCWD, path.c_str()));
+  if (root.Get() == -1) {
+    if (errno == ELOOP || errno == ENOTDIR) return false;
+    RaiseFolderError(LastSystemError());
+  }
+  struct stat info {};
+  if (::fstat(root.Get(), &info) != 0) RaiseFolderError(LastSystemError());
+  const t_FolderIdentity found{static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino)};
+  if (expected && found != *expected) return false;
+  RemoveContents(root.Get());
+  // rmdir removes only an empty folder and never follows a link.
+  if (::rmdir(path.c_str()) != 0) RaiseUnlessGone(LastSystemError());
+  return true;
 }
 
 }  // namespace n_detail

@@ -13,14 +13,23 @@
 #include <string>
 
 #include "system/error.hpp"
+#include "system/posix/descriptor.hpp"
 #include "system/temp_folder.hpp"
+#include "system/tree_removal.hpp"
 
-namespace n_zorbel::n_system {
+namespace n_zorbel::n_system::n_detail {
 
 namespace {
 
 t_String WithSeparator(t_String path) {
   if (path.empty() || path.back() != kPathSeparator) path += kPathSeparator;
+  return path;
+}
+
+// Without the trailing separator, so that O_NOFOLLOW and lstat see a link
+// as the last component instead of resolving through it.
+t_String WithoutSeparator(t_String path) {
+  while (path.size() > 1 && path.back() == kPathSeparator) path.pop_back();
   return path;
 }
 
@@ -31,53 +40,50 @@ bool IsPerUserFolder(const t_String& temp) {
   return runtime != nullptr && *runtime != '\0' && WithSeparator(runtime) == temp;
 }
 
-class t_Descriptor {
- public:
-  explicit t_Descriptor(int fd) noexcept : m_fd(fd) {}
-  ~t_Descriptor() {
-    if (m_fd != -1) ::close(m_fd);
-  }
-  t_Descriptor(const t_Descriptor&) = delete;
-  t_Descriptor& operator=(const t_Descriptor&) = delete;
-  int Get() const noexcept { return m_fd; }
-
- private:
-  int m_fd;
-};
+// A real folder of ours that nobody else can write to.
+bool IsPrivateFolder(const struct stat& info) {
+  return S_ISDIR(info.st_mode) && info.st_uid == ::geteuid() && (info.st_mode & (S_IWGRP | S_IWOTH)) == 0;
+}
 
 }  // namespace
 
-t_String WorkspacePath() {
+t_String UsualWorkspacePath() {
   const t_String temp = TempFolderPath();
   if (IsPerUserFolder(temp)) return temp + "Mivora/";
   return temp + "Mivora-" + std::to_string(::geteuid()) + "/";
 }
 
-void CreateWorkspace(const t_String& folder) {
-  // Without the trailing separator, so that O_NOFOLLOW sees a planted link
-  // as the last component instead of resolving through it.
-  t_String path = folder;
-  while (path.size() > 1 && path.back() == kPathSeparator) path.pop_back();
+bool MayBecomeWorkspace(const t_String& folder) {
+  struct stat info {};
+  if (::lstat(WithoutSeparator(folder).c_str(), &info) != 0) return errno == ENOENT;
+  return IsPrivateFolder(info);
+}
 
+t_String MakeFreshWorkspace(const t_String& usual) {
+  // mkdtemp makes the folder 0700 under a name nobody held before.
+  t_String path = WithoutSeparator(usual) + "-XXXXXX";
+  if (::mkdtemp(path.data()) == nullptr) RaiseLastError();
+  return path + kPathSeparator;
+}
+
+t_FolderIdentity OpenPrivateFolder(const t_String& folder) {
+  const t_String path = WithoutSeparator(folder);
   const bool created = ::mkdir(path.c_str(), 0700) == 0;
   if (!created && errno != EEXIST) RaiseLastError();
 
-  t_Descriptor opened(::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+  const t_Descriptor opened(::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
   if (opened.Get() == -1) {
     // A link (ELOOP) or something that is not a folder (ENOTDIR) is refused
     // like a folder we may not use.
     if (errno == ELOOP || errno == ENOTDIR) RaiseSystemError(kErrorAccessDenied);
     RaiseLastError();
   }
+  // The umask may have taken bits we need; a new folder is exactly 0700.
+  if (created && ::fchmod(opened.Get(), 0700) != 0) RaiseLastError();
   struct stat info {};
   if (::fstat(opened.Get(), &info) != 0) RaiseLastError();
-  if (!S_ISDIR(info.st_mode) || info.st_uid != ::geteuid()) RaiseSystemError(kErrorAccessDenied);
-  if (created) {
-    // The umask may have taken bits we need; a new folder is exactly 0700.
-    if (::fchmod(opened.Get(), 0700) != 0) RaiseLastError();
-  } else if ((info.st_mode & (S_IWGRP | S_IWOTH)) != 0) {
-    RaiseSystemError(kErrorAccessDenied);
-  }
+  if (!IsPrivateFolder(info)) RaiseSystemError(kErrorAccessDenied);
+  return {static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino)};
 }
 
-}  // namespace n_zorbel::n_system
+}  // namespace n_zorbel::n_system::n_detail

@@ -4,7 +4,8 @@
 
 #include <exception>
 
-#include "system/entry_removal.hpp"
+#include "system/tree_removal.hpp"
+#include "system/windows/folder_handle.hpp"
 
 namespace n_zorbel::n_system {
 
@@ -59,19 +60,54 @@ void t_FolderWalkerBase::CloseSearch() noexcept {
   m_search->handle = INVALID_HANDLE_VALUE;
 }
 
+namespace {
+
+// The system error of a call that answered `done` (0 on success).
+DWORD ErrorOf(BOOL done) noexcept { return done ? 0 : ::GetLastError(); }
+
+// Removes a link itself, through a handle that is checked to hold the link
+// and not what it names. Wine opens the target instead, and its DeleteFileW
+// deletes a link's target: there the link is refused and stays.
+DWORD DeleteLink(const t_String& path) noexcept {
+  const n_detail::t_FolderHandle link(path, DELETE | FILE_READ_ATTRIBUTES);
+  if (!link.Valid()) return ::GetLastError();
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (!::GetFileInformationByHandle(link.Handle(), &info)) return ::GetLastError();
+  if ((info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0) return ERROR_ACCESS_DENIED;
+  return link.MarkForDeletion();
+}
+
+}  // namespace
+
 namespace n_detail {
 
-std::uint32_t DeleteFileEntry(const t_String& path) noexcept {
-  return DeleteFileW(path.c_str()) ? 0 : GetLastError();
-}
-
-std::uint32_t DeleteFolderLink(const t_String& path) noexcept {
-  // A directory link is removed as a folder; the folder it names stays.
-  return RemoveDirectoryW(path.c_str()) ? 0 : GetLastError();
-}
-
-std::uint32_t RemoveEmptyFolder(const t_String& folder) noexcept {
-  return RemoveDirectoryW(folder.c_str()) ? 0 : GetLastError();
+bool RemoveTreeIf(const t_String& folder, const std::optional<t_FolderIdentity>& expected) {
+  t_String path = folder;
+  while (path.size() > 1 && (path.back() == L'\\' || path.back() == L'/')) path.pop_back();
+  {
+    // Held open while the contents go: the checked folder cannot be renamed
+    // away and replaced meanwhile.
+    const t_FolderHandle root(path);
+    if (!root.Valid()) RaiseFolderError(::GetLastError());
+    const BY_HANDLE_FILE_INFORMATION info = root.Information();
+    if (root.IsReparsePoint(info) || (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) return false;
+    if (expected && t_FolderHandle::Identity(info) != *expected) return false;
+    WalkFolder(path, [](const t_String& entryPath, const t_FolderEntry& entry) {
+      if (entry.isLink) {
+        // A link goes by itself; following it could delete what lies outside
+        // the tree.
+        RaiseUnlessGone(DeleteLink(entryPath));
+      } else if (entry.isFolder) {
+        // Depth first, opened again as itself: a link put there meanwhile
+        // is removed, not entered.
+        if (!RemoveTreeIf(entryPath, std::nullopt)) RaiseUnlessGone(DeleteLink(entryPath));
+      } else {
+        RaiseUnlessGone(ErrorOf(::DeleteFileW(entryPath.c_str())));
+      }
+    });
+  }
+  RaiseUnlessGone(ErrorOf(::RemoveDirectoryW(path.c_str())));
+  return true;
 }
 
 }  // namespace n_detail

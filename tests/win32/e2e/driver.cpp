@@ -14,12 +14,17 @@
 #include <chrono>
 #include <cstdio>
 #include <cwctype>
+#include <filesystem>
+#include <fstream>
 #include <functional>
+#include <iterator>
 #include <map>
 #include <set>
 #include <string>
 #include <thread>
 #include <vector>
+
+#include "support/links.hpp"
 
 namespace {
 
@@ -438,6 +443,37 @@ void TagFourFiles(const t_Setup& setup) {
   Check(!Exists(workspace), L"the workspace is gone after the program ended");
 }
 
+// A link in the workspace's place (a stale one; made by the host here, as
+// Wine makes none itself): Apply works in a fresh folder beside it, and
+// closing leaves the link and the folder it names untouched.
+void LinkAtTheWorkspace(const t_Setup& setup) {
+  const std::wstring linked = setup.work + L"linked";
+  const std::wstring video = setup.work + L"linked.mp4";
+  ::CreateDirectoryW(linked.c_str(), nullptr);
+  std::ofstream(std::filesystem::path(linked + L"\\keep.txt")) << "precious";
+  ::CopyFileW((setup.work + L"videos\\one.mp4").c_str(), video.c_str(), FALSE);
+  const std::wstring workspace = TempFolder() + L"Mivora";
+  const n_zorbel::n_testing::t_FolderLink link(linked, workspace);
+  if (!link.Reason().empty()) {
+    std::fwprintf(stdout, L"note: no link at the workspace: %hs\n", link.Reason().c_str());
+    return;
+  }
+  {
+    t_Mivora mivora(setup.program, {video}, setup.environment);
+    if (mivora.Dialog() == nullptr) return Check(false, L"the dialog opens beside a link at the workspace");
+    mivora.Type(1008, L"Linked");
+    mivora.Press(1026);
+    WatchRun(mivora, 1, 60s);
+    Check(FindDialog(mivora.Id(), L"Mivora error") == nullptr, L"Apply works beside a link at the workspace");
+    mivora.Post(WM_CLOSE, 0, 0);
+    CheckEqual(std::to_wstring(mivora.WaitForExit(20s)), std::wstring(L"0"), L"closing ends the program");
+  }
+  Check((::GetFileAttributesW(workspace.c_str()) & FILE_ATTRIBUTE_REPARSE_POINT) != 0, L"the link stays");
+  std::ifstream kept(std::filesystem::path(linked + L"\\keep.txt"));
+  Check(std::string(std::istreambuf_iterator<char>(kept), {}) == "precious" && !Exists(linked + L"\\ntag.exe"),
+        L"the folder the link names is untouched");
+}
+
 void FailureIsReported(const t_Setup& setup) {
   const std::wstring folder = setup.work + L"fail\\";
   t_Mivora mivora(setup.program, {folder + L"ok1.mp4", folder + L"bad.mp4", folder + L"ok2.mp4"},
@@ -663,6 +699,7 @@ int wmain(int argc, wchar_t** argv) {
   } else {
     NoFilesNoApply(setup);
     TagFourFiles(setup);
+    LinkAtTheWorkspace(setup);
     WindowExtras(setup);
     FailureIsReported(setup);
     StopEndsTheRun(setup);
