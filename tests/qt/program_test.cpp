@@ -114,32 +114,37 @@ std::vector<std::string> ChildNames(pid_t parent) {
   return names;
 }
 
-// An X server of the test's own, on the first free display.
-class t_Xvfb {
+// A server of the test's own that says where it listens in one line through a
+// pipe, whose descriptor replaces "{fd}" in its arguments.
+class t_Server {
  public:
-  t_Xvfb() {
+  explicit t_Server(std::vector<std::string> arguments) {
     int fds[2];
     if (::pipe(fds) != 0) return;
+    for (std::string& argument : arguments)
+      if (const auto at = argument.find("{fd}"); at != std::string::npos) argument.replace(at, 4, std::to_string(fds[1]));
     posix_spawn_file_actions_t actions;
     ::posix_spawn_file_actions_init(&actions);
     ::posix_spawn_file_actions_addclose(&actions, fds[0]);
-    m_server = std::make_unique<t_Child>(
-        std::vector<std::string>{"Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0", "1280x900x24",
-                                 "-nolisten", "tcp"},
-        std::vector<std::string>{"PATH=" + std::string(std::getenv("PATH"))}, &actions);
+    m_server = std::make_unique<t_Child>(arguments, std::vector<std::string>{"PATH=" + std::string(std::getenv("PATH"))},
+                                         &actions);
     ::posix_spawn_file_actions_destroy(&actions);
     ::close(fds[1]);
-    std::string number;
     char c;
-    while (::read(fds[0], &c, 1) == 1 && c != '\n') number += c;
+    while (::read(fds[0], &c, 1) == 1 && c != '\n') m_line += c;
     ::close(fds[0]);
-    if (!number.empty()) m_display = ":" + number;
   }
-  const std::string& Display() const noexcept { return m_display; }
+  const std::string& Line() const noexcept { return m_line; }
 
  private:
   std::unique_ptr<t_Child> m_server;
-  std::string m_display;
+  std::string m_line;
+};
+
+// An X server on the first free display.
+struct t_Xvfb {
+  t_Server server{{"Xvfb", "-displayfd", "{fd}", "-screen", "0", "1280x900x24", "-nolisten", "tcp"}};
+  std::string Display() const { return server.Line().empty() ? "" : ":" + server.Line(); }
 };
 
 class ProgramTest : public testing::Test {
@@ -165,9 +170,10 @@ class ProgramTest : public testing::Test {
     environment.push_back(sharedTemp.empty() ? "XDG_RUNTIME_DIR=" + runtime : "TMPDIR=" + sharedTemp);
     environment.push_back("LANG=C.UTF-8");
     environment.push_back("ASAN_OPTIONS=detect_leaks=0");
-    // No session bus: the launcher's progress goes nowhere, and no bus is
-    // started on the test's display.
-    environment.push_back("DBUS_SESSION_BUS_ADDRESS=unix:path=" + ToUtf8(scratch / "no-bus"));
+    // Without a bus of the test's own, none: the launcher's progress goes
+    // nowhere, and no bus is started on the test's display.
+    environment.push_back("DBUS_SESSION_BUS_ADDRESS=" +
+                          (busAddress.empty() ? "unix:path=" + ToUtf8(scratch / "no-bus") : busAddress));
     return environment;
   }
 
@@ -235,6 +241,7 @@ class ProgramTest : public testing::Test {
   std::string sharedTemp;  // set: no XDG_RUNTIME_DIR, this TMPDIR
   const std::string runtime = ToUtf8(scratch / "run");
   const fs::path workspace = fs::path(scratch / "run/Mivora");
+  std::string busAddress;  // a session bus of the test's own, when one runs
   t_Xvfb xvfb;
 };
 
@@ -378,6 +385,27 @@ TEST_F(ProgramTest, NamesTakenInASharedTemporaryFolderBlockNeitherTheProgramNorA
   for (const auto& entry : fs::directory_iterator(sharedTemp))
     EXPECT_FALSE(entry.path().filename().string().starts_with("Mivora-" + uid + "-"))
         << "the fresh workspace goes at the end: " << entry.path();
+}
+
+TEST_F(ProgramTest, ASecondStartHandsItsPathsToTheRunningWindowOverTheSessionBus) {
+  const t_Server bus({"dbus-daemon", "--session", "--nofork", "--nopidfile", "--print-address={fd}"});
+  ASSERT_FALSE(bus.Line().empty()) << "no session bus";
+  busAddress = bus.Line();
+  auto first = Start({});
+  const std::string window = FindWindow(*first);
+  ASSERT_FALSE(window.empty());
+  // As a file manager's "Open with" would: a path relative to its own folder.
+  fs::create_directories(scratch / "elsewhere");
+  MakeVideo(scratch / "elsewhere/v.mp4");
+  t_Child second(
+      {"/bin/sh", "-c", "cd " + Quote(ToUtf8(scratch / "elsewhere")) + " && exec " + MIVORA_PROGRAM + " v.mp4"},
+      Environment());
+  EXPECT_EQ(second.Wait(20s), std::optional<int>(0));
+  PressAfterTabs(window, 11);  // Apply on the video the second start handed over
+  EXPECT_EQ(TitlesOfARun(window).back(), "Mivora");
+  EXPECT_EQ(Probe(scratch / "elsewhere/v.mp4", "-show_entries format_tags=date"), "2016");
+  Close(window);
+  EXPECT_EQ(first->Wait(20s), std::optional<int>(0));
 }
 
 TEST_F(ProgramTest, SigtermStopsARunAndEndsTheProgramCleanly) {

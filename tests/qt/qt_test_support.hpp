@@ -35,6 +35,8 @@ class t_FakeDesktopServices final : public n_ui::n_qt::t_DesktopServices {
   void UpdateLauncher(const n_ui::n_qt::t_LauncherProgress& progress) override {
     launcherUpdates.push_back(progress);
   }
+  t_Opened secondStart;  // what a second start of the program would call
+  void ServeSecondStarts(QWidget&, t_Opened opened) override { secondStart = std::move(opened); }
 };
 
 // Runs `act` on the first modal widget (dialog or message box) or popup menu

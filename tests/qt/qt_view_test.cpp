@@ -558,6 +558,21 @@ TEST_F(DropTest, DropsDuringARunAndDropsWithoutFilesChangeNothing) {
   EXPECT_EQ(dialog->VideoFiles().Size(), 1u);
 }
 
+TEST_F(DropTest, ASecondStartsPathsAreTakenAsADropExceptDuringARun) {
+  const t_String one = MakeVideo("one.mp4"), two = MakeVideo("two.mp4"), three = MakeVideo("three.mp4");
+  Open({one});
+  ASSERT_TRUE(services.secondStart);
+  services.secondStart({two});
+  EXPECT_EQ(TextOf(kVideoList), one + ";" + two);
+  services.secondStart({});  // only raises the window
+  system.runner.scripts[0] = {1000000, 0};
+  QTest::keyClicks(C(kTitle), QStringLiteral("x"));
+  Click(kApply);
+  ASSERT_TRUE(dialog->Running());
+  services.secondStart({three});
+  EXPECT_EQ(dialog->VideoFiles().Size(), 2u);
+}
+
 // --- The preview ---------------------------------------------------------------------
 
 class PreviewTest : public QtViewTest {

@@ -1,6 +1,7 @@
-// The Linux program: one instance per user, the Qt dialog over MainDialog,
-// the packed tagger inside the executable. Exit code 0 after a normal end or
-// when another instance runs; 713 when an exception escapes.
+// The Linux program: one instance per user (a second start hands its paths to
+// the first), the Qt dialog over MainDialog, the packed tagger inside the
+// executable. Exit code 0 after a normal end or when another instance runs;
+// 713 when an exception escapes.
 #include <unistd.h>
 
 #include <cstdlib>
@@ -17,6 +18,7 @@
 #include "ui/qt/art.hpp"
 #include "ui/qt/cover_decoder.hpp"
 #include "ui/qt/desktop_services.hpp"
+#include "ui/qt/open_requests.hpp"
 #include "ui/qt/qt_view.hpp"
 
 namespace {
@@ -35,7 +37,13 @@ int main(int argc, char** argv) {
   try {
     const n_app::t_InstanceLock lock(
         n_app::InstanceLockPath(RuntimeFolder(), n_system::TempFolderPath(), ::geteuid()));
-    if (lock.AnotherInstanceRuns()) return 0;  // nothing is shown
+    if (lock.AnotherInstanceRuns()) {
+      // The running window takes the paths, as a drop; nothing is shown here.
+      int qtArgc = 1;  // Qt takes none of the paths for its own options
+      QCoreApplication bus(qtArgc, argv);
+      n_ui::n_qt::HandToRunningInstance(QStringLiteral(MIVORA_DESKTOP_ID), {argv + 1, argv + argc});
+      return 0;
+    }
 
     n_app::Application application(argc, argv);
     n_ui::n_qt::t_QtCoverDecoder decoder;

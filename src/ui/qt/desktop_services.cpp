@@ -6,6 +6,7 @@
 #include <QDesktopServices>
 #include <QGuiApplication>
 
+#include "ui/qt/open_requests.hpp"
 #include "ui/qt/qt_text.hpp"
 
 namespace n_zorbel::n_ui::n_qt {
@@ -55,6 +56,10 @@ void t_QtDesktopServices::OpenUrl(const QUrl& url) { QDesktopServices::openUrl(u
 
 bool t_QtDesktopServices::CtrlDown() {
   return (QGuiApplication::queryKeyboardModifiers() & Qt::ControlModifier) != 0;
+}
+
+void t_QtDesktopServices::ServeSecondStarts(QWidget& window, t_Opened opened) {
+  new t_OpenRequests(&window, m_desktopId, std::move(opened));  // owned by the window
 }
 
 void t_QtDesktopServices::UpdateLauncher(const t_LauncherProgress& progress) {

@@ -6,6 +6,7 @@
 #include <QString>
 #include <QUrl>
 #include <QVariantMap>
+#include <functional>
 #include <vector>
 
 #include "system/text.hpp"
@@ -43,6 +44,10 @@ class t_DesktopServices {
   virtual void OpenUrl(const QUrl& url) = 0;
   virtual bool CtrlDown() = 0;
   virtual void UpdateLauncher(const t_LauncherProgress& progress) = 0;
+  // From now on a second start of the program hands its paths to `window`
+  // through `opened` (none when it had none), to be taken as a drop.
+  using t_Opened = std::function<void(const std::vector<t_String>& paths)>;
+  virtual void ServeSecondStarts(QWidget& window, t_Opened opened) = 0;
 };
 
 // The real desktop: QFileDialog (native where the platform has one),
@@ -55,6 +60,7 @@ class t_QtDesktopServices final : public t_DesktopServices {
   void OpenUrl(const QUrl& url) override;
   bool CtrlDown() override;
   void UpdateLauncher(const t_LauncherProgress& progress) override;
+  void ServeSecondStarts(QWidget& window, t_Opened opened) override;
 
  private:
   QString m_desktopId;

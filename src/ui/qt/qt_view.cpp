@@ -265,6 +265,12 @@ void t_QtView::Open() {
   m_window->move(KeptInside(placed, AvailableAt(pointer)));
   m_window->show();
   KeepFrameOnScreen(40);
+  m_services.ServeSecondStarts(*m_window, [this](const std::vector<t_String>& paths) {
+    t_PathListDrop drop(paths);
+    m_dialog.AcceptDrop(drop);
+    m_window->raise();
+    m_window->activateWindow();
+  });
   Control(kBrowseVideos)->setFocus(Qt::OtherFocusReason);
 }
 

@@ -1,0 +1,42 @@
+#pragma once
+// A second start of the program hands its paths to the window that runs:
+// through the session bus, by the desktop's org.freedesktop.Application
+// interface (Open with file URIs, Activate without), under the desktop
+// entry's name. Without a session bus the second start ends as before.
+#include <QDBusAbstractAdaptor>
+#include <QStringList>
+#include <QVariantMap>
+#include <string>
+#include <vector>
+
+#include "ui/qt/desktop_services.hpp"
+
+namespace n_zorbel::n_ui::n_qt {
+
+// Answers the interface for the running window: the paths of an Open, then a
+// request to be raised, go to `opened` (an empty list for Activate).
+class t_OpenRequests final : public QDBusAbstractAdaptor {
+  Q_OBJECT
+  Q_CLASSINFO("D-Bus Interface", "org.freedesktop.Application")
+
+ public:
+  using t_Opened = t_DesktopServices::t_Opened;
+  // Registers `parent` under `desktopId` on the session bus; does nothing
+  // where there is no bus or the name is taken.
+  t_OpenRequests(QObject* parent, const QString& desktopId, t_Opened opened);
+
+ public slots:
+  void Activate(const QVariantMap& platformData);
+  void Open(const QStringList& uris, const QVariantMap& platformData);
+  void ActivateAction(const QString& name, const QVariantList& parameter, const QVariantMap& platformData);
+
+ private:
+  t_Opened m_opened;
+};
+
+// Hands `arguments` (paths as the second start was given them, relative to
+// its working folder) to the running instance named `desktopId`. False when
+// no instance answered on the session bus.
+bool HandToRunningInstance(const QString& desktopId, const std::vector<std::string>& arguments);
+
+}  // namespace n_zorbel::n_ui::n_qt
