@@ -6,7 +6,7 @@
 #include <tuple>
 #include <vector>
 
-#include "tagging/command_line_splitter.hpp"
+#include "system/command_line_splitter.hpp"
 
 namespace n_zorbel::n_tagging {
 namespace {
@@ -67,7 +67,7 @@ TEST(BuildCommandLine, WritesTheExampleLinesCharacterForCharacter) {
        {std::tuple{full, false, ZTEXT("C:\\clips\\one.mp4")},
         std::tuple{titleOnly, true, ZTEXT("C:\\clips\\two.mp4")},
         std::tuple{artistOnly, false, ZTEXT("C:\\clips\\one.mp4")}}) {
-    EXPECT_EQ(SplitCommandLine(Build(tags, removeBlank, video)), Expected(tags, removeBlank, video));
+    EXPECT_EQ(n_system::SplitCommandLine(Build(tags, removeBlank, video)), Expected(tags, removeBlank, video));
   }
 }
 
@@ -164,10 +164,10 @@ TEST(BuildCommandLine, TheToolReceivesEveryValueAndPathUnchanged) {
         TagSet tags{path, value, value + ZTEXT("2"), value, value, value};
         t_String line;
         BuildCommandLine(tags, removeBlank, path, line);
-        EXPECT_EQ(SplitCommandLine(line), Expected(tags, removeBlank, path)) << testing::PrintToString(line);
+        EXPECT_EQ(n_system::SplitCommandLine(line), Expected(tags, removeBlank, path)) << testing::PrintToString(line);
         tags.coverPath.clear();
         BuildCommandLine(tags, removeBlank, path, line);
-        EXPECT_EQ(SplitCommandLine(line), Expected(tags, removeBlank, path)) << testing::PrintToString(line);
+        EXPECT_EQ(n_system::SplitCommandLine(line), Expected(tags, removeBlank, path)) << testing::PrintToString(line);
       }
     }
   }

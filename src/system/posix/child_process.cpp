@@ -16,7 +16,7 @@
 
 #include "system/error.hpp"
 #include "system/posix/descriptor.hpp"
-#include "tagging/command_line_splitter.hpp"
+#include "system/command_line_splitter.hpp"
 
 namespace n_zorbel::n_system {
 
@@ -106,7 +106,7 @@ pid_t WaitWithTimeout(pid_t pid, int& status, std::uint32_t timeoutMs) {
 ChildProcess::ChildProcess(const t_String& application, const t_String& commandLine)
     : m_process(std::make_unique<t_Process>()) {
   // Everything the child needs is prepared before fork: it may not allocate.
-  std::vector<t_String> arguments = n_tagging::SplitCommandLine(commandLine);
+  std::vector<t_String> arguments = SplitCommandLine(commandLine);
   std::vector<char*> argv;
   argv.reserve(arguments.size() + 1);
   for (t_String& argument : arguments) argv.push_back(argument.data());

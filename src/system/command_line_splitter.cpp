@@ -1,6 +1,6 @@
-#include "tagging/command_line_splitter.hpp"
+#include "system/command_line_splitter.hpp"
 
-namespace n_zorbel::n_tagging {
+namespace n_zorbel::n_system {
 
 namespace {
 
@@ -67,4 +67,4 @@ std::vector<t_String> SplitCommandLine(t_StringView line) {
   return arguments;
 }
 
-}  // namespace n_zorbel::n_tagging
+}  // namespace n_zorbel::n_system

@@ -6,7 +6,7 @@
 
 #include "system/text.hpp"
 
-namespace n_zorbel::n_tagging {
+namespace n_zorbel::n_system {
 
 // The first element is the program-name slot: it ends at the first blank or
 // tab outside quotes, quotes toggle and backslashes are plain characters; a
@@ -17,4 +17,4 @@ namespace n_zorbel::n_tagging {
 // one literal quote. Only blank and tab separate arguments.
 std::vector<t_String> SplitCommandLine(t_StringView line);
 
-}  // namespace n_zorbel::n_tagging
+}  // namespace n_zorbel::n_system

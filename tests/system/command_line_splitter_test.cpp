@@ -1,10 +1,10 @@
-#include "tagging/command_line_splitter.hpp"
+#include "system/command_line_splitter.hpp"
 
 #include <gtest/gtest.h>
 
 #include <vector>
 
-namespace n_zorbel::n_tagging {
+namespace n_zorbel::n_system {
 namespace {
 
 struct t_SplitCase {
@@ -38,4 +38,4 @@ TEST(SplitCommandLine, FollowsTheWindowsArgumentRules) {
 }
 
 }  // namespace
-}  // namespace n_zorbel::n_tagging
+}  // namespace n_zorbel::n_system
