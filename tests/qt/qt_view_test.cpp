@@ -24,7 +24,7 @@
 #include "ui/ids.hpp"
 #include "ui/main_dialog.hpp"
 #include "ui/qt/art.hpp"
-#include "ui/qt/control_table.hpp"
+#include "ui/dialog_layout.hpp"
 #include "ui/qt/cover_decoder.hpp"
 #include "ui/qt/multi_line_edit.hpp"
 #include "ui/qt/qt_text.hpp"
@@ -147,6 +147,18 @@ TEST_F(QtViewTest, EachLabelNamesItsFieldForScreenReaders) {
     EXPECT_EQ(qobject_cast<QLabel*>(C(label))->buddy(), C(field)) << label;
 }
 
+// Where the Windows template puts each control, in dialog units; the year's
+// up-down is part of its field in Qt.
+const std::pair<int, n_ui::t_DialogRect> kLayout[] = {
+    {1001, {7, 10, 75, 8}},    {1002, {86, 7, 301, 14}},   {1003, {391, 7, 50, 14}},   {1004, {7, 28, 75, 8}},
+    {1005, {86, 25, 301, 14}}, {1006, {391, 25, 50, 14}},  {1007, {7, 46, 75, 8}},     {1008, {86, 43, 174, 14}},
+    {1009, {7, 64, 75, 8}},    {1010, {86, 61, 174, 14}},  {1011, {7, 82, 75, 8}},     {1012, {86, 79, 97, 14}},
+    {1013, {183, 79, 14, 14}}, {1014, {201, 82, 20, 8}},   {1015, {221, 79, 38, 14}},  {1017, {7, 100, 75, 8}},
+    {1018, {86, 97, 174, 14}}, {1019, {7, 118, 75, 8}},    {1020, {86, 115, 174, 30}}, {1021, {7, 152, 75, 8}},
+    {1022, {86, 149, 174, 54}}, {1023, {267, 43, 174, 160}}, {1024, {86, 212, 174, 10}}, {1026, {267, 210, 50, 14}},
+    {1027, {337, 210, 50, 14}}, {1028, {391, 210, 50, 14}},
+};
+
 TEST_F(QtViewTest, ControlsAreLaidOutInDialogUnitsOfTheWindowsFont) {
   // Base units of 6 x 13 pixels (8-point MS Shell Dlg at 96 DPI) give the
   // pixel rectangles the Windows dialog has.
@@ -168,15 +180,13 @@ TEST_F(QtViewTest, TheWindowKeepsTheTemplatesProportionsAtAnySize) {
     EXPECT_EQ(window->size(),
               QSize(n_ui::n_qt::DialogXToPixels(448, units), n_ui::n_qt::DialogYToPixels(231, units)));
     EXPECT_EQ(window->minimumSize(), window->maximumSize()) << "a fixed size";
-    for (const auto& spec : n_ui::n_qt::ControlTable()) {
-      const QRect geometry = C(spec.id)->geometry();
-      EXPECT_EQ(geometry, n_ui::n_qt::DialogRectToPixels(spec.rect, units)) << spec.id;
+    for (const auto& [id, rect] : kLayout) {
+      const QRect geometry = C(id)->geometry();
+      EXPECT_EQ(geometry, n_ui::n_qt::DialogRectToPixels(rect, units)) << id;
       // Relative to the window, each edge lies where the template puts it,
       // within the rounding of one unit.
-      EXPECT_NEAR(geometry.left() / double(window->width()), spec.rect.x / 448.0,
-                  1.0 / 448 + 1.0 / window->width());
-      EXPECT_NEAR(geometry.top() / double(window->height()), spec.rect.y / 231.0,
-                  1.0 / 231 + 1.0 / window->height());
+      EXPECT_NEAR(geometry.left() / double(window->width()), rect.x / 448.0, 1.0 / 448 + 1.0 / window->width());
+      EXPECT_NEAR(geometry.top() / double(window->height()), rect.y / 231.0, 1.0 / 231 + 1.0 / window->height());
     }
     view.reset();
     dialog.reset();

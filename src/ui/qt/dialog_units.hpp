@@ -6,7 +6,7 @@
 #include <QFont>
 #include <QRect>
 
-#include "ui/qt/control_table.hpp"
+#include "ui/dialog_layout.hpp"
 
 namespace n_zorbel::n_ui::n_qt {
 

@@ -21,7 +21,7 @@
 
 #include "ui/ids.hpp"
 #include "ui/qt/about_dialog.hpp"
-#include "ui/qt/control_table.hpp"
+#include "ui/dialog_layout.hpp"
 #include "ui/qt/cover_decoder.hpp"
 #include "ui/qt/multi_line_edit.hpp"
 #include "ui/qt/preview_painter.hpp"
@@ -177,7 +177,7 @@ void t_QtView::BuildControls() {
   // Created in template order, which is Qt's tab order too. Each label comes
   // just before its field and is tied to it, so screen readers name the field.
   QLabel* labelBefore = nullptr;
-  for (const t_ControlSpec& spec : ControlTable()) {
+  for (const t_ControlSpec& spec : DialogControls()) {
     QWidget* widget = nullptr;
     switch (spec.kind) {
       case ControlKind::Label: {
@@ -207,6 +207,8 @@ void t_QtView::BuildControls() {
         widget = button;
         break;
       }
+      case ControlKind::YearSpin:
+        continue;  // the year's field carries its own arrows
       case ControlKind::YearEdit: {
         auto* year = new t_YearSpinBox(m_window.get());
         m_controls[kYearSpin] = year;

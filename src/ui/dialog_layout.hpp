@@ -1,17 +1,20 @@
 #pragma once
-// The dialog's controls as the Windows template lays them out, in template
-// (and tab) order, in dialog units. The Qt window is built from this table so
-// both programs share one layout.
+// The one layout of the dialog: its controls as the Windows template lays
+// them out, in template (and tab) order, in dialog units. The Windows
+// resource script is generated from this table and the Qt window is built
+// from it, so both programs share every rectangle.
+#include <cstdint>
 #include <span>
 
-namespace n_zorbel::n_ui::n_qt {
+namespace n_zorbel::n_ui {
 
 enum class ControlKind {
   Label,          // static text, left-aligned; passes mouse presses to the window
   ReadOnlyEdit,   // one line, read-only, no tab stop
   Button,         // push button, tab stop
   Edit,           // one line, tab stop
-  YearEdit,       // the year: digits only, with the up-down at its right edge
+  YearEdit,       // the year: digits only
+  YearSpin,       // the year's up-down at its field's right edge (part of YearEdit in Qt)
   MultiLineEdit,  // wrapped lines, vertical scroll bar
   Preview,        // the owner-drawn cover preview
   CheckBox,       // automatic check box
@@ -29,6 +32,7 @@ struct t_DialogRect {
 struct t_ControlSpec {
   int id;
   ControlKind kind;
+  std::uint32_t windowsStyle;  // the window style the Windows template gives the control
   t_DialogRect rect;
 };
 
@@ -36,8 +40,7 @@ struct t_ControlSpec {
 inline constexpr int kDialogWidth = 448;
 inline constexpr int kDialogHeight = 231;
 
-// 26 controls: the year's up-down (1016) shares one widget with its field
-// (1015), laid over the field's rectangle as the up-down aligns itself there.
-std::span<const t_ControlSpec> ControlTable() noexcept;
+// The 27 controls of dialog 203.
+std::span<const t_ControlSpec> DialogControls() noexcept;
 
-}  // namespace n_zorbel::n_ui::n_qt
+}  // namespace n_zorbel::n_ui
