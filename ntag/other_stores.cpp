@@ -217,7 +217,10 @@ std::string KeysValue(const t_Bytes& p, const t_BoxHeader& item) {
     const auto n = static_cast<std::size_t>(d.size - d.headerSize - 8);
     if (dataType == 1) return EscapeForLine(std::string(body + 8, body + 8 + n));
     if (dataType == 2) return EscapeForLine(Utf16BeToUtf8(body + 8, n));
-    return "(" + std::to_string(n) + " bytes of type " + std::to_string(dataType) + ")";
+    std::string other = std::to_string(n);
+    other += " bytes of type ";
+    other += std::to_string(dataType);
+    return "(" + other + ")";
   }
   return "(unreadable)";
 }
@@ -313,7 +316,9 @@ std::vector<std::string> OtherStoresListing(const t_Movie& movie) {
     if (!m) continue;
     for (const t_BoxHeader& item : IlstItems(box.payload, *m)) {
       const bool known = item.type >= 1 && item.type <= m->names.size();
-      const std::string own = known ? m->names[item.type - 1] : "#" + std::to_string(item.type);
+      // An item whose key is missing goes by its number.
+      std::string own = known ? m->names[item.type - 1] : std::string("#");
+      if (!known) own += std::to_string(item.type);
       lines.push_back("keys:" + NameFor(known ? MeaningOf(own) : nullptr, own) + " = " +
                       KeysValue(box.payload, item));
     }
