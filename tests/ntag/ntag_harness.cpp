@@ -483,7 +483,7 @@ std::string ReaderView(t_Reader reader, const std::string& path) {
       r = AtomicParsleyList(path);
       break;
     case t_Reader::kExiftool:
-      r = RunProgram({"exiftool", "-a", "-G1", path});
+      r = RunProgram({"exiftool", "-a", "-G1", "-S", path});
       break;
     case t_Reader::kMediainfo:
       r = RunProgram({"mediainfo", path});

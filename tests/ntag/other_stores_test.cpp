@@ -14,7 +14,7 @@ struct t_StoreCase {
   void (*make)(const std::string& path);
   const char* oldTitle;
   const char* store;           // the prefix -list-meta gives the old entries
-  const char* kept;            // a value without an equivalent, as exiftool shows it
+  const char* kept;            // an entry without an equivalent, as exiftool shows it
   const char* cannotReadFile;  // a reader that shows no ilst in this kind of file, or none
 };
 
@@ -58,12 +58,12 @@ INSTANTIATE_TEST_SUITE_P(
     Layouts, OtherStoresTest,
     ::testing::Values(t_StoreCase{"QuickTimeText",
                                   [](const std::string& p) { MakeClip(t_Clip::kMovUserData, p); },
-                                  "Old title", "udta:", "Kept album", "AtomicParsley"},
+                                  "Old title", "udta:", "[UserData] Album: Kept album", "AtomicParsley"},
                       t_StoreCase{"ThreeGppAssets",
                                   [](const std::string& p) { MakeClip(t_Clip::k3gpAssets, p); }, "Old title",
                                   "3gpp:", "Kept album", "AtomicParsley"},
                       t_StoreCase{"QuickTimeKeys", [](const std::string& p) { MakeClip(t_Clip::kKeys, p); },
-                                  "Old title", "keys:", "Kept make", ""},
+                                  "Old title", "keys:", "[Keys] Make: Kept make", ""},
                       t_StoreCase{"MetaWithoutVersion",
                                   [](const std::string& p) {
                                     t_BuildOptions o;
