@@ -166,7 +166,8 @@ std::string HelpText() {
          "                          track and disc take N or N/TOTAL; a genre removes a numeric genre\n"
          "  -remove-cover:all       remove every cover (front does the same: MP4 covers have no kind)\n"
          "  -add-cover:front:PATH   add a JPEG or PNG cover, known by its bytes; removals go first\n"
-         "  -list-meta              print the tags as 'name = value' lines and the covers\n"
+         "  -list-meta              print the tags as 'name = value' lines and the covers, then\n"
+         "                          other stores as 'udta:name', '3gpp:name', 'keys:name' lines\n"
          "  -help, -version\n"
          "\n"
          "exit codes: 0 written and verified (or nothing to change), 1 usage,\n"
@@ -243,21 +244,28 @@ int Run(const std::vector<t_NativePath>& args) {
     // After an edit the listing shows the tags written and verified: reading the file again
     // could fail when the edit cannot be taken back any more.
     std::optional<t_TagList> written;
+    std::vector<std::string> otherStores;
     if (request.HasEdits()) {
-      WriteTags(request.video, [&](t_TagList& tags) {
-        // Removals first, so a new cover replaces the old ones and an empty value cannot undo a new one.
-        for (const t_MetaChange& c : request.changes) {
-          if (c.value.empty()) tags.Set(*c.key, c.value);
-        }
-        if (request.removeCovers) tags.RemoveCovers();
-        for (const t_MetaChange& c : request.changes) {
-          if (!c.value.empty()) tags.Set(*c.key, c.value);
-        }
-        for (const t_Cover& cover : covers) tags.AddCover(cover.dataType, cover.bytes);
-        written = tags;
-      });
+      WriteTags(
+          request.video,
+          [&](t_TagList& tags) {
+            // Removals first, so a new cover replaces the old ones and an empty value cannot undo a new one.
+            for (const t_MetaChange& c : request.changes) {
+              if (c.value.empty()) tags.Set(*c.key, c.value);
+            }
+            if (request.removeCovers) tags.RemoveCovers();
+            for (const t_MetaChange& c : request.changes) {
+              if (!c.value.empty()) tags.Set(*c.key, c.value);
+            }
+            for (const t_Cover& cover : covers) tags.AddCover(cover.dataType, cover.bytes);
+            written = tags;
+          },
+          &otherStores);
     }
-    if (request.list) PrintLines((written ? *written : ReadTags(request.video)).Listing());
+    if (request.list) {
+      PrintLines((written ? *written : ReadTags(request.video, &otherStores)).Listing());
+      PrintLines(otherStores);
+    }
     return 0;
   } catch (const t_NtagError& e) {
     const bool aboutVideo = e.Code() != t_ExitCode::kUsage && e.Code() != t_ExitCode::kCoverProblem;

@@ -140,7 +140,9 @@ bool t_Movie::TagBoxesConform() const {
   std::size_t metas = 0;
   for (const t_Box& b : udta->children) metas += b.type == kMeta;
   const int ilst = IlstIndex();
-  return metas == 1 && !meta->sizeToEnd && !meta->children.empty() && meta->children.front().type == kHdlr &&
+  // A meta without version and flags (QuickTime's form) is read by few readers.
+  return metas == 1 && !meta->sizeToEnd && meta->prefix.size() == 4 && !meta->children.empty() &&
+         meta->children.front().type == kHdlr &&
          (ilst < 0 || !meta->children[static_cast<std::size_t>(ilst)].sizeToEnd);
 }
 
@@ -197,6 +199,9 @@ void t_Movie::SetIlst(const t_Bytes& ilstBox, std::uint64_t padding) {
   }
   t_Box* meta = udta->Child(kMeta);
   if (meta) {
+    // Most readers take meta as a full box: QuickTime's form, without version and flags,
+    // gets them, so every reader finds the hdlr and ilst behind.
+    if (meta->prefix.empty()) meta->prefix = t_Bytes{0, 0, 0, 0};
     // Readers look for the handler first: some skip everything in meta before it.
     const auto hdlr = std::find_if(meta->children.begin(), meta->children.end(),
                                    [](const t_Box& b) { return b.type == kHdlr; });

@@ -23,8 +23,8 @@ class t_Movie {
   // Refuses (kLayoutRefused) tags that no edit can make unambiguous: user data holding
   // differing meta boxes, or a meta with two ilst or two hdlr boxes. Readers show either.
   void CheckTagBoxesUnique() const;
-  // True when the tag boxes have the form every reader reads: one udta, the hdlr first in
-  // meta, udta, meta and ilst with explicit sizes. Only then may an edit keep them in place.
+  // True when the tag boxes have the form every reader reads: one udta, meta a full box with
+  // the hdlr first, udta, meta and ilst with explicit sizes. Only then may an edit keep them in place.
   bool TagBoxesConform() const;
   // The handler type of moov/udta/meta ('mdir' for iTunes tags), 0 when there is none.
   std::uint32_t MetaHandler() const;
@@ -36,7 +36,7 @@ class t_Movie {
   // Replaces (or creates, with udta, meta and hdlr as needed) the ilst and puts a free
   // box of `padding` bytes right after it (none when 0), removing free boxes next to it.
   // The tag boxes take the conforming form: udta boxes joined into one (a meta that merely
-  // repeats the first dropped), the hdlr first in meta.
+  // repeats the first dropped), meta a full box, the hdlr first in it.
   void SetIlst(const t_Bytes& ilstBox, std::uint64_t padding);
 
   // Every chunk offset of every track (stco and co64, in file order of the tables).

@@ -198,6 +198,7 @@ void t_TagList::Put(std::uint32_t atom, t_Bytes item) {
 }
 
 void t_TagList::Set(const t_KeyInfo& key, std::string_view utf8) {
+  setKeys_.emplace_back(key.key);
   // A genre as text replaces the numeric one; both mean "genre" to readers.
   if (key.atom == kGen) Remove(kGnre);
   if (utf8.empty()) {

@@ -52,6 +52,8 @@ class t_TagList {
   void Set(const t_KeyInfo& key, std::string_view utf8);
   void RemoveCovers();
   void AddCover(std::uint32_t dataType, const t_Bytes& image);
+  // The keys given to Set, written or removed: their other stores are cleared too.
+  const std::vector<std::string>& SetKeys() const { return setKeys_; }
 
   // The value of a key as -list-meta shows it, when present.
   std::optional<std::string> Value(const t_KeyInfo& key) const;
@@ -66,6 +68,7 @@ class t_TagList {
   };
   void Put(std::uint32_t atom, t_Bytes item);
   std::vector<t_Item> items_;
+  std::vector<std::string> setKeys_;
 };
 
 // Escapes a value for one output line: backslash, CR, LF and other control characters.

@@ -8,6 +8,7 @@
 #include "file_layout.hpp"
 #include "movie.hpp"
 #include "ntag_error.hpp"
+#include "other_stores.hpp"
 #include "sample_tables.hpp"
 
 namespace n_zorbel::n_ntag {
@@ -711,17 +712,20 @@ std::uint64_t PaddingFor(std::uint64_t ilstSize) {
   return std::max<std::uint64_t>(64 << 10, ilstSize) + (64 << 10);
 }
 
-t_TagList ReadTags(const t_NativePath& video) {
+t_TagList ReadTags(const t_NativePath& video, std::vector<std::string>* otherStores) {
   t_File file = OpenForReading(video);
   const t_Snapshot snap = TakeSnapshot(file);
+  if (otherStores) *otherStores = OtherStoresListing(snap.movie);
   // QuickTime's 'mdta' metadata numbers its items through a key table; those are not iTunes tags.
   if (snap.movie.Meta() && snap.movie.MetaHandler() != kMdir) return {};
   return t_TagList::Parse(snap.movie.IlstPayload());
 }
 
-t_WritePath WriteTags(const t_NativePath& video, const std::function<void(t_TagList&)>& edit) {
+t_WritePath WriteTags(const t_NativePath& video, const std::function<void(t_TagList&)>& edit,
+                      std::vector<std::string>* otherStores) {
   t_Snapshot snap;
   t_Bytes newIlst;
+  bool othersChanged = false;
   {
     t_File reader = OpenForReading(video);
     snap = TakeSnapshot(reader);
@@ -737,10 +741,14 @@ t_WritePath WriteTags(const t_NativePath& video, const std::function<void(t_TagL
     t_TagList tags = t_TagList::Parse(snap.movie.IlstPayload());
     edit(tags);
     newIlst = tags.Serialize();
+    // The movie to write; snap.moovBytes stays the old one, to check and take back against.
+    othersChanged = RemoveFromOtherStores(snap.movie, tags.SetKeys());
+    if (otherStores) *otherStores = OtherStoresListing(snap.movie);
     // Unchanged items keep their bytes, so an edit that changes nothing gives the same payload.
     const bool hadIlst = snap.movie.IlstIndex() >= 0;
-    if ((hadIlst && IsPayloadOf(snap.movie.IlstPayload(), newIlst)) || (!hadIlst && newIlst.size() == 8))
-      return t_WritePath::kNothingToDo;
+    const bool sameIlst =
+        (hadIlst && IsPayloadOf(snap.movie.IlstPayload(), newIlst)) || (!hadIlst && newIlst.size() == 8);
+    if (sameIlst && !othersChanged) return t_WritePath::kNothingToDo;
   }
   t_File file;
   try {
@@ -759,8 +767,9 @@ t_WritePath WriteTags(const t_NativePath& video, const std::function<void(t_TagL
     throw t_NtagError(t_ExitCode::kVideoUnreadable, "cannot read the video: " + Describe(e));
   }
   snap.layout = std::move(now);
-  // Tag boxes some readers would miss are written anew in their conforming form instead.
-  if (snap.movie.TagBoxesConform()) {
+  // Tag boxes some readers would miss are written anew in their conforming form instead; so
+  // are edits that also clear other stores, which change more of moov than the ilst.
+  if (!othersChanged && snap.movie.TagBoxesConform()) {
     if (const auto steps = PlanInPlaceSteps(snap, newIlst)) {
       WriteInPlace(file, snap, *steps, newIlst);
       return t_WritePath::kInPlace;

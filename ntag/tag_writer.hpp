@@ -11,6 +11,8 @@
 // Each state between two writes is a valid MP4 with either the old or the new tags.
 #include <cstdint>
 #include <functional>
+#include <string>
+#include <vector>
 
 #include "platform_file.hpp"
 #include "tag_list.hpp"
@@ -21,12 +23,16 @@ enum class t_WritePath { kNothingToDo, kInPlace, kAppendedMovie, kRewrite };
 
 const char* WritePathName(t_WritePath path);
 
-// The tags a video has now; empty when it has none. Throws t_NtagError.
-t_TagList ReadTags(const t_NativePath& video);
+// The tags a video has now; empty when it has none. With `otherStores`, also the listing of
+// what the video's other tag stores hold (see other_stores.hpp). Throws t_NtagError.
+t_TagList ReadTags(const t_NativePath& video, std::vector<std::string>* otherStores = nullptr);
 
 // Applies `edit` to the video's tags and writes the result, then reads it back and checks it.
+// The entries of the other stores that mean a key the edit set or removed go with it; with
+// `otherStores`, the listing of what those stores hold afterwards.
 // Throws t_NtagError; the video is then byte for byte as it was.
-t_WritePath WriteTags(const t_NativePath& video, const std::function<void(t_TagList&)>& edit);
+t_WritePath WriteTags(const t_NativePath& video, const std::function<void(t_TagList&)>& edit,
+                      std::vector<std::string>* otherStores = nullptr);
 
 // The free space reserved in meta after a newly placed ilst of `ilstSize` bytes, so
 // that the next edit, even one with a new cover of the same size, is made in place.

@@ -1,4 +1,5 @@
-// libFuzzer target: the box parser, the movie model and the tag list on arbitrary bytes.
+// libFuzzer target: the box parser, the movie model, the tag list and the other tag stores
+// on arbitrary bytes.
 // Only t_NtagError may come out; crashes and sanitizer reports are faults.
 #include <cstddef>
 #include <cstdint>
@@ -6,6 +7,7 @@
 #include "box.hpp"
 #include "movie.hpp"
 #include "ntag_error.hpp"
+#include "other_stores.hpp"
 #include "tag_list.hpp"
 
 using namespace n_zorbel::n_ntag;
@@ -27,6 +29,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     };
     realSizes(realSizes, movie.Root());
     if (movie.Root().Serialize() != expected) __builtin_trap();
+    (void)OtherStoresListing(movie);
+    if (RemoveFromOtherStores(movie, {"title", "comment", "year"})) (void)OtherStoresListing(movie);
     movie.SetIlst(ilst, 4096);
     movie.ShiftOffsets(1000, 1000 + size, 1 << 20);
     (void)t_Movie::Parse(movie.Root().Serialize(), 1000).ChunkOffsets();

@@ -262,6 +262,12 @@ std::string ClipName(t_Clip clip) {
       return "Fragmented";
     case t_Clip::kNoTags:
       return "NoTags";
+    case t_Clip::kMovUserData:
+      return "MovUserData";
+    case t_Clip::k3gpAssets:
+      return "3gpAssets";
+    case t_Clip::kKeys:
+      return "Keys";
   }
   return "?";
 }
@@ -284,6 +290,7 @@ void MakeClip(t_Clip clip, const std::string& path) {
     std::vector<std::string> a{"ffmpeg", "-v", "error", "-y"};
     auto add = [&](const std::vector<std::string>& more) { a.insert(a.end(), more.begin(), more.end()); };
     const std::string folder = CacheFolder();
+    std::string format = "mp4";
     switch (clip) {
       case t_Clip::kMoovAtEnd:
       case t_Clip::kFaststart:
@@ -362,9 +369,23 @@ void MakeClip(t_Clip clip, const std::string& path) {
             add({"-t", "2", "-g", "5", "-c:v", "libx264", "-c:a", "aac", "-movflags",
                  "frag_keyframe+empty_moov"});
         break;
+      case t_Clip::kMovUserData:
+      case t_Clip::k3gpAssets:
+        add(video), add({"-t", "1", "-c:v", "mpeg4", "-metadata", "title=Old title", "-metadata",
+                         "comment=Old comment", "-metadata", "album=Kept album"});
+        format = clip == t_Clip::kMovUserData ? "mov" : "3gp";
+        break;
+      case t_Clip::kKeys:
+        add(video), add({"-t", "1", "-c:v", "mpeg4"});
+        break;
     }
-    add({"-f", "mp4", temp});
+    add({"-f", format, temp});
     Must(RunProgram(a), "ffmpeg " + ClipName(clip));
+    if (clip == t_Clip::kKeys) {
+      Must(RunProgram({"exiftool", "-q", "-overwrite_original", "-Keys:Title=Old title",
+                       "-Keys:Comment=Old comment", "-Keys:Make=Kept make", temp}),
+           "exiftool");
+    }
   });
   CopyFile(cached, path);
 }
@@ -435,6 +456,49 @@ std::string DecodeErrors(const std::string& path) {
 }
 
 t_RunResult AtomicParsleyList(const std::string& path) { return RunProgram({"AtomicParsley", path, "-t"}); }
+
+const char* ReaderName(t_Reader reader) {
+  switch (reader) {
+    case t_Reader::kFfprobe:
+      return "ffprobe";
+    case t_Reader::kAtomicParsley:
+      return "AtomicParsley";
+    case t_Reader::kExiftool:
+      return "exiftool";
+    case t_Reader::kMediainfo:
+      return "mediainfo";
+    case t_Reader::kMutagen:
+      return "mutagen";
+  }
+  return "?";
+}
+
+std::string ReaderView(t_Reader reader, const std::string& path) {
+  t_RunResult r;
+  switch (reader) {
+    case t_Reader::kFfprobe:
+      r = RunProgram({"ffprobe", "-v", "error", "-show_entries", "format_tags", "-of", "default", path});
+      break;
+    case t_Reader::kAtomicParsley:
+      r = AtomicParsleyList(path);
+      break;
+    case t_Reader::kExiftool:
+      r = RunProgram({"exiftool", "-a", "-G1", "-S", path});
+      break;
+    case t_Reader::kMediainfo:
+      r = RunProgram({"mediainfo", path});
+      break;
+    case t_Reader::kMutagen:
+      // The system's Python, where Debian installs mutagen; the tags alone, as the box builder's
+      // sample descriptions are too short for its stream info.
+      r = RunProgram({"/usr/bin/python3", "-c",
+                      "import sys\nfrom mutagen.mp4 import Atoms, MP4Tags\n"
+                      "with open(sys.argv[1], 'rb') as f: print(MP4Tags(Atoms(f), f).pprint())",
+                      path});
+      break;
+  }
+  return r.exitCode == 0 ? r.out : std::string();
+}
 
 std::map<std::string, std::string> NtagTags(const std::string& path) {
   const t_RunResult r = RunNtag({"-list-meta", path});

@@ -75,6 +75,10 @@ enum class t_Clip {
   kManyTracks,   // video, two audio tracks and a subtitle track
   kFragmented,   // fragments after an empty moov
   kNoTags,       // no udta at all
+  // Old title and comment, and an album (a make for Keys), in another store than ilst:
+  kMovUserData,  // QuickTime text items in udta (ffmpeg's .mov)
+  k3gpAssets,    // 3GPP asset boxes in udta (ffmpeg's .3gp)
+  kKeys,         // QuickTime Keys in moov/meta (written by exiftool)
 };
 std::string ClipName(t_Clip clip);
 // Copies the clip to `path`.
@@ -92,6 +96,11 @@ std::vector<std::string> ProbePacketHashes(const std::string& path);
 std::string DecodeErrors(const std::string& path);
 // AtomicParsley -t output ("Atom "(c)nam" contains: ..." lines).
 t_RunResult AtomicParsleyList(const std::string& path);
+
+// Independent readers of tags, and everything each shows about a file (empty when it fails).
+enum class t_Reader { kFfprobe, kAtomicParsley, kExiftool, kMediainfo, kMutagen };
+const char* ReaderName(t_Reader reader);
+std::string ReaderView(t_Reader reader, const std::string& path);
 
 // ntag -list-meta as a map from name to value (covers under "cover", joined by "|").
 std::map<std::string, std::string> NtagTags(const std::string& path);

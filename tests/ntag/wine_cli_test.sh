@@ -59,6 +59,18 @@ for name in конец быстро; do
   printf '%s\n' "$listing" | grep -qx "title = He said 'hi'" || fail "$name: -list-meta gave: $listing"
 done
 
+# QuickTime text items in udta: the old title and comment go, the album stays.
+mov="$dir/старое.mov"
+ffmpeg -v error -f lavfi -i testsrc=size=64x48:rate=10 -t 1 -c:v mpeg4 -metadata title="Old title" \
+  -metadata comment="Old comment" -metadata album="Kept album" -f mov "$mov" || exit 1
+run_line " -meta:title=\"$title\" -meta:comment=\"\" \"$(win "$mov")\"" > /dev/null
+rc=$?
+[ "$rc" = 0 ] || fail "mov: exit $rc: $(cat "$work/stderr.txt")"
+[ "$(tag "$mov" title)" = "$title" ] || fail "mov: title is '$(tag "$mov" title)'"
+seen="$(exiftool -a "$mov"; mediainfo "$mov")"
+printf '%s' "$seen" | grep -q "Old " && fail "mov: an old value is still shown"
+printf '%s' "$seen" | grep -q "Kept album" || fail "mov: the album is gone"
+
 # Refusals: exit code, one line on stderr, not one byte changed.
 video="$dir/быстро.mp4"
 cp "$video" "$work/reference.mp4"

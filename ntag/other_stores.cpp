@@ -1,0 +1,329 @@
+#include "other_stores.hpp"
+
+#include <algorithm>
+#include <optional>
+
+#include "ntag_error.hpp"
+#include "tag_list.hpp"
+#include "utf.hpp"
+
+namespace n_zorbel::n_ntag {
+namespace {
+
+constexpr std::uint32_t kUdta = FourCc("udta");
+constexpr std::uint32_t kMeta = FourCc("meta");
+constexpr std::uint32_t kHdlr = FourCc("hdlr");
+constexpr std::uint32_t kKeys = FourCc("keys");
+constexpr std::uint32_t kIlst = FourCc("ilst");
+constexpr std::uint32_t kData = FourCc("data");
+constexpr std::uint32_t kMdta = FourCc("mdta");
+constexpr std::uint32_t kYrrc = FourCc("yrrc");
+
+// What an entry means to readers: up to two of ntag's keys (an entry some readers show as
+// the comment and others as the description goes when either is written).
+struct t_Meaning {
+  const char* keys[2];
+};
+
+struct t_TypeMeaning {
+  std::uint32_t type;
+  t_Meaning meaning;
+};
+
+struct t_NameMeaning {
+  const char* name;
+  t_Meaning meaning;
+};
+
+// QuickTime text items; readers show the author as the artist and the software as the encoder.
+constexpr t_TypeMeaning kUserDataItems[] = {
+    {CopyrightFourCc("nam"), {{"title"}}},
+    {CopyrightFourCc("ART"), {{"artist"}}},
+    {CopyrightFourCc("aut"), {{"artist"}}},
+    {CopyrightFourCc("day"), {{"year"}}},
+    {CopyrightFourCc("gen"), {{"genre"}}},
+    {CopyrightFourCc("cmt"), {{"comment"}}},
+    {CopyrightFourCc("des"), {{"description", "comment"}}},
+    {CopyrightFourCc("alb"), {{"album"}}},
+    {CopyrightFourCc("wrt"), {{"composer"}}},
+    {CopyrightFourCc("cpy"), {{"copyright"}}},
+    {CopyrightFourCc("grp"), {{"grouping"}}},
+    {CopyrightFourCc("lyr"), {{"lyrics"}}},
+    {CopyrightFourCc("too"), {{"encoded_by"}}},
+    {CopyrightFourCc("swr"), {{"encoded_by"}}},
+};
+
+// 3GPP asset boxes; the description box is what ffmpeg writes the comment into.
+constexpr t_TypeMeaning kAssetBoxes[] = {
+    {FourCc("titl"), {{"title"}}},
+    {FourCc("perf"), {{"artist"}}},
+    {FourCc("auth"), {{"artist"}}},
+    {FourCc("gnre"), {{"genre"}}},
+    {FourCc("dscp"), {{"comment", "description"}}},
+    {FourCc("albm"), {{"album"}}},
+    {FourCc("cprt"), {{"copyright"}}},
+    {kYrrc, {{"year"}}},
+};
+
+// QuickTime Keys; a phone's creation date is what readers show as the recording date.
+constexpr t_NameMeaning kKeyNames[] = {
+    {"com.apple.quicktime.title", {{"title"}}},
+    {"com.apple.quicktime.artist", {{"artist"}}},
+    {"com.apple.quicktime.author", {{"artist"}}},
+    {"com.apple.quicktime.creationdate", {{"year"}}},
+    {"com.apple.quicktime.year", {{"year"}}},
+    {"com.apple.quicktime.genre", {{"genre"}}},
+    {"com.apple.quicktime.comment", {{"comment"}}},
+    {"com.apple.quicktime.description", {{"description"}}},
+    {"com.apple.quicktime.album", {{"album"}}},
+    {"com.apple.quicktime.composer", {{"composer"}}},
+    {"com.apple.quicktime.copyright", {{"copyright"}}},
+};
+
+template <std::size_t N>
+const t_Meaning* MeaningOf(std::uint32_t type, const t_TypeMeaning (&table)[N]) {
+  for (const t_TypeMeaning& m : table) {
+    if (m.type == type) return &m.meaning;
+  }
+  return nullptr;
+}
+
+const t_Meaning* MeaningOf(const std::string& name) {
+  for (const t_NameMeaning& m : kKeyNames) {
+    if (name == m.name) return &m.meaning;
+  }
+  return nullptr;
+}
+
+bool MeansAny(const t_Meaning* meaning, const std::vector<std::string>& keys) {
+  if (!meaning) return false;
+  return std::any_of(keys.begin(), keys.end(), [meaning](const std::string& k) {
+    return k == meaning->keys[0] || (meaning->keys[1] && k == meaning->keys[1]);
+  });
+}
+
+std::string UpToNul(const std::uint8_t* p, std::size_t n) {
+  const std::uint8_t* end = std::find(p, p + n, std::uint8_t{0});
+  return std::string(p, end);
+}
+
+std::string Utf16BeToUtf8(const std::uint8_t* p, std::size_t n) {
+  std::u16string wide;
+  for (std::size_t i = 0; i + 1 < n; i += 2) {
+    const auto c = static_cast<char16_t>((p[i] << 8) | p[i + 1]);
+    if (c == 0) break;
+    wide += c;
+  }
+  return Utf16ToUtf8(wide);
+}
+
+// A QuickTime text item: its first string (16-bit length, 16-bit language, text), or an
+// iTunes-style data box that some writers put there instead.
+std::string UserDataText(const t_Bytes& p) {
+  if (p.size() >= 16 && Read32(p.data() + 4) == kData && Read32(p.data()) <= p.size()) {
+    return UpToNul(p.data() + 16, Read32(p.data()) - 16);
+  }
+  if (p.size() < 4 || 4u + Read16(p.data()) > p.size()) return {};
+  return UpToNul(p.data() + 4, Read16(p.data()));
+}
+
+// A 3GPP asset: version and flags, 16 bits of language, then UTF-8 or (with a byte order
+// mark) UTF-16 text ending in NUL; the recording year is a 16-bit number.
+std::string AssetText(std::uint32_t type, const t_Bytes& p) {
+  if (type == kYrrc) return p.size() >= 6 ? std::to_string(Read16(p.data() + 4)) : std::string();
+  if (p.size() < 6) return {};
+  const std::uint8_t* text = p.data() + 6;
+  const std::size_t n = p.size() - 6;
+  if (n >= 2 && text[0] == 0xFE && text[1] == 0xFF) return Utf16BeToUtf8(text + 2, n - 2);
+  return UpToNul(text, n);
+}
+
+// The QuickTime Keys metadata of moov/meta as its pieces, read without trusting it: a box
+// that does not parse is no store of ntag's and is left alone.
+struct t_KeysMeta {
+  std::size_t prefix = 0;  // version and flags, when the box has them
+  std::vector<t_BoxHeader> children;
+  std::optional<std::size_t> keys, ilst;  // indices into children
+  std::vector<std::string> names;         // key 1 first
+  std::vector<t_Bytes> nameEntries;       // each entry's raw bytes
+};
+
+const std::uint8_t* BodyOf(const t_Bytes& p, const t_BoxHeader& h) {
+  return p.data() + h.offset + h.headerSize;
+}
+
+std::optional<t_KeysMeta> ParseKeysMeta(const t_Bytes& p) {
+  t_KeysMeta m;
+  m.prefix = p.size() >= 8 && Read32(p.data() + 4) == kHdlr ? 0 : 4;
+  if (p.size() < m.prefix) return std::nullopt;
+  try {
+    m.children = ParseSiblings(p.data() + m.prefix, p.size() - m.prefix, m.prefix, "meta");
+  } catch (const t_NtagError&) {
+    return std::nullopt;
+  }
+  bool mdta = false;
+  for (std::size_t i = 0; i < m.children.size(); ++i) {
+    const t_BoxHeader& h = m.children[i];
+    const std::uint64_t bodySize = h.size - h.headerSize;
+    if (h.type == kHdlr && bodySize >= 12) mdta = Read32(BodyOf(p, h) + 8) == kMdta;
+    if (h.type == kKeys && !m.keys) m.keys = i;
+    if (h.type == kIlst && !m.ilst) m.ilst = i;
+  }
+  if (!mdta || !m.keys) return std::nullopt;
+  const t_BoxHeader& keys = m.children[*m.keys];
+  const std::uint8_t* body = BodyOf(p, keys);
+  const auto size = static_cast<std::size_t>(keys.size - keys.headerSize);
+  if (size < 8) return std::nullopt;
+  const std::uint32_t count = Read32(body + 4);
+  for (std::size_t pos = 8; m.names.size() < count;) {
+    if (size - pos < 8 || Read32(body + pos) < 8 || Read32(body + pos) > size - pos) return std::nullopt;
+    const std::uint32_t entry = Read32(body + pos);
+    m.names.emplace_back(body + pos + 8, body + pos + entry);
+    m.nameEntries.emplace_back(body + pos, body + pos + entry);
+    pos += entry;
+  }
+  if (m.ilst) {
+    const t_BoxHeader& ilst = m.children[*m.ilst];
+    try {
+      ParseSiblings(BodyOf(p, ilst), static_cast<std::size_t>(ilst.size - ilst.headerSize), 0, "ilst");
+    } catch (const t_NtagError&) {
+      return std::nullopt;
+    }
+  }
+  return m;
+}
+
+std::vector<t_BoxHeader> IlstItems(const t_Bytes& p, const t_KeysMeta& m) {
+  if (!m.ilst) return {};
+  const t_BoxHeader& ilst = m.children[*m.ilst];
+  return ParseSiblings(BodyOf(p, ilst), static_cast<std::size_t>(ilst.size - ilst.headerSize),
+                       ilst.offset + ilst.headerSize, "ilst");
+}
+
+// The value of a Keys item as -list-meta shows it: the text of its first data box.
+std::string KeysValue(const t_Bytes& p, const t_BoxHeader& item) {
+  std::vector<t_BoxHeader> parts;
+  try {
+    parts = ParseSiblings(p.data() + item.offset + item.headerSize,
+                          static_cast<std::size_t>(item.size - item.headerSize),
+                          item.offset + item.headerSize, "item");
+  } catch (const t_NtagError&) {
+    return "(unreadable)";
+  }
+  for (const t_BoxHeader& d : parts) {
+    if (d.type != kData || d.size - d.headerSize < 8) continue;
+    const std::uint8_t* body = BodyOf(p, d);
+    const std::uint32_t dataType = Read32(body) & 0xFFFFFF;
+    const auto n = static_cast<std::size_t>(d.size - d.headerSize - 8);
+    if (dataType == 1) return EscapeForLine(std::string(body + 8, body + 8 + n));
+    if (dataType == 2) return EscapeForLine(Utf16BeToUtf8(body + 8, n));
+    std::string other = std::to_string(n);
+    other += " bytes of type ";
+    other += std::to_string(dataType);
+    return "(" + other + ")";
+  }
+  return "(unreadable)";
+}
+
+std::string NameFor(const t_Meaning* meaning, const std::string& own) {
+  return meaning ? meaning->keys[0] : EscapeForLine(own);
+}
+
+// The Keys metadata without the keys numbered in `gone` (1-based, ascending): later keys
+// move down, and the items follow their keys' new numbers. Other boxes keep their bytes.
+t_Bytes WithoutKeys(const t_Bytes& p, const t_KeysMeta& m, const std::vector<std::uint32_t>& gone) {
+  const auto removed = [&](std::uint32_t index) {
+    return std::find(gone.begin(), gone.end(), index) != gone.end();
+  };
+  t_Bytes keys(BodyOf(p, m.children[*m.keys]), BodyOf(p, m.children[*m.keys]) + 4);
+  Append32(keys, static_cast<std::uint32_t>(m.names.size() - gone.size()));
+  for (std::uint32_t i = 0; i < m.nameEntries.size(); ++i) {
+    if (!removed(i + 1)) keys.insert(keys.end(), m.nameEntries[i].begin(), m.nameEntries[i].end());
+  }
+  t_Bytes ilst;
+  for (const t_BoxHeader& item : IlstItems(p, m)) {
+    if (removed(item.type)) continue;
+    const auto below = static_cast<std::uint32_t>(
+        std::count_if(gone.begin(), gone.end(), [&](std::uint32_t g) { return g < item.type; }));
+    const std::size_t at = ilst.size();
+    ilst.insert(ilst.end(), p.begin() + static_cast<std::ptrdiff_t>(item.offset),
+                p.begin() + static_cast<std::ptrdiff_t>(item.offset + item.size));
+    // The type sits after the 32-bit size; items of size 0 or 64-bit sizes keep their form.
+    Store32(ilst.data() + at + 4, item.type - below);
+  }
+  t_Bytes out(p.begin(), p.begin() + static_cast<std::ptrdiff_t>(m.prefix));
+  for (std::size_t i = 0; i < m.children.size(); ++i) {
+    const t_BoxHeader& h = m.children[i];
+    if (i == m.keys) {
+      t_Box::Leaf(kKeys, keys).AppendTo(out);
+    } else if (i == m.ilst) {
+      t_Box::Leaf(kIlst, ilst).AppendTo(out);
+    } else {
+      out.insert(out.end(), p.begin() + static_cast<std::ptrdiff_t>(h.offset),
+                 p.begin() + static_cast<std::ptrdiff_t>(h.offset + h.size));
+    }
+  }
+  return out;
+}
+
+bool RemoveFromKeys(t_Box& meta, const std::vector<std::string>& keys) {
+  const std::optional<t_KeysMeta> m = ParseKeysMeta(meta.payload);
+  if (!m) return false;
+  std::vector<std::uint32_t> gone;
+  for (std::uint32_t i = 0; i < m->names.size(); ++i) {
+    if (MeansAny(MeaningOf(m->names[i]), keys)) gone.push_back(i + 1);
+  }
+  if (gone.empty()) return false;
+  meta.payload = WithoutKeys(meta.payload, *m, gone);
+  return true;
+}
+
+}  // namespace
+
+bool RemoveFromOtherStores(t_Movie& movie, const std::vector<std::string>& keys) {
+  bool removed = false;
+  for (t_Box& box : movie.Root().children) {
+    if (box.type == kMeta && !box.container) removed = RemoveFromKeys(box, keys) || removed;
+    if (box.type != kUdta) continue;
+    const auto before = box.children.size();
+    std::erase_if(box.children, [&](const t_Box& item) {
+      return !item.container && (MeansAny(MeaningOf(item.type, kUserDataItems), keys) ||
+                                 MeansAny(MeaningOf(item.type, kAssetBoxes), keys));
+    });
+    removed = removed || box.children.size() != before;
+  }
+  return removed;
+}
+
+std::vector<std::string> OtherStoresListing(const t_Movie& movie) {
+  std::vector<std::string> lines;
+  for (const t_Box& box : movie.Root().children) {
+    if (box.type == kUdta) {
+      for (const t_Box& item : box.children) {
+        if (item.container) continue;
+        const t_Meaning* asset = MeaningOf(item.type, kAssetBoxes);
+        if (asset) {
+          lines.push_back("3gpp:" + NameFor(asset, TypeName(item.type)) + " = " +
+                          EscapeForLine(AssetText(item.type, item.payload)));
+        } else if ((item.type >> 24) == 0xA9) {
+          lines.push_back("udta:" + NameFor(MeaningOf(item.type, kUserDataItems), TypeName(item.type)) +
+                          " = " + EscapeForLine(UserDataText(item.payload)));
+        }
+      }
+    }
+    if (box.type != kMeta || box.container) continue;
+    const std::optional<t_KeysMeta> m = ParseKeysMeta(box.payload);
+    if (!m) continue;
+    for (const t_BoxHeader& item : IlstItems(box.payload, *m)) {
+      const bool known = item.type >= 1 && item.type <= m->names.size();
+      // An item whose key is missing goes by its number.
+      std::string own = known ? m->names[item.type - 1] : std::string("#");
+      if (!known) own += std::to_string(item.type);
+      lines.push_back("keys:" + NameFor(known ? MeaningOf(own) : nullptr, own) + " = " +
+                      KeysValue(box.payload, item));
+    }
+  }
+  return lines;
+}
+
+}  // namespace n_zorbel::n_ntag

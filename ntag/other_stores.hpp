@@ -1,0 +1,22 @@
+#pragma once
+// The places besides the iTunes ilst where readers find a video's title, artist and the
+// like: QuickTime text items straight in udta ("udta"), 3GPP asset boxes in udta ("3gpp"),
+// and QuickTime Keys metadata in moov/meta with handler 'mdta' ("keys"). ntag writes only
+// ilst; an entry of these stores that means a key it sets or removes would keep showing the
+// old value, so it goes. Entries with no such meaning keep their bytes.
+#include <string>
+#include <vector>
+
+#include "movie.hpp"
+
+namespace n_zorbel::n_ntag {
+
+// Removes every entry of the other stores that means one of `keys` (ntag's key names).
+// True when anything was removed.
+bool RemoveFromOtherStores(t_Movie& movie, const std::vector<std::string>& keys);
+
+// "store:name = value" lines for the entries of the other stores, in file order; name is
+// ntag's key where the entry means one, otherwise the entry's own name.
+std::vector<std::string> OtherStoresListing(const t_Movie& movie);
+
+}  // namespace n_zorbel::n_ntag
