@@ -70,20 +70,36 @@ struct t_Found {
   std::vector<t_Span> sampleTables;
 };
 
-void Walk(const std::uint8_t* d, t_Span span, int depth, t_Found& out) {
+// Whether the data references of a minf name another file: its offsets then point there.
+bool RefersElsewhere(const std::uint8_t* d, t_Span minf) {
+  bool elsewhere = false;
+  ForEachBox(d, minf.begin, minf.end, [&](std::uint32_t type, t_Span dinf) {
+    if (type != FourCc("dinf")) return;
+    ForEachBox(d, dinf.begin, dinf.end, [&](std::uint32_t t, t_Span dref) {
+      if (t != FourCc("dref") || dref.Size() < 8) return;
+      ForEachBox(d, dref.begin + 8, dref.end, [&](std::uint32_t, t_Span entry) {
+        // Flag 1: the data is in this file.
+        elsewhere = elsewhere || entry.Size() < 4 || !(d[entry.begin + 3] & 1);
+      });
+    });
+  });
+  return elsewhere;
+}
+
+void Walk(const std::uint8_t* d, t_Span span, int depth, bool elsewhere, t_Found& out) {
   ForEachBox(d, span.begin, span.end, [&](std::uint32_t type, t_Span body) {
     if (type == FourCc("stco") || type == FourCc("co64")) {
       out.tables.push_back(ReadTable(d, body, type == FourCc("co64") ? 8 : 4));
     } else if (IsOpened(type) && depth < 8) {
-      if (type == FourCc("stbl")) out.sampleTables.push_back(body);
-      Walk(d, body, depth + 1, out);
+      if (type == FourCc("stbl")) out.sampleTables.push_back(elsewhere ? t_Span{} : body);
+      Walk(d, body, depth + 1, elsewhere || (type == FourCc("minf") && RefersElsewhere(d, body)), out);
     }
   });
 }
 
 t_Found WalkMoov(const std::uint8_t* moov, std::size_t size) {
   t_Found found;
-  if (size >= 8 && size >= HeaderOf(moov)) Walk(moov, {HeaderOf(moov), size}, 0, found);
+  if (size >= 8 && size >= HeaderOf(moov)) Walk(moov, {HeaderOf(moov), size}, 0, false, found);
   return found;
 }
 
@@ -127,7 +143,7 @@ class t_SampleSizes {
   std::uint64_t count_ = 0;
 };
 
-// Where the samples of one sample table end, chunk by chunk.
+// Where the samples of one sample table end, chunk by chunk (0 for an empty span).
 std::uint64_t SampleDataEnd(const std::uint8_t* d, t_Span stbl) {
   std::vector<std::uint64_t> offsets;
   t_Span stsc, sizes;

@@ -18,7 +18,8 @@ std::vector<std::vector<std::uint64_t>> ReaderChunkTables(const std::uint8_t* mo
 
 // For each sample table of the moov box (one per track), where its sample data ends: the
 // furthest end of a chunk, its offset plus the sizes of its samples (stsc, stsz or stz2).
-// Chunks without samples or of zero bytes count for nothing; so does a table without stsc.
+// Chunks without samples or of zero bytes count for nothing; so does a table without stsc,
+// and one whose data references name another file.
 std::vector<std::uint64_t> ReaderTrackDataEnds(const std::uint8_t* moov, std::size_t size);
 
 // Where the sample data of the track runs in one moof box (at file offset `moofAt`) ends,
