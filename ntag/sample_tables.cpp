@@ -27,7 +27,9 @@ bool IsOpened(std::uint32_t type) {
   return false;
 }
 
-std::uint64_t SaturatingAdd(std::uint64_t a, std::uint64_t b) { return a > UINT64_MAX - b ? UINT64_MAX : a + b; }
+std::uint64_t SaturatingAdd(std::uint64_t a, std::uint64_t b) {
+  return a > UINT64_MAX - b ? UINT64_MAX : a + b;
+}
 
 // Calls visit(type, payload) for each box in d[pos, end), read as players read them.
 template <class t_Visit>

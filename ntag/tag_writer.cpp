@@ -458,7 +458,8 @@ bool WriteAppended(t_File& file, const t_NativePath& video, const t_Snapshot& sn
   if (!CarriesIlst(proof, newIlst) || proof.ChunkOffsets() != snap.movie.ChunkOffsets()) {
     throw t_NtagError(t_ExitCode::kVerifyFailed, "internal error: the new movie box does not hold");
   }
-  if (const auto from = CompactMoovAt(snap, dataEnd); from && (end + 8 - *from) * 8 > end + 8 + newMoov.size()) {
+  if (const auto from = CompactMoovAt(snap, dataEnd);
+      from && (end + 8 - *from) * 8 > end + 8 + newMoov.size()) {
     return false;
   }
   CheckFreeSpace(video, newMoov.size() + 8);
@@ -646,7 +647,8 @@ void WriteRewritten(t_File& file, const t_NativePath& video, const t_Snapshot& s
     throw t_NtagError(t_ExitCode::kVerifyFailed, "internal error: chunk offsets do not settle");
   }
   const std::vector<t_OffsetField> fields = FindFragmentOffsets(file, snap.layout);
-  const std::uint64_t newSize = compactAt ? at + newMoov.size() : snap.layout.fileSize - moov.size + newMoov.size();
+  const std::uint64_t newSize =
+      compactAt ? at + newMoov.size() : snap.layout.fileSize - moov.size + newMoov.size();
   CheckFreeSpace(video, newSize);
 
   // Removes itself on every way out but the final replace, and is seen by no other run.
@@ -686,8 +688,7 @@ void WriteRewritten(t_File& file, const t_NativePath& video, const t_Snapshot& s
     // Checked while the write-back runs; the flush then makes exactly these bytes durable,
     // before the rename can publish them.
     const t_Snapshot copy = TakeSnapshot(out);
-    if (copy.moovBytes != newMoov || copy.layout.Moov().offset != at ||
-        copy.layout.fileSize != newSize) {
+    if (copy.moovBytes != newMoov || copy.layout.Moov().offset != at || copy.layout.fileSize != newSize) {
       VerifyFailed("movie box of the copy");
     }
     // The tables are found afresh in both files, as a reader finds them.
@@ -723,8 +724,8 @@ void WriteRewritten(t_File& file, const t_NativePath& video, const t_Snapshot& s
 std::uint64_t CheckSampleData(const t_File& file, const t_Snapshot& snap) {
   const std::uint64_t size = snap.layout.fileSize;
   const auto past = [](const std::string& what) {
-    return t_NtagError(t_ExitCode::kNotMp4,
-                       "damaged: sample data of " + what + " lies past the end of the file (a cut-off download?)");
+    return t_NtagError(t_ExitCode::kNotMp4, "damaged: sample data of " + what +
+                                                " lies past the end of the file (a cut-off download?)");
   };
   const std::vector<std::uint64_t> ends = ReaderTrackDataEnds(snap.moovBytes.data(), snap.moovBytes.size());
   std::uint64_t last = 0;

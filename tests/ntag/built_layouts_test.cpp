@@ -283,12 +283,6 @@ INSTANTIATE_TEST_SUITE_P(
                      [](std::string& s) { s.replace(s.find("mdirappl"), 4, "mdta"); }, 4}),
     [](const auto& p) { return std::string(p.param.name); });
 
-}  // namespace
-}  // namespace n_zorbel::n_ntag::n_test
-
-namespace n_zorbel::n_ntag::n_test {
-namespace {
-
 // Sample data the tables put at or past the end of the file (a download cut short): refused
 // as damaged before anything is written, on every layout, from the tables alone.
 struct t_PastEndCase {
@@ -302,9 +296,12 @@ std::size_t LastEntry(const std::string& s, const std::string& table) {
   const std::size_t box = s.rfind(table) - 4;
   return box + SizeAt(s, box) - 4;
 }
-void LastOffsetAtTheEnd(std::string& s) { SetSize(s, LastEntry(s, "stco"), static_cast<std::uint32_t>(s.size())); }
+void LastOffsetAtTheEnd(std::string& s) {
+  SetSize(s, LastEntry(s, "stco"), static_cast<std::uint32_t>(s.size()));
+}
 void LastChunkOneBytePastTheEnd(std::string& s) {
-  SetSize(s, LastEntry(s, "stsz"), static_cast<std::uint32_t>(s.size() - SizeAt(s, LastEntry(s, "stco")) + 1));
+  SetSize(s, LastEntry(s, "stsz"),
+          static_cast<std::uint32_t>(s.size() - SizeAt(s, LastEntry(s, "stco")) + 1));
 }
 // What a cut-off download looks like when its last mdat says it runs to the end of the file.
 void CutOff(std::string& s) {
@@ -339,8 +336,8 @@ TEST(DamagedTest, SampleDataPastTheEndIsRefusedUntouched) {
     std::string bytes = ReadFile(video);
     c.damage(bytes);
     WriteFile(video, bytes);
-    for (const auto& args : {std::vector<std::string>{"-meta:title=x", video},
-                             std::vector<std::string>{"-list-meta", video}}) {
+    for (const auto& args :
+         {std::vector<std::string>{"-meta:title=x", video}, std::vector<std::string>{"-list-meta", video}}) {
       const t_RunResult r = RunNtag(args);
       EXPECT_EQ(r.exitCode, 3) << r.err;
       EXPECT_NE(r.err.find("past the end of the file"), std::string::npos) << r.err;
@@ -349,12 +346,6 @@ TEST(DamagedTest, SampleDataPastTheEndIsRefusedUntouched) {
     EXPECT_EQ(scratch.Names().size(), 1u);
   }
 }
-
-}  // namespace
-}  // namespace n_zorbel::n_ntag::n_test
-
-namespace n_zorbel::n_ntag::n_test {
-namespace {
 
 // The room a first tagging leaves grows with the file: the cover swap that follows is made in
 // place (same file, same size). The large video is sparse, so the test writes little.
