@@ -121,7 +121,7 @@ a="$dir/$long-a.mp4"
 b="$dir/$long-b.mp4"
 held="$work/held"
 cp "$work/fast.mp4" "$work/count.mp4"
-total="$("$wine_run" "$fault" -meta:title=A "$(win "$work/count.mp4")" 2>&1 > /dev/null | tr -d '\r' | sed -n 's/^written //p')"
+total="$("$wine_run" "$fault" -meta:title=A "$(win "$work/count.mp4")" 2>&1 > /dev/null | tr -d '\r' | sed -n 's/^written \([0-9]*\).*/\1/p')"
 for ending in release kill; do
   cp "$work/fast.mp4" "$a"
   cp "$work/fast2.mp4" "$b"
