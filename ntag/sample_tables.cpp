@@ -1,6 +1,7 @@
 #include "sample_tables.hpp"
 
 #include <algorithm>
+#include <bit>
 
 #include "byte_order.hpp"
 
@@ -8,6 +9,12 @@ namespace n_zorbel::n_ntag {
 namespace {
 
 using t_Tables = std::vector<std::vector<std::uint64_t>>;
+
+// A box's payload, as positions in the bytes walked.
+struct t_Span {
+  std::size_t begin = 0, end = 0;
+  std::size_t Size() const { return end - begin; }
+};
 
 // The boxes players open wherever they meet them, so a track's boxes may hide in any of them
 // (a size-0 edts swallows the mdia after it, and players still find that mdia).
@@ -20,19 +27,13 @@ bool IsOpened(std::uint32_t type) {
   return false;
 }
 
-void ReadTable(const std::uint8_t* body, std::size_t size, std::size_t width, t_Tables& out) {
-  std::vector<std::uint64_t> offsets;
-  if (size >= 8) {
-    const std::size_t count = std::min<std::size_t>(Read32(body + 4), (size - 8) / width);
-    for (std::size_t i = 0; i < count; ++i) {
-      const std::uint8_t* e = body + 8 + i * width;
-      offsets.push_back(width == 4 ? Read32(e) : Read64(e));
-    }
-  }
-  out.push_back(std::move(offsets));
+std::uint64_t SaturatingAdd(std::uint64_t a, std::uint64_t b) {
+  return a > UINT64_MAX - b ? UINT64_MAX : a + b;
 }
 
-void Walk(const std::uint8_t* d, std::size_t pos, std::size_t end, int depth, t_Tables& out) {
+// Calls visit(type, payload) for each box in d[pos, end), read as players read them.
+template <class t_Visit>
+void ForEachBox(const std::uint8_t* d, std::size_t pos, std::size_t end, t_Visit visit) {
   while (end - pos >= 8) {
     std::uint64_t size = Read32(d + pos);
     const std::uint32_t type = Read32(d + pos + 4);
@@ -46,23 +47,219 @@ void Walk(const std::uint8_t* d, std::size_t pos, std::size_t end, int depth, t_
     }
     if (size < header) return;
     const auto box = static_cast<std::size_t>(std::min<std::uint64_t>(size, end - pos));
-    if (type == FourCc("stco") || type == FourCc("co64")) {
-      ReadTable(d + pos + header, box - header, type == FourCc("co64") ? 8 : 4, out);
-    } else if (IsOpened(type) && depth < 8) {
-      Walk(d, pos + header, pos + box, depth + 1, out);
-    }
+    visit(type, t_Span{pos + header, pos + box});
     pos += box;
   }
+}
+
+std::size_t HeaderOf(const std::uint8_t* box) { return Read32(box) == 1 ? 16 : 8; }
+
+std::vector<std::uint64_t> ReadTable(const std::uint8_t* d, t_Span body, std::size_t width) {
+  std::vector<std::uint64_t> offsets;
+  if (body.Size() >= 8) {
+    const std::size_t count = std::min<std::size_t>(Read32(d + body.begin + 4), (body.Size() - 8) / width);
+    for (std::size_t i = 0; i < count; ++i) {
+      const std::uint8_t* e = d + body.begin + 8 + i * width;
+      offsets.push_back(width == 4 ? Read32(e) : Read64(e));
+    }
+  }
+  return offsets;
+}
+
+// The chunk offset tables, and the sample tables that hold them, as players find them.
+struct t_Found {
+  t_Tables tables;
+  std::vector<t_Span> sampleTables;
+};
+
+// Whether the data references of a minf name another file: its offsets then point there.
+bool RefersElsewhere(const std::uint8_t* d, t_Span minf) {
+  bool elsewhere = false;
+  ForEachBox(d, minf.begin, minf.end, [&](std::uint32_t type, t_Span dinf) {
+    if (type != FourCc("dinf")) return;
+    ForEachBox(d, dinf.begin, dinf.end, [&](std::uint32_t t, t_Span dref) {
+      if (t != FourCc("dref") || dref.Size() < 8) return;
+      ForEachBox(d, dref.begin + 8, dref.end, [&](std::uint32_t, t_Span entry) {
+        // Flag 1: the data is in this file.
+        elsewhere = elsewhere || entry.Size() < 4 || !(d[entry.begin + 3] & 1);
+      });
+    });
+  });
+  return elsewhere;
+}
+
+void Walk(const std::uint8_t* d, t_Span span, int depth, bool elsewhere, t_Found& out) {
+  ForEachBox(d, span.begin, span.end, [&](std::uint32_t type, t_Span body) {
+    if (type == FourCc("stco") || type == FourCc("co64")) {
+      out.tables.push_back(ReadTable(d, body, type == FourCc("co64") ? 8 : 4));
+    } else if (IsOpened(type) && depth < 8) {
+      if (type == FourCc("stbl")) out.sampleTables.push_back(elsewhere ? t_Span{} : body);
+      Walk(d, body, depth + 1, elsewhere || (type == FourCc("minf") && RefersElsewhere(d, body)), out);
+    }
+  });
+}
+
+t_Found WalkMoov(const std::uint8_t* moov, std::size_t size) {
+  t_Found found;
+  if (size >= 8 && size >= HeaderOf(moov)) Walk(moov, {HeaderOf(moov), size}, 0, false, found);
+  return found;
+}
+
+// Sample sizes from stsz (one size for all, or one per sample) or stz2 (4, 8 or 16 bits).
+class t_SampleSizes {
+ public:
+  t_SampleSizes(const std::uint8_t* d, t_Span body, bool compact) : d_(d), body_(body), compact_(compact) {
+    if (body.Size() < 12) return;
+    const std::uint32_t declared = Read32(d + body.begin + 8);
+    if (compact) {
+      bits_ = d[body.begin + 7];
+      if (bits_ != 4 && bits_ != 8 && bits_ != 16) return;
+      count_ = std::min<std::uint64_t>(declared, (body.Size() - 12) * 8 / bits_);
+    } else {
+      constant_ = Read32(d + body.begin + 4);
+      count_ = constant_ ? declared : std::min<std::uint64_t>(declared, (body.Size() - 12) / 4);
+    }
+  }
+  std::uint64_t Count() const { return count_; }
+  // The bytes of samples [first, first + n), all below Count().
+  std::uint64_t Bytes(std::uint64_t first, std::uint64_t n) const {
+    if (!compact_ && constant_) return n * constant_;
+    std::uint64_t sum = 0;
+    for (std::uint64_t i = first; i < first + n; ++i) sum += Size(i);
+    return sum;
+  }
+
+ private:
+  std::uint64_t Size(std::uint64_t i) const {
+    const std::uint8_t* entries = d_ + body_.begin + 12;
+    if (!compact_) return Read32(entries + 4 * i);
+    if (bits_ == 16) return Read16(entries + 2 * i);
+    if (bits_ == 8) return entries[i];
+    return i % 2 ? entries[i / 2] & 0x0F : entries[i / 2] >> 4;
+  }
+
+  const std::uint8_t* d_;
+  t_Span body_;
+  bool compact_;
+  std::uint32_t constant_ = 0, bits_ = 0;
+  std::uint64_t count_ = 0;
+};
+
+// Where the samples of one sample table end, chunk by chunk (0 for an empty span).
+std::uint64_t SampleDataEnd(const std::uint8_t* d, t_Span stbl) {
+  std::vector<std::uint64_t> offsets;
+  t_Span stsc, sizes;
+  bool compact = false, haveOffsets = false;
+  ForEachBox(d, stbl.begin, stbl.end, [&](std::uint32_t type, t_Span body) {
+    if ((type == FourCc("stco") || type == FourCc("co64")) && !haveOffsets) {
+      offsets = ReadTable(d, body, type == FourCc("co64") ? 8 : 4);
+      haveOffsets = true;
+    } else if (type == FourCc("stsc") && stsc.end == 0) {
+      stsc = body;
+    } else if ((type == FourCc("stsz") || type == FourCc("stz2")) && sizes.end == 0) {
+      sizes = body;
+      compact = type == FourCc("stz2");
+    }
+  });
+  if (stsc.Size() < 8 || sizes.end == 0) return 0;
+  const t_SampleSizes samples(d, sizes, compact);
+  const std::size_t runs = std::min<std::size_t>(Read32(d + stsc.begin + 4), (stsc.Size() - 8) / 12);
+  const auto firstChunk = [&](std::size_t r) { return Read32(d + stsc.begin + 8 + 12 * r); };
+  std::uint64_t end = 0, sample = 0;
+  std::size_t run = 0;
+  for (std::size_t c = 0; c < offsets.size() && sample < samples.Count(); ++c) {
+    while (run + 1 < runs && firstChunk(run + 1) <= c + 1) ++run;
+    if (runs == 0 || firstChunk(run) > c + 1) continue;
+    const std::uint64_t perChunk = Read32(d + stsc.begin + 8 + 12 * run + 4);
+    const std::uint64_t n = std::min(perChunk, samples.Count() - sample);
+    const std::uint64_t bytes = samples.Bytes(sample, n);
+    sample += n;
+    if (bytes > 0) end = std::max(end, SaturatingAdd(offsets[c], bytes));
+  }
+  return end;
+}
+
+// The default sample size the moov's trex gives track `trackId`, 0 when none.
+std::uint64_t TrexSampleSize(const std::uint8_t* moov, std::size_t size, std::uint32_t trackId) {
+  std::uint64_t found = 0;
+  if (size < 8 || size < HeaderOf(moov)) return 0;
+  ForEachBox(moov, HeaderOf(moov), size, [&](std::uint32_t type, t_Span mvex) {
+    if (type != FourCc("mvex")) return;
+    ForEachBox(moov, mvex.begin, mvex.end, [&](std::uint32_t t, t_Span trex) {
+      if (t == FourCc("trex") && trex.Size() >= 24 && Read32(moov + trex.begin + 4) == trackId && !found) {
+        found = Read32(moov + trex.begin + 16);
+      }
+    });
+  });
+  return found;
 }
 
 }  // namespace
 
 std::vector<std::vector<std::uint64_t>> ReaderChunkTables(const std::uint8_t* moov, std::size_t size) {
-  t_Tables tables;
-  if (size < 8) return tables;
-  const std::size_t header = Read32(moov) == 1 ? 16 : 8;
-  if (size >= header) Walk(moov, header, size, 0, tables);
-  return tables;
+  return WalkMoov(moov, size).tables;
+}
+
+std::vector<std::uint64_t> ReaderTrackDataEnds(const std::uint8_t* moov, std::size_t size) {
+  std::vector<std::uint64_t> ends;
+  for (const t_Span& stbl : WalkMoov(moov, size).sampleTables) ends.push_back(SampleDataEnd(moov, stbl));
+  return ends;
+}
+
+std::uint64_t FragmentDataEnd(const std::uint8_t* moov, std::size_t moovSize, const std::uint8_t* moof,
+                              std::size_t moofSize, std::uint64_t moofAt) {
+  std::uint64_t end = 0;
+  // Without a base of its own, a track fragment's data follows the data of the one before.
+  std::uint64_t next = moofAt;
+  if (moofSize < 8 || moofSize < HeaderOf(moof)) return 0;
+  ForEachBox(moof, HeaderOf(moof), moofSize, [&](std::uint32_t type, t_Span traf) {
+    if (type != FourCc("traf")) return;
+    t_Span tfhd;
+    ForEachBox(moof, traf.begin, traf.end, [&](std::uint32_t t, t_Span body) {
+      if (t == FourCc("tfhd") && tfhd.end == 0) tfhd = body;
+    });
+    if (tfhd.Size() < 8) return;
+    const std::uint32_t flags = Read32(moof + tfhd.begin) & 0xFFFFFF;
+    std::size_t field = tfhd.begin + 8;
+    std::uint64_t base = flags & 0x20000 ? moofAt : next;
+    if (flags & 0x1) {
+      if (field + 8 > tfhd.end) return;
+      base = Read64(moof + field);
+      field += 8;
+    }
+    field += (flags & 0x2 ? 4 : 0) + (flags & 0x8 ? 4 : 0);
+    std::uint64_t defaultSize = TrexSampleSize(moov, moovSize, Read32(moof + tfhd.begin + 4));
+    if (flags & 0x10) {
+      if (field + 4 > tfhd.end) return;
+      defaultSize = Read32(moof + field);
+    }
+    std::uint64_t pos = base;
+    ForEachBox(moof, traf.begin, traf.end, [&](std::uint32_t t, t_Span trun) {
+      if (t != FourCc("trun") || trun.Size() < 8) return;
+      const std::uint32_t runFlags = Read32(moof + trun.begin) & 0xFFFFFF;
+      std::size_t at = trun.begin + 8;
+      if (runFlags & 0x1) {
+        if (at + 4 > trun.end) return;
+        const auto offset = static_cast<std::int32_t>(Read32(moof + at));
+        pos = static_cast<std::uint64_t>(static_cast<std::int64_t>(base) + offset);
+        at += 4;
+      }
+      at += runFlags & 0x4 ? 4 : 0;
+      std::uint64_t count = Read32(moof + trun.begin + 4);
+      const std::size_t width = 4 * static_cast<std::size_t>(std::popcount(runFlags & 0xF00u));
+      if (width > 0) count = at > trun.end ? 0 : std::min<std::uint64_t>(count, (trun.end - at) / width);
+      std::uint64_t bytes = count * defaultSize;
+      if (runFlags & 0x200) {
+        const std::size_t sizeAt = at + (runFlags & 0x100 ? 4 : 0);
+        bytes = 0;
+        for (std::uint64_t i = 0; i < count; ++i) bytes += Read32(moof + sizeAt + i * width);
+      }
+      if (bytes > 0) end = std::max(end, SaturatingAdd(pos, bytes));
+      pos = SaturatingAdd(pos, bytes);
+    });
+    next = pos;
+  });
+  return end;
 }
 
 }  // namespace n_zorbel::n_ntag

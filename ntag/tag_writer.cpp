@@ -408,10 +408,10 @@ void CheckFreeSpace(const t_NativePath& video, std::uint64_t need) {
   }
 }
 
-// A new movie box carrying `newIlst` with padding after it, chunk offsets unchanged.
-t_Movie WithNewIlst(const t_Movie& movie, const t_Bytes& newIlst, std::uint64_t extraPadding = 0) {
-  t_Movie result = movie;
-  result.SetIlst(newIlst, PaddingFor(newIlst.size()) + extraPadding);
+// A new movie box carrying `newIlst` with padding after it sized to the file, chunk offsets unchanged.
+t_Movie WithNewIlst(const t_Snapshot& snap, const t_Bytes& newIlst, std::uint64_t extraPadding = 0) {
+  t_Movie result = snap.movie;
+  result.SetIlst(newIlst, PaddingFor(newIlst.size(), snap.layout.fileSize) + extraPadding);
   return result;
 }
 
@@ -433,13 +433,35 @@ bool UndoAppended(t_File& file, const t_Bytes* oldMoov, std::uint64_t moovAt, st
   }
 }
 
-void WriteAppended(t_File& file, const t_NativePath& video, const t_Snapshot& snap, const t_Bytes& newIlst) {
+// Where a last moov may start in a rewrite that leaves out the free space around it: at the
+// top-level free boxes right before it (movie boxes earlier edits left behind), or where it
+// is; none when sample data lies there or behind.
+std::optional<std::uint64_t> CompactMoovAt(const t_Snapshot& snap, std::uint64_t dataEnd) {
+  const auto& boxes = snap.layout.boxes;
+  std::size_t first = snap.layout.moovIndex;
+  while (first > 0 && (boxes[first - 1].type == kFree || boxes[first - 1].type == kSkip)) --first;
+  const std::uint64_t at = boxes[first].offset;
+  const std::vector<std::uint64_t> offsets = snap.movie.ChunkOffsets();
+  if (dataEnd > at || std::any_of(offsets.begin(), offsets.end(), [&](std::uint64_t o) { return o >= at; }))
+    return std::nullopt;
+  return at;
+}
+
+// Writes a new last moov after the end of the file, without moving the media. False, with
+// nothing written, when that would leave more than 1/8 of the file free (old movie boxes
+// piling up on a small file): a rewrite that leaves the free space out costs little there.
+bool WriteAppended(t_File& file, const t_NativePath& video, const t_Snapshot& snap, const t_Bytes& newIlst,
+                   std::uint64_t dataEnd) {
   const t_BoxHeader& moov = snap.layout.Moov();
   const std::uint64_t end = snap.layout.fileSize;
-  const t_Bytes newMoov = WithNewIlst(snap.movie, newIlst).Root().Serialize();
+  const t_Bytes newMoov = WithNewIlst(snap, newIlst).Root().Serialize();
   const t_Movie proof = t_Movie::Parse(newMoov, end + 8);
   if (!CarriesIlst(proof, newIlst) || proof.ChunkOffsets() != snap.movie.ChunkOffsets()) {
     throw t_NtagError(t_ExitCode::kVerifyFailed, "internal error: the new movie box does not hold");
+  }
+  if (const auto from = CompactMoovAt(snap, dataEnd);
+      from && (end + 8 - *from) * 8 > end + 8 + newMoov.size()) {
+    return false;
   }
   CheckFreeSpace(video, newMoov.size() + 8);
   // A free box of size 0 runs to the end of the file, so the file stays valid while it grows.
@@ -461,6 +483,7 @@ void WriteAppended(t_File& file, const t_NativePath& video, const t_Snapshot& sn
     RethrowAfterUndo(
         UndoAppended(file, switched ? &snap.moovBytes : nullptr, moov.offset, commit.size(), end));
   }
+  return true;
 }
 
 // A field holding an absolute file offset outside moov, to move with the media.
@@ -585,9 +608,13 @@ bool SameMedia(const t_File& oldFile, const std::vector<std::uint64_t>& oldOffse
   return count == 0 || sameBytes(count - 1);
 }
 
-void WriteRewritten(t_File& file, const t_NativePath& video, const t_Snapshot& snap, const t_Bytes& newIlst) {
+// `compactAt`: for a last moov, where the copy's moov starts instead (the start of the free
+// space before it); the free space around it is left out of the copy.
+void WriteRewritten(t_File& file, const t_NativePath& video, const t_Snapshot& snap, const t_Bytes& newIlst,
+                    std::optional<std::uint64_t> compactAt = std::nullopt) {
   const t_BoxHeader& moov = snap.layout.Moov();
   const std::uint64_t oldEnd = moov.offset + moov.size;
+  const std::uint64_t at = compactAt.value_or(moov.offset);
   // Only tables both this tool and readers find can be moved with the media.
   const t_Tables oldTables = ReaderChunkTables(snap.moovBytes.data(), snap.moovBytes.size());
   if (Flatten(oldTables) != snap.movie.ChunkOffsets()) {
@@ -601,7 +628,7 @@ void WriteRewritten(t_File& file, const t_NativePath& video, const t_Snapshot& s
   std::int64_t delta = 0;
   t_Movie shifted;
   for (int fit = 0; fit < 8; ++fit) {
-    const t_Movie base = WithNewIlst(snap.movie, newIlst, extra);
+    const t_Movie base = WithNewIlst(snap, newIlst, extra);
     // Moving the media may switch tables to co64, which grows moov and moves the media further.
     delta = static_cast<std::int64_t>(base.Root().Size()) - static_cast<std::int64_t>(moov.size);
     for (int round = 0; round < 64; ++round) {
@@ -613,7 +640,7 @@ void WriteRewritten(t_File& file, const t_NativePath& video, const t_Snapshot& s
       delta = next;
     }
     const std::int64_t off = ((delta % kBlock) + kBlock) % kBlock;
-    if (off == 0) break;
+    if (off == 0 || compactAt) break;  // no media behind a last moov
     extra += static_cast<std::uint64_t>(kBlock - off);
   }
   const t_Bytes newMoov = shifted.Root().Serialize();
@@ -621,7 +648,8 @@ void WriteRewritten(t_File& file, const t_NativePath& video, const t_Snapshot& s
     throw t_NtagError(t_ExitCode::kVerifyFailed, "internal error: chunk offsets do not settle");
   }
   const std::vector<t_OffsetField> fields = FindFragmentOffsets(file, snap.layout);
-  const std::uint64_t newSize = snap.layout.fileSize - moov.size + newMoov.size();
+  const std::uint64_t newSize =
+      compactAt ? at + newMoov.size() : snap.layout.fileSize - moov.size + newMoov.size();
   CheckFreeSpace(video, newSize);
 
   // Removes itself on every way out but the final replace, and is seen by no other run.
@@ -636,9 +664,9 @@ void WriteRewritten(t_File& file, const t_NativePath& video, const t_Snapshot& s
   try {
     // The attributes first, so the one flush below makes them durable with the data.
     out.CopyAttributesFrom(file);
-    std::uint64_t shared = out.CopyFrom(file, 0, moov.offset, 0);
-    out.WriteAt(moov.offset, newMoov.data(), newMoov.size());
-    shared += out.CopyFrom(file, oldEnd, snap.layout.fileSize - oldEnd, moov.offset + newMoov.size());
+    std::uint64_t shared = out.CopyFrom(file, 0, at, 0);
+    out.WriteAt(at, newMoov.data(), newMoov.size());
+    if (!compactAt) shared += out.CopyFrom(file, oldEnd, snap.layout.fileSize - oldEnd, at + newMoov.size());
     out.Truncate(newSize);
     for (const t_OffsetField& f : fields) {
       std::uint64_t v = ReadField(file, f);
@@ -661,8 +689,7 @@ void WriteRewritten(t_File& file, const t_NativePath& video, const t_Snapshot& s
     // Checked while the write-back runs; the flush then makes exactly these bytes durable,
     // before the rename can publish them.
     const t_Snapshot copy = TakeSnapshot(out);
-    if (copy.moovBytes != newMoov || copy.layout.Moov().offset != moov.offset ||
-        copy.layout.fileSize != newSize) {
+    if (copy.moovBytes != newMoov || copy.layout.Moov().offset != at || copy.layout.fileSize != newSize) {
       VerifyFailed("movie box of the copy");
     }
     // The tables are found afresh in both files, as a reader finds them.
@@ -685,11 +712,42 @@ void WriteRewritten(t_File& file, const t_NativePath& video, const t_Snapshot& s
   // tells nothing about it: the new tags are live and verified.
   try {
     t_File check = t_File::Open(video, t_OpenMode::kRead);
-    if (!HoldsMoov(check, moov.offset, newMoov)) {
+    if (!HoldsMoov(check, at, newMoov)) {
       throw t_NtagError(t_ExitCode::kVerifyFailed, "the replaced video does not carry the new movie box");
     }
   } catch (const t_IoError&) {
   }
+}
+
+// Refuses a file whose tables put sample data past its end (a download cut short): a new
+// movie box written there would be played as media. Reads the tables of moov and of the
+// moof boxes, never the media. Returns where the sample data ends.
+std::uint64_t CheckSampleData(const t_File& file, const t_Snapshot& snap) {
+  const std::uint64_t size = snap.layout.fileSize;
+  const auto past = [](const std::string& what) {
+    return t_NtagError(t_ExitCode::kNotMp4, "damaged: sample data of " + what +
+                                                " lies past the end of the file (a cut-off download?)");
+  };
+  const std::vector<std::uint64_t> ends = ReaderTrackDataEnds(snap.moovBytes.data(), snap.moovBytes.size());
+  std::uint64_t last = 0;
+  for (std::size_t t = 0; t < ends.size(); ++t) {
+    if (ends[t] > size) throw past("track " + std::to_string(t + 1));
+    last = std::max(last, ends[t]);
+  }
+  for (const t_BoxHeader& box : snap.layout.boxes) {
+    if (box.type != kMoof || box.size > kMaxFragmentBox) continue;
+    t_Bytes moof(static_cast<std::size_t>(box.size));
+    try {
+      file.ReadAt(box.offset, moof.data(), moof.size());
+    } catch (const t_IoError& e) {
+      throw t_NtagError(t_ExitCode::kVideoUnreadable, "cannot read the video: " + Describe(e));
+    }
+    const std::uint64_t end =
+        FragmentDataEnd(snap.moovBytes.data(), snap.moovBytes.size(), moof.data(), moof.size(), box.offset);
+    if (end > size) throw past("the movie fragment at byte " + std::to_string(box.offset));
+    last = std::max(last, end);
+  }
+  return last;
 }
 
 }  // namespace
@@ -708,13 +766,14 @@ const char* WritePathName(t_WritePath path) {
   return "";
 }
 
-std::uint64_t PaddingFor(std::uint64_t ilstSize) {
-  return std::max<std::uint64_t>(64 << 10, ilstSize) + (64 << 10);
+std::uint64_t PaddingFor(std::uint64_t ilstSize, std::uint64_t fileSize) {
+  return ilstSize + std::clamp<std::uint64_t>(fileSize / 256, 64 << 10, 4 << 20);
 }
 
 t_TagList ReadTags(const t_NativePath& video, std::vector<std::string>* otherStores) {
   t_File file = OpenForReading(video);
   const t_Snapshot snap = TakeSnapshot(file);
+  CheckSampleData(file, snap);
   if (otherStores) *otherStores = OtherStoresListing(snap.movie);
   // QuickTime's 'mdta' metadata numbers its items through a key table; those are not iTunes tags.
   if (snap.movie.Meta() && snap.movie.MetaHandler() != kMdir) return {};
@@ -726,6 +785,7 @@ t_WritePath WriteTags(const t_NativePath& video, const std::function<void(t_TagL
   t_Snapshot snap;
   t_Bytes newIlst;
   bool othersChanged = false;
+  std::uint64_t dataEnd = 0;
   {
     t_File reader = OpenForReading(video);
     snap = TakeSnapshot(reader);
@@ -738,6 +798,7 @@ t_WritePath WriteTags(const t_NativePath& video, const std::function<void(t_TagL
                                   TypeName(handler) + "')");
     }
     snap.movie.CheckTagBoxesUnique();
+    dataEnd = CheckSampleData(reader, snap);
     t_TagList tags = t_TagList::Parse(snap.movie.IlstPayload());
     edit(tags);
     newIlst = tags.Serialize();
@@ -778,8 +839,9 @@ t_WritePath WriteTags(const t_NativePath& video, const std::function<void(t_TagL
   bool sizeZero = false;
   for (const t_BoxHeader& b : snap.layout.boxes) sizeZero = sizeZero || b.toEnd;
   if (snap.layout.MoovIsLast() && !sizeZero) {
-    WriteAppended(file, video, snap, newIlst);
-    return t_WritePath::kAppendedMovie;
+    if (WriteAppended(file, video, snap, newIlst, dataEnd)) return t_WritePath::kAppendedMovie;
+    WriteRewritten(file, video, snap, newIlst, CompactMoovAt(snap, dataEnd));
+    return t_WritePath::kRewrite;
   }
   WriteRewritten(file, video, snap, newIlst);
   return t_WritePath::kRewrite;

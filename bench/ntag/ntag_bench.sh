@@ -158,3 +158,35 @@ awk -F, -v cover="$(stat -c %s cover1.jpg)" '
     }
   }' "$csv"
 echo "CSV: $csv (every run: $raw)"
+
+# Cover swap, on the faststart video: (s) a first tagging with a small cover, then (d) a swap
+# to a 2 MB cover (a screenshot). ntag's first tagging leaves room sized to the video, so the
+# swap is made in place; the others rewrite the video. Every run is shown.
+[ -f cover-small.jpg ] || ffmpeg -v error -y -f lavfi -i "testsrc2=size=320x320" -frames:v 1 -q:v 4 cover-small.jpg
+[ -f cover-2mb.png ] || ffmpeg -v error -y -f lavfi -i "testsrc2=size=1000x1000,noise=alls=80:allf=u" \
+  -frames:v 1 cover-2mb.png
+raw="$work/ntag_bench_swap.csv"
+echo "layout,tool,case,seconds,bytes_written,peak_kib" > "$raw"
+for run in $(seq "$runs"); do
+  echo "cover swap, run $run of $runs..." >&2
+  cp base-fast.mp4 swap.mp4
+  measure fast ntag s "$ntag" -meta:title=Bench -add-cover:front:cover-small.jpg swap.mp4
+  measure fast ntag d "$ntag" -remove-cover:all -add-cover:front:cover-2mb.png swap.mp4
+  cp base-fast.mp4 swap.mp4
+  measure fast AtomicParsley s AtomicParsley swap.mp4 --title Bench --artwork cover-small.jpg --overWrite
+  measure fast AtomicParsley d AtomicParsley swap.mp4 --artwork REMOVE_ALL --artwork cover-2mb.png --overWrite
+  measure fast ffmpeg s ffmpeg -v error -y -i base-fast.mp4 -i cover-small.jpg -map 0:v:0 -map 0:a -map 1 -c copy \
+    -disposition:v:1 attached_pic -metadata title=Bench ff-s.mp4
+  measure fast ffmpeg d ffmpeg -v error -y -i ff-s.mp4 -i cover-2mb.png -map 0:v:0 -map 0:a -map 1 -c copy \
+    -disposition:v:1 attached_pic ff-d.mp4
+  rm -f ff-s.mp4 ff-d.mp4
+  if command -v kid3-cli > /dev/null; then
+    cp base-fast.mp4 swap.mp4
+    measure fast kid3-cli s kid3-cli -c "set title Bench" -c "set picture:'cover-small.jpg' ''" swap.mp4
+    measure fast kid3-cli d kid3-cli -c "set picture:'cover-2mb.png' ''" swap.mp4
+  fi
+  rm -f swap.mp4
+done
+echo
+echo "cover swap: covers $(stat -c %s cover-small.jpg) then $(stat -c %s cover-2mb.png) bytes"
+column -s, -t < "$raw"

@@ -283,5 +283,127 @@ INSTANTIATE_TEST_SUITE_P(
                      [](std::string& s) { s.replace(s.find("mdirappl"), 4, "mdta"); }, 4}),
     [](const auto& p) { return std::string(p.param.name); });
 
+// Sample data the tables put at or past the end of the file (a download cut short): refused
+// as damaged before anything is written, on every layout, from the tables alone.
+struct t_PastEndCase {
+  const char* name;
+  bool moovFirst;
+  t_Clip clip;  // kNoTags: built box by box instead
+  void (*damage)(std::string& bytes);
+};
+
+std::size_t LastEntry(const std::string& s, const std::string& table) {
+  const std::size_t box = s.rfind(table) - 4;
+  return box + SizeAt(s, box) - 4;
+}
+void LastOffsetAtTheEnd(std::string& s) {
+  SetSize(s, LastEntry(s, "stco"), static_cast<std::uint32_t>(s.size()));
+}
+void LastChunkOneBytePastTheEnd(std::string& s) {
+  SetSize(s, LastEntry(s, "stsz"),
+          static_cast<std::uint32_t>(s.size() - SizeAt(s, LastEntry(s, "stco")) + 1));
+}
+// What a cut-off download looks like when its last mdat says it runs to the end of the file.
+void CutOff(std::string& s) {
+  s.resize(s.size() - 300);
+  SetSize(s, s.rfind("mdat") - 4, 0);
+}
+void CutOffFragments(std::string& s) {
+  s.resize(s.rfind("mfra") - 4);  // the index at the end is optional
+  CutOff(s);
+}
+
+TEST(DamagedTest, SampleDataPastTheEndIsRefusedUntouched) {
+  const t_PastEndCase cases[] = {
+      {"offset at the end, moov last", false, t_Clip::kNoTags, LastOffsetAtTheEnd},
+      {"offset at the end, moov first", true, t_Clip::kNoTags, LastOffsetAtTheEnd},
+      {"last chunk too long, moov last", false, t_Clip::kNoTags, LastChunkOneBytePastTheEnd},
+      {"last chunk too long, moov first", true, t_Clip::kNoTags, LastChunkOneBytePastTheEnd},
+      {"cut-off faststart clip", true, t_Clip::kFaststart, CutOff},
+      {"cut-off fragmented clip", true, t_Clip::kFragmented, CutOffFragments},
+  };
+  for (const t_PastEndCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    t_Scratch scratch;
+    const std::string video = scratch.Path("cut.mp4");
+    if (c.clip == t_Clip::kNoTags) {
+      t_BuildOptions o;
+      o.moovFirst = c.moovFirst;
+      BuildMp4(o, video);
+    } else {
+      MakeClip(c.clip, video);
+    }
+    std::string bytes = ReadFile(video);
+    c.damage(bytes);
+    WriteFile(video, bytes);
+    for (const auto& args :
+         {std::vector<std::string>{"-meta:title=x", video}, std::vector<std::string>{"-list-meta", video}}) {
+      const t_RunResult r = RunNtag(args);
+      EXPECT_EQ(r.exitCode, 3) << r.err;
+      EXPECT_NE(r.err.find("past the end of the file"), std::string::npos) << r.err;
+    }
+    EXPECT_TRUE(ReadFile(video) == bytes);
+    EXPECT_EQ(scratch.Names().size(), 1u);
+  }
+}
+
+// The room a first tagging leaves grows with the file: the cover swap that follows is made in
+// place (same file, same size). The large video is sparse, so the test writes little.
+struct t_SwapCase {
+  const char* name;
+  std::uint64_t mediaGap;
+  std::string first, second;  // covers: format and edge in pixels
+  int firstEdge, secondEdge;
+};
+
+TEST(CoverRoomTest, TheNextCoverSwapIsMadeInPlace) {
+  const t_SwapCase cases[] = {
+      {"small file, 80 KB cover then 120 KB", 0, "png", "png", 200, 250},
+      {"700 MiB video, small JPEG then a 2 MB screenshot", 700ull << 20, "jpg", "png", 200, 1024},
+  };
+  for (const t_SwapCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    t_Scratch scratch;
+    const std::string video = scratch.Path("v.mp4"), first = scratch.Path("first." + c.first),
+                      second = scratch.Path("second." + c.second);
+    t_BuildOptions o;
+    o.mdatGap = c.mediaGap;
+    const auto chunks = BuildMp4(o, video);
+    MakeImage(c.first, first, c.firstEdge);
+    MakeImage(c.second, second, c.secondEdge);
+    ASSERT_EQ(RunNtag({"-add-cover:front:" + first, video}).exitCode, 0);
+    const auto inode = InodeOf(video);
+    const auto size = std::filesystem::file_size(video);
+    const t_RunResult r = RunNtag({"-remove-cover:all", "-add-cover:front:" + second, video});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(InodeOf(video), inode);
+    EXPECT_EQ(std::filesystem::file_size(video), size);
+    EXPECT_EQ(NtagTags(video)["cover"],
+              "front, " + c.second + ", " + std::to_string(std::filesystem::file_size(second)) + " bytes");
+    EXPECT_EQ(CheckChunks(video, chunks), "");
+  }
+}
+
+// Cover swaps on a small file with moov at the end: movie boxes left behind do not pile up;
+// the file stays within its tags, their room and 1/8 of free space.
+TEST(CoverRoomTest, ASmallFileDoesNotKeepGrowing) {
+  t_Scratch scratch;
+  const std::string video = scratch.Path("a.m4a");
+  MakeClip(t_Clip::kAudioOnly, video);
+  const auto packets = ProbePacketHashes(video);
+  const std::uint64_t original = std::filesystem::file_size(video);
+  std::uint64_t largest = 0;
+  for (const int edge : {200, 250, 300, 200, 300, 250, 300}) {
+    const std::string cover = scratch.Path("c" + std::to_string(edge) + ".png");
+    MakeImage("png", cover, edge);
+    largest = std::max<std::uint64_t>(largest, std::filesystem::file_size(cover));
+    ASSERT_EQ(RunNtag({"-remove-cover:all", "-add-cover:front:" + cover, video}).exitCode, 0);
+    EXPECT_LE(std::filesystem::file_size(video), (original + 2 * (largest + 1024) + (64 << 10)) * 8 / 7)
+        << "after the " << edge << " px cover";
+  }
+  EXPECT_EQ(DecodeErrors(video), "");
+  EXPECT_TRUE(ProbePacketHashes(video) == packets);
+}
+
 }  // namespace
 }  // namespace n_zorbel::n_ntag::n_test
