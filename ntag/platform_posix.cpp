@@ -1,6 +1,7 @@
 // POSIX side of platform_file.hpp: open/pread/pwrite with 64-bit offsets; on Linux copies
 // run in the kernel (copy_file_range) and start their write-back while they go, and the copy
 // of a rewrite has no name until it takes the video's place (O_TMPFILE).
+#include <dirent.h>
 #include <fcntl.h>
 #ifdef __linux__
 #include <linux/fs.h>
@@ -165,6 +166,25 @@ std::string FolderOf(const std::string& path) {
   if (slash == std::string::npos) return ".";
   if (slash == 0) return "/";
   return path.substr(0, slash);
+}
+
+void RemoveAbandonedCopies(const std::string& folder) {
+  // A run killed between naming its copy and putting it in place leaves it under its
+  // unique name; nobody holds it any more, so the next rewrite in the folder takes it away.
+  DIR* listing = ::opendir(folder.c_str());
+  if (listing == nullptr) return;
+  const int dir = ::dirfd(listing);
+  while (const dirent* entry = ::readdir(listing)) {
+    const std::string name = entry->d_name;
+    if (!name.starts_with(".ntag-") || !name.ends_with(".tmp")) continue;
+    const int fd = ::openat(dir, name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) continue;
+    struct stat st;
+    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && ::flock(fd, LOCK_EX | LOCK_NB) == 0)
+      (void)::unlinkat(dir, name.c_str(), 0);
+    ::close(fd);
+  }
+  ::closedir(listing);
 }
 
 // Takes a name in `folder` that no other run uses, with `take` (0 or an errno; EEXIST when
@@ -426,21 +446,22 @@ std::uint64_t FreeSpaceBeside(const t_NativePath& path) {
 
 t_Replacement::t_Replacement(const t_NativePath& video) : video_(video) {
   const std::string folder = FolderOf(video);
+  RemoveAbandonedCopies(folder);
   int fd = -1;
 #ifdef O_TMPFILE
   fd = ::open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
-  if (fd >= 0) {
-    file_.handle_ = fd;
-    return;
-  }
-  // File systems without unnamed files say so in one of these ways.
-  if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) Fail(errno);
+  if (fd < 0 && errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) Fail(errno);
+  // (those three say that the file system has no unnamed files)
 #endif
-  name_ = TakeUniqueName(folder, [&fd](const std::string& path) {
-    fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-    return fd < 0 ? errno : 0;
-  });
+  if (fd < 0) {
+    name_ = TakeUniqueName(folder, [&fd](const std::string& path) {
+      fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+      return fd < 0 ? errno : 0;
+    });
+  }
   file_.handle_ = fd;
+  // Held while this run lives, named or not: a copy whose lock can be taken was abandoned.
+  if (::flock(fd, LOCK_EX | LOCK_NB) != 0) Fail(errno);
 }
 
 t_Replacement::~t_Replacement() {

@@ -1,6 +1,8 @@
 // What users care about most: a failed or killed run never damages the video.
 #include <gtest/gtest.h>
+#include <fcntl.h>
 #include <signal.h>
+#include <sys/file.h>
 
 #include <chrono>
 #include <cstdlib>
@@ -147,7 +149,13 @@ TEST(SafetyTest, KillAtAnyInstantLeavesOldOrNewTags) {
       std::this_thread::sleep_for(std::chrono::microseconds(random() % (took.count() + 1)));
       ::kill(pid, SIGKILL);
       WaitFor(pid);
-      EXPECT_EQ(scratch.Names(), (std::vector<std::string>{"c.png", "v.mp4"})) << "round " << round;
+      // Only the instant between naming the copy and putting it in place may leave it, under
+      // its run's own name, with the video still whole; the next rewrite takes it away.
+      std::vector<std::string> names = scratch.Names();
+      const auto abandoned = std::erase_if(
+          names, [](const std::string& name) { return name.starts_with(".ntag-") && name.ends_with(".tmp"); });
+      EXPECT_LE(abandoned, 1u) << "round " << round;
+      EXPECT_EQ(names, (std::vector<std::string>{"c.png", "v.mp4"})) << "round " << round;
       const t_RunResult list = RunNtag({"-list-meta", video});
       ASSERT_EQ(list.exitCode, 0) << "round " << round << ": " << list.err;
       const auto tags = NtagTags(video);
@@ -157,6 +165,7 @@ TEST(SafetyTest, KillAtAnyInstantLeavesOldOrNewTags) {
       EXPECT_TRUE(ProbePacketHashes(video) == packets) << "round " << round;
       ASSERT_EQ(RunProgram(argv).exitCode, 0);
       EXPECT_EQ(NtagTags(video), newTags);
+      EXPECT_EQ(scratch.Names(), (std::vector<std::string>{"c.png", "v.mp4"})) << "round " << round;
     }
     std::printf("%s: %d kills saw the old tags, %d the new\n", layout.name, sawOld, sawNew);
   }
@@ -202,6 +211,22 @@ TEST(SafetyTest, ACopyInTheMakingIsSeenByNoOtherRunAndLeavesNothing) {
     EXPECT_TRUE(ProbePacketHashes(b) == packetsB);
     EXPECT_EQ(scratch.Names(), names);
   }
+}
+
+// A copy named by a run that was killed before it took the video's place is taken away by
+// the next rewrite in the folder; one that a live run still holds is left to it.
+TEST(SafetyTest, TheNextRewriteRemovesOnlyAbandonedCopies) {
+  t_Scratch scratch;
+  const std::string video = scratch.Path("v.mp4");
+  MakeClip(t_Clip::kFaststart, video);
+  WriteFile(scratch.Path(".ntag-1-abandoned.tmp"), "left by a killed run");
+  WriteFile(scratch.Path(".ntag-2-held.tmp"), "held by a live run");
+  const int held = ::open(scratch.Path(".ntag-2-held.tmp").c_str(), O_RDONLY | O_CLOEXEC);
+  ASSERT_EQ(::flock(held, LOCK_EX | LOCK_NB), 0);
+  const t_RunResult r = RunNtag({"-meta:comment=" + std::string(70000, 'c'), video});
+  ::close(held);
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_EQ(scratch.Names(), (std::vector<std::string>{".ntag-2-held.tmp", "v.mp4"}));
 }
 
 }  // namespace
