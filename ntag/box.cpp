@@ -1,13 +1,11 @@
 #include "box.hpp"
 
+#include "box_types.hpp"
 #include "ntag_error.hpp"
 
 namespace n_zorbel::n_ntag {
 namespace {
 
-constexpr std::uint32_t kUuid = FourCc("uuid");
-constexpr std::uint32_t kMeta = FourCc("meta");
-constexpr std::uint32_t kHdlr = FourCc("hdlr");
 
 [[noreturn]] void Damaged(const std::string& what, std::uint64_t offset) {
   throw t_NtagError(t_ExitCode::kNotMp4, "damaged MP4: " + what + " at byte " + std::to_string(offset));

@@ -1,5 +1,6 @@
 #include "file_layout.hpp"
 
+#include "box_types.hpp"
 #include "ntag_error.hpp"
 
 namespace n_zorbel::n_ntag {
@@ -15,7 +16,7 @@ constexpr std::uint64_t kMaxMoovSize = 256ull << 20;
 
 bool IsFreeType(std::uint32_t type) {
   // Type 0 stands for zero padding left at the end of a file.
-  return type == FourCc("free") || type == FourCc("skip") || type == 0;
+  return type == kFree || type == kSkip || type == 0;
 }
 
 bool t_FileLayout::MoovIsLast() const {
@@ -45,12 +46,12 @@ t_FileLayout t_FileLayout::Scan(const t_File& file) {
       if (layout.boxes.empty()) throw t_NtagError(t_ExitCode::kNotMp4, "not an MP4 file");
       Damaged(problem, pos);
     }
-    if (h.type == FourCc("moov")) {
+    if (h.type == kMoov) {
       if (haveMoov) Damaged("a second movie box (moov)", pos);
       haveMoov = true;
       layout.moovIndex = layout.boxes.size();
     }
-    if (h.type == FourCc("moof") || h.type == FourCc("mfra")) layout.fragmented = true;
+    if (h.type == kMoof || h.type == kMfra) layout.fragmented = true;
     layout.boxes.push_back(h);
     pos += h.size;
   }

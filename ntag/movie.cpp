@@ -4,24 +4,12 @@
 #include <iterator>
 #include <utility>
 
+#include "box_types.hpp"
 #include "ntag_error.hpp"
 
 namespace n_zorbel::n_ntag {
 namespace {
 
-constexpr std::uint32_t kMoov = FourCc("moov");
-constexpr std::uint32_t kTrak = FourCc("trak");
-constexpr std::uint32_t kMdia = FourCc("mdia");
-constexpr std::uint32_t kMinf = FourCc("minf");
-constexpr std::uint32_t kStbl = FourCc("stbl");
-constexpr std::uint32_t kUdta = FourCc("udta");
-constexpr std::uint32_t kMeta = FourCc("meta");
-constexpr std::uint32_t kHdlr = FourCc("hdlr");
-constexpr std::uint32_t kIlst = FourCc("ilst");
-constexpr std::uint32_t kFree = FourCc("free");
-constexpr std::uint32_t kSkip = FourCc("skip");
-constexpr std::uint32_t kStco = FourCc("stco");
-constexpr std::uint32_t kCo64 = FourCc("co64");
 constexpr std::uint32_t kSaio = FourCc("saio");
 
 bool Descend(const std::vector<std::uint32_t>& parents, std::uint32_t type) {
@@ -211,7 +199,7 @@ void t_Movie::SetIlst(const t_Bytes& ilstBox, std::uint64_t padding) {
     meta = &udta->children.back();
     // The iTunes handler: pre-defined 0, 'mdir', 'appl', two reserved words, empty name.
     t_Bytes hdlr{0, 0, 0, 0, 0, 0, 0, 0};
-    Append32(hdlr, FourCc("mdir"));
+    Append32(hdlr, kMdir);
     Append32(hdlr, FourCc("appl"));
     Append32(hdlr, 0);
     Append32(hdlr, 0);

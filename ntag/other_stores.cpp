@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <optional>
 
+#include "box_types.hpp"
 #include "ntag_error.hpp"
 #include "tag_list.hpp"
 #include "utf.hpp"
@@ -10,13 +11,6 @@
 namespace n_zorbel::n_ntag {
 namespace {
 
-constexpr std::uint32_t kUdta = FourCc("udta");
-constexpr std::uint32_t kMeta = FourCc("meta");
-constexpr std::uint32_t kHdlr = FourCc("hdlr");
-constexpr std::uint32_t kKeys = FourCc("keys");
-constexpr std::uint32_t kIlst = FourCc("ilst");
-constexpr std::uint32_t kData = FourCc("data");
-constexpr std::uint32_t kMdta = FourCc("mdta");
 constexpr std::uint32_t kYrrc = FourCc("yrrc");
 
 // What an entry means to readers: up to two of ntag's keys (an entry some readers show as

@@ -3,14 +3,13 @@
 #include <charconv>
 
 #include "box.hpp"
+#include "box_types.hpp"
 #include "ntag_error.hpp"
 #include "utf.hpp"
 
 namespace n_zorbel::n_ntag {
 namespace {
 
-constexpr std::uint32_t kIlst = FourCc("ilst");
-constexpr std::uint32_t kData = FourCc("data");
 constexpr std::uint32_t kCovr = FourCc("covr");
 constexpr std::uint32_t kGnre = FourCc("gnre");
 constexpr std::uint32_t kGen = CopyrightFourCc("gen");

@@ -5,6 +5,7 @@
 #include <optional>
 #include <utility>
 
+#include "box_types.hpp"
 #include "file_layout.hpp"
 #include "movie.hpp"
 #include "ntag_error.hpp"
@@ -14,15 +15,6 @@
 namespace n_zorbel::n_ntag {
 namespace {
 
-constexpr std::uint32_t kFree = FourCc("free");
-constexpr std::uint32_t kSkip = FourCc("skip");
-constexpr std::uint32_t kMdir = FourCc("mdir");
-constexpr std::uint32_t kIlst = FourCc("ilst");
-constexpr std::uint32_t kMoof = FourCc("moof");
-constexpr std::uint32_t kTraf = FourCc("traf");
-constexpr std::uint32_t kTfhd = FourCc("tfhd");
-constexpr std::uint32_t kMfra = FourCc("mfra");
-constexpr std::uint32_t kTfra = FourCc("tfra");
 constexpr std::uint64_t kMaxFragmentBox = 64ull << 20;
 // Room kept free on the disk beyond what a rewrite needs, for the file system itself.
 constexpr std::uint64_t kSpaceMargin = 16ull << 20;
