@@ -92,5 +92,27 @@ check_refusal 5 " -add-cover:front:\"$(win "$dir/нет.jpg")\" \"$(win "$video"
 check_refusal 2 " -meta:title=\"x\" \"$(win "$dir/pipe.mp4")\""
 check_refusal 5 " -add-cover:front:\"$(win "$dir/pipe.mp4")\" \"$(win "$video")\""
 
+# A download cut short: its last mdat runs to the end of the file (size 0), which now ends
+# before the last chunks. The media lies past the end, so the file is refused as damaged.
+cut="$dir/обрезано.mp4"
+python3 - "$video" "$cut" <<'PY'
+import struct, sys
+data = bytearray(open(sys.argv[1], "rb").read())
+at = 0
+while at < len(data):
+    size, kind = struct.unpack(">I4s", data[at:at + 8])
+    if kind == b"mdat":
+        data[at:at + 4] = b"\0\0\0\0"
+        break
+    at += size
+open(sys.argv[2], "wb").write(data[:-2000])
+PY
+cp "$cut" "$work/cut-reference.mp4"
+run_line " -meta:title=\"x\" \"$(win "$cut")\"" > /dev/null
+rc=$?
+[ "$rc" = 3 ] || fail "cut-off download: exit $rc: $(cat "$work/stderr.txt")"
+grep -q "past the end of the file" "$work/stderr.txt" || fail "cut-off download: $(cat "$work/stderr.txt")"
+cmp -s "$cut" "$work/cut-reference.mp4" || fail "cut-off download: the file was changed"
+
 [ "$failures" = 0 ] && echo "ntag.exe under Wine: all checks passed"
 exit "$failures"
