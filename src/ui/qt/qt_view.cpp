@@ -177,9 +177,9 @@ void t_QtView::BuildControls() {
   // Created in template order, which is Qt's tab order too. Each label comes
   // just before its field and is tied to it, so screen readers name the field.
   QLabel* labelBefore = nullptr;
-  for (const t_ControlSpec& spec : DialogControls()) {
+  for (const t_ControlSpec& control : DialogControls()) {
     QWidget* widget = nullptr;
-    switch (spec.kind) {
+    switch (control.kind) {
       case ControlKind::Label: {
         auto* label = new QLabel(m_window.get());
         label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
@@ -203,7 +203,7 @@ void t_QtView::BuildControls() {
         // Enter presses the focused button, as in a Windows dialog; no
         // button is the default, so Enter elsewhere does nothing.
         button->setAutoDefault(true);
-        QObject::connect(button, &QPushButton::clicked, [this, id = spec.id] { m_dialog.OnCommand(0, id); });
+        QObject::connect(button, &QPushButton::clicked, [this, id = control.id] { m_dialog.OnCommand(0, id); });
         widget = button;
         break;
       }
@@ -225,13 +225,13 @@ void t_QtView::BuildControls() {
         widget = new QCheckBox(m_window.get());
         break;
     }
-    widget->setObjectName(QStringLiteral("control%1").arg(spec.id));
-    widget->setGeometry(DialogRectToPixels(spec.rect, m_units));
+    widget->setObjectName(QStringLiteral("control%1").arg(control.id));
+    widget->setGeometry(DialogRectToPixels(control.rect, m_units));
     // Drops go to the window, whatever control they land on.
     widget->setAcceptDrops(false);
     if (auto* edit = qobject_cast<t_MultiLineEdit*>(widget)) edit->viewport()->setAcceptDrops(false);
     if (auto* year = qobject_cast<t_YearSpinBox*>(widget)) year->Edit()->setAcceptDrops(false);
-    m_controls[spec.id] = widget;
+    m_controls[control.id] = widget;
     if (labelBefore != nullptr) labelBefore->setBuddy(widget);
     labelBefore = qobject_cast<QLabel*>(widget);
   }
