@@ -36,8 +36,6 @@ constexpr t_ControlText kControlTexts[] = {
 
 constexpr std::int32_t kYearMinimum = 0;
 constexpr std::int32_t kYearMaximum = 32767;
-constexpr std::uint32_t kEndSessionCloseApp = 0x00000001;
-constexpr std::uint32_t kEndSessionCritical = 0x40000000;
 
 void AppendDecimal(t_String& text, std::int64_t value) {
   const std::string digits = std::to_string(value);
@@ -46,24 +44,20 @@ void AppendDecimal(t_String& text, std::int64_t value) {
 
 void AppendAscii(t_String& text, std::string_view ascii) { text.append(ascii.begin(), ascii.end()); }
 
+// Both edges count as inside: one pixel more than the platforms' own test.
+bool ContainsEdgesIncluded(const t_ScreenRect& rect, t_ScreenPoint point) noexcept {
+  return rect.left <= point.x && point.x <= rect.right && rect.top <= point.y && point.y <= rect.bottom;
+}
+
+// A picker for files of one type; a folder picker takes neither a default
+// extension nor file types.
+t_PickRequest FilePickRequest(t_String typeName, t_StringView defaultExtension, t_StringView pattern) {
+  return {.fileTypeName = std::move(typeName),
+          .defaultExtension = t_String(defaultExtension),
+          .pattern = t_String(pattern)};
+}
+
 }  // namespace
-
-// --- t_PathListDrop ------------------------------------------------------
-
-std::uint32_t t_PathListDrop::Count() { return static_cast<std::uint32_t>(m_paths.size()); }
-
-std::uint32_t t_PathListDrop::Length(std::uint32_t index) {
-  return index < m_paths.size() ? static_cast<std::uint32_t>(m_paths[index].size()) : 0;
-}
-
-std::uint32_t t_PathListDrop::Fetch(std::uint32_t index, t_Char* buffer, std::uint32_t capacity) {
-  if (index >= m_paths.size() || capacity == 0) return 0;
-  const t_String& path = m_paths[index];
-  const std::uint32_t count = std::min<std::uint32_t>(static_cast<std::uint32_t>(path.size()), capacity - 1);
-  path.copy(buffer, count);
-  buffer[count] = 0;
-  return count;
-}
 
 // --- Construction and teardown -------------------------------------------
 
@@ -77,7 +71,6 @@ MainDialog::MainDialog(const t_MainDialogSetup& setup, const t_MainDialogPorts& 
 MainDialog::~MainDialog() {
   // The order matters: the job ends a running tool before the unpacked tool
   // lets go of its file, and both before the workspace is removed.
-  m_scratch.clear();
   m_job.reset();
   m_tags = {};
   m_videoFiles.Clear();
@@ -106,7 +99,23 @@ bool MainDialog::OnInitDialog(View& view) {
   return true;
 }
 
-void MainDialog::OnCommand(int notificationCode, int id) { (this->*m_onCommand)(notificationCode, id); }
+void MainDialog::OnCommand(int id) {
+  // The two links work whether or not a run is active.
+  switch (id) {
+    case kDonate:
+      m_view->OpenWebPage(DonationPageAddress());
+      return;
+    case kAbout:
+      ShowAbout();
+      return;
+    default:
+      break;
+  }
+  if (m_job)
+    OnCommandRunning(id);
+  else
+    OnCommandIdle(id);
+}
 
 bool MainDialog::OnSystemCommand(int id) {
   if (id != kCommandAlwaysOnTop) return false;
@@ -152,8 +161,7 @@ void MainDialog::OnTimerTick() {
 
 void MainDialog::OnClose() { m_view->EndDialog(); }
 
-void MainDialog::OnEndSession(bool ending, std::uint32_t flags) {
-  if (!ending && (flags & (kEndSessionCloseApp | kEndSessionCritical)) == 0) return;
+void MainDialog::OnSessionEnding() {
   if (m_job) StopRun();
   m_view->EndDialog();
 }
@@ -176,33 +184,20 @@ bool MainDialog::UpdateMenuChecks(Menu menu) {
 }
 
 bool MainDialog::HitTest(t_ScreenPoint point) {
-  const t_ScreenRect client = m_view->ClientRectOnScreen();
-  return PointInRect({client.left, client.top}, {client.right, client.bottom}, point);
+  return ContainsEdgesIncluded(m_view->ClientRectOnScreen(), point);
 }
 
 void MainDialog::ShowPreviewMenu(t_ScreenPoint point) {
   // The options and the cover stay as they are during a run.
   if (m_job) return;
-  const t_ScreenRect preview = m_view->PreviewRectOnScreen();
-  if (PointInRect({preview.left, preview.top}, {preview.right, preview.bottom}, point))
-    m_view->PopUpPreviewMenu(point);
+  if (ContainsEdgesIncluded(m_view->PreviewRectOnScreen(), point)) m_view->PopUpPreviewMenu(point);
 }
 
-void MainDialog::AcceptDrop(DroppedPaths& paths) {
+void MainDialog::AcceptDrop(std::span<const t_DroppedPath> paths) {
   // The job reads the list by position: nothing may join it during a run.
-  if (m_job) return;
-  const std::uint32_t count = paths.Count();
-  if (count == 0) return;
-  for (std::uint32_t index = 0; index < count; ++index) {
-    const std::uint32_t length = paths.Length(index);
-    if (length < 1 || length > kLongestDroppedPath) continue;
-    m_scratch.resize(length + 1);
-    const std::uint32_t fetched = paths.Fetch(index, m_scratch.data(), length + 1);
-    if (fetched != length) continue;
-    m_scratch.resize(length);
-    AddPath(m_scratch);  // keeps a copy of what it takes
-  }
-  m_scratch.clear();
+  if (m_job || paths.empty()) return;
+  for (const t_DroppedPath& path : paths)
+    if (path && !path->empty() && path->size() <= kLongestDroppedPath) AddPath(*path);
   ShowVideoList();
   ShowCoverPath();
 }
@@ -218,28 +213,27 @@ t_String MainDialog::DropDescriptionText() { return m_view->LoadText(kTextAddFil
 // --- Operations ------------------------------------------------------------
 
 void MainDialog::RefreshTitle() {
-  m_scratch.clear();
+  t_String title;
   if (m_job) {
     const auto n = static_cast<std::uint32_t>(m_videoFiles.Size());
     const auto i = static_cast<std::uint32_t>(m_job->CurrentFile() + 1);
     const auto percent = static_cast<std::uint8_t>(n == 0 ? 100u : i * 100u / n);
     if (m_titleShowsProgress && percent == m_lastPercent) return;
     m_view->SetTaskbarValue(percent, 100);
-    AppendDecimal(m_scratch, percent);
-    AppendAscii(m_scratch, "% [");
-    AppendDecimal(m_scratch, i);
-    AppendAscii(m_scratch, "/");
-    AppendDecimal(m_scratch, n);
-    AppendAscii(m_scratch, "] ");
+    AppendDecimal(title, percent);
+    AppendAscii(title, "% [");
+    AppendDecimal(title, i);
+    AppendAscii(title, "/");
+    AppendDecimal(title, n);
+    AppendAscii(title, "] ");
     m_lastPercent = percent;
     m_titleShowsProgress = true;
   } else {
     if (!m_titleShowsProgress) return;
     m_titleShowsProgress = false;
   }
-  AppendAscii(m_scratch, kProductName);
-  m_view->SetTitle(m_scratch);
-  m_scratch.clear();
+  AppendAscii(title, kProductName);
+  m_view->SetTitle(title);
 }
 
 void MainDialog::ApplyRunState() {
@@ -251,9 +245,7 @@ void MainDialog::ApplyRunState() {
 
 void MainDialog::ShowVideoList() {
   m_view->EnableControl(kApply, !m_videoFiles.Empty());
-  m_scratch = m_videoFiles.DisplayText();
-  m_view->SetControlText(kVideoList, m_scratch);
-  m_scratch.clear();
+  m_view->SetControlText(kVideoList, m_videoFiles.DisplayText());
 }
 
 void MainDialog::ShowCoverPath() {
@@ -262,37 +254,23 @@ void MainDialog::ShowCoverPath() {
 }
 
 void MainDialog::ReloadCover() {
-  LoadCoverImage(m_tags.coverPath);
+  n_preview::LoadCoverImage(m_ports.coverDecoder, m_tags.coverPath, m_coverImage);
   m_view->RepaintPreview();
 }
 
-void MainDialog::ReadControlText(int control, t_String& text) {
-  const std::int32_t length = m_view->ControlTextLength(control);
-  if (length > 0) {
-    text.assign(static_cast<std::size_t>(length) + 1, t_Char{});
-    if (m_view->FetchControlText(control, text.data(), length + 1) == length) {
-      text.resize(static_cast<std::size_t>(length));
-      return;
-    }
-  }
-  text.clear();
-}
-
 bool MainDialog::GatherTagSet() {
-  n_tagging::t_TagFieldTexts texts;
-  ReadControlText(kTitle, texts.title);
-  ReadControlText(kAuthor, texts.artist);
-  ReadControlText(kYear, texts.year);
-  ReadControlText(kGenre, texts.genre);
-  ReadControlText(kAudioSources, texts.audioSources);
-  ReadControlText(kVideoSources, texts.videoSources);
-  ReadControlText(kComment, texts.comment);
+  const n_tagging::t_TagFieldTexts texts{.title = m_view->ControlText(kTitle),
+                                         .artist = m_view->ControlText(kAuthor),
+                                         .genre = m_view->ControlText(kGenre),
+                                         .year = m_view->ControlText(kYear),
+                                         .audioSources = m_view->ControlText(kAudioSources),
+                                         .videoSources = m_view->ControlText(kVideoSources),
+                                         .comment = m_view->ControlText(kComment)};
   return n_tagging::GatherTagSet(texts, m_view->IsChecked(kRemoveBlank), m_tags, m_removeBlank);
 }
 
 void MainDialog::StartRun() {
   if (!GatherTagSet()) return;
-  m_onCommand = &MainDialog::OnCommandRunning;
   m_job = std::make_unique<n_tagging::TaggingJob>(m_tools, m_ports.jobSystem, m_workspaceFolder, m_videoFiles,
                                                   m_tags, m_removeBlank);
   ApplyRunState();
@@ -308,36 +286,22 @@ void MainDialog::StopRun() {
   std::unique_ptr<n_tagging::TaggingJob> job = std::move(m_job);
   job.reset();
   ApplyRunState();
-  m_onCommand = &MainDialog::OnCommandIdle;
   RefreshTitle();
 }
 
-void MainDialog::OnCommandIdle(int /*notificationCode*/, int id) {
+void MainDialog::OnCommandIdle(int id) {
   switch (id) {
-    case kBrowseVideos: {
-      // Emptied first: a cancelled pick leaves the list empty.
-      m_videoFiles.Clear();
-      const bool folders = m_view->IsCtrlDown();
-      PickFiles(kTextVideoFileType, ZTEXT("mp4"), ZTEXT("*.mp4"), true, folders, true);
-      ShowVideoList();
+    case kBrowseVideos:
+      BrowseVideos();
       return;
-    }
     case kBrowseCover:
-      m_tags.coverPath.clear();
-      PickFiles(kTextImageFileType, ZTEXT("jpg"), ZTEXT("*.jpg;*.png"), false, false, false);
-      ShowCoverPath();
+      BrowseCover();
       return;
     case kGenreButton:
       m_view->PopUpGenreMenu();
       return;
     case kApply:
       if (!m_videoFiles.Empty()) StartRun();
-      return;
-    case kDonate:
-      m_view->OpenWebPage(DonationPageAddress());
-      return;
-    case kAbout:
-      ShowAbout();
       return;
     case kCommandDrawChecks:
       m_drawChecks = !m_drawChecks;
@@ -364,30 +328,38 @@ void MainDialog::OnCommandIdle(int /*notificationCode*/, int id) {
   }
 }
 
-void MainDialog::OnCommandRunning(int /*notificationCode*/, int id) {
-  switch (id) {
-    case kApply:
-      StopRun();
-      return;
-    case kDonate:
-      m_view->OpenWebPage(DonationPageAddress());
-      return;
-    case kAbout:
-      ShowAbout();
-      return;
-    default:
-      return;
-  }
+void MainDialog::OnCommandRunning(int id) {
+  if (id == kApply) StopRun();
+}
+
+void MainDialog::BrowseVideos() {
+  // Emptied first: a cancelled pick leaves the list empty.
+  m_videoFiles.Clear();
+  t_PickRequest request;
+  if (m_view->IsCtrlDown())
+    request.pickFolders = true;
+  else
+    request = FilePickRequest(m_view->LoadText(kTextVideoFileType), ZTEXT("mp4"), ZTEXT("*.mp4"));
+  request.multiSelect = true;
+  for (const t_String& path : m_view->PickFiles(request)) AddPath(path);
+  ShowVideoList();
+}
+
+void MainDialog::BrowseCover() {
+  m_tags.coverPath.clear();
+  const t_PickRequest request =
+      FilePickRequest(m_view->LoadText(kTextImageFileType), ZTEXT("jpg"), ZTEXT("*.jpg;*.png"));
+  for (const t_String& path : m_view->PickFiles(request)) n_intake::SetCoverPath(m_tags.coverPath, path);
+  ShowCoverPath();
 }
 
 void MainDialog::InsertGenre(int command) {
   const std::optional<t_String> genre = m_view->GenreItemText(command);
   if (!genre) return;
-  ReadControlText(kGenre, m_scratch);
-  if (!m_scratch.empty()) AppendAscii(m_scratch, ", ");
-  m_scratch += *genre;
-  m_view->SetControlText(kGenre, m_scratch);
-  m_scratch.clear();
+  t_String genres = m_view->ControlText(kGenre);
+  if (!genres.empty()) AppendAscii(genres, ", ");
+  genres += *genre;
+  m_view->SetControlText(kGenre, genres);
 }
 
 void MainDialog::ToggleAlwaysOnTop() {
@@ -399,39 +371,6 @@ void MainDialog::ToggleAlwaysOnTop() {
 void MainDialog::ShowAbout() {
   m_view->ShowAbout({m_view->LoadText(kTextAbout), AboutVersionLine(), AboutDeveloperLine(),
                      ProductLinkAddress(), ProductPageAddress()});
-}
-
-void MainDialog::LoadCoverImage(const t_String& path) {
-  n_preview::LoadCoverImage(m_ports.coverDecoder, path, m_coverImage);
-}
-
-bool MainDialog::PointInRect(t_ScreenPoint topLeft, t_ScreenPoint bottomRight, t_ScreenPoint point) noexcept {
-  return topLeft.x <= point.x && point.x <= bottomRight.x && topLeft.y <= point.y && point.y <= bottomRight.y;
-}
-
-t_ScreenPoint MainDialog::UnpackPoint(std::uint32_t lParam) noexcept {
-  return {static_cast<std::int16_t>(lParam & 0xFFFFu), static_cast<std::int16_t>(lParam >> 16)};
-}
-
-// --- Helpers -----------------------------------------------------------------
-
-void MainDialog::PickFiles(int typeTextId, t_StringView defaultExtension, t_StringView pattern,
-                           bool multiSelect, bool pickFolders, bool videos) {
-  t_PickRequest request;
-  request.multiSelect = multiSelect;
-  request.pickFolders = pickFolders;
-  // A folder picker takes neither a default extension nor file types.
-  if (!pickFolders) {
-    request.fileTypeName = m_view->LoadText(typeTextId);
-    request.defaultExtension = defaultExtension;
-    request.pattern = pattern;
-  }
-  for (const t_String& path : m_view->PickFiles(request)) {
-    if (videos)
-      AddPath(path);
-    else
-      n_intake::SetCoverPath(m_tags.coverPath, path);
-  }
 }
 
 void MainDialog::AddPath(t_StringView path) { m_videoFiles.AddPath(path, m_tags.coverPath); }

@@ -6,6 +6,7 @@
 // forward events here and carry out what the View is asked to do.
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <span>
 #include <vector>
 
@@ -20,29 +21,9 @@
 
 namespace n_zorbel::n_ui {
 
-// The paths of one drop, asked for one at a time as the shell's dropped-file
-// list gives them: the count, each path's length in characters, then the
-// characters into a buffer of `capacity` units (NUL included); the result is
-// the count copied without the NUL.
-class DroppedPaths {
- public:
-  virtual ~DroppedPaths() = default;
-  virtual std::uint32_t Count() = 0;
-  virtual std::uint32_t Length(std::uint32_t index) = 0;
-  virtual std::uint32_t Fetch(std::uint32_t index, t_Char* buffer, std::uint32_t capacity) = 0;
-};
-
-// A drop whose paths are already at hand (a list of file addresses).
-class t_PathListDrop final : public DroppedPaths {
- public:
-  explicit t_PathListDrop(std::span<const t_String> paths) noexcept : m_paths(paths) {}
-  std::uint32_t Count() override;
-  std::uint32_t Length(std::uint32_t index) override;
-  std::uint32_t Fetch(std::uint32_t index, t_Char* buffer, std::uint32_t capacity) override;
-
- private:
-  std::span<const t_String> m_paths;
-};
+// One entry of a drop: the whole path, or nothing when the window system
+// could not hand it over whole.
+using t_DroppedPath = std::optional<t_String>;
 
 // What MainDialog is given by the program that starts it.
 struct t_MainDialogSetup {
@@ -81,17 +62,16 @@ class MainDialog {
   // year spin, texts, the system-menu item, the title, the command-line
   // paths, the list and the cover. Returns true (focus to the first tab stop).
   bool OnInitDialog(View& view);
-  // Every command (button, menu item); dispatched to the handler in force.
-  void OnCommand(int notificationCode, int id);
+  // Every command (button, menu item); what it does depends on whether a run is active.
+  void OnCommand(int id);
   // The window's own menu; true when the command was ours (40101).
   bool OnSystemCommand(int id);
   // The periodic tick (any timer id).
   void OnTimerTick();
   // The close box, Alt+F4, the system menu's Close.
   void OnClose();
-  // The end of the user's session: `ending` is WM_ENDSESSION's wParam,
-  // `flags` its lParam (ENDSESSION_CLOSEAPP 1, ENDSESSION_CRITICAL 0x40000000).
-  void OnEndSession(bool ending, std::uint32_t flags);
+  // The user's session is ending: a run is stopped, then the dialog ends.
+  void OnSessionEnding();
   // A menu is about to open; true when its check marks are ours.
   bool UpdateMenuChecks(Menu menu);
   // Non-client hit test at a screen point: true means "caption", so the
@@ -99,42 +79,15 @@ class MainDialog {
   bool HitTest(t_ScreenPoint point);
   // A right press on the background (arriving as non-client) at a screen point.
   void ShowPreviewMenu(t_ScreenPoint point);
-  // A drop of files and folders; ignored during a run.
-  void AcceptDrop(DroppedPaths& paths);
+  // A drop of files and folders, in the drop's order; ignored during a run.
+  // Entries that are missing, empty or longer than kLongestDroppedPath are skipped.
+  void AcceptDrop(std::span<const t_DroppedPath> paths);
 
   // --- What the adapter reads to draw ----------------------------------
 
   n_preview::t_PreviewLayout PreviewLayout(std::int32_t itemWidth, std::int32_t itemHeight) const;
   const n_preview::CoverImage* Cover() const noexcept { return m_coverImage.get(); }
   t_String DropDescriptionText();  // string 121
-
-  // --- The operations, by name -----------------------------------------
-
-  void RefreshTitle();
-  void ApplyRunState();
-  void ShowVideoList();
-  void ShowCoverPath();
-  void ReloadCover();
-  // The whole text of a control, or empty when it cannot be read consistently.
-  void ReadControlText(int control, t_String& text);
-  bool GatherTagSet();
-  void StartRun();
-  void StopRun();
-  // The first line names the stage and the code; the video and the tagger's
-  // reason follow where there are such.
-  t_String FailureMessage();
-  void OnCommandIdle(int notificationCode, int id);
-  void OnCommandRunning(int notificationCode, int id);
-  void InsertGenre(int command);
-  void ToggleAlwaysOnTop();
-  void ShowAbout();
-  void LoadCoverImage(const t_String& path);
-
-  // Both edges count as inside: one pixel more than the platforms' own test.
-  static bool PointInRect(t_ScreenPoint topLeft, t_ScreenPoint bottomRight, t_ScreenPoint point) noexcept;
-  // A point packed in a message's lParam: x in the low word, y in the high
-  // word, both signed 16-bit.
-  static t_ScreenPoint UnpackPoint(std::uint32_t lParam) noexcept;
 
   // --- State, for the adapters' drawing and for tests ------------------
 
@@ -151,10 +104,24 @@ class MainDialog {
   bool HasUnpackedTools() const noexcept { return m_tools != nullptr; }
 
  private:
-  using t_CommandHandler = void (MainDialog::*)(int notificationCode, int id);
-
-  void PickFiles(int typeTextId, t_StringView defaultExtension, t_StringView pattern, bool multiSelect,
-                 bool pickFolders, bool videos);
+  void RefreshTitle();
+  void ApplyRunState();
+  void ShowVideoList();
+  void ShowCoverPath();
+  void ReloadCover();
+  bool GatherTagSet();
+  void StartRun();
+  void StopRun();
+  // The first line names the stage and the code; the video and the tagger's
+  // reason follow where there are such.
+  t_String FailureMessage();
+  void OnCommandIdle(int id);
+  void OnCommandRunning(int id);
+  void BrowseVideos();
+  void BrowseCover();
+  void InsertGenre(int command);
+  void ToggleAlwaysOnTop();
+  void ShowAbout();
   void AddPath(t_StringView path);
 
   // Set by OnInitDialog; the dialog does nothing with a window before that.
@@ -176,11 +143,9 @@ class MainDialog {
 
   std::unique_ptr<n_preview::CoverImage> m_coverImage;
   std::unique_ptr<n_tools::UnpackedTools> m_tools;  // filled by the first run, kept until the end
-  t_CommandHandler m_onCommand = &MainDialog::OnCommandIdle;
   n_intake::VideoFileList m_videoFiles;
   n_tagging::TagSet m_tags;
   std::unique_ptr<n_tagging::TaggingJob> m_job;  // exactly while a run is active
-  t_String m_scratch;                            // reused work text; its content never outlives one operation
 };
 
 }  // namespace n_zorbel::n_ui

@@ -56,13 +56,10 @@ class View {
  public:
   virtual ~View() = default;
 
-  // Control texts. ControlTextLength and FetchControlText are the two halves
-  // of reading a text (length first, then the characters into a buffer of
-  // `capacity` units, NUL included; the result is the count copied without
-  // the NUL). MainDialog::ReadControlText puts them together consistently.
   virtual void SetControlText(int control, const t_String& text) = 0;
-  virtual std::int32_t ControlTextLength(int control) = 0;
-  virtual std::int32_t FetchControlText(int control, t_Char* buffer, std::int32_t capacity) = 0;
+  // The whole text of a control, or empty when it cannot be read whole (a
+  // control that changes while it is read).
+  virtual t_String ControlText(int control) = 0;
   // An id without a control is skipped.
   virtual void EnableControl(int control, bool enabled) = 0;
   virtual bool IsChecked(int control) = 0;

@@ -65,12 +65,7 @@ class QtViewTest : public testing::Test {
 
   QWidget* C(int id) const { return view->Control(id); }
   QString Text(int id) const { return n_ui::n_qt::ToQString(TextOf(id)); }
-  t_String TextOf(int id) const {
-    const std::int32_t length = view->ControlTextLength(id);
-    t_String text(static_cast<std::size_t>(length) + 1, '\0');
-    text.resize(static_cast<std::size_t>(view->FetchControlText(id, text.data(), length + 1)));
-    return text;
-  }
+  t_String TextOf(int id) const { return view->ControlText(id); }
   void Click(int id) { QTest::mouseClick(C(id), Qt::LeftButton); }
   QString Title() const { return view->Window()->windowTitle(); }
 
@@ -261,17 +256,8 @@ TEST_F(QtViewTest, MultiLineFieldsBreakLinesOnlyWithCtrlEnterAndReadBackWithCrLf
   view->SetControlText(kVideoSources, "a\r\nb");
   EXPECT_EQ(qobject_cast<QPlainTextEdit*>(C(kVideoSources))->toPlainText(), QStringLiteral("a\nb"));
   EXPECT_EQ(TextOf(kVideoSources), t_String("a\r\nb"));
-}
-
-TEST_F(QtViewTest, ReadingAControlTextStopsAtTheBufferAndReportsTheCount) {
-  Open();
-  view->SetControlText(kTitle, "Blue Sky");
-  EXPECT_EQ(view->ControlTextLength(kTitle), 8);
-  char buffer[5];
-  EXPECT_EQ(view->FetchControlText(kTitle, buffer, 5), 4);
-  EXPECT_STREQ(buffer, "Blue");
   view->SetControlText(kTitle, "Привет");
-  EXPECT_EQ(view->ControlTextLength(kTitle), 12) << "UTF-8 bytes, the program's own text";
+  EXPECT_EQ(TextOf(kTitle), t_String("Привет"));
 }
 
 // --- Enable rules, run, title, failure, Stop ------------------------------------
@@ -383,7 +369,7 @@ TEST_F(QtViewTest, TheSessionsEndStopsARunAndEndsTheDialog) {
   QTest::keyClicks(C(kTitle), QStringLiteral("Blue Sky"));
   Click(kApply);
   ASSERT_TRUE(QTest::qWaitFor([&] { return system.runner.running == 1; }, 3000));
-  dialog->OnEndSession(true, 0);
+  dialog->OnSessionEnding();
   EXPECT_FALSE(dialog->Running());
   EXPECT_EQ(system.runner.terminated, 1);
   EXPECT_TRUE(view->Ended());

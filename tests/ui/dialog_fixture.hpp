@@ -41,7 +41,7 @@ class DialogTest : public testing::Test {
   }
 
   void Type(int control, const char* text) { view.texts[control] = FromUtf8(text); }
-  void Command(int id) { dialog->OnCommand(0, id); }
+  void Command(int id) { dialog->OnCommand(id); }
 
   // Ticks until the run ends (bounded, so a fault cannot hang the test).
   void TickUntilIdle(int limit = 10000) {

@@ -148,7 +148,7 @@ TEST_F(DialogEndToEnd, ApplyTagsThreeRealVideosAndTheTeardownRemovesTheWorkspace
     view.texts[kYear] = ZTEXT("");
     view.Take();
 
-    dialog->OnCommand(0, kApply);
+    dialog->OnCommand(kApply);
     ASSERT_TRUE(dialog->Running());
     EXPECT_EQ(view.title, ZTEXT("33% [1/3] Mivora"));
     TickUntil(*dialog, [&] { return !dialog->Running(); });
@@ -198,12 +198,12 @@ TEST_F(DialogEndToEnd, StopEndsARunningToolForRealWithoutAMessage) {
       t_MainDialogPorts{slow, n_intake::t_SystemPathQueries::Instance(), decoder});
   dialog->OnInitDialog(view);
   view.texts[kTitle] = ZTEXT("t");
-  dialog->OnCommand(0, kApply);
+  dialog->OnCommand(kApply);
   // Alive: the tool writes a heartbeat every 20 ms.
   TickUntil(*dialog, [&] { return std::filesystem::exists(log) && std::filesystem::file_size(log) >= 40; });
   ASSERT_TRUE(dialog->Running());
 
-  dialog->OnCommand(0, kApply);  // Stop
+  dialog->OnCommand(kApply);  // Stop
   EXPECT_FALSE(dialog->Running());
   const auto size = std::filesystem::file_size(log);
   std::this_thread::sleep_for(std::chrono::milliseconds(300));
@@ -219,14 +219,13 @@ TEST_F(DialogEndToEnd, ARealFolderDroppedIsScannedAndAFailingToolIsReported) {
   scratch.MakeFile(ZTEXT("drop/cover.png"));
   scratch.MakeFile(ZTEXT("drop/readme.txt"));
   auto dialog = Open({});
-  const std::vector<t_String> dropped = {scratch / ZTEXT("drop")};
-  t_PathListDrop drop(dropped);
-  dialog->AcceptDrop(drop);
+  const std::vector<n_ui::t_DroppedPath> dropped = {scratch / ZTEXT("drop")};
+  dialog->AcceptDrop(dropped);
   ASSERT_EQ(dialog->VideoFiles().Size(), 2u);
   EXPECT_EQ(dialog->Tags().coverPath, scratch / ZTEXT("drop/cover.png"));
 
   view.texts[kTitle] = ZTEXT("t");
-  dialog->OnCommand(0, kApply);
+  dialog->OnCommand(kApply);
   TickUntil(*dialog, [&] { return !dialog->Running(); });
   // The cover the scan took is no image: the tagger refuses it with its exit
   // code 5 on the first video, reported like a system error, with the video

@@ -57,30 +57,12 @@ class t_FakeView final : public n_ui::View {
   n_ui::t_ScreenRect previewRect{500, 270, 760, 530};
   // Genre items whose text cannot be read.
   std::vector<int> unreadableGenres;
-  // Reading a text: a length other than the text's, or a fetch that copies a
-  // different count, as a control being changed in between would.
-  std::map<int, std::int32_t> reportedLength;
-  std::map<int, std::int32_t> fetchShortBy;
-
   // --- View ---
   void SetControlText(int control, const t_String& text) override {
     texts[control] = text;
     Record("SetControlText(" + std::to_string(control) + ", " + ToUtf8(text) + ")");
   }
-  std::int32_t ControlTextLength(int control) override {
-    if (auto it = reportedLength.find(control); it != reportedLength.end()) return it->second;
-    return static_cast<std::int32_t>(texts[control].size());
-  }
-  std::int32_t FetchControlText(int control, t_Char* buffer, std::int32_t capacity) override {
-    const t_String& text = texts[control];
-    if (capacity <= 0) return 0;
-    auto count = std::min<std::int32_t>(static_cast<std::int32_t>(text.size()), capacity - 1);
-    if (auto it = fetchShortBy.find(control); it != fetchShortBy.end()) count -= it->second;
-    if (count < 0) count = 0;
-    text.copy(buffer, static_cast<std::size_t>(count));
-    buffer[count] = 0;
-    return count;
-  }
+  t_String ControlText(int control) override { return texts[control]; }
   void EnableControl(int control, bool enable) override {
     enabled[control] = enable;
     Record("EnableControl(" + std::to_string(control) + ", " + (enable ? "true" : "false") + ")");

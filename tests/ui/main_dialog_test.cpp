@@ -49,9 +49,6 @@ TEST_F(DialogTest, OpensTitledWithEveryTextAndAnEmptyList) {
   EXPECT_EQ(dialog->PreviewOptions().fitInto256, true);
   EXPECT_FALSE(dialog->AlwaysOnTop());
   EXPECT_FALSE(dialog->Cover());
-  // Further refreshes while idle leave the title alone.
-  dialog->RefreshTitle();
-  EXPECT_EQ(view.Take(), Calls{});
 }
 
 TEST_F(DialogTest, CommandLinePathsAreListedInOrderAndAnImageBecomesTheCover) {
@@ -121,42 +118,15 @@ TEST_F(DialogTest, ApplyWithAnEmptyListDoesNothing) {
   EXPECT_FALSE(dialog->Running());
 }
 
-TEST_F(DialogTest, ReadControlTextGivesEmptyWhenTheTextCannotBeReadWhole) {
-  Open(Clips(1));
-  struct Case {
-    const char* text;
-    std::optional<std::int32_t> length;
-    std::int32_t shortBy;
-    const char* expected;
-  };
-  const Case cases[] = {
-      {"Title", std::nullopt, 0, "Title"},
-      {"", std::nullopt, 0, ""},
-      {"Title", std::nullopt, 1, ""},
-      {"Title", 7, 0, ""},
-      {"Title", 3, 0, "Tit"},
-      {"Title", -1, 0, ""},
-      {"   ", std::nullopt, 0, "   "},
-  };
-  for (const auto& c : cases) {
-    view.texts[kTitle] = FromUtf8(c.text);
-    view.reportedLength.erase(kTitle);
-    if (c.length) view.reportedLength[kTitle] = *c.length;
-    view.fetchShortBy[kTitle] = c.shortBy;
-    t_String read = ZTEXT("old");
-    dialog->ReadControlText(kTitle, read);
-    EXPECT_EQ(read, FromUtf8(c.expected)) << c.text << " " << c.length.value_or(-9) << " " << c.shortBy;
-  }
-}
-
-TEST_F(DialogTest, GatherTagSetReadsTheFieldsAndComposesTheComment) {
+TEST_F(DialogTest, ApplyReadsTheFieldsAndComposesTheComment) {
   Open(Clips(1));
   Type(kTitle, "T");
   Type(kAuthor, "A");
   Type(kGenre, "G");
   Type(kAudioSources, "song");
   Type(kComment, "hi");
-  EXPECT_TRUE(dialog->GatherTagSet());
+  Command(kApply);
+  EXPECT_TRUE(dialog->Running());
   const auto& tags = dialog->Tags();
   EXPECT_EQ(tags.title, ZTEXT("T"));
   EXPECT_EQ(tags.artist, ZTEXT("A"));
@@ -301,26 +271,6 @@ TEST_F(DialogTest, PreviewMenuChecksFollowTheOptionsAndOtherMenusAreNotOurs) {
   EXPECT_EQ(view.Take(), Calls{});
 }
 
-TEST(PointInRect, RightAndBottomEdgesCountAsInside) {
-  const t_ScreenPoint topLeft{10, 20}, bottomRight{110, 220};
-  const struct {
-    t_ScreenPoint point;
-    bool inside;
-  } cases[] = {
-      {{10, 20}, true}, {{110, 220}, true},  {{110, 20}, true}, {{10, 220}, true},  {{60, 120}, true},
-      {{9, 20}, false}, {{111, 220}, false}, {{10, 19}, false}, {{60, 221}, false}, {{-5, -5}, false},
-  };
-  for (const auto& c : cases)
-    EXPECT_EQ(MainDialog::PointInRect(topLeft, bottomRight, c.point), c.inside)
-        << c.point.x << "," << c.point.y;
-}
-
-TEST(UnpackPoint, ReadsTwoSigned16BitHalves) {
-  EXPECT_EQ(MainDialog::UnpackPoint(0x00C80064u), (t_ScreenPoint{100, 200}));
-  EXPECT_EQ(MainDialog::UnpackPoint(0xFFFEFFFFu), (t_ScreenPoint{-1, -2}));  // a second monitor to the left
-  EXPECT_EQ(MainDialog::UnpackPoint(0x7FFF8000u), (t_ScreenPoint{-32768, 32767}));
-}
-
 TEST_F(DialogTest, TheBackgroundDragsTheWindowEdgesIncluded) {
   Open();
   view.clientRect = {100, 200, 772, 576};
@@ -355,11 +305,11 @@ TEST_F(DialogTest, ADropAppendsInOrderSkipsBadLengthsAndRefreshesOnce) {
   Open({ZTEXT("first.mp4")});
   const t_String longest = t_String(32764, ZTEXT('x')) + ZTEXT(".mp4");  // 32768 characters
   const t_String tooLong = ZTEXT("y") + longest;                         // 32769
-  const std::vector<t_String> dropped = {ZTEXT("c.mp4"), ZTEXT(""),      ZTEXT("a.jpg"), tooLong,
-                                         ZTEXT("b.png"), ZTEXT("a.mp4"), longest};
-  t_PathListDrop drop(dropped);
+  // Empty, too long, or not handed over whole: skipped.
+  const std::vector<t_DroppedPath> dropped = {ZTEXT("c.mp4"), ZTEXT(""),      ZTEXT("a.jpg"), tooLong, std::nullopt,
+                                              ZTEXT("b.png"), ZTEXT("a.mp4"), longest};
   view.Take();
-  dialog->AcceptDrop(drop);
+  dialog->AcceptDrop(dropped);
   const auto& files = dialog->VideoFiles().Entries();
   EXPECT_EQ(files, (std::vector<t_String>{ZTEXT("first.mp4"), ZTEXT("c.mp4"), ZTEXT("a.mp4"), longest}));
   EXPECT_EQ(dialog->Tags().coverPath, ZTEXT("b.png"));  // the last image in the drop's order
@@ -369,33 +319,14 @@ TEST_F(DialogTest, ADropAppendsInOrderSkipsBadLengthsAndRefreshesOnce) {
   EXPECT_EQ(view.calls.size(), 4u);  // Apply's state, the list, the cover path, the repaint
 }
 
-TEST_F(DialogTest, ADroppedPathThatCannotBeFetchedWholeIsSkipped) {
-  class ShortFetch final : public DroppedPaths {
-   public:
-    std::uint32_t Count() override { return 2; }
-    std::uint32_t Length(std::uint32_t) override { return 5; }
-    std::uint32_t Fetch(std::uint32_t index, t_Char* buffer, std::uint32_t) override {
-      const t_String path = index == 0 ? ZTEXT("a.mp4") : ZTEXT("b.mp");
-      path.copy(buffer, path.size());
-      buffer[path.size()] = 0;
-      return static_cast<std::uint32_t>(path.size());
-    }
-  } drop;
-  Open();
-  dialog->AcceptDrop(drop);
-  EXPECT_EQ(dialog->VideoFiles().Entries(), std::vector<t_String>{ZTEXT("a.mp4")});
-}
-
 TEST_F(DialogTest, AnUnsupportedDropStillRefreshesButAnEmptyOneDoesNot) {
   Open();
   view.Take();
-  const std::vector<t_String> text = {ZTEXT("notes.txt")};
-  t_PathListDrop textDrop(text);
-  dialog->AcceptDrop(textDrop);
+  const std::vector<t_DroppedPath> text = {ZTEXT("notes.txt")};
+  dialog->AcceptDrop(text);
   EXPECT_EQ(view.Take(), (Calls{"EnableControl(1026, false)", "SetControlText(1002, )",
                                 "SetControlText(1005, )", "RepaintPreview"}));
-  t_PathListDrop empty({});
-  dialog->AcceptDrop(empty);
+  dialog->AcceptDrop({});
   EXPECT_EQ(view.Take(), Calls{});
 }
 
@@ -405,9 +336,8 @@ TEST_F(DialogTest, DropsAreIgnoredDuringARun) {
   jobs.runner.scripts[0] = {1000, 0};
   Command(kApply);
   view.Take();
-  const std::vector<t_String> dropped = {ZTEXT("more.mp4"), ZTEXT("new.png")};
-  t_PathListDrop drop(dropped);
-  dialog->AcceptDrop(drop);
+  const std::vector<t_DroppedPath> dropped = {ZTEXT("more.mp4"), ZTEXT("new.png")};
+  dialog->AcceptDrop(dropped);
   EXPECT_EQ(view.Take(), Calls{});
   EXPECT_EQ(dialog->VideoFiles().Size(), 1u);
   EXPECT_TRUE(dialog->Tags().coverPath.empty());

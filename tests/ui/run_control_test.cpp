@@ -104,10 +104,6 @@ TEST_F(RunControl, ThreeFilesSucceed) {
   EXPECT_EQ(jobs.unpacks, 1);
   EXPECT_TRUE(dialog->HasUnpackedTools());
 
-  // A later title refresh leaves the title alone.
-  view.Take();
-  dialog->RefreshTitle();
-  EXPECT_EQ(view.Take(), Calls{});
 }
 
 TEST_F(RunControl, OneFileShowsAHundredPercentFromTheStart) {
@@ -192,7 +188,7 @@ TEST_F(RunControl, FailureMessagesOfTheOtherStages) {
     n_ui::MainDialog caseDialog(setup, {system, paths, decoder});
     caseDialog.OnInitDialog(caseView);
     caseView.texts[n_ui::kTitle] = ZTEXT("x");
-    caseDialog.OnCommand(0, n_ui::kApply);
+    caseDialog.OnCommand(n_ui::kApply);
     for (int i = 0; i < 10 && caseDialog.Running(); ++i) caseDialog.OnTimerTick();
     ASSERT_EQ(caseView.messages.size(), 1u);
     EXPECT_EQ(caseView.messages[0].first, FromUtf8(c.message));
@@ -227,13 +223,8 @@ TEST_F(RunControl, EndOfSessionStopsARunBeforeTheWindowCloses) {
   jobs.runner.scripts[0] = {1000000, 0};
   Command(n_ui::kApply);
   dialog->OnTimerTick();
-  // Not an ending session: nothing happens.
   view.Take();
-  dialog->OnEndSession(false, 0);
-  EXPECT_EQ(view.Take(), Calls{});
-  EXPECT_TRUE(dialog->Running());
-
-  dialog->OnEndSession(false, 0x40000000);  // critical
+  dialog->OnSessionEnding();
   EXPECT_FALSE(dialog->Running());
   EXPECT_EQ(jobs.runner.terminated, 1);
   EXPECT_EQ(view.calls.back(), "EndDialog");
@@ -241,11 +232,9 @@ TEST_F(RunControl, EndOfSessionStopsARunBeforeTheWindowCloses) {
   EXPECT_TRUE(view.messages.empty());
 
   // Idle, the session end only closes.
-  for (const auto& [ending, flags] : {std::pair{true, 0u}, std::pair{false, 1u}}) {
-    view.Take();
-    dialog->OnEndSession(ending, flags);
-    EXPECT_EQ(view.Take(), Calls{"EndDialog"});
-  }
+  view.Take();
+  dialog->OnSessionEnding();
+  EXPECT_EQ(view.Take(), Calls{"EndDialog"});
 }
 
 TEST_F(RunControl, ThreeHundredFilesRefreshTheTitleOnlyWhenThePercentageChanges) {

@@ -6,8 +6,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 #include <string>
 
@@ -15,6 +17,7 @@
 #include "tagging/job_system.hpp"
 #include "test_program.hpp"
 #include "tools/module.hpp"
+#include "ui/ids.hpp"
 #include "ui/main_dialog.hpp"
 #include "ui/win32/gdiplus_cover.hpp"
 
@@ -51,6 +54,7 @@ class DialogWindowTest : public ::testing::Test {
     setup.arguments = std::move(arguments);
     n_ui::MainDialog dialog(setup, {jobs, n_intake::t_SystemPathQueries::Instance(), decoder});
     n_ui::n_win32::t_DialogWindow window(m_program, dialog, {});
+    s_window = &window;
     s_script = std::move(script);
     const UINT_PTR timer = ::SetTimer(nullptr, 0, 50, &RunScript);
     const INT_PTR result = window.Run();
@@ -68,9 +72,29 @@ class DialogWindowTest : public ::testing::Test {
   }
 
   static std::function<void(HWND)> s_script;
+  static n_ui::n_win32::t_DialogWindow* s_window;
   HMODULE m_program = nullptr;
 };
 std::function<void(HWND)> DialogWindowTest::s_script;
+n_ui::n_win32::t_DialogWindow* DialogWindowTest::s_window = nullptr;
+
+// The title field made to answer as a field edited while it is read would:
+// another length than its text's, or a copy short by some characters.
+struct t_TornText {
+  std::optional<LRESULT> length;
+  LRESULT shortBy = 0;
+};
+t_TornText g_torn;
+WNDPROC g_editProcedure = nullptr;
+
+LRESULT CALLBACK TornEdit(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_GETTEXTLENGTH && g_torn.length) return *g_torn.length;
+  const LRESULT result = ::CallWindowProcW(g_editProcedure, window, message, wParam, lParam);
+  if (message != WM_GETTEXT) return result;
+  const LRESULT copied = std::max<LRESULT>(0, result - g_torn.shortBy);
+  reinterpret_cast<wchar_t*>(lParam)[copied] = L'\0';
+  return copied;
+}
 
 TEST_F(DialogWindowTest, AlwaysOnTopLeadsTheWindowMenuAndCarriesItsCheckMark) {
   n_ui::n_win32::t_GdiplusSession gdiplus;
@@ -137,6 +161,55 @@ TEST_F(DialogWindowTest, HitTestAnswersThroughTheMessageResultAndDrawItemPaintsT
     ::DeleteObject(bitmap);
     ::DeleteDC(memory);
   });
+}
+
+TEST_F(DialogWindowTest, AControlTextIsReadWholeOrNotAtAll) {
+  n_ui::n_win32::t_GdiplusSession gdiplus;
+  n_ui::n_win32::t_GdiplusCoverDecoder decoder;
+  Run(decoder, {}, [&](HWND dialog) {
+    const HWND title = ::GetDlgItem(dialog, n_ui::kTitle);
+    g_editProcedure = reinterpret_cast<WNDPROC>(
+        ::SetWindowLongPtrW(title, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&TornEdit)));
+    const struct {
+      const wchar_t* text;
+      t_TornText torn;
+      const wchar_t* read;
+    } cases[] = {
+        {L"Title", {}, L"Title"},  {L"", {}, L""},        {L"   ", {}, L"   "},
+        {L"Title", {{}, 1}, L""},  {L"Title", {7}, L""},  {L"Title", {-1}, L""},
+        {L"Title", {3}, L"Tit"},  // the first characters, as the field gives them
+    };
+    for (const auto& c : cases) {
+      g_torn = {};
+      ::SetWindowTextW(title, c.text);
+      g_torn = c.torn;
+      EXPECT_EQ(s_window->ControlText(n_ui::kTitle), c.read)
+          << c.text << " " << c.torn.length.value_or(-9) << " " << c.torn.shortBy;
+    }
+    g_torn = {};
+  });
+}
+
+TEST_F(DialogWindowTest, OnlyASessionThatIsEndingClosesTheDialog) {
+  n_ui::n_win32::t_GdiplusSession gdiplus;
+  n_ui::n_win32::t_GdiplusCoverDecoder decoder;
+  const struct {
+    WPARAM ending;
+    LPARAM flags;
+    bool closes;
+  } cases[] = {
+      {FALSE, 0, false},
+      {TRUE, 0, true},
+      {FALSE, ENDSESSION_CLOSEAPP, true},
+      {FALSE, static_cast<LPARAM>(ENDSESSION_CRITICAL), true},
+      {FALSE, static_cast<LPARAM>(ENDSESSION_LOGOFF), false},
+  };
+  for (const auto& c : cases) {
+    Run(decoder, {}, [&](HWND dialog) {
+      ::SendMessageW(dialog, WM_ENDSESSION, c.ending, c.flags);
+      EXPECT_EQ(::IsWindowVisible(dialog) == FALSE, c.closes) << c.ending << " " << c.flags;
+    });
+  }
 }
 
 TEST_F(DialogWindowTest, AnExceptionInAHandlerEndsTheDialogAndIsRaisedFromRun) {

@@ -14,7 +14,6 @@
 namespace n_zorbel::n_testing {
 namespace {
 
-using n_ui::DroppedPaths;
 using n_ui::n_win32::MakeDropDescription;
 using n_ui::n_win32::t_DropSink;
 using n_ui::n_win32::t_DropTarget;
@@ -24,16 +23,9 @@ class t_RecordingSink final : public t_DropSink {
   HWND DropWindow() const noexcept override { return nullptr; }
   t_String DropDescriptionText() noexcept override { return description; }
   bool AcceptsDrops() const noexcept override { return accepting; }
-  void TakeDrop(DroppedPaths& paths) noexcept override {
+  void TakeDrop(std::span<const n_ui::t_DroppedPath> paths) noexcept override {
     ++drops;
-    // Read the way the dialog reads them: count, length, then the characters.
-    for (std::uint32_t index = 0; index < paths.Count(); ++index) {
-      const std::uint32_t length = paths.Length(index);
-      std::wstring path(length + 1, L'\0');
-      const std::uint32_t fetched = paths.Fetch(index, path.data(), length + 1);
-      path.resize(fetched);
-      taken.push_back(path);
-    }
+    for (const n_ui::t_DroppedPath& path : paths) taken.push_back(path.value_or(L"(not whole)"));
   }
 
   t_String description = L"Add files";

@@ -57,7 +57,7 @@ int main(int argc, char** argv) {
       {
         n_ui::n_qt::t_QtView view(dialog, application.UiLanguage(), services,
                                   n_ui::n_qt::LoadArt(QStringLiteral(MIVORA_DESKTOP_ID)));
-        const n_app::t_SessionEnd sessionEnd([&dialog] { dialog.OnEndSession(true, 0); });
+        const n_app::t_SessionEnd sessionEnd([&dialog] { dialog.OnSessionEnding(); });
         view.Open();
         result = application.Exec();
       }  // the window goes first, as the dialog's window does on Windows

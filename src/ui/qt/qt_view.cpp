@@ -137,10 +137,7 @@ void t_DialogWindow::dropEvent(QDropEvent* event) {
   if (!event->mimeData()->hasFormat(QString::fromLatin1(kUriListType))) return;
   event->setDropAction(Qt::CopyAction);
   event->accept();
-  const std::vector<t_String> paths =
-      LocalPathsFromUriList(event->mimeData()->data(QString::fromLatin1(kUriListType)));
-  t_PathListDrop drop(paths);
-  m_view.m_dialog.AcceptDrop(drop);
+  m_view.AcceptPaths(LocalPathsFromUriList(event->mimeData()->data(QString::fromLatin1(kUriListType))));
 }
 
 // --- t_PreviewWidget -------------------------------------------------------
@@ -203,7 +200,7 @@ void t_QtView::BuildControls() {
         // Enter presses the focused button, as in a Windows dialog; no
         // button is the default, so Enter elsewhere does nothing.
         button->setAutoDefault(true);
-        QObject::connect(button, &QPushButton::clicked, [this, id = control.id] { m_dialog.OnCommand(0, id); });
+        QObject::connect(button, &QPushButton::clicked, [this, id = control.id] { m_dialog.OnCommand(id); });
         widget = button;
         break;
       }
@@ -268,12 +265,16 @@ void t_QtView::Open() {
   m_window->show();
   KeepFrameOnScreen(40);
   m_services.ServeSecondStarts(*m_window, [this](const std::vector<t_String>& paths) {
-    t_PathListDrop drop(paths);
-    m_dialog.AcceptDrop(drop);
+    AcceptPaths(paths);
     m_window->raise();
     m_window->activateWindow();
   });
   Control(kBrowseVideos)->setFocus(Qt::OtherFocusReason);
+}
+
+void t_QtView::AcceptPaths(const std::vector<t_String>& paths) {
+  const std::vector<t_DroppedPath> entries(paths.begin(), paths.end());
+  m_dialog.AcceptDrop(entries);
 }
 
 void t_QtView::KeepFrameOnScreen(int triesLeft) {
@@ -293,7 +294,7 @@ QWidget* t_QtView::Control(int id) const {
 
 // --- t_QtView: texts and controls ------------------------------------------
 
-t_String t_QtView::ControlText(int control) const {
+t_String t_QtView::ControlText(int control) {
   QWidget* widget = Control(control);
   if (auto* year = qobject_cast<t_YearSpinBox*>(widget)) return FromQString(year->Edit()->text());
   if (auto* edit = qobject_cast<QLineEdit*>(widget)) return FromQString(edit->text());
@@ -318,19 +319,6 @@ void t_QtView::SetControlText(int control, const t_String& text) {
   } else if (auto* label = qobject_cast<QLabel*>(widget)) {
     label->setText(qtext);
   }
-}
-
-std::int32_t t_QtView::ControlTextLength(int control) {
-  return static_cast<std::int32_t>(std::min<std::size_t>(ControlText(control).size(), INT32_MAX));
-}
-
-std::int32_t t_QtView::FetchControlText(int control, t_Char* buffer, std::int32_t capacity) {
-  if (buffer == nullptr || capacity <= 0) return 0;
-  const t_String text = ControlText(control);
-  const std::size_t count = std::min(text.size(), static_cast<std::size_t>(capacity) - 1);
-  std::memcpy(buffer, text.data(), count);
-  buffer[count] = 0;
-  return static_cast<std::int32_t>(count);
 }
 
 void t_QtView::EnableControl(int control, bool enabled) {
@@ -419,7 +407,7 @@ void t_QtView::PostCommand(QAction* chosen) {
   if (chosen == nullptr) return;
   const int command = chosen->property(kCommandProperty).toInt();
   QMetaObject::invokeMethod(
-      m_window.get(), [this, command] { m_dialog.OnCommand(0, command); }, Qt::QueuedConnection);
+      m_window.get(), [this, command] { m_dialog.OnCommand(command); }, Qt::QueuedConnection);
 }
 
 void t_QtView::PopUpGenreMenu() {

@@ -83,8 +83,7 @@ class t_QtView final : public View {
 
   // --- View ---
   void SetControlText(int control, const t_String& text) override;
-  std::int32_t ControlTextLength(int control) override;
-  std::int32_t FetchControlText(int control, t_Char* buffer, std::int32_t capacity) override;
+  t_String ControlText(int control) override;
   void EnableControl(int control, bool enabled) override;
   bool IsChecked(int control) override;
   void SetYearSpin(std::int32_t minimum, std::int32_t maximum, std::int32_t position) override;
@@ -117,7 +116,8 @@ class t_QtView final : public View {
 
   void BuildControls();
   void BuildMenus();
-  t_String ControlText(int control) const;
+  // Paths handed over whole (a file manager's drop, a second start's arguments).
+  void AcceptPaths(const std::vector<t_String>& paths);
   // A menu's choice comes back as a command after the menu has closed, as
   // Windows posts it.
   void PostCommand(QAction* chosen);

@@ -8,6 +8,9 @@
 #include "ui/win32/preview_painter.hpp"
 #include "ui/win32/resource_text.hpp"
 
+// After windows.h: the signed halves of a packed point.
+#include <windowsx.h>
+
 namespace n_zorbel::n_ui::n_win32 {
 
 namespace {
@@ -22,7 +25,9 @@ HGDIOBJ LoadBitmapResource(HINSTANCE module, int id) noexcept {
   return ::LoadImageW(module, MAKEINTRESOURCEW(id), IMAGE_BITMAP, 0, 0, LR_DEFAULTCOLOR);
 }
 
-std::uint32_t PackedPoint(LPARAM lParam) noexcept { return static_cast<std::uint32_t>(lParam); }
+// A screen point packed in a message's lParam, each half signed (a monitor
+// left of or above the primary one gives negative coordinates).
+t_ScreenPoint UnpackPoint(LPARAM lParam) noexcept { return {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)}; }
 
 }  // namespace
 
@@ -96,21 +101,22 @@ INT_PTR t_DialogWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam
       m_dialog.OnClose();
       return TRUE;
     case WM_ENDSESSION:
-      m_dialog.OnEndSession(wParam != FALSE, static_cast<std::uint32_t>(lParam));
+      if (wParam != FALSE || (lParam & (ENDSESSION_CLOSEAPP | ENDSESSION_CRITICAL)) != 0)
+        m_dialog.OnSessionEnding();
       return TRUE;
     case WM_DRAWITEM:
       if (lParam != 0) DrawItem(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
       return TRUE;
     case WM_NCHITTEST:
-      if (!m_dialog.HitTest(MainDialog::UnpackPoint(PackedPoint(lParam)))) return FALSE;
+      if (!m_dialog.HitTest(UnpackPoint(lParam))) return FALSE;
       // A dialog procedure answers through the message-result slot.
       ::SetWindowLongPtrW(m_window, DWLP_MSGRESULT, HTCAPTION);
       return TRUE;
     case WM_NCRBUTTONDOWN:
-      m_dialog.ShowPreviewMenu(MainDialog::UnpackPoint(PackedPoint(lParam)));
+      m_dialog.ShowPreviewMenu(UnpackPoint(lParam));
       return TRUE;
     case WM_COMMAND:
-      m_dialog.OnCommand(HIWORD(wParam), LOWORD(wParam));
+      m_dialog.OnCommand(LOWORD(wParam));
       return TRUE;
     case WM_SYSCOMMAND:
       // Every other system command keeps its default handling.
@@ -183,7 +189,7 @@ t_String t_DialogWindow::DropDescriptionText() noexcept {
 
 bool t_DialogWindow::AcceptsDrops() const noexcept { return !m_dialog.Running(); }
 
-void t_DialogWindow::TakeDrop(DroppedPaths& paths) noexcept {
+void t_DialogWindow::TakeDrop(std::span<const t_DroppedPath> paths) noexcept {
   Guarded([&] {
     m_dialog.AcceptDrop(paths);
     return TRUE;
@@ -196,13 +202,17 @@ void t_DialogWindow::SetControlText(int control, const t_String& text) {
   ::SetDlgItemTextW(m_window, control, text.c_str());
 }
 
-std::int32_t t_DialogWindow::ControlTextLength(int control) {
-  return static_cast<std::int32_t>(::SendDlgItemMessageW(m_window, control, WM_GETTEXTLENGTH, 0, 0));
-}
-
-std::int32_t t_DialogWindow::FetchControlText(int control, t_Char* buffer, std::int32_t capacity) {
-  return static_cast<std::int32_t>(::SendDlgItemMessageW(
-      m_window, control, WM_GETTEXT, static_cast<WPARAM>(capacity), reinterpret_cast<LPARAM>(buffer)));
+t_String t_DialogWindow::ControlText(int control) {
+  // The length first, then the characters; a count that differs means the
+  // control changed in between, and nothing is better than a torn text.
+  const LRESULT length = ::SendDlgItemMessageW(m_window, control, WM_GETTEXTLENGTH, 0, 0);
+  if (length <= 0) return {};
+  t_String text(static_cast<std::size_t>(length) + 1, L'\0');
+  if (::SendDlgItemMessageW(m_window, control, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data())) !=
+      length)
+    return {};
+  text.resize(static_cast<std::size_t>(length));
+  return text;
 }
 
 void t_DialogWindow::EnableControl(int control, bool enabled) {

@@ -85,8 +85,7 @@ class t_DialogWindow final : public View, private t_DropSink {
 
   // --- View ------------------------------------------------------------------
   void SetControlText(int control, const t_String& text) override;
-  std::int32_t ControlTextLength(int control) override;
-  std::int32_t FetchControlText(int control, t_Char* buffer, std::int32_t capacity) override;
+  t_String ControlText(int control) override;
   void EnableControl(int control, bool enabled) override;
   bool IsChecked(int control) override;
   void SetYearSpin(std::int32_t minimum, std::int32_t maximum, std::int32_t position) override;
@@ -143,7 +142,7 @@ class t_DialogWindow final : public View, private t_DropSink {
   HWND DropWindow() const noexcept override { return m_window; }
   t_String DropDescriptionText() noexcept override;
   bool AcceptsDrops() const noexcept override;
-  void TakeDrop(DroppedPaths& paths) noexcept override;
+  void TakeDrop(std::span<const t_DroppedPath> paths) noexcept override;
 
   HINSTANCE m_module;
   MainDialog& m_dialog;

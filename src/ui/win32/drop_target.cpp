@@ -21,16 +21,20 @@ POINT ToPoint(POINTL point) noexcept { return {point.x, point.y}; }
 
 }  // namespace
 
-// --- t_DroppedFileList -------------------------------------------------------
+// --- The dropped-file list -----------------------------------------------------
 
-std::uint32_t t_DroppedFileList::Count() { return ::DragQueryFileW(m_drop, kAllPaths, nullptr, 0); }
-
-std::uint32_t t_DroppedFileList::Length(std::uint32_t index) {
-  return ::DragQueryFileW(m_drop, index, nullptr, 0);
-}
-
-std::uint32_t t_DroppedFileList::Fetch(std::uint32_t index, t_Char* buffer, std::uint32_t capacity) {
-  return ::DragQueryFileW(m_drop, index, buffer, capacity);
+std::vector<t_DroppedPath> DroppedFilePaths(HDROP drop) {
+  std::vector<t_DroppedPath> paths(::DragQueryFileW(drop, kAllPaths, nullptr, 0));
+  for (UINT index = 0; index < paths.size(); ++index) {
+    // The length first, then the characters; a count that differs means the
+    // path did not come whole.
+    const UINT length = ::DragQueryFileW(drop, index, nullptr, 0);
+    t_String path(length + 1, L'\0');
+    if (::DragQueryFileW(drop, index, path.data(), length + 1) != length) continue;
+    path.resize(length);
+    paths[index] = std::move(path);
+  }
+  return paths;
 }
 
 // --- The description block -----------------------------------------------------
@@ -155,9 +159,14 @@ void t_DropTarget::AcceptDrop(IDataObject* data) noexcept {
   medium.Filled();
   if (medium.Get().tymed != TYMED_HGLOBAL || medium.Get().hGlobal == nullptr) return;
   if (::GlobalLock(medium.Get().hGlobal) == nullptr) return;
-  t_DroppedFileList paths(static_cast<HDROP>(medium.Get().hGlobal));
-  m_sink.TakeDrop(paths);
+  std::vector<t_DroppedPath> paths;
+  try {
+    paths = DroppedFilePaths(static_cast<HDROP>(medium.Get().hGlobal));
+  } catch (...) {
+    // Out of memory inside OLE's drag loop: the drop is refused whole.
+  }
   ::GlobalUnlock(medium.Get().hGlobal);
+  if (!paths.empty()) m_sink.TakeDrop(paths);
 }
 
 }  // namespace n_zorbel::n_ui::n_win32

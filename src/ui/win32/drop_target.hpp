@@ -4,6 +4,8 @@
 // image carries the fixed description "Add files" with a copy sign.
 #include <atomic>
 #include <cstdint>
+#include <span>
+#include <vector>
 
 #include "system/text.hpp"
 #include "ui/main_dialog.hpp"
@@ -21,23 +23,15 @@ class t_DropSink {
   virtual t_String DropDescriptionText() noexcept = 0;
   // False during a run: a drop is then ignored whole.
   virtual bool AcceptsDrops() const noexcept = 0;
-  virtual void TakeDrop(DroppedPaths& paths) noexcept = 0;
+  virtual void TakeDrop(std::span<const t_DroppedPath> paths) noexcept = 0;
 
  protected:
   ~t_DropSink() = default;
 };
 
-// The shell's dropped-file list, one path at a time.
-class t_DroppedFileList final : public DroppedPaths {
- public:
-  explicit t_DroppedFileList(HDROP drop) noexcept : m_drop(drop) {}
-  std::uint32_t Count() override;
-  std::uint32_t Length(std::uint32_t index) override;
-  std::uint32_t Fetch(std::uint32_t index, t_Char* buffer, std::uint32_t capacity) override;
-
- private:
-  HDROP m_drop;
-};
+// The shell's dropped-file list in its order; an entry that cannot be
+// fetched whole is left empty-handed.
+std::vector<t_DroppedPath> DroppedFilePaths(HDROP drop);
 
 // A movable, zero-filled block holding one DROPDESCRIPTION: the copy sign
 // and `text` (cut to fit the field); null when it cannot be made.
