@@ -14,6 +14,7 @@
 
 #include "app/posix/application.hpp"
 #include "app/posix/instance_lock.hpp"
+#include "support/environment_variable.hpp"
 #include "support/scratch_folder.hpp"
 
 namespace n_zorbel::n_testing {
@@ -99,27 +100,6 @@ TEST(InstanceLock, AnythingPlantedAtThePathNeitherStopsTheProgramNorIsChanged) {
   }
 }
 
-class Environment {
- public:
-  Environment(const char* language, const char* lcAll, const char* lcMessages, const char* lang) {
-    Set("LANGUAGE", language);
-    Set("LC_ALL", lcAll);
-    Set("LC_MESSAGES", lcMessages);
-    Set("LANG", lang);
-  }
-  ~Environment() {
-    for (const char* name : {"LANGUAGE", "LC_ALL", "LC_MESSAGES", "LANG"}) ::unsetenv(name);
-  }
-
- private:
-  static void Set(const char* name, const char* value) {
-    if (value == nullptr)
-      ::unsetenv(name);
-    else
-      ::setenv(name, value, 1);
-  }
-};
-
 TEST(Language, ComesFromTheUsersLocaleVariablesWithEnglishLast) {
   using n_ui::Language;
   struct t_Case {
@@ -136,7 +116,8 @@ TEST(Language, ComesFromTheUsersLocaleVariablesWithEnglishLast) {
       {nullptr, nullptr, nullptr, nullptr, Language::English},
   };
   for (const auto& c : cases) {
-    const Environment environment(c.language, c.lcAll, c.lcMessages, c.lang);
+    const t_EnvironmentVariable language("LANGUAGE", c.language), lcAll("LC_ALL", c.lcAll),
+        lcMessages("LC_MESSAGES", c.lcMessages), lang("LANG", c.lang);
     EXPECT_EQ(n_app::LanguageFromEnvironment(), c.expected)
         << (c.language ? c.language : "-") << " " << (c.lang ? c.lang : "-");
   }

@@ -13,6 +13,7 @@
 #include <utility>
 #include <vector>
 
+#include "support/environment_variable.hpp"
 #include "support/links.hpp"
 #include "system/error.hpp"
 #include "system/temp_folder.hpp"
@@ -93,53 +94,26 @@ TEST_F(WorkspaceTest, MissingTemporaryFolderIsASystemError) {
 
 #ifndef _WIN32
 
-// Sets an environment variable for one scope (or unsets it with nullptr).
-class t_ScopedVariable {
- public:
-  t_ScopedVariable(const char* name, const char* value) : m_name(name) {
-    const char* old = std::getenv(name);
-    if (old != nullptr) m_old = old;
-    m_had = old != nullptr;
-    if (value != nullptr) {
-      ::setenv(name, value, 1);
-    } else {
-      ::unsetenv(name);
-    }
-  }
-  ~t_ScopedVariable() {
-    if (m_had) {
-      ::setenv(m_name, m_old.c_str(), 1);
-    } else {
-      ::unsetenv(m_name);
-    }
-  }
-
- private:
-  const char* m_name;
-  std::string m_old;
-  bool m_had = false;
-};
-
 TEST_F(WorkspaceTest, SharedTemporaryFolderGetsTheUserIdInTheName) {
   const std::string uid = std::to_string(::geteuid());
   const std::string runtime = m_folder.native();
   {
     // The per-user runtime folder is private already.
-    t_ScopedVariable xdg("XDG_RUNTIME_DIR", runtime.c_str());
+    n_testing::t_EnvironmentVariable xdg("XDG_RUNTIME_DIR", runtime.c_str());
     EXPECT_EQ(WorkspacePath(), runtime + "/Mivora/");
   }
   {
-    t_ScopedVariable xdg("XDG_RUNTIME_DIR", (runtime + "/").c_str());
+    n_testing::t_EnvironmentVariable xdg("XDG_RUNTIME_DIR", (runtime + "/").c_str());
     EXPECT_EQ(WorkspacePath(), runtime + "/Mivora/");
   }
   {
-    t_ScopedVariable xdg("XDG_RUNTIME_DIR", nullptr);
-    t_ScopedVariable tmp("TMPDIR", "/var/tmp");
+    n_testing::t_EnvironmentVariable xdg("XDG_RUNTIME_DIR", nullptr);
+    n_testing::t_EnvironmentVariable tmp("TMPDIR", "/var/tmp");
     EXPECT_EQ(WorkspacePath(), "/var/tmp/Mivora-" + uid + "/");
   }
   {
-    t_ScopedVariable xdg("XDG_RUNTIME_DIR", "");
-    t_ScopedVariable tmp("TMPDIR", nullptr);
+    n_testing::t_EnvironmentVariable xdg("XDG_RUNTIME_DIR", "");
+    n_testing::t_EnvironmentVariable tmp("TMPDIR", nullptr);
     EXPECT_EQ(WorkspacePath(), "/tmp/Mivora-" + uid + "/");
   }
 }

@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "intake/video_file_list.hpp"
+#include "support/environment_variable.hpp"
 #include "support/scratch_folder.hpp"
 #include "system/error.hpp"
 #include "tool_packer.hpp"
@@ -337,26 +338,6 @@ const std::vector<std::byte>& StandInPackage() {
   return package;
 }
 
-class t_Environment {
- public:
-  t_Environment(const char* name, const std::string& value) : m_name(name) { Set(value); }
-  ~t_Environment() { Set(""); }
-
- private:
-  void Set(const std::string& value) {
-#ifdef _WIN32
-    _putenv((std::string(m_name) + "=" + value).c_str());
-#else
-    if (value.empty()) {
-      unsetenv(m_name);
-    } else {
-      setenv(m_name, value.c_str(), 1);
-    }
-#endif
-  }
-  const char* m_name;
-};
-
 std::vector<std::vector<std::string>> ReadRuns(const std::filesystem::path& log) {
   std::vector<std::vector<std::string>> runs;
   std::ifstream in(log, std::ios::binary);
@@ -385,7 +366,7 @@ TEST(TaggingJobEndToEndTest, FirstRunUnpacksIntoTheWorkspaceAndRunsOneToolPerFil
   t_ScratchFolder scratch;
   const t_String workspace = scratch / ZTEXT("Mivora/");
   const std::filesystem::path log = std::filesystem::path(scratch / ZTEXT("tool.log"));
-  const t_Environment logVariable("MIVORA_STAND_IN_LOG", ToUtf8(log.native()));
+  const t_EnvironmentVariable logVariable("MIVORA_STAND_IN_LOG", ToUtf8(log.native()).c_str());
 
   n_intake::VideoFileList videos;
   t_String cover;
@@ -448,8 +429,8 @@ TEST(TaggingJobEndToEndTest, AnExistingWorkspaceWithALongerOldToolIsReused) {
 
 TEST(TaggingJobEndToEndTest, ARealToolFailingEndsTheBatchWithItsExitCode) {
   t_ScratchFolder scratch;
-  const t_Environment exitCode("MIVORA_STAND_IN_EXIT", "2");
-  const t_Environment match("MIVORA_STAND_IN_FAIL_MATCH", "second");
+  const t_EnvironmentVariable exitCode("MIVORA_STAND_IN_EXIT", "2");
+  const t_EnvironmentVariable match("MIVORA_STAND_IN_FAIL_MATCH", "second");
   n_intake::VideoFileList videos;
   t_String cover;
   for (const char* name : {"first.mp4", "second.mp4", "third.mp4"})
@@ -470,8 +451,8 @@ TEST(TaggingJobEndToEndTest, ARealToolFailingEndsTheBatchWithItsExitCode) {
 TEST(TaggingJobEndToEndTest, DestroyingTheJobEndsARunningToolForReal) {
   t_ScratchFolder scratch;
   const std::filesystem::path log = std::filesystem::path(scratch / ZTEXT("tool.log"));
-  const t_Environment logVariable("MIVORA_STAND_IN_LOG", ToUtf8(log.native()));
-  const t_Environment sleep("MIVORA_STAND_IN_SLEEP_MS", "60000");
+  const t_EnvironmentVariable logVariable("MIVORA_STAND_IN_LOG", ToUtf8(log.native()).c_str());
+  const t_EnvironmentVariable sleep("MIVORA_STAND_IN_SLEEP_MS", "60000");
   n_intake::VideoFileList videos;
   t_String cover;
   videos.AddPath(scratch / ZTEXT("long.mp4"), cover);

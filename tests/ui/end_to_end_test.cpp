@@ -16,6 +16,7 @@
 #include "fake_system.hpp"
 #include "fake_view.hpp"
 #include "intake/path_queries.hpp"
+#include "support/environment_variable.hpp"
 #include "support/scratch_folder.hpp"
 #include "tagging/job_system.hpp"
 #include "tools/module.hpp"
@@ -26,28 +27,6 @@ namespace n_zorbel::n_testing {
 namespace {
 
 using namespace n_ui;  // the ids
-
-// Sets an environment variable for the tool processes started meanwhile.
-class t_Environment {
- public:
-  t_Environment(const char* name, const std::string& value) : m_name(name) { Set(value); }
-  ~t_Environment() { Set(""); }
-  t_Environment(const t_Environment&) = delete;
-  t_Environment& operator=(const t_Environment&) = delete;
-
- private:
-  void Set(const std::string& value) {
-#ifdef _WIN32
-    _putenv((std::string(m_name) + "=" + value).c_str());
-#else
-    if (value.empty())
-      unsetenv(m_name);
-    else
-      setenv(m_name, value.c_str(), 1);
-#endif
-  }
-  const char* m_name;
-};
 
 #ifdef _WIN32
 // ffmpeg and ffprobe are Linux programs here: the clip is made beforehand by
@@ -188,8 +167,8 @@ class t_SlowToolSystem final : public n_tagging::JobSystem, n_system::ProcessRun
 
 TEST_F(DialogEndToEnd, StopEndsARunningToolForRealWithoutAMessage) {
   const std::filesystem::path log(scratch / ZTEXT("tool.log"));
-  const t_Environment logVariable("MIVORA_STAND_IN_LOG", ToUtf8(log.native()));
-  const t_Environment sleep("MIVORA_STAND_IN_SLEEP_MS", "60000");
+  const t_EnvironmentVariable logVariable("MIVORA_STAND_IN_LOG", ToUtf8(log.native()).c_str());
+  const t_EnvironmentVariable sleep("MIVORA_STAND_IN_SLEEP_MS", "60000");
   const t_String video = scratch / ZTEXT("long.mp4");
   MakeVideo(video);
   t_SlowToolSystem slow(module);
