@@ -74,9 +74,9 @@ QAction* FindCommand(const QMenu& menu, int command) {
 
 }  // namespace
 
-// --- t_DialogWindow --------------------------------------------------------
+// --- t_DialogWidget --------------------------------------------------------
 
-t_DialogWindow::t_DialogWindow(t_QtView& view)
+t_DialogWidget::t_DialogWidget(t_QtView& view)
     : QWidget(nullptr, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                            Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
       m_view(view) {
@@ -84,7 +84,7 @@ t_DialogWindow::t_DialogWindow(t_QtView& view)
   setAcceptDrops(true);
 }
 
-void t_DialogWindow::closeEvent(QCloseEvent* event) {
+void t_DialogWidget::closeEvent(QCloseEvent* event) {
   // The close box, Alt+F4 and the window menu's Close all end the dialog.
   m_view.m_closing = true;
   if (!m_view.m_ended) m_view.m_dialog.OnClose();
@@ -95,7 +95,7 @@ void t_DialogWindow::closeEvent(QCloseEvent* event) {
     event->ignore();
 }
 
-void t_DialogWindow::mousePressEvent(QMouseEvent* event) {
+void t_DialogWidget::mousePressEvent(QMouseEvent* event) {
   const QPoint global = event->globalPosition().toPoint();
   if (event->button() == Qt::LeftButton) {
     // The background, the labels and the preview move the window.
@@ -110,16 +110,16 @@ void t_DialogWindow::mousePressEvent(QMouseEvent* event) {
   }
 }
 
-void t_DialogWindow::mouseMoveEvent(QMouseEvent* event) {
+void t_DialogWidget::mouseMoveEvent(QMouseEvent* event) {
   if (m_manualMove && (event->buttons() & Qt::LeftButton))
     move(event->globalPosition().toPoint() - m_moveOffset);
 }
 
-void t_DialogWindow::mouseReleaseEvent(QMouseEvent* event) {
+void t_DialogWidget::mouseReleaseEvent(QMouseEvent* event) {
   if (event->button() == Qt::LeftButton) m_manualMove = false;
 }
 
-void t_DialogWindow::dragEnterEvent(QDragEnterEvent* event) {
+void t_DialogWidget::dragEnterEvent(QDragEnterEvent* event) {
   // Files and folders from file managers; the window reports a copy, so no
   // drag source ever moves or deletes what was dropped.
   if (!event->mimeData()->hasFormat(QString::fromLatin1(kUriListType))) return;
@@ -127,13 +127,13 @@ void t_DialogWindow::dragEnterEvent(QDragEnterEvent* event) {
   event->accept();
 }
 
-void t_DialogWindow::dragMoveEvent(QDragMoveEvent* event) {
+void t_DialogWidget::dragMoveEvent(QDragMoveEvent* event) {
   if (!event->mimeData()->hasFormat(QString::fromLatin1(kUriListType))) return;
   event->setDropAction(Qt::CopyAction);
   event->accept();
 }
 
-void t_DialogWindow::dropEvent(QDropEvent* event) {
+void t_DialogWidget::dropEvent(QDropEvent* event) {
   if (!event->mimeData()->hasFormat(QString::fromLatin1(kUriListType))) return;
   event->setDropAction(Qt::CopyAction);
   event->accept();
@@ -158,7 +158,7 @@ t_QtView::t_QtView(MainDialog& dialog, Language language, t_DesktopServices& ser
   if (m_qtTexts.load(QStringLiteral("qtbase_") + ToQString(LanguageTag(m_language)),
                      QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
     QCoreApplication::installTranslator(&m_qtTexts);
-  m_window = std::make_unique<t_DialogWindow>(*this);
+  m_window = std::make_unique<t_DialogWidget>(*this);
   m_window->setWindowIcon(m_art.icon);
   m_units = BaseUnitsOf(m_window->font());
   m_window->setFixedSize(DialogXToPixels(kDialogWidth, m_units), DialogYToPixels(kDialogHeight, m_units));

@@ -23,10 +23,10 @@ namespace n_zorbel::n_ui::n_qt {
 class t_QtView;
 
 // The dialog window: a fixed-size top-level window without a maximize box.
-class t_DialogWindow final : public QWidget {
+class t_DialogWidget final : public QWidget {
   Q_OBJECT
  public:
-  explicit t_DialogWindow(t_QtView& view);
+  explicit t_DialogWidget(t_QtView& view);
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -111,7 +111,7 @@ class t_QtView final : public View {
   void EndDialog() override;
 
  private:
-  friend class t_DialogWindow;
+  friend class t_DialogWidget;
   friend class t_PreviewWidget;
 
   void BuildControls();
@@ -134,7 +134,7 @@ class t_QtView final : public View {
   QTranslator m_qtTexts;  // Qt's own texts (pickers, message boxes) in m_language
   t_DesktopServices& m_services;
   t_Art m_art;
-  std::unique_ptr<t_DialogWindow> m_window;
+  std::unique_ptr<t_DialogWidget> m_window;
   t_BaseUnits m_units;
   std::map<int, QWidget*> m_controls;  // owned by the window
   std::unique_ptr<QMenu> m_genreMenu;
