@@ -148,7 +148,7 @@ TEST(BuiltLayoutTest, FileOver4GiBWithMoovAtEndIsTaggedWithoutCopying) {
 // a track's chain of a faststart clip must move with the media when moov grows, or the file
 // must be refused untouched.
 TEST(BuiltLayoutTest, SizeZeroBoxesInTheSampleTablesMoveWithTheMedia) {
-  for (const t_Clip clip : {t_Clip::kFaststart, t_Clip::kTaggedCover}) {
+  for (const t_Clip clip : {t_Clip::Faststart, t_Clip::TaggedCover}) {
     for (const char* type : {"stco", "stbl", "minf", "mdia"}) {
       SCOPED_TRACE(ClipName(clip) + " " + type);
       t_Scratch scratch;
@@ -315,18 +315,18 @@ void CutOffFragments(std::string& s) {
 
 TEST(DamagedTest, SampleDataPastTheEndIsRefusedUntouched) {
   const t_PastEndCase cases[] = {
-      {"offset at the end, moov last", false, t_Clip::kNoTags, LastOffsetAtTheEnd},
-      {"offset at the end, moov first", true, t_Clip::kNoTags, LastOffsetAtTheEnd},
-      {"last chunk too long, moov last", false, t_Clip::kNoTags, LastChunkOneBytePastTheEnd},
-      {"last chunk too long, moov first", true, t_Clip::kNoTags, LastChunkOneBytePastTheEnd},
-      {"cut-off faststart clip", true, t_Clip::kFaststart, CutOff},
-      {"cut-off fragmented clip", true, t_Clip::kFragmented, CutOffFragments},
+      {"offset at the end, moov last", false, t_Clip::NoTags, LastOffsetAtTheEnd},
+      {"offset at the end, moov first", true, t_Clip::NoTags, LastOffsetAtTheEnd},
+      {"last chunk too long, moov last", false, t_Clip::NoTags, LastChunkOneBytePastTheEnd},
+      {"last chunk too long, moov first", true, t_Clip::NoTags, LastChunkOneBytePastTheEnd},
+      {"cut-off faststart clip", true, t_Clip::Faststart, CutOff},
+      {"cut-off fragmented clip", true, t_Clip::Fragmented, CutOffFragments},
   };
   for (const t_PastEndCase& c : cases) {
     SCOPED_TRACE(c.name);
     t_Scratch scratch;
     const std::string video = scratch.Path("cut.mp4");
-    if (c.clip == t_Clip::kNoTags) {
+    if (c.clip == t_Clip::NoTags) {
       t_BuildOptions o;
       o.moovFirst = c.moovFirst;
       BuildMp4(o, video);
@@ -389,7 +389,7 @@ TEST(CoverRoomTest, TheNextCoverSwapIsMadeInPlace) {
 TEST(CoverRoomTest, ASmallFileDoesNotKeepGrowing) {
   t_Scratch scratch;
   const std::string video = scratch.Path("a.m4a");
-  MakeClip(t_Clip::kAudioOnly, video);
+  MakeClip(t_Clip::AudioOnly, video);
   const auto packets = ProbePacketHashes(video);
   const std::uint64_t original = std::filesystem::file_size(video);
   std::uint64_t largest = 0;

@@ -6,22 +6,20 @@
 #include <string>
 #include <vector>
 
+#include "support/file_bytes.hpp"
+#include "support/media.hpp"
+#include "support/run_program.hpp"
+
 namespace n_zorbel::n_ntag::n_test {
 
-struct t_RunResult {
-  int exitCode = -1;  // negative: killed by that signal
-  std::string out, err;
-};
+// Clips, probes, files and child processes as all the suites share them.
+using namespace n_testing;
 
-// Runs a program found on PATH (or by path) with these arguments; no shell involved.
-t_RunResult RunProgram(const std::vector<std::string>& argv);
 // Runs the ntag under test.
 t_RunResult RunNtag(const std::vector<std::string>& args);
 std::string NtagPath();
 // Starts a program in the background, its stderr discarded; its process id.
 int Spawn(const std::vector<std::string>& argv);
-// Waits for a process started by Spawn; its exit code, negative: killed by that signal.
-int WaitFor(int pid);
 // Bytes that a complete run of the fault build writes for `args` ("written N" on its stderr).
 std::uint64_t BytesWritten(const t_RunResult& faultRun);
 
@@ -61,39 +59,8 @@ class t_HeldRun {
   bool holding_ = false;
 };
 
-std::string ReadFile(const std::string& path);
-void WriteFile(const std::string& path, const std::string& bytes);
-void CopyFile(const std::string& from, const std::string& to);
 std::uint64_t InodeOf(const std::string& path);
 
-// Videos made by ffmpeg once per test run and copied for each test.
-enum class t_Clip {
-  kMoovAtEnd,    // ffmpeg's default: mdat, then moov
-  kFaststart,    // moov before mdat
-  kTaggedCover,  // faststart with tags and a cover
-  kAudioOnly,    // AAC in MP4
-  kManyTracks,   // video, two audio tracks and a subtitle track
-  kFragmented,   // fragments after an empty moov
-  kNoTags,       // no udta at all
-  // Old title and comment, and an album (a make for Keys), in another store than ilst:
-  kMovUserData,  // QuickTime text items in udta (ffmpeg's .mov)
-  k3gpAssets,    // 3GPP asset boxes in udta (ffmpeg's .3gp)
-  kKeys,         // QuickTime Keys in moov/meta (written by exiftool)
-};
-std::string ClipName(t_Clip clip);
-// Copies the clip to `path`.
-void MakeClip(t_Clip clip, const std::string& path);
-// Small images made by ffmpeg, cached like the clips.
-void MakeImage(const std::string& format, const std::string& path, int size = 64);
-
-// Tags as ffprobe reads them (format tags, keys in lower case).
-std::map<std::string, std::string> ProbeTags(const std::string& path);
-// Codec names of the attached pictures ffprobe finds.
-std::vector<std::string> ProbeAttachedPictures(const std::string& path);
-// One hash per media packet, in order, as ffprobe computes them from the packet bytes.
-std::vector<std::string> ProbePacketHashes(const std::string& path);
-// Whole decode by ffmpeg: empty when clean, otherwise what ffmpeg said.
-std::string DecodeErrors(const std::string& path);
 // AtomicParsley -t output ("Atom "(c)nam" contains: ..." lines).
 t_RunResult AtomicParsleyList(const std::string& path);
 

@@ -57,12 +57,12 @@ TEST_P(OtherStoresTest, NoReaderShowsAnOldValue) {
 INSTANTIATE_TEST_SUITE_P(
     Layouts, OtherStoresTest,
     ::testing::Values(t_StoreCase{"QuickTimeText",
-                                  [](const std::string& p) { MakeClip(t_Clip::kMovUserData, p); },
+                                  [](const std::string& p) { MakeClip(t_Clip::MovUserData, p); },
                                   "Old title", "udta:", "[UserData] Album: Kept album", "AtomicParsley"},
                       t_StoreCase{"ThreeGppAssets",
-                                  [](const std::string& p) { MakeClip(t_Clip::k3gpAssets, p); }, "Old title",
-                                  "3gpp:", "Kept album", "AtomicParsley"},
-                      t_StoreCase{"QuickTimeKeys", [](const std::string& p) { MakeClip(t_Clip::kKeys, p); },
+                                  [](const std::string& p) { MakeClip(t_Clip::ThreeGpAssets, p); },
+                                  "Old title", "3gpp:", "Kept album", "AtomicParsley"},
+                      t_StoreCase{"QuickTimeKeys", [](const std::string& p) { MakeClip(t_Clip::Keys, p); },
                                   "Old title", "keys:", "[Keys] Make: Kept make", ""},
                       t_StoreCase{"MetaWithoutVersion",
                                   [](const std::string& p) {
