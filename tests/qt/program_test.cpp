@@ -18,11 +18,13 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <map>
 #include <optional>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "support/media.hpp"
 #include "support/scratch_folder.hpp"
 #include "x_close.hpp"
 
@@ -227,16 +229,6 @@ class ProgramTest : public testing::Test {
     return titles;
   }
 
-  static void MakeVideo(const fs::path& path) {
-    ASSERT_TRUE(Shell("ffmpeg -v error -y -f lavfi -i testsrc=size=64x64:rate=10 -t 0.3 -c:v mpeg4 " +
-                      Quote(path.string())))
-        << path;
-  }
-  static std::string Probe(const fs::path& video, const std::string& entries) {
-    return Shell("ffprobe -v error " + entries + " -of default=nw=1:nk=1 " + Quote(video.string()))
-        .value_or("(failed)");
-  }
-
   t_ScratchFolder scratch;
   std::string sharedTemp;  // set: no XDG_RUNTIME_DIR, this TMPDIR
   const std::string runtime = ToUtf8(scratch / "run");
@@ -288,10 +280,9 @@ TEST_F(ProgramTest, ApplyThroughTheWindowTagsEveryVideoAndClosingRemovesTheWorks
   const fs::path folder(scratch / "videos");
   fs::create_directories(folder);
   const std::vector<fs::path> videos = {folder / "a.mp4", folder / "b.mp4", fs::path(scratch / "c.mp4")};
-  for (const auto& video : videos) MakeVideo(video);
+  for (const auto& video : videos) MakeClip(t_Clip::Short, video);
   const fs::path cover(scratch / "cover.jpg");
-  ASSERT_TRUE(
-      Shell("ffmpeg -v error -y -f lavfi -i testsrc2=size=640x360 -frames:v 1 " + Quote(cover.string())));
+  MakeImage("jpg", cover, 640);
 
   auto program = Start({folder.string(), videos[2].string(), cover.string()});
   const std::string window = FindWindow(*program);
@@ -320,9 +311,11 @@ TEST_F(ProgramTest, ApplyThroughTheWindowTagsEveryVideoAndClosingRemovesTheWorks
   EXPECT_TRUE(fs::exists(workspace / "ntag")) << "the tool stays unpacked until the end";
 
   for (const auto& video : videos) {
-    EXPECT_EQ(Probe(video, "-show_entries format_tags=title"), "Blue Sky") << video;
-    EXPECT_EQ(Probe(video, "-show_entries format_tags=date"), "2016") << video;
-    EXPECT_NE(Probe(video, "-show_entries stream=codec_name").find("mjpeg"), std::string::npos)
+    auto tags = ProbeTags(video);
+    EXPECT_EQ(tags["title"], "Blue Sky") << video;
+    EXPECT_EQ(tags["date"], "2016") << video;
+    EXPECT_TRUE(
+        std::ranges::any_of(ProbeStreams(video), [](const t_Stream& s) { return s.codec == "mjpeg"; }))
         << "the cover is attached to " << video;
   }
 
@@ -369,13 +362,13 @@ TEST_F(ProgramTest, NamesTakenInASharedTemporaryFolderBlockNeitherTheProgramNorA
   ASSERT_EQ(::flock(held, LOCK_EX | LOCK_NB), 0);
 
   const fs::path video(scratch / "a.mp4");
-  MakeVideo(video);
+  MakeClip(t_Clip::Short, video);
   auto program = Start({video.string()});
   const std::string window = FindWindow(*program);
   ASSERT_FALSE(window.empty()) << "a planted lock stopped the program";
   PressAfterTabs(window, 11);  // Apply, with the year 2016 to write
   EXPECT_EQ(TitlesOfARun(window).back(), "Mivora");
-  EXPECT_EQ(Probe(video, "-show_entries format_tags=date"), "2016");
+  EXPECT_EQ(ProbeTags(video)["date"], "2016");
   Close(window);
   EXPECT_EQ(program->Wait(20s), std::optional<int>(0));
   ::close(held);
@@ -396,14 +389,14 @@ TEST_F(ProgramTest, ASecondStartHandsItsPathsToTheRunningWindowOverTheSessionBus
   ASSERT_FALSE(window.empty());
   // As a file manager's "Open with" would: a path relative to its own folder.
   fs::create_directories(scratch / "elsewhere");
-  MakeVideo(scratch / "elsewhere/v.mp4");
+  MakeClip(t_Clip::Short, scratch / "elsewhere/v.mp4");
   t_Child second(
       {"/bin/sh", "-c", "cd " + Quote(ToUtf8(scratch / "elsewhere")) + " && exec " + MIVORA_PROGRAM + " v.mp4"},
       Environment());
   EXPECT_EQ(second.Wait(20s), std::optional<int>(0));
   PressAfterTabs(window, 11);  // Apply on the video the second start handed over
   EXPECT_EQ(TitlesOfARun(window).back(), "Mivora");
-  EXPECT_EQ(Probe(scratch / "elsewhere/v.mp4", "-show_entries format_tags=date"), "2016");
+  EXPECT_EQ(ProbeTags(scratch / "elsewhere/v.mp4")["date"], "2016");
   Close(window);
   EXPECT_EQ(first->Wait(20s), std::optional<int>(0));
 }
@@ -412,10 +405,7 @@ TEST_F(ProgramTest, SigtermStopsARunAndEndsTheProgramCleanly) {
   const fs::path folder(scratch / "videos");
   fs::create_directories(folder);
   // Faststart, so the tagger rewrites each video through a copy: the stop may meet one.
-  const fs::path clip(scratch / "clip.mp4");
-  MakeVideo(clip);
-  ASSERT_TRUE(Shell("ffmpeg -v error -i " + Quote(clip.string()) + " -c copy -movflags +faststart " +
-                    Quote((folder / "000.mp4").string())));
+  MakeClip(t_Clip::ShortFaststart, folder / "000.mp4");
   constexpr int kVideos = 30;
   std::vector<std::string> names{"000.mp4"};
   for (int i = 1; i < kVideos; ++i) {
@@ -449,9 +439,9 @@ TEST_F(ProgramTest, SigtermStopsARunAndEndsTheProgramCleanly) {
   std::vector<std::string> left;
   for (const auto& entry : fs::directory_iterator(folder)) {
     left.push_back(entry.path().filename().string());
-    const std::string date = Probe(entry.path(), "-show_entries format_tags=date");
-    EXPECT_NE(date, "(failed)") << "readable after the stop: " << entry.path();
-    tagged += date == "2016";
+    std::map<std::string, std::string> tags;
+    EXPECT_NO_THROW(tags = ProbeTags(entry.path())) << "readable after the stop: " << entry.path();
+    tagged += tags["date"] == "2016";
   }
   EXPECT_LT(tagged, kVideos) << "the run was stopped";
   std::sort(left.begin(), left.end());

@@ -18,6 +18,9 @@
 #include "intake/path_queries.hpp"
 #include "support/environment_variable.hpp"
 #include "support/scratch_folder.hpp"
+#ifndef _WIN32
+#include "support/media.hpp"
+#endif
 #include "tagging/job_system.hpp"
 #include "tools/module.hpp"
 #include "ui/ids.hpp"
@@ -38,7 +41,7 @@ void MakeVideo(const t_String& path) {
 // The value of the title item (moov/udta/meta/ilst/\xA9nam/data, Apple's
 // layout: 32-bit big-endian sizes, meta a full box, data with 8 bytes of type
 // and locale before the text); "(none)" when the path is not there.
-std::string ReadTitle(const t_String& path, const t_ScratchFolder&) {
+std::string ReadTitle(const t_String& path) {
   std::ifstream in(std::filesystem::path(path), std::ios::binary);
   const std::string file((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   struct t_Range {
@@ -65,22 +68,9 @@ std::string ReadTitle(const t_String& path, const t_ScratchFolder&) {
   return file.substr(range.begin + 8, range.end - range.begin - 8);
 }
 #else
-void MakeVideo(const t_String& path) {
-  const std::string command =
-      "ffmpeg -v error -f lavfi -i testsrc=size=64x64:rate=10 -t 0.3 -c:v mpeg4 -y '" + ToUtf8(path) + "'";
-  ASSERT_EQ(std::system(command.c_str()), 0);
-}
+void MakeVideo(const t_String& path) { MakeClip(t_Clip::Short, ToUtf8(path)); }
 
-std::string ReadTitle(const t_String& path, const t_ScratchFolder& scratch) {
-  const std::string out = ToUtf8(scratch / ZTEXT("probe.txt"));
-  const std::string command = "ffprobe -v error -show_entries format_tags=title -of default=nw=1:nk=1 '" +
-                              ToUtf8(path) + "' > '" + out + "'";
-  if (std::system(command.c_str()) != 0) return "(ffprobe failed)";
-  std::ifstream in(out);
-  std::string title;
-  std::getline(in, title);
-  return title;
-}
+std::string ReadTitle(const t_String& path) { return ProbeTags(ToUtf8(path))["title"]; }
 #endif
 
 class DialogEndToEnd : public testing::Test {
@@ -140,7 +130,7 @@ TEST_F(DialogEndToEnd, ApplyTagsThreeRealVideosAndTheTeardownRemovesTheWorkspace
     EXPECT_TRUE(dialog->HasUnpackedTools());
     EXPECT_TRUE(scratch.Exists(ZTEXT("Mivora")));
 
-    for (const t_String& video : videos) EXPECT_EQ(ReadTitle(video, scratch), "Blue Sky") << ToUtf8(video);
+    for (const t_String& video : videos) EXPECT_EQ(ReadTitle(video), "Blue Sky") << ToUtf8(video);
   }
   EXPECT_FALSE(scratch.Exists(ZTEXT("Mivora")));
 }
