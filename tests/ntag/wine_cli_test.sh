@@ -18,21 +18,19 @@ run_line() {
   "$wine_run" "$launch" "$(win "$ntag")" "$(win "$work/line.txt")" 2> "$work/stderr.txt" | tr -d '\r'
   return "${PIPESTATUS[0]}"
 }
-tag() { ffprobe -v error -show_entries "format_tags=$2" -of default=nw=1:nk=1 "$1"; }
+source "${BASH_SOURCE%/*}/../support/media.sh"
 
 dir="$work/Видео ☂ 映像"
 mkdir -p "$dir"
-ffmpeg -v error -f lavfi -i testsrc=size=64x48:rate=10 -f lavfi -i sine=frequency=440:sample_rate=8000 \
-  -t 1 -c:v libx264 -c:a aac "$dir/конец.mp4" || exit 1
-ffmpeg -v error -i "$dir/конец.mp4" -c copy -movflags +faststart "$dir/быстро.mp4" || exit 1
-ffmpeg -v error -f lavfi -i testsrc=size=48x48 -frames:v 1 "$dir/обложка.jpg" || exit 1
+make_clips "$dir/конец.mp4" "$dir/быстро.mp4" || exit 1
+make_cover "$dir/обложка.jpg" || exit 1
 printf 'not an image' > "$dir/note.txt"
 mkfifo "$dir/pipe.mp4"
 
 title='Синее небо 🎬 Γαλάζιο 青い空'
 for name in конец быстро; do
   video="$dir/$name.mp4"
-  before="$(ffprobe -v error -show_data_hash SHA256 -show_entries packet=stream_index,data_hash -of csv=p=0 "$video")"
+  before="$(packets "$video")"
   run_line " -meta:title=\"$title\" -meta:artist=\"Duv Ize\" -meta:year=\"2016\" -meta:genre=\"MMV\" -meta:comment=\"Fan edit\" -remove-cover:all -add-cover:front:\"$(win "$dir/обложка.jpg")\" \"$(win "$video")\""
   rc=$?
   [ "$rc" = 0 ] || fail "$name: exit $rc: $(cat "$work/stderr.txt")"
@@ -41,10 +39,8 @@ for name in конец быстро; do
   [ "$(tag "$video" genre)" = "MMV" ] || fail "$name: genre"
   pics="$(ffprobe -v error -show_entries stream=codec_name:stream_disposition=attached_pic -of csv=p=0 "$video" | grep -c ',1$')"
   [ "$pics" = 1 ] || fail "$name: $pics attached pictures"
-  [ -z "$(ffmpeg -v error -i "$video" -f null - 2>&1)" ] || fail "$name: decode errors"
-  # The cover is stream 2, after the clip's video and audio; it is no media.
-  after="$(ffprobe -v error -show_data_hash SHA256 -show_entries packet=stream_index,data_hash -of csv=p=0 "$video" | grep -v '^2,')"
-  [ "$before" = "$after" ] || fail "$name: media packets changed"
+  [ -z "$(decode_errors "$video")" ] || fail "$name: decode errors"
+  [ "$before" = "$(packets "$video")" ] || fail "$name: media packets changed"
   AtomicParsley "$video" -t | grep -q "©nam\" contains: $title" || fail "$name: AtomicParsley does not list the title"
 
   # Remove blanks: every key empty, covers removed; done in place.

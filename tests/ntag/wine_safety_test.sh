@@ -19,20 +19,13 @@ fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
 win() { "$wine_run" winepath -w "$1" 2>/dev/null | tr -d '\r'; }
 # The same through drive Z:, for paths longer than winepath gives back whole.
 win_long() { printf 'Z:%s' "${1//\//\\}"; }
-title() { ffprobe -v error -show_entries format_tags=title -of default=nw=1:nk=1 "$1"; }
-# Media packets only: a cover is an attached picture after the clip's video and audio.
-packets() {
-  ffprobe -v error -show_data_hash SHA256 -show_entries packet=stream_index,data_hash -of csv=p=0 "$1" |
-    grep -v '^2,'
-}
+source "${BASH_SOURCE%/*}/../support/media.sh"
 now() { date +%s.%N; }
 
-ffmpeg -v error -f lavfi -i testsrc=size=64x48:rate=10 -f lavfi -i sine=frequency=440:sample_rate=8000 \
-  -t 1 -c:v libx264 -c:a aac "$work/end.mp4" || exit 1
-ffmpeg -v error -i "$work/end.mp4" -c copy -movflags +faststart "$work/fast.mp4" || exit 1
+make_clips "$work/end.mp4" "$work/fast.mp4" || exit 1
 ffmpeg -v error -f lavfi -i testsrc2=size=64x48:rate=10 -t 2 -c:v libx264 -movflags +faststart \
   "$work/fast2.mp4" || exit 1
-ffmpeg -v error -f lavfi -i testsrc=size=48x48 -frames:v 1 "$work/old.jpg" || exit 1
+make_cover "$work/old.jpg" || exit 1
 ffmpeg -v error -f lavfi -i testsrc2=size=64x64 -frames:v 1 "$work/new.png" || exit 1
 cover="$(win "$work/new.png")"
 
@@ -52,7 +45,7 @@ for layout in inplace appended rewrite; do
   mkdir -p "$dir"
   video="$dir/v.mp4"
   reference="$work/ref/$layout.mp4"
-  old_title="$(title "$reference")"
+  old_title="$(tag "$reference" title)"
   old_packets="$(packets "$reference")"
   edit=(-meta:title=New -remove-cover:all "-add-cover:front:$cover" "$(win "$video")")
 
@@ -60,7 +53,7 @@ for layout in inplace appended rewrite; do
   cp "$reference" "$video"
   total="$("$wine_run" "$fault" "${edit[@]}" 2>&1 > /dev/null | tr -d '\r' | sed -n 's/^written \([0-9]*\).*/\1/p')"
   [ -n "$total" ] || { fail "$layout: the fault build did not report its bytes"; continue; }
-  [ "$(title "$video")" = New ] || fail "$layout: the counting run did not tag"
+  [ "$(tag "$video" title)" = New ] || fail "$layout: the counting run did not tag"
   budgets="0 1 8 $((total / 3)) $((total / 2)) $((total * 2 / 3))"
   for back in 1 2 4 8 9 16; do [ "$back" -le "$total" ] && budgets="$budgets $((total - back))"; done
   for mode in write flush; do
@@ -72,7 +65,7 @@ for layout in inplace appended rewrite; do
       what="$layout: $mode fault after $budget bytes"
       [ "$mode" = flush ] || [ "$rc" = 6 ] || fail "$what gave exit $rc: $(tr -d '\r' < "$dir/stderr.txt")"
       if [ "$rc" = 0 ]; then
-        [ "$(title "$video")" = New ] || fail "$what: exit 0 without the new title"
+        [ "$(tag "$video" title)" = New ] || fail "$what: exit 0 without the new title"
       else
         cmp -s "$video" "$reference" || fail "$what gave exit $rc and changed the video"
       fi
@@ -95,7 +88,7 @@ for layout in inplace appended rewrite; do
     kill -KILL "$pid" 2> /dev/null
     wait "$pid" 2> /dev/null
     sleep 0.2  # the Wine server lets go of the killed program's handles
-    got="$(title "$video")"
+    got="$(tag "$video" title)"
     # Only the instant between taking back the copy's deletion mark and its rename over the
     # video may leave it, named, beside a video that is still the old one; it goes by hand.
     left="$(ls -A "$dir" | grep -v -x -e stderr.txt -e v.mp4)"
@@ -112,10 +105,10 @@ for layout in inplace appended rewrite; do
       fail "$layout round $round: title '$got'"
     fi
     [ "$(packets "$video")" = "$old_packets" ] || fail "$layout round $round: media packets changed"
-    [ -z "$(ffmpeg -v error -i "$video" -f null - 2>&1)" ] || fail "$layout round $round: decode errors"
+    [ -z "$(decode_errors "$video")" ] || fail "$layout round $round: decode errors"
     "$wine_run" "$ntag" "${edit[@]}" > /dev/null 2> "$dir/stderr.txt" ||
       fail "$layout round $round: the run after the kill failed: $(tr -d '\r' < "$dir/stderr.txt")"
-    [ "$(title "$video")" = New ] || fail "$layout round $round: not tagged after the rerun"
+    [ "$(tag "$video" title)" = New ] || fail "$layout round $round: not tagged after the rerun"
   done
   echo "$layout: $saw_old kills saw the old tags, $saw_new the new"
 done
@@ -143,14 +136,14 @@ for ending in release kill; do
   if [ "$ending" = release ]; then
     rm -f "$held"
     wait "$pid" || fail "shared names: the held run failed after its release"
-    [ "$(title "$a")" = A ] || fail "shared names: the held video is not tagged"
+    [ "$(tag "$a" title)" = A ] || fail "shared names: the held video is not tagged"
   else
     kill -KILL "$pid" 2> /dev/null
     wait "$pid" 2> /dev/null
     sleep 0.2
     cmp -s "$a" "$work/fast.mp4" || fail "shared names: the killed run changed its video"
   fi
-  [ "$(title "$b")" = B ] || fail "shared names, $ending: the other video is not tagged"
+  [ "$(tag "$b" title)" = B ] || fail "shared names, $ending: the other video is not tagged"
   [ "$(packets "$a")" = "$(packets "$work/fast.mp4")" ] || fail "shared names, $ending: media of a changed"
   [ "$(packets "$b")" = "$(packets "$work/fast2.mp4")" ] || fail "shared names, $ending: media of b changed"
   [ "$(ls -A "$dir")" = "$(printf '%s\n%s' "$long-a.mp4" "$long-b.mp4")" ] ||
