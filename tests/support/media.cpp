@@ -6,6 +6,7 @@
 #include <cctype>
 #include <filesystem>
 #include <functional>
+#include <initializer_list>
 #include <sstream>
 #include <stdexcept>
 
@@ -128,106 +129,66 @@ void MakeImage(const std::string& format, const std::string& path, int size) {
 
 void MakeClip(t_Clip clip, const std::string& path) {
   const std::string cached = Cached(ClipName(clip) + ".mp4", [&](const std::string& temp) {
-    const std::vector<std::string> video{"-f", "lavfi", "-i", "testsrc=size=64x48:rate=10"};
-    const std::vector<std::string> audio{"-f", "lavfi", "-i", "sine=frequency=440:sample_rate=8000"};
+    const std::string video = "-f lavfi -i testsrc=size=64x48:rate=10 ";
+    const std::string audio = "-f lavfi -i sine=frequency=440:sample_rate=8000 ";
     std::vector<std::string> a{"ffmpeg", "-v", "error", "-y"};
-    auto add = [&](const std::vector<std::string>& more) { a.insert(a.end(), more.begin(), more.end()); };
+    // The words of `line` split at blanks, then `more` as they are: paths and values with blanks.
+    auto add = [&](const std::string& line, std::initializer_list<std::string> more = {}) {
+      std::istringstream words(line);
+      for (std::string word; words >> word;) a.push_back(word);
+      a.insert(a.end(), more);
+    };
     const std::string folder = CacheFolder();
     std::string format = "mp4";
     switch (clip) {
       case t_Clip::MoovAtEnd:
       case t_Clip::Faststart:
       case t_Clip::NoTags:
-        add(video), add(audio), add({"-t", "1", "-c:v", "libx264", "-c:a", "aac"});
-        if (clip == t_Clip::Faststart) add({"-movflags", "+faststart"});
-        if (clip == t_Clip::NoTags) add({"-fflags", "+bitexact", "-map_metadata", "-1"});
+        add(video + audio + "-t 1 -c:v libx264 -c:a aac");
+        if (clip == t_Clip::Faststart) add("-movflags +faststart");
+        if (clip == t_Clip::NoTags) add("-fflags +bitexact -map_metadata -1");
         break;
       case t_Clip::TaggedCover: {
         const std::string cover = folder + "/cover-for-clip.jpg";
         MakeImage("jpg", cover, 48);
-        add(video), add(audio),
-            add({"-i",
-                 cover,
-                 "-map",
-                 "0",
-                 "-map",
-                 "1",
-                 "-map",
-                 "2",
-                 "-t",
-                 "1",
-                 "-c:v:0",
-                 "libx264",
-                 "-c:v:1",
-                 "copy",
-                 "-c:a",
-                 "aac",
-                 "-disposition:v:1",
-                 "attached_pic",
-                 "-metadata",
-                 "title=Old title",
-                 "-metadata",
-                 "artist=Old artist",
-                 "-metadata",
-                 "genre=Old genre",
-                 "-movflags",
-                 "+faststart"});
+        add(video + audio + "-i", {cover});
+        add("-map 0 -map 1 -map 2 -t 1 -c:v:0 libx264 -c:v:1 copy -c:a aac -disposition:v:1 attached_pic",
+            {"-metadata", "title=Old title", "-metadata", "artist=Old artist", "-metadata",
+             "genre=Old genre"});
+        add("-movflags +faststart");
         break;
       }
       case t_Clip::AudioOnly:
-        add(audio), add({"-t", "1", "-c:a", "aac"});
+        add(audio + "-t 1 -c:a aac");
         break;
-      case t_Clip::ManyTracks: {
+      case t_Clip::ManyTracks:
         WriteFile(folder + "/subs.srt", "1\n00:00:00,000 --> 00:00:00,500\nhello\n");
         WriteFile(folder + "/chapters.txt",
                   ";FFMETADATA1\n[CHAPTER]\nTIMEBASE=1/1000\nSTART=0\nEND=500\ntitle=One\n"
                   "[CHAPTER]\nTIMEBASE=1/1000\nSTART=500\nEND=1000\ntitle=Two\n");
-        add(video), add(audio), add({"-f", "lavfi", "-i", "sine=frequency=660:sample_rate=8000"});
-        add({"-i",
-             folder + "/subs.srt",
-             "-i",
-             folder + "/chapters.txt",
-             "-map",
-             "0",
-             "-map",
-             "1",
-             "-map",
-             "2",
-             "-map",
-             "3",
-             "-map_chapters",
-             "4",
-             "-t",
-             "1",
-             "-c:v",
-             "libx264",
-             "-c:a",
-             "aac",
-             "-c:s",
-             "mov_text"});
+        add(video + audio + "-f lavfi -i sine=frequency=660:sample_rate=8000 -i",
+            {folder + "/subs.srt", "-i", folder + "/chapters.txt"});
+        add("-map 0 -map 1 -map 2 -map 3 -map_chapters 4 -t 1 -c:v libx264 -c:a aac -c:s mov_text");
         break;
-      }
       case t_Clip::Fragmented:
-        add(video), add(audio),
-            add({"-t", "2", "-g", "5", "-c:v", "libx264", "-c:a", "aac", "-movflags",
-                 "frag_keyframe+empty_moov"});
+        add(video + audio + "-t 2 -g 5 -c:v libx264 -c:a aac -movflags frag_keyframe+empty_moov");
         break;
       case t_Clip::MovUserData:
       case t_Clip::ThreeGpAssets:
-        add(video), add({"-t", "1", "-c:v", "mpeg4", "-metadata", "title=Old title", "-metadata",
-                         "comment=Old comment", "-metadata", "album=Kept album"});
+        add(video + "-t 1 -c:v mpeg4", {"-metadata", "title=Old title", "-metadata", "comment=Old comment",
+                                        "-metadata", "album=Kept album"});
         format = clip == t_Clip::MovUserData ? "mov" : "3gp";
         break;
       case t_Clip::Keys:
-        add(video), add({"-t", "1", "-c:v", "mpeg4"});
+        add(video + "-t 1 -c:v mpeg4");
         break;
       case t_Clip::Short:
       case t_Clip::ShortFaststart:
-        add({"-f", "lavfi", "-i", "testsrc=size=64x64:rate=10", "-t", "0.3", "-c:v", "mpeg4"});
-        if (clip == t_Clip::ShortFaststart) add({"-movflags", "+faststart"});
+        add("-f lavfi -i testsrc=size=64x64:rate=10 -t 0.3 -c:v mpeg4");
+        if (clip == t_Clip::ShortFaststart) add("-movflags +faststart");
         break;
     }
-    add({"-f", format, temp});
+    add("-f " + format, {temp});
     Must(RunProgram(a), "ffmpeg " + ClipName(clip));
     if (clip == t_Clip::Keys) {
       Must(RunProgram({"exiftool", "-q", "-overwrite_original", "-Keys:Title=Old title",
