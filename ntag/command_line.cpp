@@ -8,8 +8,8 @@
 
 #include "byte_order.hpp"
 #include "ntag_error.hpp"
+#include "system/utf8.hpp"
 #include "tag_writer.hpp"
-#include "utf.hpp"
 
 #ifndef NTAG_VERSION
 #define NTAG_VERSION "0.0"

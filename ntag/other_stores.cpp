@@ -5,8 +5,8 @@
 
 #include "box_types.hpp"
 #include "ntag_error.hpp"
+#include "system/utf8.hpp"
 #include "tag_list.hpp"
-#include "utf.hpp"
 
 namespace n_zorbel::n_ntag {
 namespace {

@@ -10,7 +10,7 @@
 
 #include "fault_hook.hpp"
 #include "platform_file.hpp"
-#include "utf.hpp"
+#include "system/utf8.hpp"
 
 namespace n_zorbel::n_ntag {
 namespace {

@@ -5,7 +5,7 @@
 #include "box.hpp"
 #include "box_types.hpp"
 #include "ntag_error.hpp"
-#include "utf.hpp"
+#include "system/utf8.hpp"
 
 namespace n_zorbel::n_ntag {
 namespace {

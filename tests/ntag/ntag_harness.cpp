@@ -16,7 +16,7 @@
 #include <sstream>
 #include <stdexcept>
 
-#include "utf.hpp"
+#include "system/utf8.hpp"
 
 extern char** environ;
 
