@@ -6,6 +6,7 @@
 #include <optional>
 #include <type_traits>
 
+#include "box_types.hpp"
 #include "byte_order.hpp"
 #include "ntag_error.hpp"
 #include "system/utf8.hpp"
@@ -102,9 +103,9 @@ std::string PngProblem(const t_Bytes& b) {
     const std::uint32_t length = Read32(b.data() + pos);
     const std::uint32_t type = Read32(b.data() + pos + 4);
     if (length > b.size() - pos - 12) return "a chunk runs past the end of the file";
-    if (index == 0 && (type != FourCc("IHDR") || length != 13)) return "it does not start with an IHDR chunk";
-    if (type == FourCc("IDAT")) data = true;
-    if (type == FourCc("IEND")) return data ? std::string() : "it has no image data";
+    if (index == 0 && (type != kPngIhdr || length != 13)) return "it does not start with an IHDR chunk";
+    if (type == kPngIdat) data = true;
+    if (type == kPngIend) return data ? std::string() : "it has no image data";
     pos += 12 + length;
   }
 }

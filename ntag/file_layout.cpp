@@ -8,20 +8,12 @@ namespace {
 
 constexpr std::uint64_t kMaxMoovSize = 256ull << 20;
 
-[[noreturn]] void Damaged(const std::string& what, std::uint64_t offset) {
-  throw t_NtagError(t_ExitCode::kNotMp4, "damaged MP4: " + what + " at byte " + std::to_string(offset));
-}
-
 }  // namespace
-
-bool IsFreeType(std::uint32_t type) {
-  // Type 0 stands for zero padding left at the end of a file.
-  return type == kFree || type == kSkip || type == 0;
-}
 
 bool t_FileLayout::MoovIsLast() const {
   for (std::size_t i = moovIndex + 1; i < boxes.size(); ++i) {
-    if (!IsFreeType(boxes[i].type)) return false;
+    // Type 0 is zero padding to the end of the file, the one place Scan admits it.
+    if (!IsFreeType(boxes[i].type) && boxes[i].type != 0) return false;
   }
   return true;
 }

@@ -25,8 +25,6 @@ struct t_FileLayout {
   static t_FileLayout Scan(const t_File& file);
 };
 
-bool IsFreeType(std::uint32_t type);
-
 // Reads the moov box into memory; refuses absurd sizes.
 t_Bytes ReadMoov(const t_File& file, const t_FileLayout& layout);
 

@@ -10,8 +10,6 @@
 namespace n_zorbel::n_ntag {
 namespace {
 
-constexpr std::uint32_t kSaio = FourCc("saio");
-
 bool Descend(const std::vector<std::uint32_t>& parents, std::uint32_t type) {
   const std::size_t depth = parents.size();
   if (depth == 0) return type == kMoov;
@@ -22,10 +20,6 @@ bool Descend(const std::vector<std::uint32_t>& parents, std::uint32_t type) {
   if (parent == kMinf) return type == kStbl;
   if (parent == kUdta && depth == 2) return type == kMeta;
   return false;
-}
-
-[[noreturn]] void Damaged(const char* what) {
-  throw t_NtagError(t_ExitCode::kNotMp4, std::string("damaged MP4: ") + what);
 }
 
 // Visits every stbl of every track, duplicates on the way included: a reader may take
@@ -200,7 +194,7 @@ void t_Movie::SetIlst(const t_Bytes& ilstBox, std::uint64_t padding) {
     // The iTunes handler: pre-defined 0, 'mdir', 'appl', two reserved words, empty name.
     t_Bytes hdlr{0, 0, 0, 0, 0, 0, 0, 0};
     Append32(hdlr, kMdir);
-    Append32(hdlr, FourCc("appl"));
+    Append32(hdlr, kAppl);
     Append32(hdlr, 0);
     Append32(hdlr, 0);
     hdlr.push_back(0);
@@ -217,14 +211,14 @@ void t_Movie::SetIlst(const t_Bytes& ilstBox, std::uint64_t padding) {
   if (at < kids.size()) {
     // Drop the old ilst with the free boxes around it: the new padding replaces them.
     std::size_t begin = at, end = at + 1;
-    while (begin > 0 && (kids[begin - 1].type == kFree || kids[begin - 1].type == kSkip)) --begin;
-    while (end < kids.size() && (kids[end].type == kFree || kids[end].type == kSkip)) ++end;
+    while (begin > 0 && IsFreeType(kids[begin - 1].type)) --begin;
+    while (end < kids.size() && IsFreeType(kids[end].type)) ++end;
     kids.erase(kids.begin() + static_cast<std::ptrdiff_t>(begin),
                kids.begin() + static_cast<std::ptrdiff_t>(end));
     at = begin;
   } else {
     // No ilst yet: put it after the trailing free boxes' predecessor, i.e. before trailing free space.
-    while (at > 0 && (kids[at - 1].type == kFree || kids[at - 1].type == kSkip)) --at;
+    while (at > 0 && IsFreeType(kids[at - 1].type)) --at;
     kids.erase(kids.begin() + static_cast<std::ptrdiff_t>(at), kids.end());
   }
   t_Box ilst = ParseBoxTree(ilstBox.data(), ilstBox.size(), 0,

@@ -1,6 +1,8 @@
 #pragma once
 // Every way ntag can end, and the exception that carries a failure to main.
 // The numbers are part of the tool's documented interface: never renumber.
+#include <cstdint>
+#include <optional>
 #include <stdexcept>
 #include <string>
 
@@ -26,5 +28,13 @@ class t_NtagError : public std::runtime_error {
  private:
   t_ExitCode code_;
 };
+
+// Boxes that do not hold together, found at byte `offset` of the file when known.
+[[noreturn]] inline void Damaged(const std::string& what,
+                                 std::optional<std::uint64_t> offset = std::nullopt) {
+  throw t_NtagError(
+      t_ExitCode::kNotMp4,
+      "damaged MP4: " + what + (offset ? " at byte " + std::to_string(*offset) : std::string()));
+}
 
 }  // namespace n_zorbel::n_ntag

@@ -10,13 +10,6 @@
 namespace n_zorbel::n_ntag {
 namespace {
 
-constexpr std::uint32_t kCovr = FourCc("covr");
-constexpr std::uint32_t kGnre = FourCc("gnre");
-constexpr std::uint32_t kGen = CopyrightFourCc("gen");
-constexpr std::uint32_t kFreeform = FourCc("----");
-constexpr std::uint32_t kMean = FourCc("mean");
-constexpr std::uint32_t kName = FourCc("name");
-
 struct t_DataBox {
   std::uint32_t dataType;
   const std::uint8_t* value;
@@ -52,15 +45,19 @@ t_ItemParts SplitItem(const t_Bytes& raw, std::uint32_t headerSize) {
   return parts;
 }
 
-std::uint32_t HeaderSizeOf(const t_Bytes& raw) { return Read32(raw.data()) == 1 ? 16 : 8; }
+// The header of an item whose bytes were parsed or built here, so it holds together.
+std::uint32_t HeaderSizeOf(const t_Bytes& raw) {
+  t_BoxHeader h;
+  ReadSizeAndType(raw.data(), raw.size(), h);
+  return h.headerSize;
+}
 
 t_Bytes MakeItem(std::uint32_t atom, std::uint32_t dataType, const std::uint8_t* value, std::size_t size) {
+  const std::uint64_t dataSize = BoxSize(8 + size);
   t_Bytes item;
   item.reserve(size + 24);
-  Append32(item, static_cast<std::uint32_t>(size + 24));
-  Append32(item, atom);
-  Append32(item, static_cast<std::uint32_t>(size + 16));
-  Append32(item, kData);
+  AppendBoxHeader(item, atom, BoxSize(dataSize));
+  AppendBoxHeader(item, kData, dataSize);
   Append32(item, dataType);
   Append32(item, 0);  // locale: none
   item.insert(item.end(), value, value + size);
@@ -104,23 +101,25 @@ const t_KeyInfo* KeyForAtom(std::uint32_t atom) {
 }  // namespace
 
 const std::vector<t_KeyInfo>& AllKeys() {
+  // clang-format off
   static const std::vector<t_KeyInfo> keys = {
-      {"title", CopyrightFourCc("nam"), t_ValueKind::kText},
-      {"artist", CopyrightFourCc("ART"), t_ValueKind::kText},
-      {"year", CopyrightFourCc("day"), t_ValueKind::kText},
-      {"genre", kGen, t_ValueKind::kText},
-      {"comment", CopyrightFourCc("cmt"), t_ValueKind::kText},
-      {"album", CopyrightFourCc("alb"), t_ValueKind::kText},
-      {"album_artist", FourCc("aART"), t_ValueKind::kText},
-      {"composer", CopyrightFourCc("wrt"), t_ValueKind::kText},
-      {"track", FourCc("trkn"), t_ValueKind::kTrackPair},
-      {"disc", FourCc("disk"), t_ValueKind::kDiscPair},
-      {"copyright", FourCc("cprt"), t_ValueKind::kText},
-      {"description", FourCc("desc"), t_ValueKind::kText},
-      {"grouping", CopyrightFourCc("grp"), t_ValueKind::kText},
-      {"lyrics", CopyrightFourCc("lyr"), t_ValueKind::kText},
-      {"encoded_by", CopyrightFourCc("too"), t_ValueKind::kText},
+      {"title", kCNam, t_ValueKind::kText},
+      {"artist", kCArt, t_ValueKind::kText},
+      {"year", kCDay, t_ValueKind::kText},
+      {"genre", kCGen, t_ValueKind::kText},
+      {"comment", kCCmt, t_ValueKind::kText},
+      {"album", kCAlb, t_ValueKind::kText},
+      {"album_artist", kAArt, t_ValueKind::kText},
+      {"composer", kCWrt, t_ValueKind::kText},
+      {"track", kTrkn, t_ValueKind::kTrackPair},
+      {"disc", kDisk, t_ValueKind::kDiscPair},
+      {"copyright", kCprt, t_ValueKind::kText},
+      {"description", kDesc, t_ValueKind::kText},
+      {"grouping", kCGrp, t_ValueKind::kText},
+      {"lyrics", kCLyr, t_ValueKind::kText},
+      {"encoded_by", kCToo, t_ValueKind::kText},
   };
+  // clang-format on
   return keys;
 }
 
@@ -153,17 +152,10 @@ t_Bytes t_TagList::Serialize() const {
   // Written straight into one buffer of the final size: a cover can make this megabytes.
   std::uint64_t body = 0;
   for (const t_Item& item : items_) body += item.raw.size();
-  const bool large = body + 8 > 0xFFFFFFFFull;
+  const std::uint64_t size = BoxSize(body);
   t_Bytes out;
-  out.reserve(static_cast<std::size_t>(body + (large ? 16 : 8)));
-  if (large) {
-    Append32(out, 1);
-    Append32(out, kIlst);
-    Append64(out, body + 16);
-  } else {
-    Append32(out, static_cast<std::uint32_t>(body + 8));
-    Append32(out, kIlst);
-  }
+  out.reserve(static_cast<std::size_t>(size));
+  AppendBoxHeader(out, kIlst, size);
   for (const t_Item& item : items_) out.insert(out.end(), item.raw.begin(), item.raw.end());
   return out;
 }
@@ -199,7 +191,7 @@ void t_TagList::Put(std::uint32_t atom, t_Bytes item) {
 void t_TagList::Set(const t_KeyInfo& key, std::string_view utf8) {
   setKeys_.emplace_back(key.key);
   // A genre as text replaces the numeric one; both mean "genre" to readers.
-  if (key.atom == kGen) Remove(kGnre);
+  if (key.atom == kCGen) Remove(kGnre);
   if (utf8.empty()) {
     Remove(key.atom);
     return;
@@ -227,8 +219,7 @@ void t_TagList::RemoveCovers() { Remove(kCovr); }
 
 void t_TagList::AddCover(std::uint32_t dataType, const t_Bytes& image) {
   t_Bytes data;
-  Append32(data, static_cast<std::uint32_t>(image.size() + 16));
-  Append32(data, kData);
+  AppendBoxHeader(data, kData, BoxSize(8 + image.size()));
   Append32(data, dataType);
   Append32(data, 0);
   data.insert(data.end(), image.begin(), image.end());

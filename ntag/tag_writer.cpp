@@ -115,19 +115,10 @@ bool HoldsMoov(const t_File& file, std::uint64_t offset, const t_Bytes& expected
 }
 
 t_Bytes FreeHeader(std::uint64_t size) {
-  t_Bytes h;
-  if (size > 0xFFFFFFFFull) {
-    Append32(h, 1);
-    Append32(h, kFree);
-    Append64(h, size);
-  } else {
-    Append32(h, static_cast<std::uint32_t>(size));
-    Append32(h, kFree);
-  }
-  return h;
+  t_Bytes header;
+  AppendBoxHeader(header, kFree, size);
+  return header;
 }
-
-bool IsFree(const t_Box& b) { return b.type == kFree || b.type == kSkip; }
 
 // One positioned write of the plan.
 struct t_Write {
@@ -154,12 +145,12 @@ std::optional<t_InPlacePlan> PlanInPlace(const t_Movie& movie, const t_Bytes& ne
   if (ilst >= 0) {
     const auto at = static_cast<std::size_t>(ilst);
     // Free boxes after the ilst first: the usual place of the padding we leave.
-    for (std::size_t j = at + 1; !onlyBefore && j < kids.size() && IsFree(kids[j]); ++j)
+    for (std::size_t j = at + 1; !onlyBefore && j < kids.size() && IsFreeType(kids[j].type); ++j)
       candidates.push_back(j);
-    for (std::size_t j = at; j > 0 && IsFree(kids[j - 1]); --j) candidates.push_back(j - 1);
+    for (std::size_t j = at; j > 0 && IsFreeType(kids[j - 1].type); --j) candidates.push_back(j - 1);
   } else {
     for (std::size_t j = 0; j < kids.size(); ++j) {
-      if (IsFree(kids[j])) candidates.push_back(j);
+      if (IsFreeType(kids[j].type)) candidates.push_back(j);
     }
   }
   for (std::size_t j : candidates) {
@@ -172,7 +163,7 @@ std::optional<t_InPlacePlan> PlanInPlace(const t_Movie& movie, const t_Bytes& ne
       // The switch starts at the first of the free boxes before the old ilst, so they
       // become one with the space it frees instead of piling up with every edit.
       std::size_t first = static_cast<std::size_t>(ilst);
-      while (first > 0 && IsFree(kids[first - 1])) --first;
+      while (first > 0 && IsFreeType(kids[first - 1].type)) --first;
       s = kids[first].fileOffset;
       e = std::max(e, old.fileOffset + old.originalSize);
     }
@@ -216,9 +207,9 @@ std::optional<t_InPlacePlan> PlanMerge(const t_Movie& movie) {
   if (!meta) return std::nullopt;
   const auto& kids = meta->children;
   for (std::size_t i = 0; i + 1 < kids.size(); ++i) {
-    if (!IsFree(kids[i]) || !IsFree(kids[i + 1])) continue;
+    if (!IsFreeType(kids[i].type) || !IsFreeType(kids[i + 1].type)) continue;
     std::uint64_t size = 0;
-    for (std::size_t j = i; j < kids.size() && IsFree(kids[j]); ++j) size += kids[j].originalSize;
+    for (std::size_t j = i; j < kids.size() && IsFreeType(kids[j].type); ++j) size += kids[j].originalSize;
     if (size > 0xFFFFFFFFull) return std::nullopt;
     return t_InPlacePlan{{}, {kids[i].fileOffset, FreeHeader(size)}};
   }
@@ -264,10 +255,10 @@ std::optional<std::vector<t_InPlacePlan>> PlanInPlaceSteps(const t_Snapshot& sna
 
 // Checks that a movie carries exactly the ilst payload of `ilstBox`.
 bool IsPayloadOf(const t_Bytes& payload, const t_Bytes& ilstBox) {
-  if (ilstBox.size() < 8) return false;
-  const std::size_t header = Read32(ilstBox.data()) == 1 ? 16 : 8;
-  return payload.size() + header == ilstBox.size() &&
-         std::equal(payload.begin(), payload.end(), ilstBox.begin() + static_cast<std::ptrdiff_t>(header));
+  t_BoxHeader h;
+  if (!ReadSizeAndType(ilstBox.data(), ilstBox.size(), h)) return false;
+  return payload.size() + h.headerSize == ilstBox.size() &&
+         std::equal(payload.begin(), payload.end(), ilstBox.begin() + h.headerSize);
 }
 
 bool CarriesIlst(const t_Movie& movie, const t_Bytes& ilstBox) {
@@ -335,7 +326,8 @@ void WriteInPlace(t_File& file, t_Snapshot& snap, const std::vector<t_InPlacePla
                   const t_Bytes& newIlst) {
   const std::uint64_t moovAt = snap.layout.Moov().offset;
   const t_Bytes& oldIlst = snap.movie.IlstPayload();
-  const std::size_t newHeader = Read32(newIlst.data()) == 1 ? 16 : 8;
+  t_BoxHeader newHeader;
+  ReadSizeAndType(newIlst.data(), newIlst.size(), newHeader);
   // Prove the steps on moov in memory before touching the file. Every write lies among
   // meta's children, so the rest of moov, chunk offsets included, keeps its bytes; after each
   // step those children must still tile meta, with the old or (after the last) the new ilst.
@@ -359,8 +351,8 @@ void WriteInPlace(t_File& file, t_Snapshot& snap, const std::vector<t_InPlacePla
     if (holds) {
       Apply(expected, moovAt, plan[i]);
       holds = i + 1 == plan.size()
-                  ? ChildrenCarry(expected, moovAt, kidsBegin, kidsEnd, newIlst.data() + newHeader,
-                                  newIlst.size() - newHeader)
+                  ? ChildrenCarry(expected, moovAt, kidsBegin, kidsEnd, newIlst.data() + newHeader.headerSize,
+                                  newIlst.size() - newHeader.headerSize)
                   : ChildrenCarry(expected, moovAt, kidsBegin, kidsEnd, oldIlst.data(), oldIlst.size());
     }
     if (!holds)
@@ -431,7 +423,7 @@ bool UndoAppended(t_File& file, const t_Bytes* oldMoov, std::uint64_t moovAt, st
 std::optional<std::uint64_t> CompactMoovAt(const t_Snapshot& snap, std::uint64_t dataEnd) {
   const auto& boxes = snap.layout.boxes;
   std::size_t first = snap.layout.moovIndex;
-  while (first > 0 && (boxes[first - 1].type == kFree || boxes[first - 1].type == kSkip)) --first;
+  while (first > 0 && IsFreeType(boxes[first - 1].type)) --first;
   const std::uint64_t at = boxes[first].offset;
   const std::vector<std::uint64_t> offsets = snap.movie.ChunkOffsets();
   if (dataEnd > at || std::any_of(offsets.begin(), offsets.end(), [&](std::uint64_t o) { return o >= at; }))
@@ -458,8 +450,7 @@ bool WriteAppended(t_File& file, const t_NativePath& video, const t_Snapshot& sn
   CheckFreeSpace(video, newMoov.size() + 8);
   // A free box of size 0 runs to the end of the file, so the file stays valid while it grows.
   t_Bytes grow;
-  Append32(grow, 0);
-  Append32(grow, kFree);
+  AppendBoxHeader(grow, kFree, 0);
   const t_Bytes commit = FreeHeader(end + 8 - moov.offset);
   bool switched = false;
   try {
@@ -517,7 +508,7 @@ std::vector<t_OffsetField> FindFragmentOffsets(const t_File& file, const t_FileL
         const std::uint64_t entry =
             2ull * width + ((sizes >> 4) & 3) + 1 + ((sizes >> 2) & 3) + 1 + (sizes & 3) + 1;
         if ((bodySize - 16) / entry < count) {
-          throw t_NtagError(t_ExitCode::kNotMp4, "damaged MP4: tfra table longer than its box");
+          Damaged("tfra table longer than its box");
         }
         for (std::uint32_t k = 0; k < count; ++k) fields.push_back({bodyAt + 16 + k * entry + width, width});
       }
