@@ -69,7 +69,6 @@ t_Table ReadTable(const t_Box& box) {
 t_Movie t_Movie::Parse(const t_Bytes& moovBytes, std::uint64_t fileOffset) {
   t_Movie movie;
   movie.root_ = ParseBoxTree(moovBytes.data(), moovBytes.size(), fileOffset, Descend);
-  movie.fileOffset_ = fileOffset;
   // Check the offset tables once here, so later code may trust them.
   ForEachSampleTable(movie.root_, [](t_Box& stbl) {
     for (const t_Box& b : stbl.children) {

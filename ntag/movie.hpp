@@ -15,7 +15,6 @@ class t_Movie {
 
   t_Box& Root() { return root_; }
   const t_Box& Root() const { return root_; }
-  std::uint64_t FileOffset() const { return fileOffset_; }
 
   // The first meta in the movie's user data (of any udta box).
   const t_Box* Meta() const;
@@ -51,7 +50,6 @@ class t_Movie {
   void JoinUserData();
 
   t_Box root_;
-  std::uint64_t fileOffset_ = 0;
 };
 
 }  // namespace n_zorbel::n_ntag

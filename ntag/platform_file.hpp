@@ -111,7 +111,6 @@ std::uint64_t FreeSpaceBeside(const t_NativePath& path);
 
 // UTF-8 for messages; on POSIX the bytes as they are.
 std::string PathToUtf8(const t_NativePath& path);
-t_NativePath PathFromUtf8(const std::string& utf8);
 // Writes UTF-8 text to standard output or error, as the console expects it.
 void WriteOut(const std::string& utf8);
 void WriteErr(const std::string& utf8);

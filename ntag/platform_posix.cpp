@@ -490,7 +490,6 @@ void t_Replacement::Publish(t_File& video) {
 }
 
 std::string PathToUtf8(const t_NativePath& path) { return path; }
-t_NativePath PathFromUtf8(const std::string& utf8) { return utf8; }
 void WriteOut(const std::string& utf8) { WriteAll(1, utf8); }
 void WriteErr(const std::string& utf8) { WriteAll(2, utf8); }
 

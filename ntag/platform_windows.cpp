@@ -308,7 +308,6 @@ void t_Replacement::Publish(t_File& video) {
 }
 
 std::string PathToUtf8(const t_NativePath& path) { return Utf16ToUtf8(U16(path)); }
-t_NativePath PathFromUtf8(const std::string& utf8) { return W(Utf8ToUtf16(utf8)); }
 void WriteOut(const std::string& utf8) { WriteTo(STD_OUTPUT_HANDLE, utf8); }
 void WriteErr(const std::string& utf8) { WriteTo(STD_ERROR_HANDLE, utf8); }
 

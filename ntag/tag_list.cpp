@@ -160,13 +160,6 @@ t_Bytes t_TagList::Serialize() const {
   return out;
 }
 
-bool t_TagList::Has(std::uint32_t atom) const {
-  for (const t_Item& item : items_) {
-    if (item.type == atom) return true;
-  }
-  return false;
-}
-
 void t_TagList::Remove(std::uint32_t atom) {
   std::erase_if(items_, [atom](const t_Item& item) { return item.type == atom; });
 }
@@ -233,16 +226,6 @@ void t_TagList::AddCover(std::uint32_t dataType, const t_Bytes& image) {
     }
   }
   items_.push_back({kCovr, t_Box::Leaf(kCovr, std::move(data)).Serialize()});
-}
-
-std::optional<std::string> t_TagList::Value(const t_KeyInfo& key) const {
-  for (const t_Item& item : items_) {
-    if (item.type != key.atom) continue;
-    const t_ItemParts parts = SplitItem(item.raw, HeaderSizeOf(item.raw));
-    if (!parts.ok || parts.data.empty()) return std::string();
-    return key.kind == t_ValueKind::kText ? TextOf(parts.data.front()) : PairOf(parts.data.front());
-  }
-  return std::nullopt;
 }
 
 std::vector<t_CoverInfo> t_TagList::Covers() const {

@@ -2,7 +2,6 @@
 // The items of an ilst box. Items this tool does not change keep their bytes;
 // changed items are written as iTunes writes them.
 #include <cstdint>
-#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -45,7 +44,6 @@ class t_TagList {
   // The whole ilst box.
   t_Bytes Serialize() const;
 
-  bool Has(std::uint32_t atom) const;
   void Remove(std::uint32_t atom);
   // Sets a key's value; an empty value removes the item. Throws t_NtagError (kUsage)
   // when a number pair does not parse.
@@ -55,8 +53,6 @@ class t_TagList {
   // The keys given to Set, written or removed: their other stores are cleared too.
   const std::vector<std::string>& SetKeys() const { return setKeys_; }
 
-  // The value of a key as -list-meta shows it, when present.
-  std::optional<std::string> Value(const t_KeyInfo& key) const;
   std::vector<t_CoverInfo> Covers() const;
   // "name = value" lines for every item, then "cover = ..." lines.
   std::vector<std::string> Listing() const;

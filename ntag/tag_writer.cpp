@@ -735,20 +735,6 @@ std::uint64_t CheckSampleData(const t_File& file, const t_Snapshot& snap) {
 
 }  // namespace
 
-const char* WritePathName(t_WritePath path) {
-  switch (path) {
-    case t_WritePath::kNothingToDo:
-      return "unchanged";
-    case t_WritePath::kInPlace:
-      return "in place";
-    case t_WritePath::kAppendedMovie:
-      return "movie box appended";
-    case t_WritePath::kRewrite:
-      return "rewritten";
-  }
-  return "";
-}
-
 std::uint64_t PaddingFor(std::uint64_t ilstSize, std::uint64_t fileSize) {
   return ilstSize + std::clamp<std::uint64_t>(fileSize / 256, 64 << 10, 4 << 20);
 }

@@ -21,8 +21,6 @@ namespace n_zorbel::n_ntag {
 
 enum class t_WritePath { kNothingToDo, kInPlace, kAppendedMovie, kRewrite };
 
-const char* WritePathName(t_WritePath path);
-
 // The tags a video has now; empty when it has none. With `otherStores`, also the listing of
 // what the video's other tag stores hold (see other_stores.hpp). Throws t_NtagError.
 t_TagList ReadTags(const t_NativePath& video, std::vector<std::string>* otherStores = nullptr);
