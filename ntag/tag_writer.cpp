@@ -140,49 +140,53 @@ std::optional<t_InPlacePlan> PlanInPlace(const t_Movie& movie, const t_Bytes& ne
   if (!meta) return std::nullopt;
   const auto& kids = meta->children;
   const int ilst = movie.IlstIndex();
-  const std::uint64_t n = newIlst.size();
+  const std::uint64_t newSize = newIlst.size();
   std::vector<std::size_t> candidates;
   if (ilst >= 0) {
-    const auto at = static_cast<std::size_t>(ilst);
+    const auto oldIndex = static_cast<std::size_t>(ilst);
     // Free boxes after the ilst first: the usual place of the padding we leave.
-    for (std::size_t j = at + 1; !onlyBefore && j < kids.size() && IsFreeType(kids[j].type); ++j)
-      candidates.push_back(j);
-    for (std::size_t j = at; j > 0 && IsFreeType(kids[j - 1].type); --j) candidates.push_back(j - 1);
+    for (std::size_t after = oldIndex + 1; !onlyBefore && after < kids.size() && IsFreeType(kids[after].type);
+         ++after)
+      candidates.push_back(after);
+    for (std::size_t before = oldIndex; before > 0 && IsFreeType(kids[before - 1].type); --before)
+      candidates.push_back(before - 1);
   } else {
-    for (std::size_t j = 0; j < kids.size(); ++j) {
-      if (IsFreeType(kids[j].type)) candidates.push_back(j);
+    for (std::size_t index = 0; index < kids.size(); ++index) {
+      if (IsFreeType(kids[index].type)) candidates.push_back(index);
     }
   }
-  for (std::size_t j : candidates) {
-    const t_Box& free = kids[j];
-    const std::uint64_t p = free.fileOffset, f = free.originalSize;
-    std::uint64_t s = p, e = p + f;
-    const bool freeIsLast = ilst < 0 || j > static_cast<std::size_t>(ilst);
+  for (std::size_t freeIndex : candidates) {
+    const t_Box& free = kids[freeIndex];
+    const std::uint64_t freeAt = free.fileOffset, freeEnd = free.fileOffset + free.originalSize;
+    // The room the edit may take, and where the header that switches to the new ilst goes:
+    // the free box alone, or with an old ilst everything from the free boxes before it on.
+    std::uint64_t switchAt = freeAt, roomEnd = freeEnd;
+    const bool freeIsLast = ilst < 0 || freeIndex > static_cast<std::size_t>(ilst);
     if (ilst >= 0) {
       const t_Box& old = kids[static_cast<std::size_t>(ilst)];
       // The switch starts at the first of the free boxes before the old ilst, so they
       // become one with the space it frees instead of piling up with every edit.
       std::size_t first = static_cast<std::size_t>(ilst);
       while (first > 0 && IsFreeType(kids[first - 1].type)) --first;
-      s = kids[first].fileOffset;
-      e = std::max(e, old.fileOffset + old.originalSize);
+      switchAt = kids[first].fileOffset;
+      roomEnd = std::max(roomEnd, old.fileOffset + old.originalSize);
     }
-    std::uint64_t x = p + free.originalHeaderSize;
-    std::uint64_t trail;
+    std::uint64_t newAt = freeAt + free.originalHeaderSize;
+    std::uint64_t freeAfterNew;
     if (freeIsLast) {
       // At the very end of the room: the free space before it stays in one piece, so the
       // next edit can go to the front whatever the sizes of the old and new tags.
-      if (x + n > e) continue;
-      x = e - n;
-      trail = 0;
+      if (newAt + newSize > roomEnd) continue;
+      newAt = roomEnd - newSize;
+      freeAfterNew = 0;
     } else {
-      if (x + n + 8 > p + f) continue;
-      trail = e - (x + n);
+      if (newAt + newSize + 8 > freeEnd) continue;
+      freeAfterNew = roomEnd - (newAt + newSize);
     }
     t_InPlacePlan plan;
-    plan.prepare.push_back({x, newIlst});
-    if (trail > 0) plan.prepare.push_back({x + n, FreeHeader(trail)});
-    plan.commit = {s, FreeHeader(x - s)};
+    plan.prepare.push_back({newAt, newIlst});
+    if (freeAfterNew > 0) plan.prepare.push_back({newAt + newSize, FreeHeader(freeAfterNew)});
+    plan.commit = {switchAt, FreeHeader(newAt - switchAt)};
     if (plan.commit.bytes.size() > 8) continue;
     return plan;
   }
@@ -206,12 +210,13 @@ std::optional<t_InPlacePlan> PlanMerge(const t_Movie& movie) {
   const t_Box* meta = movie.Meta();
   if (!meta) return std::nullopt;
   const auto& kids = meta->children;
-  for (std::size_t i = 0; i + 1 < kids.size(); ++i) {
-    if (!IsFreeType(kids[i].type) || !IsFreeType(kids[i + 1].type)) continue;
+  for (std::size_t first = 0; first + 1 < kids.size(); ++first) {
+    if (!IsFreeType(kids[first].type) || !IsFreeType(kids[first + 1].type)) continue;
     std::uint64_t size = 0;
-    for (std::size_t j = i; j < kids.size() && IsFreeType(kids[j].type); ++j) size += kids[j].originalSize;
+    for (std::size_t next = first; next < kids.size() && IsFreeType(kids[next].type); ++next)
+      size += kids[next].originalSize;
     if (size > 0xFFFFFFFFull) return std::nullopt;
-    return t_InPlacePlan{{}, {kids[i].fileOffset, FreeHeader(size)}};
+    return t_InPlacePlan{{}, {kids[first].fileOffset, FreeHeader(size)}};
   }
   return std::nullopt;
 }
@@ -221,15 +226,15 @@ std::optional<t_InPlacePlan> PlanMerge(const t_Movie& movie) {
 // free boxes, and if need be after moving a copy of the old ilst to the front of the free
 // space before it, so the space on both sides of the old ilst becomes one.
 std::optional<std::vector<t_InPlacePlan>> PlanInPlaceSteps(const t_Snapshot& snap, const t_Bytes& newIlst) {
-  const std::uint64_t at = snap.layout.Moov().offset;
+  const std::uint64_t moovAt = snap.layout.Moov().offset;
   if (auto plan = PlanInPlace(snap.movie, newIlst)) return std::vector<t_InPlacePlan>{std::move(*plan)};
   std::vector<t_InPlacePlan> steps;
   t_Bytes moov = snap.moovBytes;
   t_Movie movie = snap.movie;
   auto take = [&](const t_InPlacePlan& plan) {
     steps.push_back(plan);
-    Apply(moov, at, plan);
-    movie = t_Movie::Parse(moov, at);
+    Apply(moov, moovAt, plan);
+    movie = t_Movie::Parse(moov, moovAt);
   };
   if (auto merge = PlanMerge(movie)) {
     take(*merge);
@@ -241,7 +246,7 @@ std::optional<std::vector<t_InPlacePlan>> PlanInPlaceSteps(const t_Snapshot& sna
   const int ilst = movie.IlstIndex();
   if (ilst < 0) return std::nullopt;
   const t_Box& old = movie.Meta()->children[static_cast<std::size_t>(ilst)];
-  const auto begin = moov.begin() + static_cast<std::ptrdiff_t>(old.fileOffset - at);
+  const auto begin = moov.begin() + static_cast<std::ptrdiff_t>(old.fileOffset - moovAt);
   const t_Bytes oldIlst(begin, begin + static_cast<std::ptrdiff_t>(old.originalSize));
   const auto compact = PlanInPlace(movie, oldIlst, true);
   if (!compact) return std::nullopt;
