@@ -46,8 +46,7 @@ std::size_t MetaPrefixSize(const std::uint8_t* body, std::size_t size);
 // True for types made of printable ASCII or the copyright sign, as every real box type is.
 bool IsPlausibleType(std::uint32_t type);
 
-class t_Box {
- public:
+struct t_Box {
   std::uint32_t type = 0;
   bool largeHeader = false;  // keep a 64-bit size field even when 32 bits would do
   bool container = false;
@@ -78,7 +77,7 @@ class t_Box {
 using t_DescendRule = bool (*)(const std::vector<std::uint32_t>& parents, std::uint32_t type);
 
 // Parses the complete box held in data[0, size), read from `fileOffset`. Children of
-// opened containers must tile their parent exactly; otherwise throws t_NtagError (kNotMp4).
+// opened containers must tile their parent exactly; otherwise throws t_NtagError (NotMp4).
 t_Box ParseBoxTree(const std::uint8_t* data, std::size_t size, std::uint64_t fileOffset, t_DescendRule rule);
 
 // Parses the boxes that tile data[0, size) without opening any of them; throws like ParseBoxTree.

@@ -35,7 +35,7 @@ t_FileLayout t_FileLayout::Scan(const t_File& file) {
       problem = "invalid box type";
     }
     if (!problem.empty()) {
-      if (layout.boxes.empty()) throw t_NtagError(t_ExitCode::kNotMp4, "not an MP4 file");
+      if (layout.boxes.empty()) throw t_NtagError(t_ExitCode::NotMp4, "not an MP4 file");
       Damaged(problem, pos);
     }
     if (h.type == kMoov) {
@@ -47,21 +47,21 @@ t_FileLayout t_FileLayout::Scan(const t_File& file) {
     layout.boxes.push_back(h);
     pos += h.size;
   }
-  if (!haveMoov) throw t_NtagError(t_ExitCode::kNotMp4, "not an MP4 file (no movie box)");
+  if (!haveMoov) throw t_NtagError(t_ExitCode::NotMp4, "not an MP4 file (no movie box)");
   return layout;
 }
 
 t_Bytes ReadMoov(const t_File& file, const t_FileLayout& layout) {
   const t_BoxHeader& moov = layout.Moov();
   if (moov.size > kMaxMoovSize) {
-    throw t_NtagError(t_ExitCode::kLayoutRefused, "the movie box is larger than 256 MiB");
+    throw t_NtagError(t_ExitCode::LayoutRefused, "the movie box is larger than 256 MiB");
   }
   t_Bytes bytes(static_cast<std::size_t>(moov.size));
   file.ReadAt(moov.offset, bytes.data(), bytes.size());
   if (moov.toEnd) {
     // A moov that runs to the end of the file says so with size 0; give it its real size.
     if (moov.size > 0xFFFFFFFFull) {
-      throw t_NtagError(t_ExitCode::kLayoutRefused, "the movie box is larger than 4 GiB");
+      throw t_NtagError(t_ExitCode::LayoutRefused, "the movie box is larger than 4 GiB");
     }
     Store32(bytes.data(), static_cast<std::uint32_t>(moov.size));
   }

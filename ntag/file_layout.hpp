@@ -20,7 +20,7 @@ struct t_FileLayout {
   // True when only free space (free/skip boxes or zero padding) follows moov.
   bool MoovIsLast() const;
 
-  // Reads every top-level header of `file`; throws t_NtagError (kNotMp4) for a file
+  // Reads every top-level header of `file`; throws t_NtagError (NotMp4) for a file
   // that is not MP4 or whose boxes are damaged.
   static t_FileLayout Scan(const t_File& file);
 };

@@ -103,22 +103,22 @@ t_Found WalkMoov(const std::uint8_t* moov, std::size_t size) {
 // Sample sizes from stsz (one size for all, or one per sample) or stz2 (4, 8 or 16 bits).
 class t_SampleSizes {
  public:
-  t_SampleSizes(const std::uint8_t* d, t_Span body, bool compact) : d_(d), body_(body), compact_(compact) {
+  t_SampleSizes(const std::uint8_t* d, t_Span body, bool compact) : m_d(d), m_body(body), m_compact(compact) {
     if (body.Size() < 12) return;
     const std::uint32_t declared = Read32(d + body.begin + 8);
     if (compact) {
-      bits_ = d[body.begin + 7];
-      if (bits_ != 4 && bits_ != 8 && bits_ != 16) return;
-      count_ = std::min<std::uint64_t>(declared, (body.Size() - 12) * 8 / bits_);
+      m_bits = d[body.begin + 7];
+      if (m_bits != 4 && m_bits != 8 && m_bits != 16) return;
+      m_count = std::min<std::uint64_t>(declared, (body.Size() - 12) * 8 / m_bits);
     } else {
-      constant_ = Read32(d + body.begin + 4);
-      count_ = constant_ ? declared : std::min<std::uint64_t>(declared, (body.Size() - 12) / 4);
+      m_constant = Read32(d + body.begin + 4);
+      m_count = m_constant ? declared : std::min<std::uint64_t>(declared, (body.Size() - 12) / 4);
     }
   }
-  std::uint64_t Count() const { return count_; }
+  std::uint64_t Count() const { return m_count; }
   // The bytes of samples [first, first + n), all below Count().
   std::uint64_t Bytes(std::uint64_t first, std::uint64_t n) const {
-    if (!compact_ && constant_) return n * constant_;
+    if (!m_compact && m_constant) return n * m_constant;
     std::uint64_t sum = 0;
     for (std::uint64_t i = first; i < first + n; ++i) sum += Size(i);
     return sum;
@@ -126,18 +126,18 @@ class t_SampleSizes {
 
  private:
   std::uint64_t Size(std::uint64_t i) const {
-    const std::uint8_t* entries = d_ + body_.begin + 12;
-    if (!compact_) return Read32(entries + 4 * i);
-    if (bits_ == 16) return Read16(entries + 2 * i);
-    if (bits_ == 8) return entries[i];
+    const std::uint8_t* entries = m_d + m_body.begin + 12;
+    if (!m_compact) return Read32(entries + 4 * i);
+    if (m_bits == 16) return Read16(entries + 2 * i);
+    if (m_bits == 8) return entries[i];
     return i % 2 ? entries[i / 2] & 0x0F : entries[i / 2] >> 4;
   }
 
-  const std::uint8_t* d_;
-  t_Span body_;
-  bool compact_;
-  std::uint32_t constant_ = 0, bits_ = 0;
-  std::uint64_t count_ = 0;
+  const std::uint8_t* m_d;
+  t_Span m_body;
+  bool m_compact;
+  std::uint32_t m_constant = 0, m_bits = 0;
+  std::uint64_t m_count = 0;
 };
 
 // Where the samples of one sample table end, chunk by chunk (0 for an empty span).

@@ -103,21 +103,21 @@ const t_KeyInfo* KeyForAtom(std::uint32_t atom) {
 const std::vector<t_KeyInfo>& AllKeys() {
   // clang-format off
   static const std::vector<t_KeyInfo> keys = {
-      {"title", kCNam, t_ValueKind::kText},
-      {"artist", kCArt, t_ValueKind::kText},
-      {"year", kCDay, t_ValueKind::kText},
-      {"genre", kCGen, t_ValueKind::kText},
-      {"comment", kCCmt, t_ValueKind::kText},
-      {"album", kCAlb, t_ValueKind::kText},
-      {"album_artist", kAArt, t_ValueKind::kText},
-      {"composer", kCWrt, t_ValueKind::kText},
-      {"track", kTrkn, t_ValueKind::kTrackPair},
-      {"disc", kDisk, t_ValueKind::kDiscPair},
-      {"copyright", kCprt, t_ValueKind::kText},
-      {"description", kDesc, t_ValueKind::kText},
-      {"grouping", kCGrp, t_ValueKind::kText},
-      {"lyrics", kCLyr, t_ValueKind::kText},
-      {"encoded_by", kCToo, t_ValueKind::kText},
+      {"title", kCNam, t_ValueKind::Text},
+      {"artist", kCArt, t_ValueKind::Text},
+      {"year", kCDay, t_ValueKind::Text},
+      {"genre", kCGen, t_ValueKind::Text},
+      {"comment", kCCmt, t_ValueKind::Text},
+      {"album", kCAlb, t_ValueKind::Text},
+      {"album_artist", kAArt, t_ValueKind::Text},
+      {"composer", kCWrt, t_ValueKind::Text},
+      {"track", kTrkn, t_ValueKind::TrackPair},
+      {"disc", kDisk, t_ValueKind::DiscPair},
+      {"copyright", kCprt, t_ValueKind::Text},
+      {"description", kDesc, t_ValueKind::Text},
+      {"grouping", kCGrp, t_ValueKind::Text},
+      {"lyrics", kCLyr, t_ValueKind::Text},
+      {"encoded_by", kCToo, t_ValueKind::Text},
   };
   // clang-format on
   return keys;
@@ -143,7 +143,7 @@ t_TagList t_TagList::Parse(const t_Bytes& ilstPayload) {
     t_Bytes raw(begin, begin + h.size);
     // An item of size 0 runs to the end of ilst; written with its size, so items added after it stay apart.
     if (h.toEnd) Store32(raw.data(), static_cast<std::uint32_t>(h.size));
-    list.items_.push_back({h.type, std::move(raw)});
+    list.m_items.push_back({h.type, std::move(raw)});
   }
   return list;
 }
@@ -151,24 +151,24 @@ t_TagList t_TagList::Parse(const t_Bytes& ilstPayload) {
 t_Bytes t_TagList::Serialize() const {
   // Written straight into one buffer of the final size: a cover can make this megabytes.
   std::uint64_t body = 0;
-  for (const t_Item& item : items_) body += item.raw.size();
+  for (const t_Item& item : m_items) body += item.raw.size();
   const std::uint64_t size = BoxSize(body);
   t_Bytes out;
   out.reserve(static_cast<std::size_t>(size));
   AppendBoxHeader(out, kIlst, size);
-  for (const t_Item& item : items_) out.insert(out.end(), item.raw.begin(), item.raw.end());
+  for (const t_Item& item : m_items) out.insert(out.end(), item.raw.begin(), item.raw.end());
   return out;
 }
 
 void t_TagList::Remove(std::uint32_t atom) {
-  std::erase_if(items_, [atom](const t_Item& item) { return item.type == atom; });
+  std::erase_if(m_items, [atom](const t_Item& item) { return item.type == atom; });
 }
 
 void t_TagList::Put(std::uint32_t atom, t_Bytes item) {
   // Keep the item's place, so a changed value does not reorder the list.
   bool placed = false;
   std::vector<t_Item> kept;
-  for (t_Item& it : items_) {
+  for (t_Item& it : m_items) {
     if (it.type != atom) {
       kept.push_back(std::move(it));
     } else if (!placed) {
@@ -176,20 +176,20 @@ void t_TagList::Put(std::uint32_t atom, t_Bytes item) {
       placed = true;
     }
   }
-  items_ = std::move(kept);
+  m_items = std::move(kept);
   if (placed) return;
-  items_.push_back({atom, std::move(item)});
+  m_items.push_back({atom, std::move(item)});
 }
 
 void t_TagList::Set(const t_KeyInfo& key, std::string_view utf8) {
-  setKeys_.emplace_back(key.key);
+  m_setKeys.emplace_back(key.key);
   // A genre as text replaces the numeric one; both mean "genre" to readers.
   if (key.atom == kCGen) Remove(kGnre);
   if (utf8.empty()) {
     Remove(key.atom);
     return;
   }
-  if (key.kind == t_ValueKind::kText) {
+  if (key.kind == t_ValueKind::Text) {
     Put(key.atom, MakeItem(key.atom, 1, reinterpret_cast<const std::uint8_t*>(utf8.data()), utf8.size()));
     return;
   }
@@ -198,13 +198,13 @@ void t_TagList::Set(const t_KeyInfo& key, std::string_view utf8) {
   const bool ok = ParseNumber(utf8.substr(0, slash), number) &&
                   (slash == std::string_view::npos || ParseNumber(utf8.substr(slash + 1), total));
   if (!ok) {
-    throw t_NtagError(t_ExitCode::kUsage, std::string("the value of '") + key.key +
-                                              "' must be a number or number/total, each 0 to 65535");
+    throw t_NtagError(t_ExitCode::Usage, std::string("the value of '") + key.key +
+                                             "' must be a number or number/total, each 0 to 65535");
   }
   t_Bytes value{0, 0};
   Append16(value, number);
   Append16(value, total);
-  if (key.kind == t_ValueKind::kTrackPair) Append16(value, 0);
+  if (key.kind == t_ValueKind::TrackPair) Append16(value, 0);
   Put(key.atom, MakeItem(key.atom, 0, value.data(), value.size()));
 }
 
@@ -216,7 +216,7 @@ void t_TagList::AddCover(std::uint32_t dataType, const t_Bytes& image) {
   Append32(data, dataType);
   Append32(data, 0);
   data.insert(data.end(), image.begin(), image.end());
-  for (t_Item& item : items_) {
+  for (t_Item& item : m_items) {
     if (item.type == kCovr) {
       // Another picture in the same covr item, after the ones it holds.
       t_Box covr = t_Box::Leaf(kCovr, t_Bytes(item.raw.begin() + HeaderSizeOf(item.raw), item.raw.end()));
@@ -225,12 +225,12 @@ void t_TagList::AddCover(std::uint32_t dataType, const t_Bytes& image) {
       return;
     }
   }
-  items_.push_back({kCovr, t_Box::Leaf(kCovr, std::move(data)).Serialize()});
+  m_items.push_back({kCovr, t_Box::Leaf(kCovr, std::move(data)).Serialize()});
 }
 
 std::vector<t_CoverInfo> t_TagList::Covers() const {
   std::vector<t_CoverInfo> covers;
-  for (const t_Item& item : items_) {
+  for (const t_Item& item : m_items) {
     if (item.type != kCovr) continue;
     for (const t_DataBox& d : SplitItem(item.raw, HeaderSizeOf(item.raw)).data) {
       covers.push_back({d.dataType, d.size});
@@ -241,7 +241,7 @@ std::vector<t_CoverInfo> t_TagList::Covers() const {
 
 std::vector<std::string> t_TagList::Listing() const {
   std::vector<std::string> lines;
-  for (const t_Item& item : items_) {
+  for (const t_Item& item : m_items) {
     if (item.type == kCovr) continue;
     const t_ItemParts parts = SplitItem(item.raw, HeaderSizeOf(item.raw));
     const t_KeyInfo* key = KeyForAtom(item.type);
@@ -250,7 +250,7 @@ std::vector<std::string> t_TagList::Listing() const {
     std::string value;
     if (!parts.ok || parts.data.empty()) {
       value = "(unreadable)";
-    } else if (key && key->kind != t_ValueKind::kText) {
+    } else if (key && key->kind != t_ValueKind::Text) {
       value = PairOf(parts.data.front());
     } else if (item.type == kGnre && parts.data.front().size >= 2) {
       value = std::to_string(Read16(parts.data.front().value));

@@ -21,24 +21,24 @@ constexpr std::uint64_t kSpaceMargin = 16ull << 20;
 
 std::string Describe(const t_IoError& e) {
   switch (e.Kind()) {
-    case t_IoFailure::kNotFound:
+    case t_IoFailure::NotFound:
       return "not found";
-    case t_IoFailure::kAccessDenied:
+    case t_IoFailure::AccessDenied:
       return "access denied";
-    case t_IoFailure::kInUse:
+    case t_IoFailure::InUse:
       return "the file is in use by another program";
-    case t_IoFailure::kDiskFull:
+    case t_IoFailure::DiskFull:
       return "the disk is full";
-    case t_IoFailure::kNotAFile:
+    case t_IoFailure::NotAFile:
       return "not a file";
-    case t_IoFailure::kOther:
+    case t_IoFailure::Other:
       break;
   }
   return e.what();
 }
 
 [[noreturn]] void WriteFailed(const t_IoError& e) {
-  throw t_NtagError(t_ExitCode::kWriteFailed, "cannot write the video: " + Describe(e));
+  throw t_NtagError(t_ExitCode::WriteFailed, "cannot write the video: " + Describe(e));
 }
 
 // Rethrows the failure being handled, once what was written was taken back (`undone`), as
@@ -48,22 +48,22 @@ std::string Describe(const t_IoError& e) {
     throw;
   } catch (const t_IoError& e) {
     if (undone) WriteFailed(e);
-    throw t_NtagError(t_ExitCode::kWriteFailed,
+    throw t_NtagError(t_ExitCode::WriteFailed,
                       "cannot write the video: " + Describe(e) +
                           "; it could not be put back completely but holds the complete old tags");
   }
 }
 
 [[noreturn]] void VerifyFailed(const std::string& what) {
-  throw t_NtagError(t_ExitCode::kVerifyFailed,
+  throw t_NtagError(t_ExitCode::VerifyFailed,
                     "the written file did not read back right (" + what + "); the video was left as it was");
 }
 
 t_File OpenForReading(const t_NativePath& video) {
   try {
-    return t_File::Open(video, t_OpenMode::kRead);
+    return t_File::Open(video, t_OpenMode::Read);
   } catch (const t_IoError& e) {
-    throw t_NtagError(t_ExitCode::kVideoUnreadable, "cannot read the video: " + Describe(e));
+    throw t_NtagError(t_ExitCode::VideoUnreadable, "cannot read the video: " + Describe(e));
   }
 }
 
@@ -82,7 +82,7 @@ t_Snapshot TakeSnapshot(const t_File& file) {
     s.movie = t_Movie::Parse(s.moovBytes, s.layout.Moov().offset);
     return s;
   } catch (const t_IoError& e) {
-    throw t_NtagError(t_ExitCode::kVideoUnreadable, "cannot read the video: " + Describe(e));
+    throw t_NtagError(t_ExitCode::VideoUnreadable, "cannot read the video: " + Describe(e));
   }
 }
 
@@ -361,7 +361,7 @@ void WriteInPlace(t_File& file, t_Snapshot& snap, const std::vector<t_InPlacePla
                   : ChildrenCarry(expected, moovAt, kidsBegin, kidsEnd, oldIlst.data(), oldIlst.size());
     }
     if (!holds)
-      throw t_NtagError(t_ExitCode::kVerifyFailed, "internal error: the in-place plan does not hold");
+      throw t_NtagError(t_ExitCode::VerifyFailed, "internal error: the in-place plan does not hold");
     steps.push_back(std::move(step));
   }
   std::size_t begun = 0;
@@ -391,7 +391,7 @@ void WriteInPlace(t_File& file, t_Snapshot& snap, const std::vector<t_InPlacePla
 void CheckFreeSpace(const t_NativePath& video, std::uint64_t need) {
   const std::uint64_t available = FreeSpaceBeside(video);
   if (available != UINT64_MAX && available < need + kSpaceMargin) {
-    throw t_NtagError(t_ExitCode::kWriteFailed,
+    throw t_NtagError(t_ExitCode::WriteFailed,
                       "not enough free disk space: " + std::to_string((need + kSpaceMargin) >> 20) +
                           " MiB needed, " + std::to_string(available >> 20) + " MiB free");
   }
@@ -446,7 +446,7 @@ bool WriteAppended(t_File& file, const t_NativePath& video, const t_Snapshot& sn
   const t_Bytes newMoov = WithNewIlst(snap, newIlst).Root().Serialize();
   const t_Movie proof = t_Movie::Parse(newMoov, end + 8);
   if (!CarriesIlst(proof, newIlst) || proof.ChunkOffsets() != snap.movie.ChunkOffsets()) {
-    throw t_NtagError(t_ExitCode::kVerifyFailed, "internal error: the new movie box does not hold");
+    throw t_NtagError(t_ExitCode::VerifyFailed, "internal error: the new movie box does not hold");
   }
   if (const auto from = CompactMoovAt(snap, dataEnd);
       from && (end + 8 - *from) * 8 > end + 8 + newMoov.size()) {
@@ -488,7 +488,7 @@ std::vector<t_OffsetField> FindFragmentOffsets(const t_File& file, const t_FileL
     const t_BoxHeader& top = layout.boxes[i];
     if (top.type != kMoof && top.type != kMfra) continue;
     if (top.size > kMaxFragmentBox) {
-      throw t_NtagError(t_ExitCode::kLayoutRefused, "a movie fragment box is larger than 64 MiB");
+      throw t_NtagError(t_ExitCode::LayoutRefused, "a movie fragment box is larger than 64 MiB");
     }
     t_Bytes box(static_cast<std::size_t>(top.size));
     file.ReadAt(top.offset, box.data(), box.size());
@@ -606,7 +606,7 @@ void WriteRewritten(t_File& file, const t_NativePath& video, const t_Snapshot& s
   // Only tables both this tool and readers find can be moved with the media.
   const t_Tables oldTables = ReaderChunkTables(snap.moovBytes.data(), snap.moovBytes.size());
   if (Flatten(oldTables) != snap.movie.ChunkOffsets()) {
-    throw t_NtagError(t_ExitCode::kLayoutRefused,
+    throw t_NtagError(t_ExitCode::LayoutRefused,
                       "a chunk offset table lies where players may read it but this tool would not move it");
   }
   // The media moves by a whole number of blocks, so a file system that can share blocks
@@ -633,7 +633,7 @@ void WriteRewritten(t_File& file, const t_NativePath& video, const t_Snapshot& s
   }
   const t_Bytes newMoov = shifted.Root().Serialize();
   if (static_cast<std::int64_t>(newMoov.size()) - static_cast<std::int64_t>(moov.size) != delta) {
-    throw t_NtagError(t_ExitCode::kVerifyFailed, "internal error: chunk offsets do not settle");
+    throw t_NtagError(t_ExitCode::VerifyFailed, "internal error: chunk offsets do not settle");
   }
   const std::vector<t_OffsetField> fields = FindFragmentOffsets(file, snap.layout);
   const std::uint64_t newSize =
@@ -645,7 +645,7 @@ void WriteRewritten(t_File& file, const t_NativePath& video, const t_Snapshot& s
   try {
     replacement.emplace(ResolveLinks(video));
   } catch (const t_IoError& e) {
-    throw t_NtagError(t_ExitCode::kWriteFailed,
+    throw t_NtagError(t_ExitCode::WriteFailed,
                       "cannot create a temporary file beside the video: " + Describe(e));
   }
   t_File& out = replacement->File();
@@ -659,12 +659,12 @@ void WriteRewritten(t_File& file, const t_NativePath& video, const t_Snapshot& s
     for (const t_OffsetField& f : fields) {
       std::uint64_t v = ReadField(file, f);
       if (v >= moov.offset && v < oldEnd) {
-        throw t_NtagError(t_ExitCode::kLayoutRefused, "a movie fragment points into the movie box");
+        throw t_NtagError(t_ExitCode::LayoutRefused, "a movie fragment points into the movie box");
       }
       if (v < oldEnd) continue;
       v = static_cast<std::uint64_t>(static_cast<std::int64_t>(v) + delta);
       if (f.width == 4 && v > 0xFFFFFFFFull) {
-        throw t_NtagError(t_ExitCode::kLayoutRefused, "a 32-bit fragment offset would pass 4 GiB");
+        throw t_NtagError(t_ExitCode::LayoutRefused, "a 32-bit fragment offset would pass 4 GiB");
       }
       std::uint8_t raw[8];
       if (f.width == 4) {
@@ -699,9 +699,9 @@ void WriteRewritten(t_File& file, const t_NativePath& video, const t_Snapshot& s
   // place. The copy was verified through its own handle before, so a read that fails now
   // tells nothing about it: the new tags are live and verified.
   try {
-    t_File check = t_File::Open(video, t_OpenMode::kRead);
+    t_File check = t_File::Open(video, t_OpenMode::Read);
     if (!HoldsMoov(check, at, newMoov)) {
-      throw t_NtagError(t_ExitCode::kVerifyFailed, "the replaced video does not carry the new movie box");
+      throw t_NtagError(t_ExitCode::VerifyFailed, "the replaced video does not carry the new movie box");
     }
   } catch (const t_IoError&) {
   }
@@ -713,8 +713,8 @@ void WriteRewritten(t_File& file, const t_NativePath& video, const t_Snapshot& s
 std::uint64_t CheckSampleData(const t_File& file, const t_Snapshot& snap) {
   const std::uint64_t size = snap.layout.fileSize;
   const auto past = [](const std::string& what) {
-    return t_NtagError(t_ExitCode::kNotMp4, "damaged: sample data of " + what +
-                                                " lies past the end of the file (a cut-off download?)");
+    return t_NtagError(t_ExitCode::NotMp4, "damaged: sample data of " + what +
+                                               " lies past the end of the file (a cut-off download?)");
   };
   const std::vector<std::uint64_t> ends = ReaderTrackDataEnds(snap.moovBytes.data(), snap.moovBytes.size());
   std::uint64_t last = 0;
@@ -728,7 +728,7 @@ std::uint64_t CheckSampleData(const t_File& file, const t_Snapshot& snap) {
     try {
       file.ReadAt(box.offset, moof.data(), moof.size());
     } catch (const t_IoError& e) {
-      throw t_NtagError(t_ExitCode::kVideoUnreadable, "cannot read the video: " + Describe(e));
+      throw t_NtagError(t_ExitCode::VideoUnreadable, "cannot read the video: " + Describe(e));
     }
     const std::uint64_t end =
         FragmentDataEnd(snap.moovBytes.data(), snap.moovBytes.size(), moof.data(), moof.size(), box.offset);
@@ -765,7 +765,7 @@ t_WritePath WriteTags(const t_NativePath& video, const std::function<void(t_TagL
     snap = TakeSnapshot(reader);
     if (snap.movie.Meta() && snap.movie.MetaHandler() != kMdir) {
       const std::uint32_t handler = snap.movie.MetaHandler();
-      throw t_NtagError(t_ExitCode::kLayoutRefused,
+      throw t_NtagError(t_ExitCode::LayoutRefused,
                         handler == 0
                             ? std::string("the file's metadata box has no handler")
                             : "the file keeps its metadata in a form other than iTunes tags (handler '" +
@@ -783,11 +783,11 @@ t_WritePath WriteTags(const t_NativePath& video, const std::function<void(t_TagL
     const bool hadIlst = snap.movie.IlstIndex() >= 0;
     const bool sameIlst =
         (hadIlst && IsPayloadOf(snap.movie.IlstPayload(), newIlst)) || (!hadIlst && newIlst.size() == 8);
-    if (sameIlst && !othersChanged) return t_WritePath::kNothingToDo;
+    if (sameIlst && !othersChanged) return t_WritePath::NothingToDo;
   }
   t_File file;
   try {
-    file = t_File::Open(video, t_OpenMode::kReadWrite);
+    file = t_File::Open(video, t_OpenMode::ReadWrite);
   } catch (const t_IoError& e) {
     WriteFailed(e);
   }
@@ -795,11 +795,11 @@ t_WritePath WriteTags(const t_NativePath& video, const std::function<void(t_TagL
   t_FileLayout now;
   try {
     if (!HoldsMoov(file, snap.layout.Moov().offset, snap.moovBytes, &now)) {
-      throw t_NtagError(t_ExitCode::kWriteFailed,
+      throw t_NtagError(t_ExitCode::WriteFailed,
                         "the video was changed by another program while it was read");
     }
   } catch (const t_IoError& e) {
-    throw t_NtagError(t_ExitCode::kVideoUnreadable, "cannot read the video: " + Describe(e));
+    throw t_NtagError(t_ExitCode::VideoUnreadable, "cannot read the video: " + Describe(e));
   }
   snap.layout = std::move(now);
   // Tag boxes some readers would miss are written anew in their conforming form instead; so
@@ -807,18 +807,18 @@ t_WritePath WriteTags(const t_NativePath& video, const std::function<void(t_TagL
   if (!othersChanged && snap.movie.TagBoxesConform()) {
     if (const auto steps = PlanInPlaceSteps(snap, newIlst)) {
       WriteInPlace(file, snap, *steps, newIlst);
-      return t_WritePath::kInPlace;
+      return t_WritePath::InPlace;
     }
   }
   bool sizeZero = false;
   for (const t_BoxHeader& b : snap.layout.boxes) sizeZero = sizeZero || b.toEnd;
   if (snap.layout.MoovIsLast() && !sizeZero) {
-    if (WriteAppended(file, video, snap, newIlst, dataEnd)) return t_WritePath::kAppendedMovie;
+    if (WriteAppended(file, video, snap, newIlst, dataEnd)) return t_WritePath::AppendedMovie;
     WriteRewritten(file, video, snap, newIlst, CompactMoovAt(snap, dataEnd));
-    return t_WritePath::kRewrite;
+    return t_WritePath::Rewrite;
   }
   WriteRewritten(file, video, snap, newIlst);
-  return t_WritePath::kRewrite;
+  return t_WritePath::Rewrite;
 }
 
 }  // namespace n_zorbel::n_ntag

@@ -33,7 +33,7 @@ class RefusalTest : public ::testing::TestWithParam<t_RefusalCase> {};
 TEST_P(RefusalTest, ExitsWithItsCodeAndLeavesTheVideoAlone) {
   t_Scratch scratch;
   const std::string video = scratch.Path("clip.mp4");
-  MakeClip(t_Clip::kFaststart, video);
+  MakeClip(t_Clip::Faststart, video);
   MakeImage("jpg", scratch.Path("cover.jpg"));
   WriteFile(scratch.Path("text.txt"), "just some words, not an image\n");
   ASSERT_EQ(::mkfifo(scratch.Path("fifo.mp4").c_str(), 0600), 0);
@@ -122,7 +122,7 @@ TEST(CliTest, FileHeldByAnotherWriterIsRefusedUntouched) {
     SCOPED_TRACE(name);
     t_Scratch scratch;
     const std::string video = scratch.Path("clip.mp4");
-    MakeClip(t_Clip::kFaststart, video);
+    MakeClip(t_Clip::Faststart, video);
     const std::string before = ReadFile(video);
     const int fd = ::open(video.c_str(), O_RDWR);
     ASSERT_EQ(lock(fd), 0);
@@ -140,8 +140,8 @@ TEST(CliTest, MivoraCommandLinesGiveTheirTags) {
   t_Scratch scratch;
   const std::string one = scratch.Path("one.mp4"), two = scratch.Path("two.mp4"),
                     cover = scratch.Path("front.jpg");
-  MakeClip(t_Clip::kTaggedCover, one);
-  MakeClip(t_Clip::kTaggedCover, two);
+  MakeClip(t_Clip::TaggedCover, one);
+  MakeClip(t_Clip::TaggedCover, two);
   MakeImage("jpg", cover);
   auto run = [](const std::string& line) {
     std::vector<std::string> args = SplitWindowsCommandLine(line);
@@ -183,7 +183,7 @@ TEST(CliTest, MivoraCommandLinesGiveTheirTags) {
 TEST(CliTest, ListsTagsAndCoversAfterAnEditInOneRun) {
   t_Scratch scratch;
   const std::string video = scratch.Path("clip.mp4");
-  MakeClip(t_Clip::kFaststart, video);
+  MakeClip(t_Clip::Faststart, video);
   MakeImage("png", scratch.Path("c.png"));
   const t_RunResult r =
       RunNtag({video, "-meta:track=3/12", "-list-meta", "-meta:disc=1", "-meta:comment=a\\b\nc",
@@ -202,7 +202,7 @@ TEST(CliTest, ListsTagsAndCoversAfterAnEditInOneRun) {
 TEST(CliTest, LastValueOfAKeyWinsAndEmptyRemoves) {
   t_Scratch scratch;
   const std::string video = scratch.Path("clip.mp4");
-  MakeClip(t_Clip::kTaggedCover, video);
+  MakeClip(t_Clip::TaggedCover, video);
   ASSERT_EQ(RunNtag({"-meta:title=First", "-meta:TITLE=Second", "-meta:artist=", video}).exitCode, 0);
   const auto tags = ProbeTags(video);
   EXPECT_EQ(tags.at("title"), "Second");
@@ -213,7 +213,7 @@ TEST(CliTest, LastValueOfAKeyWinsAndEmptyRemoves) {
 TEST(CliTest, NothingToChangeLeavesTheFileAsItWas) {
   t_Scratch scratch;
   const std::string video = scratch.Path("clip.mp4");
-  MakeClip(t_Clip::kTaggedCover, video);
+  MakeClip(t_Clip::TaggedCover, video);
   const std::string before = ReadFile(video);
   const t_RunResult r = RunNtag({"-meta:title=Old title", "-meta:album=", video});
   EXPECT_EQ(r.exitCode, 0) << r.err;

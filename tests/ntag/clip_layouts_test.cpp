@@ -109,14 +109,14 @@ TEST_P(ClipLayoutTest, MivoraTagsThenRetagsThenBlanks) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Clips, ClipLayoutTest,
-                         ::testing::Values(t_Clip::kMoovAtEnd, t_Clip::kFaststart, t_Clip::kTaggedCover,
-                                           t_Clip::kAudioOnly, t_Clip::kManyTracks, t_Clip::kFragmented,
-                                           t_Clip::kNoTags),
+                         ::testing::Values(t_Clip::MoovAtEnd, t_Clip::Faststart, t_Clip::TaggedCover,
+                                           t_Clip::AudioOnly, t_Clip::ManyTracks, t_Clip::Fragmented,
+                                           t_Clip::NoTags),
                          [](const auto& p) { return ClipName(p.param); });
 
 TEST(ClipLayoutTest, FaststartStaysFaststartAndMoovAtEndStaysAtEnd) {
   t_Scratch scratch;
-  for (t_Clip clip : {t_Clip::kFaststart, t_Clip::kMoovAtEnd, t_Clip::kFragmented}) {
+  for (t_Clip clip : {t_Clip::Faststart, t_Clip::MoovAtEnd, t_Clip::Fragmented}) {
     const std::string video = scratch.Path(ClipName(clip) + ".mp4");
     MakeClip(clip, video);
     const t_RunResult r = RunNtag({"-meta:title=Where is moov", video});
@@ -126,14 +126,14 @@ TEST(ClipLayoutTest, FaststartStaysFaststartAndMoovAtEndStaysAtEnd) {
     const auto moov = order.find("type:'moov'"), mdat = order.find("type:'mdat'");
     ASSERT_NE(moov, std::string::npos);
     ASSERT_NE(mdat, std::string::npos);
-    EXPECT_EQ(moov < mdat, clip != t_Clip::kMoovAtEnd) << ClipName(clip);
+    EXPECT_EQ(moov < mdat, clip != t_Clip::MoovAtEnd) << ClipName(clip);
   }
 }
 
 TEST(ClipLayoutTest, GenreTextReplacesNumericGenreAndOtherItemsStay) {
   t_Scratch scratch;
   const std::string video = scratch.Path("clip.m4a");
-  MakeClip(t_Clip::kAudioOnly, video);
+  MakeClip(t_Clip::AudioOnly, video);
   // AtomicParsley writes the numeric genre (gnre) for a standard genre name, and a lyrics item.
   ASSERT_EQ(
       RunProgram({"AtomicParsley", video, "--genre", "Rock", "--lyrics", "la la", "--overWrite"}).exitCode,
@@ -179,7 +179,7 @@ int FreeBoxesInMeta(const std::string& video) {
 TEST(ClipLayoutTest, AlternatingCoverSizesAndTitleLengthsStayInPlace) {
   t_Scratch scratch;
   const std::string video = scratch.Path("clip.mp4");
-  MakeClip(t_Clip::kFaststart, video);
+  MakeClip(t_Clip::Faststart, video);
   MakeImage("png", scratch.Path("big.png"), 400);
   MakeImage("png", scratch.Path("small.png"), 250);
   const auto packets = ProbePacketHashes(video);

@@ -32,12 +32,12 @@ class t_Scratch {
   ~t_Scratch();
   t_Scratch(const t_Scratch&) = delete;
   t_Scratch& operator=(const t_Scratch&) = delete;
-  std::string Path(const std::string& name) const { return folder_ + "/" + name; }
-  const std::string& Folder() const { return folder_; }
+  std::string Path(const std::string& name) const { return m_folder + "/" + name; }
+  const std::string& Folder() const { return m_folder; }
   std::vector<std::string> Names() const;
 
  private:
-  std::string folder_;
+  std::string m_folder;
 };
 
 // The fault build of ntag started on `args` and held at the write that passes `after` bytes,
@@ -49,16 +49,16 @@ class t_HeldRun {
   t_HeldRun(const t_HeldRun&) = delete;
   t_HeldRun& operator=(const t_HeldRun&) = delete;
   // Whether it reached the mark and waits there.
-  bool Holding() const { return holding_; }
+  bool Holding() const { return m_holding; }
   // Lets it go on; its exit code.
   int Release();
   // Ends it by SIGKILL.
   void Kill();
 
  private:
-  t_Scratch control_;
-  int pid_ = -1;
-  bool holding_ = false;
+  t_Scratch m_control;
+  int m_pid = -1;
+  bool m_holding = false;
 };
 
 std::string ReadFile(const std::string& path);
@@ -68,17 +68,17 @@ std::uint64_t InodeOf(const std::string& path);
 
 // Videos made by ffmpeg once per test run and copied for each test.
 enum class t_Clip {
-  kMoovAtEnd,    // ffmpeg's default: mdat, then moov
-  kFaststart,    // moov before mdat
-  kTaggedCover,  // faststart with tags and a cover
-  kAudioOnly,    // AAC in MP4
-  kManyTracks,   // video, two audio tracks and a subtitle track
-  kFragmented,   // fragments after an empty moov
-  kNoTags,       // no udta at all
+  MoovAtEnd,    // ffmpeg's default: mdat, then moov
+  Faststart,    // moov before mdat
+  TaggedCover,  // faststart with tags and a cover
+  AudioOnly,    // AAC in MP4
+  ManyTracks,   // video, two audio tracks and a subtitle track
+  Fragmented,   // fragments after an empty moov
+  NoTags,       // no udta at all
   // Old title and comment, and an album (a make for Keys), in another store than ilst:
-  kMovUserData,  // QuickTime text items in udta (ffmpeg's .mov)
-  k3gpAssets,    // 3GPP asset boxes in udta (ffmpeg's .3gp)
-  kKeys,         // QuickTime Keys in moov/meta (written by exiftool)
+  MovUserData,  // QuickTime text items in udta (ffmpeg's .mov)
+  k3gpAssets,   // 3GPP asset boxes in udta (ffmpeg's .3gp)
+  Keys,         // QuickTime Keys in moov/meta (written by exiftool)
 };
 std::string ClipName(t_Clip clip);
 // Copies the clip to `path`.
@@ -98,7 +98,7 @@ std::string DecodeErrors(const std::string& path);
 t_RunResult AtomicParsleyList(const std::string& path);
 
 // Independent readers of tags, and everything each shows about a file (empty when it fails).
-enum class t_Reader { kFfprobe, kAtomicParsley, kExiftool, kMediainfo, kMutagen };
+enum class t_Reader { Ffprobe, AtomicParsley, Exiftool, Mediainfo, Mutagen };
 const char* ReaderName(t_Reader reader);
 std::string ReaderView(t_Reader reader, const std::string& path);
 

@@ -32,8 +32,8 @@ TEST_P(OtherStoresTest, NoReaderShowsAnOldValue) {
   const t_RunResult r = RunNtag({"-meta:title=Fresh title", "-meta:comment=", video});
   ASSERT_EQ(r.exitCode, 0) << r.err;
 
-  for (const t_Reader reader : {t_Reader::kFfprobe, t_Reader::kAtomicParsley, t_Reader::kExiftool,
-                                t_Reader::kMediainfo, t_Reader::kMutagen}) {
+  for (const t_Reader reader : {t_Reader::Ffprobe, t_Reader::AtomicParsley, t_Reader::Exiftool,
+                                t_Reader::Mediainfo, t_Reader::Mutagen}) {
     const std::string view = ReaderView(reader, video);
     SCOPED_TRACE(ReaderName(reader) + std::string(":\n") + view);
     EXPECT_EQ(view.find(c.oldTitle), std::string::npos);
@@ -41,7 +41,7 @@ TEST_P(OtherStoresTest, NoReaderShowsAnOldValue) {
     if (std::string(ReaderName(reader)) != c.cannotReadFile) {
       EXPECT_NE(view.find("Fresh title"), std::string::npos);
     }
-    if (reader == t_Reader::kExiftool) {
+    if (reader == t_Reader::Exiftool) {
       EXPECT_NE(view.find(c.kept), std::string::npos);
     }
   }
@@ -57,12 +57,12 @@ TEST_P(OtherStoresTest, NoReaderShowsAnOldValue) {
 INSTANTIATE_TEST_SUITE_P(
     Layouts, OtherStoresTest,
     ::testing::Values(t_StoreCase{"QuickTimeText",
-                                  [](const std::string& p) { MakeClip(t_Clip::kMovUserData, p); },
-                                  "Old title", "udta:", "[UserData] Album: Kept album", "AtomicParsley"},
+                                  [](const std::string& p) { MakeClip(t_Clip::MovUserData, p); }, "Old title",
+                                  "udta:", "[UserData] Album: Kept album", "AtomicParsley"},
                       t_StoreCase{"ThreeGppAssets",
                                   [](const std::string& p) { MakeClip(t_Clip::k3gpAssets, p); }, "Old title",
                                   "3gpp:", "Kept album", "AtomicParsley"},
-                      t_StoreCase{"QuickTimeKeys", [](const std::string& p) { MakeClip(t_Clip::kKeys, p); },
+                      t_StoreCase{"QuickTimeKeys", [](const std::string& p) { MakeClip(t_Clip::Keys, p); },
                                   "Old title", "keys:", "[Keys] Make: Kept make", ""},
                       t_StoreCase{"MetaWithoutVersion",
                                   [](const std::string& p) {

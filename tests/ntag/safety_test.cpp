@@ -1,6 +1,6 @@
 // What users care about most: a failed or killed run never damages the video.
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/file.h>
 
@@ -26,11 +26,11 @@ struct t_Layout {
 };
 
 const t_Layout kLayouts[] = {
-    {"InPlace", t_Clip::kFaststart, true, false},
-    {"InPlaceSeveralSteps", t_Clip::kFaststart, false, true},
-    {"AppendedMovie", t_Clip::kMoovAtEnd, false, false},
-    {"Rewrite", t_Clip::kTaggedCover, false, false},
-    {"RewriteFragmented", t_Clip::kFragmented, false, false},
+    {"InPlace", t_Clip::Faststart, true, false},
+    {"InPlaceSeveralSteps", t_Clip::Faststart, false, true},
+    {"AppendedMovie", t_Clip::MoovAtEnd, false, false},
+    {"Rewrite", t_Clip::TaggedCover, false, false},
+    {"RewriteFragmented", t_Clip::Fragmented, false, false},
 };
 
 std::vector<std::string> EditArgs(const t_Scratch& scratch, const std::string& video) {
@@ -152,8 +152,9 @@ TEST(SafetyTest, KillAtAnyInstantLeavesOldOrNewTags) {
       // Only the instant between naming the copy and putting it in place may leave it, under
       // its run's own name, with the video still whole; the next rewrite takes it away.
       std::vector<std::string> names = scratch.Names();
-      const auto abandoned = std::erase_if(
-          names, [](const std::string& name) { return name.starts_with(".ntag-") && name.ends_with(".tmp"); });
+      const auto abandoned = std::erase_if(names, [](const std::string& name) {
+        return name.starts_with(".ntag-") && name.ends_with(".tmp");
+      });
       EXPECT_LE(abandoned, 1u) << "round " << round;
       EXPECT_EQ(names, (std::vector<std::string>{"c.png", "v.mp4"})) << "round " << round;
       const t_RunResult list = RunNtag({"-list-meta", video});
@@ -182,8 +183,8 @@ TEST(SafetyTest, ACopyInTheMakingIsSeenByNoOtherRunAndLeavesNothing) {
     t_Scratch scratch;
     const std::vector<std::string> names{shared + "-a.mp4", shared + "-b.mp4"};
     const std::string a = scratch.Path(names[0]), b = scratch.Path(names[1]);
-    MakeClip(t_Clip::kFaststart, a);
-    MakeClip(t_Clip::kTaggedCover, b);
+    MakeClip(t_Clip::Faststart, a);
+    MakeClip(t_Clip::TaggedCover, b);
     const std::string beforeA = ReadFile(a);
     const auto packetsA = ProbePacketHashes(a), packetsB = ProbePacketHashes(b);
     const std::vector<std::string> editA{"-meta:title=Title A", "-meta:comment=" + std::string(70000, 'a'),
@@ -218,7 +219,7 @@ TEST(SafetyTest, ACopyInTheMakingIsSeenByNoOtherRunAndLeavesNothing) {
 TEST(SafetyTest, TheNextRewriteRemovesOnlyAbandonedCopies) {
   t_Scratch scratch;
   const std::string video = scratch.Path("v.mp4");
-  MakeClip(t_Clip::kFaststart, video);
+  MakeClip(t_Clip::Faststart, video);
   WriteFile(scratch.Path(".ntag-1-abandoned.tmp"), "left by a killed run");
   WriteFile(scratch.Path(".ntag-2-held.tmp"), "held by a live run");
   const int held = ::open(scratch.Path(".ntag-2-held.tmp").c_str(), O_RDONLY | O_CLOEXEC);
