@@ -109,6 +109,10 @@ void AppendBoxHeader(t_Bytes& out, std::uint32_t type, std::uint64_t size, bool 
   }
 }
 
+void StoreSizeField(std::uint8_t* header, std::uint32_t size) { Store32(header, size); }
+
+void StoreTypeField(std::uint8_t* header, std::uint32_t type) { Store32(header + 4, type); }
+
 std::size_t MetaPrefixSize(const std::uint8_t* body, std::size_t size) {
   return size >= 8 && Read32(body + 4) == kHdlr ? 0 : 4;
 }

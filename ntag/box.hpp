@@ -39,6 +39,12 @@ std::uint64_t BoxSize(std::uint64_t bodySize, bool large = false);
 // writer of box headers.
 void AppendBoxHeader(t_Bytes& out, std::uint32_t type, std::uint64_t size, bool large = false);
 
+// Patch one field of the header at `header` in place, keeping its other bytes and its form:
+// a 32-bit size field that said 0 (to the end of the parent) gets the box's real size, so a
+// copy keeps its extent wherever it goes; a box's type changes.
+void StoreSizeField(std::uint8_t* header, std::uint32_t size);
+void StoreTypeField(std::uint8_t* header, std::uint32_t type);
+
 // The bytes of version and flags before the children of a meta box with body[0, size): 4 for
 // the ISO full box, 0 for QuickTime's meta, which starts straight with its hdlr.
 std::size_t MetaPrefixSize(const std::uint8_t* body, std::size_t size);

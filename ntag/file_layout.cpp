@@ -63,7 +63,7 @@ t_Bytes ReadMoov(const t_File& file, const t_FileLayout& layout) {
     if (moov.size > 0xFFFFFFFFull) {
       throw t_NtagError(t_ExitCode::LayoutRefused, "the movie box is larger than 4 GiB");
     }
-    Store32(bytes.data(), static_cast<std::uint32_t>(moov.size));
+    StoreSizeField(bytes.data(), static_cast<std::uint32_t>(moov.size));
   }
   return bytes;
 }

@@ -240,8 +240,8 @@ t_Bytes WithoutKeys(const t_Bytes& p, const t_KeysMeta& m, const std::vector<std
     const std::size_t at = ilst.size();
     ilst.insert(ilst.end(), p.begin() + static_cast<std::ptrdiff_t>(item.offset),
                 p.begin() + static_cast<std::ptrdiff_t>(item.offset + item.size));
-    // The type sits after the 32-bit size; items of size 0 or 64-bit sizes keep their form.
-    Store32(ilst.data() + at + 4, item.type - below);
+    // Items of size 0 or 64-bit sizes keep their form.
+    StoreTypeField(ilst.data() + at, item.type - below);
   }
   t_Bytes out(p.begin(), p.begin() + static_cast<std::ptrdiff_t>(m.prefix));
   for (std::size_t i = 0; i < m.children.size(); ++i) {

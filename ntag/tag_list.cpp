@@ -142,7 +142,7 @@ t_TagList t_TagList::Parse(const t_Bytes& ilstPayload) {
     const auto* begin = ilstPayload.data() + h.offset;
     t_Bytes raw(begin, begin + h.size);
     // An item of size 0 runs to the end of ilst; written with its size, so items added after it stay apart.
-    if (h.toEnd) Store32(raw.data(), static_cast<std::uint32_t>(h.size));
+    if (h.toEnd) StoreSizeField(raw.data(), static_cast<std::uint32_t>(h.size));
     list.m_items.push_back({h.type, std::move(raw)});
   }
   return list;
