@@ -1,15 +1,12 @@
 #include "box.hpp"
 
+#include <algorithm>
+
 #include "box_types.hpp"
 #include "ntag_error.hpp"
 
 namespace n_zorbel::n_ntag {
 namespace {
-
-
-[[noreturn]] void Damaged(const std::string& what, std::uint64_t offset) {
-  throw t_NtagError(t_ExitCode::kNotMp4, "damaged MP4: " + what + " at byte " + std::to_string(offset));
-}
 
 void ParseChildren(t_Box& box, const std::uint8_t* data, std::size_t size, std::uint64_t fileOffset,
                    std::vector<std::uint32_t>& parents, t_DescendRule rule);
@@ -29,9 +26,7 @@ t_Box ParseOne(const std::uint8_t* data, const t_BoxHeader& h, std::uint64_t fil
     box.container = true;
     std::size_t skip = 0;
     if (h.type == kMeta) {
-      // ISO meta is a full box (4 bytes of version and flags before hdlr); QuickTime's is not.
-      const bool quickTime = bodySize >= 8 && Read32(body + 4) == kHdlr;
-      skip = quickTime ? 0 : 4;
+      skip = MetaPrefixSize(body, bodySize);
       if (bodySize < skip) Damaged("meta box too short", fileOffset);
     }
     box.prefix.assign(body, body + skip);
@@ -52,13 +47,13 @@ void ParseChildren(t_Box& box, const std::uint8_t* data, std::size_t size, std::
   std::size_t pos = 0;
   while (pos < size) {
     const std::size_t left = size - pos;
+    t_BoxHeader h;
     // QuickTime ends some lists with a 32-bit zero; keep such an end as it is. A size of 0
     // before a type is a box that runs to the end of its parent, as readers take it.
-    if (left < 8 || (Read32(data + pos) == 0 && Read32(data + pos + 4) == 0)) {
+    if (left < 8 || (ReadSizeAndType(data + pos, left, h) && h.toEnd && h.type == 0)) {
       box.tail.assign(data + pos, data + size);
       return;
     }
-    t_BoxHeader h;
     const std::string problem = ParseHeader(data + pos, left, left, h);
     if (!problem.empty()) Damaged(problem + " inside '" + TypeName(box.type) + "'", fileOffset + pos);
     h.offset = fileOffset + pos;
@@ -77,28 +72,49 @@ bool IsPlausibleType(std::uint32_t type) {
   return true;
 }
 
-std::string ParseHeader(const std::uint8_t* p, std::size_t available, std::uint64_t room, t_BoxHeader& out) {
-  if (available < 8 || room < 8) return "truncated box header";
-  out.type = Read32(p + 4);
+bool ReadSizeAndType(const std::uint8_t* p, std::size_t available, t_BoxHeader& out) {
+  if (available < 8) return false;
   const std::uint32_t size32 = Read32(p);
-  out.largeSize = false;
-  out.toEnd = false;
-  out.headerSize = 8;
-  if (size32 == 1) {
-    if (available < 16 || room < 16) return "truncated box header";
-    out.size = Read64(p + 8);
-    out.largeSize = true;
-    out.headerSize = 16;
-  } else if (size32 == 0) {
-    out.size = room;
-    out.toEnd = true;
-  } else {
-    out.size = size32;
-  }
+  out.type = Read32(p + 4);
+  out.largeSize = size32 == 1;
+  out.toEnd = size32 == 0;
+  out.headerSize = out.largeSize ? 16 : 8;
+  if (available < out.headerSize) return false;
+  out.size = out.largeSize ? Read64(p + 8) : size32;
+  return true;
+}
+
+std::string ParseHeader(const std::uint8_t* p, std::size_t available, std::uint64_t room, t_BoxHeader& out) {
+  const auto readable = static_cast<std::size_t>(std::min<std::uint64_t>(available, room));
+  if (!ReadSizeAndType(p, readable, out)) return "truncated box header";
+  if (out.toEnd) out.size = room;
   if (out.type == kUuid) out.headerSize += 16;
   if (out.size < out.headerSize) return "box '" + TypeName(out.type) + "' smaller than its header";
   if (out.size > room) return "box '" + TypeName(out.type) + "' runs past the end of its space";
   return {};
+}
+
+std::uint64_t BoxSize(std::uint64_t bodySize, bool large) {
+  return bodySize + (large || bodySize + 8 > 0xFFFFFFFFull ? 16 : 8);
+}
+
+void AppendBoxHeader(t_Bytes& out, std::uint32_t type, std::uint64_t size, bool large) {
+  if (large || size > 0xFFFFFFFFull) {
+    Append32(out, 1);
+    Append32(out, type);
+    Append64(out, size);
+  } else {
+    Append32(out, static_cast<std::uint32_t>(size));
+    Append32(out, type);
+  }
+}
+
+void StoreSizeField(std::uint8_t* header, std::uint32_t size) { Store32(header, size); }
+
+void StoreTypeField(std::uint8_t* header, std::uint32_t type) { Store32(header + 4, type); }
+
+std::size_t MetaPrefixSize(const std::uint8_t* body, std::size_t size) {
+  return size >= 8 && Read32(body + 4) == kHdlr ? 0 : 4;
 }
 
 t_Box t_Box::Leaf(std::uint32_t type, t_Bytes payload) {
@@ -124,20 +140,11 @@ std::uint64_t t_Box::Size() const {
   } else {
     body = payload.size();
   }
-  const bool large = largeHeader || body + 8 > 0xFFFFFFFFull;
-  return body + (large ? 16 : 8);
+  return BoxSize(body, largeHeader);
 }
 
 void t_Box::AppendTo(t_Bytes& out) const {
-  const std::uint64_t size = Size();
-  if (largeHeader || size > 0xFFFFFFFFull) {
-    Append32(out, 1);
-    Append32(out, type);
-    Append64(out, size);
-  } else {
-    Append32(out, static_cast<std::uint32_t>(size));
-    Append32(out, type);
-  }
+  AppendBoxHeader(out, type, Size(), largeHeader);
   if (container) {
     out.insert(out.end(), prefix.begin(), prefix.end());
     for (const t_Box& child : children) child.AppendTo(out);

@@ -6,10 +6,11 @@
 #include <optional>
 #include <type_traits>
 
+#include "box_types.hpp"
 #include "byte_order.hpp"
 #include "ntag_error.hpp"
+#include "system/utf8.hpp"
 #include "tag_writer.hpp"
-#include "utf.hpp"
 
 #ifndef NTAG_VERSION
 #define NTAG_VERSION "0.0"
@@ -21,7 +22,7 @@ namespace {
 constexpr std::uint64_t kMaxCoverSize = 64ull << 20;
 
 [[noreturn]] void Usage(const std::string& what) {
-  throw t_NtagError(t_ExitCode::kUsage, what + " (ntag -help lists the options)");
+  throw t_NtagError(t_ExitCode::Usage, what + " (ntag -help lists the options)");
 }
 
 // ASCII view of an argument for option matching; other characters become '?'.
@@ -102,9 +103,9 @@ std::string PngProblem(const t_Bytes& b) {
     const std::uint32_t length = Read32(b.data() + pos);
     const std::uint32_t type = Read32(b.data() + pos + 4);
     if (length > b.size() - pos - 12) return "a chunk runs past the end of the file";
-    if (index == 0 && (type != FourCc("IHDR") || length != 13)) return "it does not start with an IHDR chunk";
-    if (type == FourCc("IDAT")) data = true;
-    if (type == FourCc("IEND")) return data ? std::string() : "it has no image data";
+    if (index == 0 && (type != kPngIhdr || length != 13)) return "it does not start with an IHDR chunk";
+    if (type == kPngIdat) data = true;
+    if (type == kPngIend) return data ? std::string() : "it has no image data";
     pos += 12 + length;
   }
 }
@@ -112,9 +113,9 @@ std::string PngProblem(const t_Bytes& b) {
 t_Cover LoadCover(const t_NativePath& path) {
   const std::string name = "cover '" + PathToUtf8(path) + "'";
   try {
-    t_File file = t_File::Open(path, t_OpenMode::kRead);
+    t_File file = t_File::Open(path, t_OpenMode::Read);
     const std::uint64_t size = file.Size();
-    if (size > kMaxCoverSize) throw t_NtagError(t_ExitCode::kCoverProblem, name + " is larger than 64 MiB");
+    if (size > kMaxCoverSize) throw t_NtagError(t_ExitCode::CoverProblem, name + " is larger than 64 MiB");
     t_Cover cover{0, t_Bytes(static_cast<std::size_t>(size))};
     file.ReadAt(0, cover.bytes.data(), cover.bytes.size());
     static const std::uint8_t kPng[] = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
@@ -127,20 +128,20 @@ t_Cover LoadCover(const t_NativePath& path) {
       cover.dataType = kCoverPng;
       problem = PngProblem(b);
     } else {
-      throw t_NtagError(t_ExitCode::kCoverProblem, name + " is not a JPEG or PNG image");
+      throw t_NtagError(t_ExitCode::CoverProblem, name + " is not a JPEG or PNG image");
     }
     if (!problem.empty()) {
       throw t_NtagError(
-          t_ExitCode::kCoverProblem,
+          t_ExitCode::CoverProblem,
           name + " is a damaged " + (cover.dataType == kCoverJpeg ? "JPEG" : "PNG") + " image: " + problem);
     }
     return cover;
   } catch (const t_IoError& e) {
-    const std::string why = e.Kind() == t_IoFailure::kNotFound       ? "not found"
-                            : e.Kind() == t_IoFailure::kAccessDenied ? "access denied"
-                            : e.Kind() == t_IoFailure::kNotAFile     ? "not a file"
-                                                                     : e.what();
-    throw t_NtagError(t_ExitCode::kCoverProblem, "cannot read " + name + ": " + why);
+    const std::string why = e.Kind() == t_IoFailure::NotFound       ? "not found"
+                            : e.Kind() == t_IoFailure::AccessDenied ? "access denied"
+                            : e.Kind() == t_IoFailure::NotAFile     ? "not a file"
+                                                                    : e.what();
+    throw t_NtagError(t_ExitCode::CoverProblem, "cannot read " + name + ": " + why);
   }
 }
 
@@ -268,18 +269,18 @@ int Run(const std::vector<t_NativePath>& args) {
     }
     return 0;
   } catch (const t_NtagError& e) {
-    const bool aboutVideo = e.Code() != t_ExitCode::kUsage && e.Code() != t_ExitCode::kCoverProblem;
+    const bool aboutVideo = e.Code() != t_ExitCode::Usage && e.Code() != t_ExitCode::CoverProblem;
     WriteErr("ntag: " + (aboutVideo ? subject : std::string()) + e.what() + "\n");
     return static_cast<int>(e.Code());
   } catch (const std::bad_alloc&) {
     WriteErr("ntag: " + subject + "not enough memory; the video was left as it was\n");
-    return static_cast<int>(t_ExitCode::kWriteFailed);
+    return static_cast<int>(t_ExitCode::WriteFailed);
   } catch (const t_IoError& e) {
     WriteErr("ntag: " + subject + e.what() + "\n");
-    return static_cast<int>(t_ExitCode::kWriteFailed);
+    return static_cast<int>(t_ExitCode::WriteFailed);
   } catch (const std::exception& e) {
     WriteErr("ntag: " + subject + "internal error: " + e.what() + "\n");
-    return static_cast<int>(t_ExitCode::kVerifyFailed);
+    return static_cast<int>(t_ExitCode::VerifyFailed);
   }
 }
 

@@ -25,7 +25,7 @@ struct t_Request {
   bool HasEdits() const { return !changes.empty() || removeCovers || !covers.empty(); }
 };
 
-// Parses the arguments after the program name. Throws t_NtagError (kUsage).
+// Parses the arguments after the program name. Throws t_NtagError (Usage).
 t_Request ParseArguments(const std::vector<t_NativePath>& args);
 
 // Runs ntag on the arguments after the program name and returns the exit code;

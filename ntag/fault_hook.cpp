@@ -20,7 +20,7 @@ std::uint64_t BytesRead() { return g_bytesRead; }
 void FaultBeforeFlush() {
   const std::int64_t mark = g_flushMark.load();
   if (mark >= 0 && BytesWritten() >= static_cast<std::uint64_t>(mark)) {
-    throw t_IoError(t_IoFailure::kOther, "input/output error while flushing (test hook)");
+    throw t_IoError(t_IoFailure::Other, "input/output error while flushing (test hook)");
   }
 }
 
@@ -28,7 +28,7 @@ void FaultBeforeRead(std::size_t size) {
   const std::int64_t budget = g_readBudget.load();
   if (budget >= 0 && static_cast<std::uint64_t>(budget) < size) {
     g_readBudget = -1;
-    throw t_IoError(t_IoFailure::kOther, "input/output error while reading (test hook)");
+    throw t_IoError(t_IoFailure::Other, "input/output error while reading (test hook)");
   }
   if (budget >= 0) g_readBudget = budget - static_cast<std::int64_t>(size);
   g_bytesRead += size;

@@ -8,20 +8,12 @@ namespace {
 
 constexpr std::uint64_t kMaxMoovSize = 256ull << 20;
 
-[[noreturn]] void Damaged(const std::string& what, std::uint64_t offset) {
-  throw t_NtagError(t_ExitCode::kNotMp4, "damaged MP4: " + what + " at byte " + std::to_string(offset));
-}
-
 }  // namespace
-
-bool IsFreeType(std::uint32_t type) {
-  // Type 0 stands for zero padding left at the end of a file.
-  return type == kFree || type == kSkip || type == 0;
-}
 
 bool t_FileLayout::MoovIsLast() const {
   for (std::size_t i = moovIndex + 1; i < boxes.size(); ++i) {
-    if (!IsFreeType(boxes[i].type)) return false;
+    // Type 0 is zero padding to the end of the file, the one place Scan admits it.
+    if (!IsFreeType(boxes[i].type) && boxes[i].type != 0) return false;
   }
   return true;
 }
@@ -43,7 +35,7 @@ t_FileLayout t_FileLayout::Scan(const t_File& file) {
       problem = "invalid box type";
     }
     if (!problem.empty()) {
-      if (layout.boxes.empty()) throw t_NtagError(t_ExitCode::kNotMp4, "not an MP4 file");
+      if (layout.boxes.empty()) throw t_NtagError(t_ExitCode::NotMp4, "not an MP4 file");
       Damaged(problem, pos);
     }
     if (h.type == kMoov) {
@@ -55,23 +47,23 @@ t_FileLayout t_FileLayout::Scan(const t_File& file) {
     layout.boxes.push_back(h);
     pos += h.size;
   }
-  if (!haveMoov) throw t_NtagError(t_ExitCode::kNotMp4, "not an MP4 file (no movie box)");
+  if (!haveMoov) throw t_NtagError(t_ExitCode::NotMp4, "not an MP4 file (no movie box)");
   return layout;
 }
 
 t_Bytes ReadMoov(const t_File& file, const t_FileLayout& layout) {
   const t_BoxHeader& moov = layout.Moov();
   if (moov.size > kMaxMoovSize) {
-    throw t_NtagError(t_ExitCode::kLayoutRefused, "the movie box is larger than 256 MiB");
+    throw t_NtagError(t_ExitCode::LayoutRefused, "the movie box is larger than 256 MiB");
   }
   t_Bytes bytes(static_cast<std::size_t>(moov.size));
   file.ReadAt(moov.offset, bytes.data(), bytes.size());
   if (moov.toEnd) {
     // A moov that runs to the end of the file says so with size 0; give it its real size.
     if (moov.size > 0xFFFFFFFFull) {
-      throw t_NtagError(t_ExitCode::kLayoutRefused, "the movie box is larger than 4 GiB");
+      throw t_NtagError(t_ExitCode::LayoutRefused, "the movie box is larger than 4 GiB");
     }
-    Store32(bytes.data(), static_cast<std::uint32_t>(moov.size));
+    StoreSizeField(bytes.data(), static_cast<std::uint32_t>(moov.size));
   }
   return bytes;
 }

@@ -20,12 +20,10 @@ struct t_FileLayout {
   // True when only free space (free/skip boxes or zero padding) follows moov.
   bool MoovIsLast() const;
 
-  // Reads every top-level header of `file`; throws t_NtagError (kNotMp4) for a file
+  // Reads every top-level header of `file`; throws t_NtagError (NotMp4) for a file
   // that is not MP4 or whose boxes are damaged.
   static t_FileLayout Scan(const t_File& file);
 };
-
-bool IsFreeType(std::uint32_t type);
 
 // Reads the moov box into memory; refuses absurd sizes.
 t_Bytes ReadMoov(const t_File& file, const t_FileLayout& layout);

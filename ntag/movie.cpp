@@ -10,8 +10,6 @@
 namespace n_zorbel::n_ntag {
 namespace {
 
-constexpr std::uint32_t kSaio = FourCc("saio");
-
 bool Descend(const std::vector<std::uint32_t>& parents, std::uint32_t type) {
   const std::size_t depth = parents.size();
   if (depth == 0) return type == kMoov;
@@ -22,10 +20,6 @@ bool Descend(const std::vector<std::uint32_t>& parents, std::uint32_t type) {
   if (parent == kMinf) return type == kStbl;
   if (parent == kUdta && depth == 2) return type == kMeta;
   return false;
-}
-
-[[noreturn]] void Damaged(const char* what) {
-  throw t_NtagError(t_ExitCode::kNotMp4, std::string("damaged MP4: ") + what);
 }
 
 // Visits every stbl of every track, duplicates on the way included: a reader may take
@@ -74,10 +68,9 @@ t_Table ReadTable(const t_Box& box) {
 
 t_Movie t_Movie::Parse(const t_Bytes& moovBytes, std::uint64_t fileOffset) {
   t_Movie movie;
-  movie.root_ = ParseBoxTree(moovBytes.data(), moovBytes.size(), fileOffset, Descend);
-  movie.fileOffset_ = fileOffset;
+  movie.m_root = ParseBoxTree(moovBytes.data(), moovBytes.size(), fileOffset, Descend);
   // Check the offset tables once here, so later code may trust them.
-  ForEachSampleTable(movie.root_, [](t_Box& stbl) {
+  ForEachSampleTable(movie.m_root, [](t_Box& stbl) {
     for (const t_Box& b : stbl.children) {
       if (b.type == kStco || b.type == kCo64 || b.type == kSaio) ReadTable(b);
     }
@@ -86,7 +79,7 @@ t_Movie t_Movie::Parse(const t_Bytes& moovBytes, std::uint64_t fileOffset) {
 }
 
 const t_Box* t_Movie::Meta() const {
-  for (const t_Box& udta : root_.children) {
+  for (const t_Box& udta : m_root.children) {
     if (udta.type != kUdta) continue;
     if (const t_Box* meta = udta.Child(kMeta)) return meta;
   }
@@ -99,18 +92,18 @@ void t_Movie::CheckTagBoxesUnique() const {
   const t_Box* first = Meta();
   if (!first) return;
   const t_Bytes firstBytes = first->Serialize();
-  for (const t_Box& udta : root_.children) {
+  for (const t_Box& udta : m_root.children) {
     if (udta.type != kUdta) continue;
     for (const t_Box& meta : udta.children) {
       if (meta.type == kMeta && &meta != first && meta.Serialize() != firstBytes) {
-        throw t_NtagError(t_ExitCode::kLayoutRefused, "the file holds two different metadata boxes (meta)");
+        throw t_NtagError(t_ExitCode::LayoutRefused, "the file holds two different metadata boxes (meta)");
       }
     }
   }
   for (const std::uint32_t type : {kHdlr, kIlst}) {
     if (std::count_if(first->children.begin(), first->children.end(),
                       [type](const t_Box& b) { return b.type == type; }) > 1) {
-      throw t_NtagError(t_ExitCode::kLayoutRefused,
+      throw t_NtagError(t_ExitCode::LayoutRefused,
                         "the metadata box holds two '" + TypeName(type) + "' boxes");
     }
   }
@@ -118,9 +111,9 @@ void t_Movie::CheckTagBoxesUnique() const {
 
 bool t_Movie::TagBoxesConform() const {
   std::size_t udtas = 0;
-  for (const t_Box& b : root_.children) udtas += b.type == kUdta;
+  for (const t_Box& b : m_root.children) udtas += b.type == kUdta;
   if (udtas > 1) return false;
-  const t_Box* udta = root_.Child(kUdta);
+  const t_Box* udta = m_root.Child(kUdta);
   if (!udta) return true;
   if (udta->sizeToEnd) return false;
   const t_Box* meta = udta->Child(kMeta);
@@ -158,7 +151,7 @@ const t_Bytes& t_Movie::IlstPayload() const {
 }
 
 void t_Movie::JoinUserData() {
-  auto& kids = root_.children;
+  auto& kids = m_root.children;
   const auto first = std::find_if(kids.begin(), kids.end(), [](const t_Box& b) { return b.type == kUdta; });
   if (first == kids.end()) return;
   const t_Box* meta = Meta();
@@ -180,10 +173,10 @@ void t_Movie::JoinUserData() {
 
 void t_Movie::SetIlst(const t_Bytes& ilstBox, std::uint64_t padding) {
   JoinUserData();
-  t_Box* udta = root_.Child(kUdta);
+  t_Box* udta = m_root.Child(kUdta);
   if (!udta) {
-    root_.children.push_back(t_Box::Container(kUdta));
-    udta = &root_.children.back();
+    m_root.children.push_back(t_Box::Container(kUdta));
+    udta = &m_root.children.back();
   }
   t_Box* meta = udta->Child(kMeta);
   if (meta) {
@@ -200,7 +193,7 @@ void t_Movie::SetIlst(const t_Bytes& ilstBox, std::uint64_t padding) {
     // The iTunes handler: pre-defined 0, 'mdir', 'appl', two reserved words, empty name.
     t_Bytes hdlr{0, 0, 0, 0, 0, 0, 0, 0};
     Append32(hdlr, kMdir);
-    Append32(hdlr, FourCc("appl"));
+    Append32(hdlr, kAppl);
     Append32(hdlr, 0);
     Append32(hdlr, 0);
     hdlr.push_back(0);
@@ -217,14 +210,14 @@ void t_Movie::SetIlst(const t_Bytes& ilstBox, std::uint64_t padding) {
   if (at < kids.size()) {
     // Drop the old ilst with the free boxes around it: the new padding replaces them.
     std::size_t begin = at, end = at + 1;
-    while (begin > 0 && (kids[begin - 1].type == kFree || kids[begin - 1].type == kSkip)) --begin;
-    while (end < kids.size() && (kids[end].type == kFree || kids[end].type == kSkip)) ++end;
+    while (begin > 0 && IsFreeType(kids[begin - 1].type)) --begin;
+    while (end < kids.size() && IsFreeType(kids[end].type)) ++end;
     kids.erase(kids.begin() + static_cast<std::ptrdiff_t>(begin),
                kids.begin() + static_cast<std::ptrdiff_t>(end));
     at = begin;
   } else {
     // No ilst yet: put it after the trailing free boxes' predecessor, i.e. before trailing free space.
-    while (at > 0 && (kids[at - 1].type == kFree || kids[at - 1].type == kSkip)) --at;
+    while (at > 0 && IsFreeType(kids[at - 1].type)) --at;
     kids.erase(kids.begin() + static_cast<std::ptrdiff_t>(at), kids.end());
   }
   t_Box ilst = ParseBoxTree(ilstBox.data(), ilstBox.size(), 0,
@@ -239,7 +232,7 @@ void t_Movie::SetIlst(const t_Bytes& ilstBox, std::uint64_t padding) {
 
 std::vector<std::uint64_t> t_Movie::ChunkOffsets() const {
   std::vector<std::uint64_t> offsets;
-  ForEachSampleTable(const_cast<t_Box&>(root_), [&](t_Box& stbl) {
+  ForEachSampleTable(const_cast<t_Box&>(m_root), [&](t_Box& stbl) {
     for (const t_Box& b : stbl.children) {
       if (b.type != kStco && b.type != kCo64) continue;
       const t_Table t = ReadTable(b);
@@ -253,7 +246,7 @@ std::vector<std::uint64_t> t_Movie::ChunkOffsets() const {
 }
 
 void t_Movie::ShiftOffsets(std::uint64_t inside, std::uint64_t from, std::int64_t delta) {
-  ForEachSampleTable(root_, [&](t_Box& stbl) {
+  ForEachSampleTable(m_root, [&](t_Box& stbl) {
     for (t_Box& b : stbl.children) {
       if (b.type != kStco && b.type != kCo64 && b.type != kSaio) continue;
       const t_Table t = ReadTable(b);
@@ -263,14 +256,14 @@ void t_Movie::ShiftOffsets(std::uint64_t inside, std::uint64_t from, std::int64_
         const std::uint8_t* e = b.payload.data() + t.first + std::size_t{i} * t.width;
         std::uint64_t v = t.width == 4 ? Read32(e) : Read64(e);
         if (v >= inside && v < from && !(b.type == kSaio && v == 0)) {
-          throw t_NtagError(t_ExitCode::kLayoutRefused, "a track points into the movie box itself");
+          throw t_NtagError(t_ExitCode::LayoutRefused, "a track points into the movie box itself");
         }
         if (v >= from) v = static_cast<std::uint64_t>(static_cast<std::int64_t>(v) + delta);
         if (t.width == 4 && v > 0xFFFFFFFFull) overflow = true;
         values[i] = v;
       }
       if (overflow && b.type == kSaio) {
-        throw t_NtagError(t_ExitCode::kLayoutRefused, "auxiliary sample offsets would exceed 4 GiB");
+        throw t_NtagError(t_ExitCode::LayoutRefused, "auxiliary sample offsets would exceed 4 GiB");
       }
       if (overflow) {
         // 32-bit chunk offsets cannot reach past 4 GiB: the track gets a co64 table.

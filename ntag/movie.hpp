@@ -10,17 +10,16 @@ namespace n_zorbel::n_ntag {
 
 class t_Movie {
  public:
-  // Parses moov bytes read from `fileOffset`; throws t_NtagError (kNotMp4) when damaged.
+  // Parses moov bytes read from `fileOffset`; throws t_NtagError (NotMp4) when damaged.
   static t_Movie Parse(const t_Bytes& moovBytes, std::uint64_t fileOffset);
 
-  t_Box& Root() { return root_; }
-  const t_Box& Root() const { return root_; }
-  std::uint64_t FileOffset() const { return fileOffset_; }
+  t_Box& Root() { return m_root; }
+  const t_Box& Root() const { return m_root; }
 
   // The first meta in the movie's user data (of any udta box).
   const t_Box* Meta() const;
   t_Box* Meta();
-  // Refuses (kLayoutRefused) tags that no edit can make unambiguous: user data holding
+  // Refuses (LayoutRefused) tags that no edit can make unambiguous: user data holding
   // differing meta boxes, or a meta with two ilst or two hdlr boxes. Readers show either.
   void CheckTagBoxesUnique() const;
   // True when the tag boxes have the form every reader reads: one udta, meta a full box with
@@ -43,15 +42,14 @@ class t_Movie {
   std::vector<std::uint64_t> ChunkOffsets() const;
   // Adds `delta` to every absolute offset at or past `from` (chunk offsets, saio in the
   // sample tables). Switches a table from stco to co64 when an offset no longer fits 32 bits.
-  // Throws t_NtagError (kLayoutRefused) for offsets inside [inside, from).
+  // Throws t_NtagError (LayoutRefused) for offsets inside [inside, from).
   void ShiftOffsets(std::uint64_t inside, std::uint64_t from, std::int64_t delta);
 
  private:
   // Moves the children of every udta into the first, in order.
   void JoinUserData();
 
-  t_Box root_;
-  std::uint64_t fileOffset_ = 0;
+  t_Box m_root;
 };
 
 }  // namespace n_zorbel::n_ntag

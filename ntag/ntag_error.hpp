@@ -1,30 +1,39 @@
 #pragma once
 // Every way ntag can end, and the exception that carries a failure to main.
 // The numbers are part of the tool's documented interface: never renumber.
+#include <cstdint>
+#include <optional>
 #include <stdexcept>
 #include <string>
 
 namespace n_zorbel::n_ntag {
 
 enum class t_ExitCode : int {
-  kOk = 0,
-  kUsage = 1,            // bad option, unknown key, missing or extra video path
-  kVideoUnreadable = 2,  // video missing, not a file, or not readable
-  kNotMp4 = 3,           // not an MP4 file, or its boxes are damaged
-  kLayoutRefused = 4,    // a valid MP4 whose layout we will not write
-  kCoverProblem = 5,     // cover missing, unreadable, or not JPEG/PNG
-  kWriteFailed = 6,      // disk full, access denied, file in use, I/O error
-  kVerifyFailed = 7,     // the written result did not read back right; the old file is kept
+  Ok = 0,
+  Usage = 1,            // bad option, unknown key, missing or extra video path
+  VideoUnreadable = 2,  // video missing, not a file, or not readable
+  NotMp4 = 3,           // not an MP4 file, or its boxes are damaged
+  LayoutRefused = 4,    // a valid MP4 whose layout we will not write
+  CoverProblem = 5,     // cover missing, unreadable, or not JPEG/PNG
+  WriteFailed = 6,      // disk full, access denied, file in use, I/O error
+  VerifyFailed = 7,     // the written result did not read back right; the old file is kept
 };
 
 // A failure with the exit code it maps to and a one-line message for the user.
 class t_NtagError : public std::runtime_error {
  public:
-  t_NtagError(t_ExitCode code, const std::string& message) : std::runtime_error(message), code_(code) {}
-  t_ExitCode Code() const { return code_; }
+  t_NtagError(t_ExitCode code, const std::string& message) : std::runtime_error(message), m_code(code) {}
+  t_ExitCode Code() const { return m_code; }
 
  private:
-  t_ExitCode code_;
+  t_ExitCode m_code;
 };
+
+// Boxes that do not hold together, found at byte `offset` of the file when known.
+[[noreturn]] inline void Damaged(const std::string& what,
+                                 std::optional<std::uint64_t> offset = std::nullopt) {
+  throw t_NtagError(t_ExitCode::NotMp4, "damaged MP4: " + what +
+                                            (offset ? " at byte " + std::to_string(*offset) : std::string()));
+}
 
 }  // namespace n_zorbel::n_ntag

@@ -5,13 +5,11 @@
 
 #include "box_types.hpp"
 #include "ntag_error.hpp"
+#include "system/utf8.hpp"
 #include "tag_list.hpp"
-#include "utf.hpp"
 
 namespace n_zorbel::n_ntag {
 namespace {
-
-constexpr std::uint32_t kYrrc = FourCc("yrrc");
 
 // What an entry means to readers: up to two of ntag's keys (an entry some readers show as
 // the comment and others as the description goes when either is written).
@@ -31,31 +29,31 @@ struct t_NameMeaning {
 
 // QuickTime text items; readers show the author as the artist and the software as the encoder.
 constexpr t_TypeMeaning kUserDataItems[] = {
-    {CopyrightFourCc("nam"), {{"title"}}},
-    {CopyrightFourCc("ART"), {{"artist"}}},
-    {CopyrightFourCc("aut"), {{"artist"}}},
-    {CopyrightFourCc("day"), {{"year"}}},
-    {CopyrightFourCc("gen"), {{"genre"}}},
-    {CopyrightFourCc("cmt"), {{"comment"}}},
-    {CopyrightFourCc("des"), {{"description", "comment"}}},
-    {CopyrightFourCc("alb"), {{"album"}}},
-    {CopyrightFourCc("wrt"), {{"composer"}}},
-    {CopyrightFourCc("cpy"), {{"copyright"}}},
-    {CopyrightFourCc("grp"), {{"grouping"}}},
-    {CopyrightFourCc("lyr"), {{"lyrics"}}},
-    {CopyrightFourCc("too"), {{"encoded_by"}}},
-    {CopyrightFourCc("swr"), {{"encoded_by"}}},
+    {kCNam, {{"title"}}},
+    {kCArt, {{"artist"}}},
+    {kCAut, {{"artist"}}},
+    {kCDay, {{"year"}}},
+    {kCGen, {{"genre"}}},
+    {kCCmt, {{"comment"}}},
+    {kCDes, {{"description", "comment"}}},
+    {kCAlb, {{"album"}}},
+    {kCWrt, {{"composer"}}},
+    {kCCpy, {{"copyright"}}},
+    {kCGrp, {{"grouping"}}},
+    {kCLyr, {{"lyrics"}}},
+    {kCToo, {{"encoded_by"}}},
+    {kCSwr, {{"encoded_by"}}},
 };
 
 // 3GPP asset boxes; the description box is what ffmpeg writes the comment into.
 constexpr t_TypeMeaning kAssetBoxes[] = {
-    {FourCc("titl"), {{"title"}}},
-    {FourCc("perf"), {{"artist"}}},
-    {FourCc("auth"), {{"artist"}}},
-    {FourCc("gnre"), {{"genre"}}},
-    {FourCc("dscp"), {{"comment", "description"}}},
-    {FourCc("albm"), {{"album"}}},
-    {FourCc("cprt"), {{"copyright"}}},
+    {kTitl, {{"title"}}},
+    {kPerf, {{"artist"}}},
+    {kAuth, {{"artist"}}},
+    {kGnre, {{"genre"}}},
+    {kDscp, {{"comment", "description"}}},
+    {kAlbm, {{"album"}}},
+    {kCprt, {{"copyright"}}},
     {kYrrc, {{"year"}}},
 };
 
@@ -148,7 +146,7 @@ const std::uint8_t* BodyOf(const t_Bytes& p, const t_BoxHeader& h) {
 
 std::optional<t_KeysMeta> ParseKeysMeta(const t_Bytes& p) {
   t_KeysMeta m;
-  m.prefix = p.size() >= 8 && Read32(p.data() + 4) == kHdlr ? 0 : 4;
+  m.prefix = MetaPrefixSize(p.data(), p.size());
   if (p.size() < m.prefix) return std::nullopt;
   try {
     m.children = ParseSiblings(p.data() + m.prefix, p.size() - m.prefix, m.prefix, "meta");
@@ -242,8 +240,8 @@ t_Bytes WithoutKeys(const t_Bytes& p, const t_KeysMeta& m, const std::vector<std
     const std::size_t at = ilst.size();
     ilst.insert(ilst.end(), p.begin() + static_cast<std::ptrdiff_t>(item.offset),
                 p.begin() + static_cast<std::ptrdiff_t>(item.offset + item.size));
-    // The type sits after the 32-bit size; items of size 0 or 64-bit sizes keep their form.
-    Store32(ilst.data() + at + 4, item.type - below);
+    // Items of size 0 or 64-bit sizes keep their form.
+    StoreTypeField(ilst.data() + at, item.type - below);
   }
   t_Bytes out(p.begin(), p.begin() + static_cast<std::ptrdiff_t>(m.prefix));
   for (std::size_t i = 0; i < m.children.size(); ++i) {

@@ -15,21 +15,21 @@ using t_NativePath = std::wstring;
 using t_NativePath = std::string;
 #endif
 
-enum class t_IoFailure { kNotFound, kAccessDenied, kInUse, kDiskFull, kNotAFile, kOther };
+enum class t_IoFailure { NotFound, AccessDenied, InUse, DiskFull, NotAFile, Other };
 
 // A failed system call: what kind of failure, and the system's own wording.
 class t_IoError : public std::runtime_error {
  public:
-  t_IoError(t_IoFailure kind, const std::string& what) : std::runtime_error(what), kind_(kind) {}
-  t_IoFailure Kind() const { return kind_; }
+  t_IoError(t_IoFailure kind, const std::string& what) : std::runtime_error(what), m_kind(kind) {}
+  t_IoFailure Kind() const { return m_kind; }
 
  private:
-  t_IoFailure kind_;
+  t_IoFailure m_kind;
 };
 
 enum class t_OpenMode {
-  kRead,       // shared reading
-  kReadWrite,  // reading and writing, with no other writer at the same time
+  Read,       // shared reading
+  ReadWrite,  // reading and writing, with no other writer at the same time
 };
 
 class t_Replacement;
@@ -71,7 +71,7 @@ class t_File {
 
  private:
   friend class t_Replacement;
-  std::intptr_t handle_ = -1;
+  std::intptr_t m_handle = -1;
 };
 
 // The copy a rewrite writes before it takes the video's place. No other run can find or take
@@ -87,16 +87,16 @@ class t_Replacement {
   t_Replacement(const t_Replacement&) = delete;
   t_Replacement& operator=(const t_Replacement&) = delete;
 
-  t_File& File() { return file_; }
+  t_File& File() { return m_file; }
   // Puts the flushed copy in place of the video in one atomic step (the video is never
   // absent), and closes `video`, the video's own open file, when the system allows.
   void Publish(t_File& video);
 
  private:
-  t_NativePath video_;
-  t_NativePath name_;  // empty while the copy has no name
-  t_File file_;
-  bool published_ = false;
+  t_NativePath m_video;
+  t_NativePath m_name;  // empty while the copy has no name
+  t_File m_file;
+  bool m_published = false;
 };
 
 // The portable way of t_File::CopyFrom: through a buffer, skipping blocks of zeros so that
@@ -111,7 +111,6 @@ std::uint64_t FreeSpaceBeside(const t_NativePath& path);
 
 // UTF-8 for messages; on POSIX the bytes as they are.
 std::string PathToUtf8(const t_NativePath& path);
-t_NativePath PathFromUtf8(const std::string& utf8);
 // Writes UTF-8 text to standard output or error, as the console expects it.
 void WriteOut(const std::string& utf8);
 void WriteErr(const std::string& utf8);

@@ -39,23 +39,23 @@ t_IoFailure KindOf(int error) {
   switch (error) {
     case ENOENT:
     case ENOTDIR:
-      return t_IoFailure::kNotFound;
+      return t_IoFailure::NotFound;
     case EACCES:
     case EPERM:
     case EROFS:
-      return t_IoFailure::kAccessDenied;
+      return t_IoFailure::AccessDenied;
     case EWOULDBLOCK:
     case ETXTBSY:
     case EBUSY:
-      return t_IoFailure::kInUse;
+      return t_IoFailure::InUse;
     case ENOSPC:
     case EDQUOT:
     case EFBIG:
-      return t_IoFailure::kDiskFull;
+      return t_IoFailure::DiskFull;
     case EISDIR:
-      return t_IoFailure::kNotAFile;
+      return t_IoFailure::NotAFile;
     default:
-      return t_IoFailure::kOther;
+      return t_IoFailure::Other;
   }
 }
 
@@ -148,7 +148,7 @@ bool CopyInKernel(int in, std::uint64_t at, std::uint64_t size, int out, std::ui
       }
       Fail(error);
     }
-    if (n == 0) throw t_IoError(t_IoFailure::kOther, "unexpected end of file");
+    if (n == 0) throw t_IoError(t_IoFailure::Other, "unexpected end of file");
     Refund(piece - static_cast<std::size_t>(n));
     first = false;
     (void)::sync_file_range(out, static_cast<off_t>(toAt), n, SYNC_FILE_RANGE_WRITE);
@@ -269,30 +269,30 @@ void WriteAll(int fd, const std::string& text) {
 }  // namespace
 
 t_File::~t_File() { Close(); }
-t_File::t_File(t_File&& other) noexcept : handle_(other.handle_) { other.handle_ = -1; }
+t_File::t_File(t_File&& other) noexcept : m_handle(other.m_handle) { other.m_handle = -1; }
 t_File& t_File::operator=(t_File&& other) noexcept {
   if (this != &other) {
     Close();
-    handle_ = other.handle_;
-    other.handle_ = -1;
+    m_handle = other.m_handle;
+    other.m_handle = -1;
   }
   return *this;
 }
 
 t_File t_File::Open(const t_NativePath& path, t_OpenMode mode) {
   // Not blocking: opening a FIFO would wait for a writer that may never come.
-  const int flags = (mode == t_OpenMode::kRead ? O_RDONLY : O_RDWR) | O_CLOEXEC | O_NONBLOCK | O_NOCTTY;
+  const int flags = (mode == t_OpenMode::Read ? O_RDONLY : O_RDWR) | O_CLOEXEC | O_NONBLOCK | O_NOCTTY;
   int fd;
   do fd = ::open(path.c_str(), flags);
   while (fd < 0 && errno == EINTR);
   if (fd < 0) Fail(errno);
   t_File file;
-  file.handle_ = fd;
+  file.m_handle = fd;
   struct stat st;
   if (::fstat(fd, &st) != 0) Fail(errno);
   if (!S_ISREG(st.st_mode)) Fail(EISDIR);
   if (::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) Fail(errno);
-  if (mode == t_OpenMode::kReadWrite) {
+  if (mode == t_OpenMode::ReadWrite) {
     // Two taggers on one file would undo each other's switches; the second one waits for nobody.
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0) Fail(errno);
 #ifdef F_OFD_SETLK
@@ -306,11 +306,11 @@ t_File t_File::Open(const t_NativePath& path, t_OpenMode mode) {
   return file;
 }
 
-bool t_File::IsOpen() const { return handle_ >= 0; }
+bool t_File::IsOpen() const { return m_handle >= 0; }
 
 std::uint64_t t_File::Size() const {
   struct stat st;
-  if (::fstat(static_cast<int>(handle_), &st) != 0) Fail(errno);
+  if (::fstat(static_cast<int>(m_handle), &st) != 0) Fail(errno);
   return static_cast<std::uint64_t>(st.st_size);
 }
 
@@ -318,10 +318,10 @@ void t_File::ReadAt(std::uint64_t offset, void* buffer, std::size_t size) const 
   auto* p = static_cast<char*>(buffer);
   FaultBeforeRead(size);
   while (size > 0) {
-    const ssize_t n = ::pread(static_cast<int>(handle_), p, size, static_cast<off_t>(offset));
+    const ssize_t n = ::pread(static_cast<int>(m_handle), p, size, static_cast<off_t>(offset));
     if (n < 0 && errno == EINTR) continue;
     if (n < 0) Fail(errno);
-    if (n == 0) throw t_IoError(t_IoFailure::kOther, "unexpected end of file");
+    if (n == 0) throw t_IoError(t_IoFailure::Other, "unexpected end of file");
     p += n;
     offset += static_cast<std::uint64_t>(n);
     size -= static_cast<std::size_t>(n);
@@ -332,7 +332,7 @@ void t_File::WriteAt(std::uint64_t offset, const void* data, std::size_t size) {
   const auto* p = static_cast<const char*>(data);
   while (size > 0) {
     const std::size_t chunk = Allowed(size);
-    const ssize_t n = ::pwrite(static_cast<int>(handle_), p, chunk, static_cast<off_t>(offset));
+    const ssize_t n = ::pwrite(static_cast<int>(m_handle), p, chunk, static_cast<off_t>(offset));
     if (n < 0) {
       const int error = errno;
       Refund(chunk);
@@ -349,22 +349,22 @@ void t_File::WriteAt(std::uint64_t offset, const void* data, std::size_t size) {
 }
 
 void t_File::Truncate(std::uint64_t size) {
-  if (::ftruncate(static_cast<int>(handle_), static_cast<off_t>(size)) != 0) Fail(errno);
+  if (::ftruncate(static_cast<int>(m_handle), static_cast<off_t>(size)) != 0) Fail(errno);
 }
 
 void t_File::Flush() {
   FaultBeforeFlush();
-  if (::fsync(static_cast<int>(handle_)) != 0) Fail(errno);
+  if (::fsync(static_cast<int>(m_handle)) != 0) Fail(errno);
 }
 
 void t_File::FlushData() {
   FaultBeforeFlush();
-  if (::fdatasync(static_cast<int>(handle_)) != 0) Fail(errno);
+  if (::fdatasync(static_cast<int>(m_handle)) != 0) Fail(errno);
 }
 
 std::uint64_t t_File::CopyFrom(const t_File& from, std::uint64_t at, std::uint64_t size, std::uint64_t toAt) {
-  const int in = static_cast<int>(from.handle_);
-  const int out = static_cast<int>(handle_);
+  const int in = static_cast<int>(from.m_handle);
+  const int out = static_cast<int>(m_handle);
   std::uint64_t shared = 0;
   (void)::posix_fadvise(in, static_cast<off_t>(at), static_cast<off_t>(size), POSIX_FADV_SEQUENTIAL);
   const std::uint64_t end = at + size;
@@ -411,22 +411,22 @@ std::uint64_t t_File::CopyFrom(const t_File& from, std::uint64_t at, std::uint64
 
 void t_File::CopyAttributesFrom(const t_File& model) {
   struct stat st;
-  if (::fstat(static_cast<int>(model.handle_), &st) != 0) Fail(errno);
+  if (::fstat(static_cast<int>(model.m_handle), &st) != 0) Fail(errno);
   // Keeping the owner needs privileges we usually lack; the mode is what matters to the user.
-  if (::fchown(static_cast<int>(handle_), st.st_uid, st.st_gid) != 0) {
-    (void)::fchown(static_cast<int>(handle_), static_cast<uid_t>(-1), st.st_gid);
+  if (::fchown(static_cast<int>(m_handle), st.st_uid, st.st_gid) != 0) {
+    (void)::fchown(static_cast<int>(m_handle), static_cast<uid_t>(-1), st.st_gid);
   }
-  if (::fchmod(static_cast<int>(handle_), st.st_mode & 07777) != 0) Fail(errno);
+  if (::fchmod(static_cast<int>(m_handle), st.st_mode & 07777) != 0) Fail(errno);
 #ifdef __linux__
   // After the mode: an access list sets the group bits from its mask, the same as the model's.
-  CopyExtendedAttributes(static_cast<int>(model.handle_), static_cast<int>(handle_));
+  CopyExtendedAttributes(static_cast<int>(model.m_handle), static_cast<int>(m_handle));
 #endif
 }
 
 void t_File::Close() {
-  if (handle_ >= 0) {
-    ::close(static_cast<int>(handle_));
-    handle_ = -1;
+  if (m_handle >= 0) {
+    ::close(static_cast<int>(m_handle));
+    m_handle = -1;
   }
 }
 
@@ -444,7 +444,7 @@ std::uint64_t FreeSpaceBeside(const t_NativePath& path) {
   return static_cast<std::uint64_t>(st.f_bavail) * st.f_frsize;
 }
 
-t_Replacement::t_Replacement(const t_NativePath& video) : video_(video) {
+t_Replacement::t_Replacement(const t_NativePath& video) : m_video(video) {
   const std::string folder = FolderOf(video);
   RemoveAbandonedCopies(folder);
   int fd = -1;
@@ -454,35 +454,36 @@ t_Replacement::t_Replacement(const t_NativePath& video) : video_(video) {
   // (those three say that the file system has no unnamed files)
 #endif
   if (fd < 0) {
-    name_ = TakeUniqueName(folder, [&fd](const std::string& path) {
+    m_name = TakeUniqueName(folder, [&fd](const std::string& path) {
       fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
       return fd < 0 ? errno : 0;
     });
   }
-  file_.handle_ = fd;
+  m_file.m_handle = fd;
   // Held while this run lives, named or not: a copy whose lock can be taken was abandoned.
   if (::flock(fd, LOCK_EX | LOCK_NB) != 0) Fail(errno);
 }
 
 t_Replacement::~t_Replacement() {
-  file_.Close();
-  if (!published_ && !name_.empty()) (void)::unlink(name_.c_str());
+  m_file.Close();
+  if (!m_published && !m_name.empty()) (void)::unlink(m_name.c_str());
 }
 
 void t_Replacement::Publish(t_File& video) {
 #ifdef O_TMPFILE
   // A name only for the rename, unique to this run; a kill between the two leaves it.
-  if (name_.empty()) {
-    const int fd = static_cast<int>(file_.handle_);
-    name_ = TakeUniqueName(FolderOf(video_), [fd](const std::string& path) { return LinkUnnamed(fd, path); });
+  if (m_name.empty()) {
+    const int fd = static_cast<int>(m_file.m_handle);
+    m_name =
+        TakeUniqueName(FolderOf(m_video), [fd](const std::string& path) { return LinkUnnamed(fd, path); });
   }
 #endif
-  if (::rename(name_.c_str(), video_.c_str()) != 0) Fail(errno);
-  published_ = true;
+  if (::rename(m_name.c_str(), m_video.c_str()) != 0) Fail(errno);
+  m_published = true;
   // Held until now, so no other tagger could take the old file between our check and the switch.
   video.Close();
   // The rename itself must reach the disk, not only the data.
-  const int dir = ::open(FolderOf(video_).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  const int dir = ::open(FolderOf(m_video).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (dir >= 0) {
     (void)::fsync(dir);
     ::close(dir);
@@ -490,7 +491,6 @@ void t_Replacement::Publish(t_File& video) {
 }
 
 std::string PathToUtf8(const t_NativePath& path) { return path; }
-t_NativePath PathFromUtf8(const std::string& utf8) { return utf8; }
 void WriteOut(const std::string& utf8) { WriteAll(1, utf8); }
 void WriteErr(const std::string& utf8) { WriteAll(2, utf8); }
 

@@ -10,7 +10,7 @@
 
 #include "fault_hook.hpp"
 #include "platform_file.hpp"
-#include "utf.hpp"
+#include "system/utf8.hpp"
 
 namespace n_zorbel::n_ntag {
 namespace {
@@ -28,19 +28,19 @@ t_IoFailure KindOf(DWORD error) {
     case ERROR_INVALID_NAME:
     case ERROR_BAD_NETPATH:
     case ERROR_INVALID_DRIVE:
-      return t_IoFailure::kNotFound;
+      return t_IoFailure::NotFound;
     case ERROR_ACCESS_DENIED:
     case ERROR_WRITE_PROTECT:
-      return t_IoFailure::kAccessDenied;
+      return t_IoFailure::AccessDenied;
     case ERROR_SHARING_VIOLATION:
     case ERROR_LOCK_VIOLATION:
     case ERROR_USER_MAPPED_FILE:
-      return t_IoFailure::kInUse;
+      return t_IoFailure::InUse;
     case ERROR_DISK_FULL:
     case ERROR_HANDLE_DISK_FULL:
-      return t_IoFailure::kDiskFull;
+      return t_IoFailure::DiskFull;
     default:
-      return t_IoFailure::kOther;
+      return t_IoFailure::Other;
   }
 }
 
@@ -116,12 +116,12 @@ bool UnderWine() {
 }  // namespace
 
 t_File::~t_File() { Close(); }
-t_File::t_File(t_File&& other) noexcept : handle_(other.handle_) { other.handle_ = -1; }
+t_File::t_File(t_File&& other) noexcept : m_handle(other.m_handle) { other.m_handle = -1; }
 t_File& t_File::operator=(t_File&& other) noexcept {
   if (this != &other) {
     Close();
-    handle_ = other.handle_;
-    other.handle_ = -1;
+    m_handle = other.m_handle;
+    other.m_handle = -1;
   }
   return *this;
 }
@@ -130,26 +130,26 @@ t_File t_File::Open(const t_NativePath& path, t_OpenMode mode) {
   const std::wstring api = ApiPath(path);
   const DWORD attributes = GetFileAttributesW(api.c_str());
   if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
-    throw t_IoError(t_IoFailure::kNotAFile, "is a folder");
+    throw t_IoError(t_IoFailure::NotAFile, "is a folder");
   }
-  const DWORD access = mode == t_OpenMode::kRead ? GENERIC_READ : GENERIC_READ | GENERIC_WRITE;
+  const DWORD access = mode == t_OpenMode::Read ? GENERIC_READ : GENERIC_READ | GENERIC_WRITE;
   // Writers share reading only, so no one else changes the file under us.
   const DWORD share =
-      mode == t_OpenMode::kRead ? FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE : FILE_SHARE_READ;
+      mode == t_OpenMode::Read ? FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE : FILE_SHARE_READ;
   HANDLE h = CreateFileW(api.c_str(), access, share, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (h == INVALID_HANDLE_VALUE) Fail(GetLastError());
   t_File file;
-  file.handle_ = reinterpret_cast<std::intptr_t>(h);
+  file.m_handle = reinterpret_cast<std::intptr_t>(h);
   // A pipe or a device is no video and no cover.
-  if (GetFileType(h) != FILE_TYPE_DISK) throw t_IoError(t_IoFailure::kNotAFile, "not a file");
+  if (GetFileType(h) != FILE_TYPE_DISK) throw t_IoError(t_IoFailure::NotAFile, "not a file");
   return file;
 }
 
-bool t_File::IsOpen() const { return handle_ != -1; }
+bool t_File::IsOpen() const { return m_handle != -1; }
 
 std::uint64_t t_File::Size() const {
   LARGE_INTEGER size;
-  if (!GetFileSizeEx(H(handle_), &size)) Fail(GetLastError());
+  if (!GetFileSizeEx(H(m_handle), &size)) Fail(GetLastError());
   return static_cast<std::uint64_t>(size.QuadPart);
 }
 
@@ -158,14 +158,14 @@ void t_File::ReadAt(std::uint64_t offset, void* buffer, std::size_t size) const 
   FaultBeforeRead(size);
   while (size > 0) {
     const DWORD chunk = size > (1u << 30) ? (1u << 30) : static_cast<DWORD>(size);
-    SeekTo(H(handle_), offset);
+    SeekTo(H(m_handle), offset);
     DWORD got = 0;
-    if (!ReadFile(H(handle_), p, chunk, &got, nullptr)) {
+    if (!ReadFile(H(m_handle), p, chunk, &got, nullptr)) {
       const DWORD error = GetLastError();
-      if (error == ERROR_HANDLE_EOF) throw t_IoError(t_IoFailure::kOther, "unexpected end of file");
+      if (error == ERROR_HANDLE_EOF) throw t_IoError(t_IoFailure::Other, "unexpected end of file");
       Fail(error);
     }
-    if (got == 0) throw t_IoError(t_IoFailure::kOther, "unexpected end of file");
+    if (got == 0) throw t_IoError(t_IoFailure::Other, "unexpected end of file");
     p += got;
     offset += got;
     size -= got;
@@ -193,9 +193,9 @@ void t_File::WriteAt(std::uint64_t offset, const void* data, std::size_t size) {
       hold();
       continue;
     }
-    SeekTo(H(handle_), offset);
+    SeekTo(H(m_handle), offset);
     DWORD written = 0;
-    if (!WriteFile(H(handle_), p, chunk, &written, nullptr)) Fail(GetLastError());
+    if (!WriteFile(H(m_handle), p, chunk, &written, nullptr)) Fail(GetLastError());
     if (written == 0) Fail(ERROR_DISK_FULL);
     g_bytesWritten += written;
     p += written;
@@ -207,12 +207,12 @@ void t_File::WriteAt(std::uint64_t offset, const void* data, std::size_t size) {
 void t_File::Truncate(std::uint64_t size) {
   FILE_END_OF_FILE_INFO info{};
   info.EndOfFile.QuadPart = static_cast<LONGLONG>(size);
-  if (!SetFileInformationByHandle(H(handle_), FileEndOfFileInfo, &info, sizeof info)) Fail(GetLastError());
+  if (!SetFileInformationByHandle(H(m_handle), FileEndOfFileInfo, &info, sizeof info)) Fail(GetLastError());
 }
 
 void t_File::Flush() {
   FaultBeforeFlush();
-  if (!FlushFileBuffers(H(handle_))) Fail(GetLastError());
+  if (!FlushFileBuffers(H(m_handle))) Fail(GetLastError());
 }
 
 // Windows has no lighter flush for a file handle.
@@ -225,20 +225,20 @@ std::uint64_t t_File::CopyFrom(const t_File& from, std::uint64_t at, std::uint64
 
 void t_File::CopyAttributesFrom(const t_File& model) {
   FILE_BASIC_INFO info{};
-  if (!GetFileInformationByHandleEx(H(model.handle_), FileBasicInfo, &info, sizeof info)) return;
+  if (!GetFileInformationByHandleEx(H(model.m_handle), FileBasicInfo, &info, sizeof info)) return;
   // Keep the creation time and the hidden/system/archive flags; times of change are ours.
   FILE_BASIC_INFO mine{};
   mine.CreationTime = info.CreationTime;
   mine.FileAttributes = info.FileAttributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
                                                FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED);
   if (mine.FileAttributes == 0) mine.FileAttributes = FILE_ATTRIBUTE_NORMAL;
-  (void)SetFileInformationByHandle(H(handle_), FileBasicInfo, &mine, sizeof mine);
+  (void)SetFileInformationByHandle(H(m_handle), FileBasicInfo, &mine, sizeof mine);
 }
 
 void t_File::Close() {
-  if (handle_ != -1) {
-    CloseHandle(H(handle_));
-    handle_ = -1;
+  if (m_handle != -1) {
+    CloseHandle(H(m_handle));
+    m_handle = -1;
   }
 }
 
@@ -250,65 +250,64 @@ std::uint64_t FreeSpaceBeside(const t_NativePath& path) {
   return available.QuadPart;
 }
 
-t_Replacement::t_Replacement(const t_NativePath& video) : video_(FullPath(video)) {
+t_Replacement::t_Replacement(const t_NativePath& video) : m_video(FullPath(video)) {
   // A name unique to this run, created exclusively, so no other run can take it.
-  const std::wstring folder = FolderOf(video_);
+  const std::wstring folder = FolderOf(m_video);
   std::random_device random;
   HANDLE h = INVALID_HANDLE_VALUE;
   for (int attempt = 0; h == INVALID_HANDLE_VALUE; ++attempt) {
     wchar_t name[64];
     std::swprintf(name, 64, L".ntag-%lu-%08x%08x.tmp", GetCurrentProcessId(), random(), random());
-    name_ = folder + name;
-    h = CreateFileW(ApiPath(name_).c_str(), GENERIC_READ | GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW,
+    m_name = folder + name;
+    h = CreateFileW(ApiPath(m_name).c_str(), GENERIC_READ | GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW,
                     FILE_ATTRIBUTE_NORMAL, nullptr);
     const DWORD error = GetLastError();
     if (h == INVALID_HANDLE_VALUE && (error != ERROR_FILE_EXISTS || attempt == 16)) Fail(error);
   }
-  file_.handle_ = reinterpret_cast<std::intptr_t>(h);
+  m_file.m_handle = reinterpret_cast<std::intptr_t>(h);
   // Deleted when its handle closes, also when the process is killed; where the file system
   // cannot mark it, the destructor still removes it on every failure.
   (void)SetDeleteOnClose(h, true);
 }
 
 t_Replacement::~t_Replacement() {
-  file_.Close();
-  if (!published_) (void)DeleteFileW(ApiPath(name_).c_str());
+  m_file.Close();
+  if (!m_published) (void)DeleteFileW(ApiPath(m_name).c_str());
 }
 
 void t_Replacement::Publish(t_File& video) {
   // ReplaceFileW opens both files itself, the copy without sharing: ours must be closed, and
   // the copy no longer marked, for that short step.
-  if (!SetDeleteOnClose(H(file_.handle_), false)) Fail(GetLastError());
-  file_.Close();
+  if (!SetDeleteOnClose(H(m_file.m_handle), false)) Fail(GetLastError());
+  m_file.Close();
   video.Close();
   if (UnderWine()) {
     // Wine's ReplaceFileW moves the video away and deletes it before the copy takes its name,
     // so a kill in between leaves no video at all; its rename over the video is atomic.
-    if (!MoveFileExW(ApiPath(name_).c_str(), ApiPath(video_).c_str(),
+    if (!MoveFileExW(ApiPath(m_name).c_str(), ApiPath(m_video).c_str(),
                      MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
       Fail(GetLastError());
     }
-    published_ = true;
+    m_published = true;
     return;
   }
   // The video keeps its attributes, access list and streams; a merge that fails fails the run.
-  if (ReplaceFileW(ApiPath(video_).c_str(), ApiPath(name_).c_str(), nullptr, 0, nullptr, nullptr)) {
-    published_ = true;
+  if (ReplaceFileW(ApiPath(m_video).c_str(), ApiPath(m_name).c_str(), nullptr, 0, nullptr, nullptr)) {
+    m_published = true;
     return;
   }
   const DWORD error = GetLastError();
   if (error != ERROR_UNABLE_TO_MOVE_REPLACEMENT && error != ERROR_UNABLE_TO_MOVE_REPLACEMENT_2) Fail(error);
   // Without a backup name these two leave the video's name empty; the copy, complete and
   // checked, is all there is of the video now: it takes the name, and is never removed.
-  published_ = true;
-  if (!MoveFileExW(ApiPath(name_).c_str(), ApiPath(video_).c_str(),
+  m_published = true;
+  if (!MoveFileExW(ApiPath(m_name).c_str(), ApiPath(m_video).c_str(),
                    MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
     Fail(GetLastError());
   }
 }
 
 std::string PathToUtf8(const t_NativePath& path) { return Utf16ToUtf8(U16(path)); }
-t_NativePath PathFromUtf8(const std::string& utf8) { return W(Utf8ToUtf16(utf8)); }
 void WriteOut(const std::string& utf8) { WriteTo(STD_OUTPUT_HANDLE, utf8); }
 void WriteErr(const std::string& utf8) { WriteTo(STD_ERROR_HANDLE, utf8); }
 

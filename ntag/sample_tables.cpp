@@ -3,7 +3,8 @@
 #include <algorithm>
 #include <bit>
 
-#include "byte_order.hpp"
+#include "box.hpp"
+#include "box_types.hpp"
 
 namespace n_zorbel::n_ntag {
 namespace {
@@ -19,9 +20,7 @@ struct t_Span {
 // The boxes players open wherever they meet them, so a track's boxes may hide in any of them
 // (a size-0 edts swallows the mdia after it, and players still find that mdia).
 bool IsOpened(std::uint32_t type) {
-  for (const std::uint32_t t :
-       {FourCc("trak"), FourCc("mdia"), FourCc("minf"), FourCc("stbl"), FourCc("edts"), FourCc("dinf"),
-        FourCc("mvex"), FourCc("tref"), FourCc("udta")}) {
+  for (const std::uint32_t t : {kTrak, kMdia, kMinf, kStbl, kEdts, kDinf, kMvex, kTref, kUdta}) {
     if (type == t) return true;
   }
   return false;
@@ -34,25 +33,21 @@ std::uint64_t SaturatingAdd(std::uint64_t a, std::uint64_t b) {
 // Calls visit(type, payload) for each box in d[pos, end), read as players read them.
 template <class t_Visit>
 void ForEachBox(const std::uint8_t* d, std::size_t pos, std::size_t end, t_Visit visit) {
-  while (end - pos >= 8) {
-    std::uint64_t size = Read32(d + pos);
-    const std::uint32_t type = Read32(d + pos + 4);
-    std::size_t header = 8;
-    if (size == 1) {
-      if (end - pos < 16) return;
-      size = Read64(d + pos + 8);
-      header = 16;
-    } else if (size == 0) {
-      size = end - pos;
-    }
-    if (size < header) return;
+  for (t_BoxHeader h; ReadSizeAndType(d + pos, end - pos, h);) {
+    const std::uint64_t size = h.toEnd ? end - pos : h.size;
+    if (size < h.headerSize) return;
     const auto box = static_cast<std::size_t>(std::min<std::uint64_t>(size, end - pos));
-    visit(type, t_Span{pos + header, pos + box});
+    visit(h.type, t_Span{pos + h.headerSize, pos + box});
     pos += box;
   }
 }
 
-std::size_t HeaderOf(const std::uint8_t* box) { return Read32(box) == 1 ? 16 : 8; }
+// The payload of the box held in box[0, size), read as players read it; empty when its
+// header is cut short.
+t_Span PayloadOf(const std::uint8_t* box, std::size_t size) {
+  t_BoxHeader h;
+  return ReadSizeAndType(box, size, h) ? t_Span{h.headerSize, size} : t_Span{};
+}
 
 std::vector<std::uint64_t> ReadTable(const std::uint8_t* d, t_Span body, std::size_t width) {
   std::vector<std::uint64_t> offsets;
@@ -76,9 +71,9 @@ struct t_Found {
 bool RefersElsewhere(const std::uint8_t* d, t_Span minf) {
   bool elsewhere = false;
   ForEachBox(d, minf.begin, minf.end, [&](std::uint32_t type, t_Span dinf) {
-    if (type != FourCc("dinf")) return;
+    if (type != kDinf) return;
     ForEachBox(d, dinf.begin, dinf.end, [&](std::uint32_t t, t_Span dref) {
-      if (t != FourCc("dref") || dref.Size() < 8) return;
+      if (t != kDref || dref.Size() < 8) return;
       ForEachBox(d, dref.begin + 8, dref.end, [&](std::uint32_t, t_Span entry) {
         // Flag 1: the data is in this file.
         elsewhere = elsewhere || entry.Size() < 4 || !(d[entry.begin + 3] & 1);
@@ -90,40 +85,40 @@ bool RefersElsewhere(const std::uint8_t* d, t_Span minf) {
 
 void Walk(const std::uint8_t* d, t_Span span, int depth, bool elsewhere, t_Found& out) {
   ForEachBox(d, span.begin, span.end, [&](std::uint32_t type, t_Span body) {
-    if (type == FourCc("stco") || type == FourCc("co64")) {
-      out.tables.push_back(ReadTable(d, body, type == FourCc("co64") ? 8 : 4));
+    if (type == kStco || type == kCo64) {
+      out.tables.push_back(ReadTable(d, body, type == kCo64 ? 8 : 4));
     } else if (IsOpened(type) && depth < 8) {
-      if (type == FourCc("stbl")) out.sampleTables.push_back(elsewhere ? t_Span{} : body);
-      Walk(d, body, depth + 1, elsewhere || (type == FourCc("minf") && RefersElsewhere(d, body)), out);
+      if (type == kStbl) out.sampleTables.push_back(elsewhere ? t_Span{} : body);
+      Walk(d, body, depth + 1, elsewhere || (type == kMinf && RefersElsewhere(d, body)), out);
     }
   });
 }
 
 t_Found WalkMoov(const std::uint8_t* moov, std::size_t size) {
   t_Found found;
-  if (size >= 8 && size >= HeaderOf(moov)) Walk(moov, {HeaderOf(moov), size}, 0, false, found);
+  Walk(moov, PayloadOf(moov, size), 0, false, found);
   return found;
 }
 
 // Sample sizes from stsz (one size for all, or one per sample) or stz2 (4, 8 or 16 bits).
 class t_SampleSizes {
  public:
-  t_SampleSizes(const std::uint8_t* d, t_Span body, bool compact) : d_(d), body_(body), compact_(compact) {
+  t_SampleSizes(const std::uint8_t* d, t_Span body, bool compact) : m_d(d), m_body(body), m_compact(compact) {
     if (body.Size() < 12) return;
     const std::uint32_t declared = Read32(d + body.begin + 8);
     if (compact) {
-      bits_ = d[body.begin + 7];
-      if (bits_ != 4 && bits_ != 8 && bits_ != 16) return;
-      count_ = std::min<std::uint64_t>(declared, (body.Size() - 12) * 8 / bits_);
+      m_bits = d[body.begin + 7];
+      if (m_bits != 4 && m_bits != 8 && m_bits != 16) return;
+      m_count = std::min<std::uint64_t>(declared, (body.Size() - 12) * 8 / m_bits);
     } else {
-      constant_ = Read32(d + body.begin + 4);
-      count_ = constant_ ? declared : std::min<std::uint64_t>(declared, (body.Size() - 12) / 4);
+      m_constant = Read32(d + body.begin + 4);
+      m_count = m_constant ? declared : std::min<std::uint64_t>(declared, (body.Size() - 12) / 4);
     }
   }
-  std::uint64_t Count() const { return count_; }
+  std::uint64_t Count() const { return m_count; }
   // The bytes of samples [first, first + n), all below Count().
   std::uint64_t Bytes(std::uint64_t first, std::uint64_t n) const {
-    if (!compact_ && constant_) return n * constant_;
+    if (!m_compact && m_constant) return n * m_constant;
     std::uint64_t sum = 0;
     for (std::uint64_t i = first; i < first + n; ++i) sum += Size(i);
     return sum;
@@ -131,18 +126,18 @@ class t_SampleSizes {
 
  private:
   std::uint64_t Size(std::uint64_t i) const {
-    const std::uint8_t* entries = d_ + body_.begin + 12;
-    if (!compact_) return Read32(entries + 4 * i);
-    if (bits_ == 16) return Read16(entries + 2 * i);
-    if (bits_ == 8) return entries[i];
+    const std::uint8_t* entries = m_d + m_body.begin + 12;
+    if (!m_compact) return Read32(entries + 4 * i);
+    if (m_bits == 16) return Read16(entries + 2 * i);
+    if (m_bits == 8) return entries[i];
     return i % 2 ? entries[i / 2] & 0x0F : entries[i / 2] >> 4;
   }
 
-  const std::uint8_t* d_;
-  t_Span body_;
-  bool compact_;
-  std::uint32_t constant_ = 0, bits_ = 0;
-  std::uint64_t count_ = 0;
+  const std::uint8_t* m_d;
+  t_Span m_body;
+  bool m_compact;
+  std::uint32_t m_constant = 0, m_bits = 0;
+  std::uint64_t m_count = 0;
 };
 
 // Where the samples of one sample table end, chunk by chunk (0 for an empty span).
@@ -151,14 +146,14 @@ std::uint64_t SampleDataEnd(const std::uint8_t* d, t_Span stbl) {
   t_Span stsc, sizes;
   bool compact = false, haveOffsets = false;
   ForEachBox(d, stbl.begin, stbl.end, [&](std::uint32_t type, t_Span body) {
-    if ((type == FourCc("stco") || type == FourCc("co64")) && !haveOffsets) {
-      offsets = ReadTable(d, body, type == FourCc("co64") ? 8 : 4);
+    if ((type == kStco || type == kCo64) && !haveOffsets) {
+      offsets = ReadTable(d, body, type == kCo64 ? 8 : 4);
       haveOffsets = true;
-    } else if (type == FourCc("stsc") && stsc.end == 0) {
+    } else if (type == kStsc && stsc.end == 0) {
       stsc = body;
-    } else if ((type == FourCc("stsz") || type == FourCc("stz2")) && sizes.end == 0) {
+    } else if ((type == kStsz || type == kStz2) && sizes.end == 0) {
       sizes = body;
-      compact = type == FourCc("stz2");
+      compact = type == kStz2;
     }
   });
   if (stsc.Size() < 8 || sizes.end == 0) return 0;
@@ -182,11 +177,11 @@ std::uint64_t SampleDataEnd(const std::uint8_t* d, t_Span stbl) {
 // The default sample size the moov's trex gives track `trackId`, 0 when none.
 std::uint64_t TrexSampleSize(const std::uint8_t* moov, std::size_t size, std::uint32_t trackId) {
   std::uint64_t found = 0;
-  if (size < 8 || size < HeaderOf(moov)) return 0;
-  ForEachBox(moov, HeaderOf(moov), size, [&](std::uint32_t type, t_Span mvex) {
-    if (type != FourCc("mvex")) return;
+  const t_Span body = PayloadOf(moov, size);
+  ForEachBox(moov, body.begin, body.end, [&](std::uint32_t type, t_Span mvex) {
+    if (type != kMvex) return;
     ForEachBox(moov, mvex.begin, mvex.end, [&](std::uint32_t t, t_Span trex) {
-      if (t == FourCc("trex") && trex.Size() >= 24 && Read32(moov + trex.begin + 4) == trackId && !found) {
+      if (t == kTrex && trex.Size() >= 24 && Read32(moov + trex.begin + 4) == trackId && !found) {
         found = Read32(moov + trex.begin + 16);
       }
     });
@@ -211,12 +206,12 @@ std::uint64_t FragmentDataEnd(const std::uint8_t* moov, std::size_t moovSize, co
   std::uint64_t end = 0;
   // Without a base of its own, a track fragment's data follows the data of the one before.
   std::uint64_t next = moofAt;
-  if (moofSize < 8 || moofSize < HeaderOf(moof)) return 0;
-  ForEachBox(moof, HeaderOf(moof), moofSize, [&](std::uint32_t type, t_Span traf) {
-    if (type != FourCc("traf")) return;
+  const t_Span moofBody = PayloadOf(moof, moofSize);
+  ForEachBox(moof, moofBody.begin, moofBody.end, [&](std::uint32_t type, t_Span traf) {
+    if (type != kTraf) return;
     t_Span tfhd;
     ForEachBox(moof, traf.begin, traf.end, [&](std::uint32_t t, t_Span body) {
-      if (t == FourCc("tfhd") && tfhd.end == 0) tfhd = body;
+      if (t == kTfhd && tfhd.end == 0) tfhd = body;
     });
     if (tfhd.Size() < 8) return;
     const std::uint32_t flags = Read32(moof + tfhd.begin) & 0xFFFFFF;
@@ -235,7 +230,7 @@ std::uint64_t FragmentDataEnd(const std::uint8_t* moov, std::size_t moovSize, co
     }
     std::uint64_t pos = base;
     ForEachBox(moof, traf.begin, traf.end, [&](std::uint32_t t, t_Span trun) {
-      if (t != FourCc("trun") || trun.Size() < 8) return;
+      if (t != kTrun || trun.Size() < 8) return;
       const std::uint32_t runFlags = Read32(moof + trun.begin) & 0xFFFFFF;
       std::size_t at = trun.begin + 8;
       if (runFlags & 0x1) {

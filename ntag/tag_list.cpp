@@ -5,17 +5,10 @@
 #include "box.hpp"
 #include "box_types.hpp"
 #include "ntag_error.hpp"
-#include "utf.hpp"
+#include "system/utf8.hpp"
 
 namespace n_zorbel::n_ntag {
 namespace {
-
-constexpr std::uint32_t kCovr = FourCc("covr");
-constexpr std::uint32_t kGnre = FourCc("gnre");
-constexpr std::uint32_t kGen = CopyrightFourCc("gen");
-constexpr std::uint32_t kFreeform = FourCc("----");
-constexpr std::uint32_t kMean = FourCc("mean");
-constexpr std::uint32_t kName = FourCc("name");
 
 struct t_DataBox {
   std::uint32_t dataType;
@@ -52,15 +45,19 @@ t_ItemParts SplitItem(const t_Bytes& raw, std::uint32_t headerSize) {
   return parts;
 }
 
-std::uint32_t HeaderSizeOf(const t_Bytes& raw) { return Read32(raw.data()) == 1 ? 16 : 8; }
+// The header of an item whose bytes were parsed or built here, so it holds together.
+std::uint32_t HeaderSizeOf(const t_Bytes& raw) {
+  t_BoxHeader h;
+  ReadSizeAndType(raw.data(), raw.size(), h);
+  return h.headerSize;
+}
 
 t_Bytes MakeItem(std::uint32_t atom, std::uint32_t dataType, const std::uint8_t* value, std::size_t size) {
+  const std::uint64_t dataSize = BoxSize(8 + size);
   t_Bytes item;
   item.reserve(size + 24);
-  Append32(item, static_cast<std::uint32_t>(size + 24));
-  Append32(item, atom);
-  Append32(item, static_cast<std::uint32_t>(size + 16));
-  Append32(item, kData);
+  AppendBoxHeader(item, atom, BoxSize(dataSize));
+  AppendBoxHeader(item, kData, dataSize);
   Append32(item, dataType);
   Append32(item, 0);  // locale: none
   item.insert(item.end(), value, value + size);
@@ -104,23 +101,25 @@ const t_KeyInfo* KeyForAtom(std::uint32_t atom) {
 }  // namespace
 
 const std::vector<t_KeyInfo>& AllKeys() {
+  // clang-format off
   static const std::vector<t_KeyInfo> keys = {
-      {"title", CopyrightFourCc("nam"), t_ValueKind::kText},
-      {"artist", CopyrightFourCc("ART"), t_ValueKind::kText},
-      {"year", CopyrightFourCc("day"), t_ValueKind::kText},
-      {"genre", kGen, t_ValueKind::kText},
-      {"comment", CopyrightFourCc("cmt"), t_ValueKind::kText},
-      {"album", CopyrightFourCc("alb"), t_ValueKind::kText},
-      {"album_artist", FourCc("aART"), t_ValueKind::kText},
-      {"composer", CopyrightFourCc("wrt"), t_ValueKind::kText},
-      {"track", FourCc("trkn"), t_ValueKind::kTrackPair},
-      {"disc", FourCc("disk"), t_ValueKind::kDiscPair},
-      {"copyright", FourCc("cprt"), t_ValueKind::kText},
-      {"description", FourCc("desc"), t_ValueKind::kText},
-      {"grouping", CopyrightFourCc("grp"), t_ValueKind::kText},
-      {"lyrics", CopyrightFourCc("lyr"), t_ValueKind::kText},
-      {"encoded_by", CopyrightFourCc("too"), t_ValueKind::kText},
+      {"title", kCNam, t_ValueKind::Text},
+      {"artist", kCArt, t_ValueKind::Text},
+      {"year", kCDay, t_ValueKind::Text},
+      {"genre", kCGen, t_ValueKind::Text},
+      {"comment", kCCmt, t_ValueKind::Text},
+      {"album", kCAlb, t_ValueKind::Text},
+      {"album_artist", kAArt, t_ValueKind::Text},
+      {"composer", kCWrt, t_ValueKind::Text},
+      {"track", kTrkn, t_ValueKind::TrackPair},
+      {"disc", kDisk, t_ValueKind::DiscPair},
+      {"copyright", kCprt, t_ValueKind::Text},
+      {"description", kDesc, t_ValueKind::Text},
+      {"grouping", kCGrp, t_ValueKind::Text},
+      {"lyrics", kCLyr, t_ValueKind::Text},
+      {"encoded_by", kCToo, t_ValueKind::Text},
   };
+  // clang-format on
   return keys;
 }
 
@@ -143,8 +142,8 @@ t_TagList t_TagList::Parse(const t_Bytes& ilstPayload) {
     const auto* begin = ilstPayload.data() + h.offset;
     t_Bytes raw(begin, begin + h.size);
     // An item of size 0 runs to the end of ilst; written with its size, so items added after it stay apart.
-    if (h.toEnd) Store32(raw.data(), static_cast<std::uint32_t>(h.size));
-    list.items_.push_back({h.type, std::move(raw)});
+    if (h.toEnd) StoreSizeField(raw.data(), static_cast<std::uint32_t>(h.size));
+    list.m_items.push_back({h.type, std::move(raw)});
   }
   return list;
 }
@@ -152,38 +151,24 @@ t_TagList t_TagList::Parse(const t_Bytes& ilstPayload) {
 t_Bytes t_TagList::Serialize() const {
   // Written straight into one buffer of the final size: a cover can make this megabytes.
   std::uint64_t body = 0;
-  for (const t_Item& item : items_) body += item.raw.size();
-  const bool large = body + 8 > 0xFFFFFFFFull;
+  for (const t_Item& item : m_items) body += item.raw.size();
+  const std::uint64_t size = BoxSize(body);
   t_Bytes out;
-  out.reserve(static_cast<std::size_t>(body + (large ? 16 : 8)));
-  if (large) {
-    Append32(out, 1);
-    Append32(out, kIlst);
-    Append64(out, body + 16);
-  } else {
-    Append32(out, static_cast<std::uint32_t>(body + 8));
-    Append32(out, kIlst);
-  }
-  for (const t_Item& item : items_) out.insert(out.end(), item.raw.begin(), item.raw.end());
+  out.reserve(static_cast<std::size_t>(size));
+  AppendBoxHeader(out, kIlst, size);
+  for (const t_Item& item : m_items) out.insert(out.end(), item.raw.begin(), item.raw.end());
   return out;
 }
 
-bool t_TagList::Has(std::uint32_t atom) const {
-  for (const t_Item& item : items_) {
-    if (item.type == atom) return true;
-  }
-  return false;
-}
-
 void t_TagList::Remove(std::uint32_t atom) {
-  std::erase_if(items_, [atom](const t_Item& item) { return item.type == atom; });
+  std::erase_if(m_items, [atom](const t_Item& item) { return item.type == atom; });
 }
 
 void t_TagList::Put(std::uint32_t atom, t_Bytes item) {
   // Keep the item's place, so a changed value does not reorder the list.
   bool placed = false;
   std::vector<t_Item> kept;
-  for (t_Item& it : items_) {
+  for (t_Item& it : m_items) {
     if (it.type != atom) {
       kept.push_back(std::move(it));
     } else if (!placed) {
@@ -191,20 +176,20 @@ void t_TagList::Put(std::uint32_t atom, t_Bytes item) {
       placed = true;
     }
   }
-  items_ = std::move(kept);
+  m_items = std::move(kept);
   if (placed) return;
-  items_.push_back({atom, std::move(item)});
+  m_items.push_back({atom, std::move(item)});
 }
 
 void t_TagList::Set(const t_KeyInfo& key, std::string_view utf8) {
-  setKeys_.emplace_back(key.key);
+  m_setKeys.emplace_back(key.key);
   // A genre as text replaces the numeric one; both mean "genre" to readers.
-  if (key.atom == kGen) Remove(kGnre);
+  if (key.atom == kCGen) Remove(kGnre);
   if (utf8.empty()) {
     Remove(key.atom);
     return;
   }
-  if (key.kind == t_ValueKind::kText) {
+  if (key.kind == t_ValueKind::Text) {
     Put(key.atom, MakeItem(key.atom, 1, reinterpret_cast<const std::uint8_t*>(utf8.data()), utf8.size()));
     return;
   }
@@ -213,13 +198,13 @@ void t_TagList::Set(const t_KeyInfo& key, std::string_view utf8) {
   const bool ok = ParseNumber(utf8.substr(0, slash), number) &&
                   (slash == std::string_view::npos || ParseNumber(utf8.substr(slash + 1), total));
   if (!ok) {
-    throw t_NtagError(t_ExitCode::kUsage, std::string("the value of '") + key.key +
-                                              "' must be a number or number/total, each 0 to 65535");
+    throw t_NtagError(t_ExitCode::Usage, std::string("the value of '") + key.key +
+                                             "' must be a number or number/total, each 0 to 65535");
   }
   t_Bytes value{0, 0};
   Append16(value, number);
   Append16(value, total);
-  if (key.kind == t_ValueKind::kTrackPair) Append16(value, 0);
+  if (key.kind == t_ValueKind::TrackPair) Append16(value, 0);
   Put(key.atom, MakeItem(key.atom, 0, value.data(), value.size()));
 }
 
@@ -227,12 +212,11 @@ void t_TagList::RemoveCovers() { Remove(kCovr); }
 
 void t_TagList::AddCover(std::uint32_t dataType, const t_Bytes& image) {
   t_Bytes data;
-  Append32(data, static_cast<std::uint32_t>(image.size() + 16));
-  Append32(data, kData);
+  AppendBoxHeader(data, kData, BoxSize(8 + image.size()));
   Append32(data, dataType);
   Append32(data, 0);
   data.insert(data.end(), image.begin(), image.end());
-  for (t_Item& item : items_) {
+  for (t_Item& item : m_items) {
     if (item.type == kCovr) {
       // Another picture in the same covr item, after the ones it holds.
       t_Box covr = t_Box::Leaf(kCovr, t_Bytes(item.raw.begin() + HeaderSizeOf(item.raw), item.raw.end()));
@@ -241,22 +225,12 @@ void t_TagList::AddCover(std::uint32_t dataType, const t_Bytes& image) {
       return;
     }
   }
-  items_.push_back({kCovr, t_Box::Leaf(kCovr, std::move(data)).Serialize()});
-}
-
-std::optional<std::string> t_TagList::Value(const t_KeyInfo& key) const {
-  for (const t_Item& item : items_) {
-    if (item.type != key.atom) continue;
-    const t_ItemParts parts = SplitItem(item.raw, HeaderSizeOf(item.raw));
-    if (!parts.ok || parts.data.empty()) return std::string();
-    return key.kind == t_ValueKind::kText ? TextOf(parts.data.front()) : PairOf(parts.data.front());
-  }
-  return std::nullopt;
+  m_items.push_back({kCovr, t_Box::Leaf(kCovr, std::move(data)).Serialize()});
 }
 
 std::vector<t_CoverInfo> t_TagList::Covers() const {
   std::vector<t_CoverInfo> covers;
-  for (const t_Item& item : items_) {
+  for (const t_Item& item : m_items) {
     if (item.type != kCovr) continue;
     for (const t_DataBox& d : SplitItem(item.raw, HeaderSizeOf(item.raw)).data) {
       covers.push_back({d.dataType, d.size});
@@ -267,7 +241,7 @@ std::vector<t_CoverInfo> t_TagList::Covers() const {
 
 std::vector<std::string> t_TagList::Listing() const {
   std::vector<std::string> lines;
-  for (const t_Item& item : items_) {
+  for (const t_Item& item : m_items) {
     if (item.type == kCovr) continue;
     const t_ItemParts parts = SplitItem(item.raw, HeaderSizeOf(item.raw));
     const t_KeyInfo* key = KeyForAtom(item.type);
@@ -276,7 +250,7 @@ std::vector<std::string> t_TagList::Listing() const {
     std::string value;
     if (!parts.ok || parts.data.empty()) {
       value = "(unreadable)";
-    } else if (key && key->kind != t_ValueKind::kText) {
+    } else if (key && key->kind != t_ValueKind::Text) {
       value = PairOf(parts.data.front());
     } else if (item.type == kGnre && parts.data.front().size >= 2) {
       value = std::to_string(Read16(parts.data.front().value));

@@ -2,7 +2,6 @@
 // The items of an ilst box. Items this tool does not change keep their bytes;
 // changed items are written as iTunes writes them.
 #include <cstdint>
-#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -12,9 +11,9 @@
 namespace n_zorbel::n_ntag {
 
 enum class t_ValueKind {
-  kText,       // UTF-8 text, data type 1
-  kTrackPair,  // "N" or "N/M", 8 bytes of data type 0 (trkn)
-  kDiscPair,   // "N" or "N/M", 6 bytes of data type 0 (disk)
+  Text,       // UTF-8 text, data type 1
+  TrackPair,  // "N" or "N/M", 8 bytes of data type 0 (trkn)
+  DiscPair,   // "N" or "N/M", 6 bytes of data type 0 (disk)
 };
 
 // A key of -meta:KEY=VALUE and the ilst item it is stored in.
@@ -40,23 +39,20 @@ struct t_CoverInfo {
 
 class t_TagList {
  public:
-  // Parses an ilst payload; throws t_NtagError (kNotMp4) when its items do not tile it.
+  // Parses an ilst payload; throws t_NtagError (NotMp4) when its items do not tile it.
   static t_TagList Parse(const t_Bytes& ilstPayload);
   // The whole ilst box.
   t_Bytes Serialize() const;
 
-  bool Has(std::uint32_t atom) const;
   void Remove(std::uint32_t atom);
-  // Sets a key's value; an empty value removes the item. Throws t_NtagError (kUsage)
+  // Sets a key's value; an empty value removes the item. Throws t_NtagError (Usage)
   // when a number pair does not parse.
   void Set(const t_KeyInfo& key, std::string_view utf8);
   void RemoveCovers();
   void AddCover(std::uint32_t dataType, const t_Bytes& image);
   // The keys given to Set, written or removed: their other stores are cleared too.
-  const std::vector<std::string>& SetKeys() const { return setKeys_; }
+  const std::vector<std::string>& SetKeys() const { return m_setKeys; }
 
-  // The value of a key as -list-meta shows it, when present.
-  std::optional<std::string> Value(const t_KeyInfo& key) const;
   std::vector<t_CoverInfo> Covers() const;
   // "name = value" lines for every item, then "cover = ..." lines.
   std::vector<std::string> Listing() const;
@@ -67,8 +63,8 @@ class t_TagList {
     t_Bytes raw;  // the whole item box
   };
   void Put(std::uint32_t atom, t_Bytes item);
-  std::vector<t_Item> items_;
-  std::vector<std::string> setKeys_;
+  std::vector<t_Item> m_items;
+  std::vector<std::string> m_setKeys;
 };
 
 // Escapes a value for one output line: backslash, CR, LF and other control characters.

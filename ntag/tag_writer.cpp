@@ -21,24 +21,24 @@ constexpr std::uint64_t kSpaceMargin = 16ull << 20;
 
 std::string Describe(const t_IoError& e) {
   switch (e.Kind()) {
-    case t_IoFailure::kNotFound:
+    case t_IoFailure::NotFound:
       return "not found";
-    case t_IoFailure::kAccessDenied:
+    case t_IoFailure::AccessDenied:
       return "access denied";
-    case t_IoFailure::kInUse:
+    case t_IoFailure::InUse:
       return "the file is in use by another program";
-    case t_IoFailure::kDiskFull:
+    case t_IoFailure::DiskFull:
       return "the disk is full";
-    case t_IoFailure::kNotAFile:
+    case t_IoFailure::NotAFile:
       return "not a file";
-    case t_IoFailure::kOther:
+    case t_IoFailure::Other:
       break;
   }
   return e.what();
 }
 
 [[noreturn]] void WriteFailed(const t_IoError& e) {
-  throw t_NtagError(t_ExitCode::kWriteFailed, "cannot write the video: " + Describe(e));
+  throw t_NtagError(t_ExitCode::WriteFailed, "cannot write the video: " + Describe(e));
 }
 
 // Rethrows the failure being handled, once what was written was taken back (`undone`), as
@@ -48,22 +48,22 @@ std::string Describe(const t_IoError& e) {
     throw;
   } catch (const t_IoError& e) {
     if (undone) WriteFailed(e);
-    throw t_NtagError(t_ExitCode::kWriteFailed,
+    throw t_NtagError(t_ExitCode::WriteFailed,
                       "cannot write the video: " + Describe(e) +
                           "; it could not be put back completely but holds the complete old tags");
   }
 }
 
 [[noreturn]] void VerifyFailed(const std::string& what) {
-  throw t_NtagError(t_ExitCode::kVerifyFailed,
+  throw t_NtagError(t_ExitCode::VerifyFailed,
                     "the written file did not read back right (" + what + "); the video was left as it was");
 }
 
 t_File OpenForReading(const t_NativePath& video) {
   try {
-    return t_File::Open(video, t_OpenMode::kRead);
+    return t_File::Open(video, t_OpenMode::Read);
   } catch (const t_IoError& e) {
-    throw t_NtagError(t_ExitCode::kVideoUnreadable, "cannot read the video: " + Describe(e));
+    throw t_NtagError(t_ExitCode::VideoUnreadable, "cannot read the video: " + Describe(e));
   }
 }
 
@@ -82,7 +82,7 @@ t_Snapshot TakeSnapshot(const t_File& file) {
     s.movie = t_Movie::Parse(s.moovBytes, s.layout.Moov().offset);
     return s;
   } catch (const t_IoError& e) {
-    throw t_NtagError(t_ExitCode::kVideoUnreadable, "cannot read the video: " + Describe(e));
+    throw t_NtagError(t_ExitCode::VideoUnreadable, "cannot read the video: " + Describe(e));
   }
 }
 
@@ -115,19 +115,10 @@ bool HoldsMoov(const t_File& file, std::uint64_t offset, const t_Bytes& expected
 }
 
 t_Bytes FreeHeader(std::uint64_t size) {
-  t_Bytes h;
-  if (size > 0xFFFFFFFFull) {
-    Append32(h, 1);
-    Append32(h, kFree);
-    Append64(h, size);
-  } else {
-    Append32(h, static_cast<std::uint32_t>(size));
-    Append32(h, kFree);
-  }
-  return h;
+  t_Bytes header;
+  AppendBoxHeader(header, kFree, size);
+  return header;
 }
-
-bool IsFree(const t_Box& b) { return b.type == kFree || b.type == kSkip; }
 
 // One positioned write of the plan.
 struct t_Write {
@@ -149,49 +140,53 @@ std::optional<t_InPlacePlan> PlanInPlace(const t_Movie& movie, const t_Bytes& ne
   if (!meta) return std::nullopt;
   const auto& kids = meta->children;
   const int ilst = movie.IlstIndex();
-  const std::uint64_t n = newIlst.size();
+  const std::uint64_t newSize = newIlst.size();
   std::vector<std::size_t> candidates;
   if (ilst >= 0) {
-    const auto at = static_cast<std::size_t>(ilst);
+    const auto oldIndex = static_cast<std::size_t>(ilst);
     // Free boxes after the ilst first: the usual place of the padding we leave.
-    for (std::size_t j = at + 1; !onlyBefore && j < kids.size() && IsFree(kids[j]); ++j)
-      candidates.push_back(j);
-    for (std::size_t j = at; j > 0 && IsFree(kids[j - 1]); --j) candidates.push_back(j - 1);
+    for (std::size_t after = oldIndex + 1; !onlyBefore && after < kids.size() && IsFreeType(kids[after].type);
+         ++after)
+      candidates.push_back(after);
+    for (std::size_t before = oldIndex; before > 0 && IsFreeType(kids[before - 1].type); --before)
+      candidates.push_back(before - 1);
   } else {
-    for (std::size_t j = 0; j < kids.size(); ++j) {
-      if (IsFree(kids[j])) candidates.push_back(j);
+    for (std::size_t index = 0; index < kids.size(); ++index) {
+      if (IsFreeType(kids[index].type)) candidates.push_back(index);
     }
   }
-  for (std::size_t j : candidates) {
-    const t_Box& free = kids[j];
-    const std::uint64_t p = free.fileOffset, f = free.originalSize;
-    std::uint64_t s = p, e = p + f;
-    const bool freeIsLast = ilst < 0 || j > static_cast<std::size_t>(ilst);
+  for (std::size_t freeIndex : candidates) {
+    const t_Box& free = kids[freeIndex];
+    const std::uint64_t freeAt = free.fileOffset, freeEnd = free.fileOffset + free.originalSize;
+    // The room the edit may take, and where the header that switches to the new ilst goes:
+    // the free box alone, or with an old ilst everything from the free boxes before it on.
+    std::uint64_t switchAt = freeAt, roomEnd = freeEnd;
+    const bool freeIsLast = ilst < 0 || freeIndex > static_cast<std::size_t>(ilst);
     if (ilst >= 0) {
       const t_Box& old = kids[static_cast<std::size_t>(ilst)];
       // The switch starts at the first of the free boxes before the old ilst, so they
       // become one with the space it frees instead of piling up with every edit.
       std::size_t first = static_cast<std::size_t>(ilst);
-      while (first > 0 && IsFree(kids[first - 1])) --first;
-      s = kids[first].fileOffset;
-      e = std::max(e, old.fileOffset + old.originalSize);
+      while (first > 0 && IsFreeType(kids[first - 1].type)) --first;
+      switchAt = kids[first].fileOffset;
+      roomEnd = std::max(roomEnd, old.fileOffset + old.originalSize);
     }
-    std::uint64_t x = p + free.originalHeaderSize;
-    std::uint64_t trail;
+    std::uint64_t newAt = freeAt + free.originalHeaderSize;
+    std::uint64_t freeAfterNew;
     if (freeIsLast) {
       // At the very end of the room: the free space before it stays in one piece, so the
       // next edit can go to the front whatever the sizes of the old and new tags.
-      if (x + n > e) continue;
-      x = e - n;
-      trail = 0;
+      if (newAt + newSize > roomEnd) continue;
+      newAt = roomEnd - newSize;
+      freeAfterNew = 0;
     } else {
-      if (x + n + 8 > p + f) continue;
-      trail = e - (x + n);
+      if (newAt + newSize + 8 > freeEnd) continue;
+      freeAfterNew = roomEnd - (newAt + newSize);
     }
     t_InPlacePlan plan;
-    plan.prepare.push_back({x, newIlst});
-    if (trail > 0) plan.prepare.push_back({x + n, FreeHeader(trail)});
-    plan.commit = {s, FreeHeader(x - s)};
+    plan.prepare.push_back({newAt, newIlst});
+    if (freeAfterNew > 0) plan.prepare.push_back({newAt + newSize, FreeHeader(freeAfterNew)});
+    plan.commit = {switchAt, FreeHeader(newAt - switchAt)};
     if (plan.commit.bytes.size() > 8) continue;
     return plan;
   }
@@ -215,12 +210,13 @@ std::optional<t_InPlacePlan> PlanMerge(const t_Movie& movie) {
   const t_Box* meta = movie.Meta();
   if (!meta) return std::nullopt;
   const auto& kids = meta->children;
-  for (std::size_t i = 0; i + 1 < kids.size(); ++i) {
-    if (!IsFree(kids[i]) || !IsFree(kids[i + 1])) continue;
+  for (std::size_t first = 0; first + 1 < kids.size(); ++first) {
+    if (!IsFreeType(kids[first].type) || !IsFreeType(kids[first + 1].type)) continue;
     std::uint64_t size = 0;
-    for (std::size_t j = i; j < kids.size() && IsFree(kids[j]); ++j) size += kids[j].originalSize;
+    for (std::size_t next = first; next < kids.size() && IsFreeType(kids[next].type); ++next)
+      size += kids[next].originalSize;
     if (size > 0xFFFFFFFFull) return std::nullopt;
-    return t_InPlacePlan{{}, {kids[i].fileOffset, FreeHeader(size)}};
+    return t_InPlacePlan{{}, {kids[first].fileOffset, FreeHeader(size)}};
   }
   return std::nullopt;
 }
@@ -230,15 +226,15 @@ std::optional<t_InPlacePlan> PlanMerge(const t_Movie& movie) {
 // free boxes, and if need be after moving a copy of the old ilst to the front of the free
 // space before it, so the space on both sides of the old ilst becomes one.
 std::optional<std::vector<t_InPlacePlan>> PlanInPlaceSteps(const t_Snapshot& snap, const t_Bytes& newIlst) {
-  const std::uint64_t at = snap.layout.Moov().offset;
+  const std::uint64_t moovAt = snap.layout.Moov().offset;
   if (auto plan = PlanInPlace(snap.movie, newIlst)) return std::vector<t_InPlacePlan>{std::move(*plan)};
   std::vector<t_InPlacePlan> steps;
   t_Bytes moov = snap.moovBytes;
   t_Movie movie = snap.movie;
   auto take = [&](const t_InPlacePlan& plan) {
     steps.push_back(plan);
-    Apply(moov, at, plan);
-    movie = t_Movie::Parse(moov, at);
+    Apply(moov, moovAt, plan);
+    movie = t_Movie::Parse(moov, moovAt);
   };
   if (auto merge = PlanMerge(movie)) {
     take(*merge);
@@ -250,7 +246,7 @@ std::optional<std::vector<t_InPlacePlan>> PlanInPlaceSteps(const t_Snapshot& sna
   const int ilst = movie.IlstIndex();
   if (ilst < 0) return std::nullopt;
   const t_Box& old = movie.Meta()->children[static_cast<std::size_t>(ilst)];
-  const auto begin = moov.begin() + static_cast<std::ptrdiff_t>(old.fileOffset - at);
+  const auto begin = moov.begin() + static_cast<std::ptrdiff_t>(old.fileOffset - moovAt);
   const t_Bytes oldIlst(begin, begin + static_cast<std::ptrdiff_t>(old.originalSize));
   const auto compact = PlanInPlace(movie, oldIlst, true);
   if (!compact) return std::nullopt;
@@ -264,10 +260,10 @@ std::optional<std::vector<t_InPlacePlan>> PlanInPlaceSteps(const t_Snapshot& sna
 
 // Checks that a movie carries exactly the ilst payload of `ilstBox`.
 bool IsPayloadOf(const t_Bytes& payload, const t_Bytes& ilstBox) {
-  if (ilstBox.size() < 8) return false;
-  const std::size_t header = Read32(ilstBox.data()) == 1 ? 16 : 8;
-  return payload.size() + header == ilstBox.size() &&
-         std::equal(payload.begin(), payload.end(), ilstBox.begin() + static_cast<std::ptrdiff_t>(header));
+  t_BoxHeader h;
+  if (!ReadSizeAndType(ilstBox.data(), ilstBox.size(), h)) return false;
+  return payload.size() + h.headerSize == ilstBox.size() &&
+         std::equal(payload.begin(), payload.end(), ilstBox.begin() + h.headerSize);
 }
 
 bool CarriesIlst(const t_Movie& movie, const t_Bytes& ilstBox) {
@@ -335,7 +331,8 @@ void WriteInPlace(t_File& file, t_Snapshot& snap, const std::vector<t_InPlacePla
                   const t_Bytes& newIlst) {
   const std::uint64_t moovAt = snap.layout.Moov().offset;
   const t_Bytes& oldIlst = snap.movie.IlstPayload();
-  const std::size_t newHeader = Read32(newIlst.data()) == 1 ? 16 : 8;
+  t_BoxHeader newHeader;
+  ReadSizeAndType(newIlst.data(), newIlst.size(), newHeader);
   // Prove the steps on moov in memory before touching the file. Every write lies among
   // meta's children, so the rest of moov, chunk offsets included, keeps its bytes; after each
   // step those children must still tile meta, with the old or (after the last) the new ilst.
@@ -359,12 +356,12 @@ void WriteInPlace(t_File& file, t_Snapshot& snap, const std::vector<t_InPlacePla
     if (holds) {
       Apply(expected, moovAt, plan[i]);
       holds = i + 1 == plan.size()
-                  ? ChildrenCarry(expected, moovAt, kidsBegin, kidsEnd, newIlst.data() + newHeader,
-                                  newIlst.size() - newHeader)
+                  ? ChildrenCarry(expected, moovAt, kidsBegin, kidsEnd, newIlst.data() + newHeader.headerSize,
+                                  newIlst.size() - newHeader.headerSize)
                   : ChildrenCarry(expected, moovAt, kidsBegin, kidsEnd, oldIlst.data(), oldIlst.size());
     }
     if (!holds)
-      throw t_NtagError(t_ExitCode::kVerifyFailed, "internal error: the in-place plan does not hold");
+      throw t_NtagError(t_ExitCode::VerifyFailed, "internal error: the in-place plan does not hold");
     steps.push_back(std::move(step));
   }
   std::size_t begun = 0;
@@ -394,7 +391,7 @@ void WriteInPlace(t_File& file, t_Snapshot& snap, const std::vector<t_InPlacePla
 void CheckFreeSpace(const t_NativePath& video, std::uint64_t need) {
   const std::uint64_t available = FreeSpaceBeside(video);
   if (available != UINT64_MAX && available < need + kSpaceMargin) {
-    throw t_NtagError(t_ExitCode::kWriteFailed,
+    throw t_NtagError(t_ExitCode::WriteFailed,
                       "not enough free disk space: " + std::to_string((need + kSpaceMargin) >> 20) +
                           " MiB needed, " + std::to_string(available >> 20) + " MiB free");
   }
@@ -431,7 +428,7 @@ bool UndoAppended(t_File& file, const t_Bytes* oldMoov, std::uint64_t moovAt, st
 std::optional<std::uint64_t> CompactMoovAt(const t_Snapshot& snap, std::uint64_t dataEnd) {
   const auto& boxes = snap.layout.boxes;
   std::size_t first = snap.layout.moovIndex;
-  while (first > 0 && (boxes[first - 1].type == kFree || boxes[first - 1].type == kSkip)) --first;
+  while (first > 0 && IsFreeType(boxes[first - 1].type)) --first;
   const std::uint64_t at = boxes[first].offset;
   const std::vector<std::uint64_t> offsets = snap.movie.ChunkOffsets();
   if (dataEnd > at || std::any_of(offsets.begin(), offsets.end(), [&](std::uint64_t o) { return o >= at; }))
@@ -449,7 +446,7 @@ bool WriteAppended(t_File& file, const t_NativePath& video, const t_Snapshot& sn
   const t_Bytes newMoov = WithNewIlst(snap, newIlst).Root().Serialize();
   const t_Movie proof = t_Movie::Parse(newMoov, end + 8);
   if (!CarriesIlst(proof, newIlst) || proof.ChunkOffsets() != snap.movie.ChunkOffsets()) {
-    throw t_NtagError(t_ExitCode::kVerifyFailed, "internal error: the new movie box does not hold");
+    throw t_NtagError(t_ExitCode::VerifyFailed, "internal error: the new movie box does not hold");
   }
   if (const auto from = CompactMoovAt(snap, dataEnd);
       from && (end + 8 - *from) * 8 > end + 8 + newMoov.size()) {
@@ -458,8 +455,7 @@ bool WriteAppended(t_File& file, const t_NativePath& video, const t_Snapshot& sn
   CheckFreeSpace(video, newMoov.size() + 8);
   // A free box of size 0 runs to the end of the file, so the file stays valid while it grows.
   t_Bytes grow;
-  Append32(grow, 0);
-  Append32(grow, kFree);
+  AppendBoxHeader(grow, kFree, 0);
   const t_Bytes commit = FreeHeader(end + 8 - moov.offset);
   bool switched = false;
   try {
@@ -492,7 +488,7 @@ std::vector<t_OffsetField> FindFragmentOffsets(const t_File& file, const t_FileL
     const t_BoxHeader& top = layout.boxes[i];
     if (top.type != kMoof && top.type != kMfra) continue;
     if (top.size > kMaxFragmentBox) {
-      throw t_NtagError(t_ExitCode::kLayoutRefused, "a movie fragment box is larger than 64 MiB");
+      throw t_NtagError(t_ExitCode::LayoutRefused, "a movie fragment box is larger than 64 MiB");
     }
     t_Bytes box(static_cast<std::size_t>(top.size));
     file.ReadAt(top.offset, box.data(), box.size());
@@ -517,7 +513,7 @@ std::vector<t_OffsetField> FindFragmentOffsets(const t_File& file, const t_FileL
         const std::uint64_t entry =
             2ull * width + ((sizes >> 4) & 3) + 1 + ((sizes >> 2) & 3) + 1 + (sizes & 3) + 1;
         if ((bodySize - 16) / entry < count) {
-          throw t_NtagError(t_ExitCode::kNotMp4, "damaged MP4: tfra table longer than its box");
+          Damaged("tfra table longer than its box");
         }
         for (std::uint32_t k = 0; k < count; ++k) fields.push_back({bodyAt + 16 + k * entry + width, width});
       }
@@ -610,7 +606,7 @@ void WriteRewritten(t_File& file, const t_NativePath& video, const t_Snapshot& s
   // Only tables both this tool and readers find can be moved with the media.
   const t_Tables oldTables = ReaderChunkTables(snap.moovBytes.data(), snap.moovBytes.size());
   if (Flatten(oldTables) != snap.movie.ChunkOffsets()) {
-    throw t_NtagError(t_ExitCode::kLayoutRefused,
+    throw t_NtagError(t_ExitCode::LayoutRefused,
                       "a chunk offset table lies where players may read it but this tool would not move it");
   }
   // The media moves by a whole number of blocks, so a file system that can share blocks
@@ -637,7 +633,7 @@ void WriteRewritten(t_File& file, const t_NativePath& video, const t_Snapshot& s
   }
   const t_Bytes newMoov = shifted.Root().Serialize();
   if (static_cast<std::int64_t>(newMoov.size()) - static_cast<std::int64_t>(moov.size) != delta) {
-    throw t_NtagError(t_ExitCode::kVerifyFailed, "internal error: chunk offsets do not settle");
+    throw t_NtagError(t_ExitCode::VerifyFailed, "internal error: chunk offsets do not settle");
   }
   const std::vector<t_OffsetField> fields = FindFragmentOffsets(file, snap.layout);
   const std::uint64_t newSize =
@@ -649,7 +645,7 @@ void WriteRewritten(t_File& file, const t_NativePath& video, const t_Snapshot& s
   try {
     replacement.emplace(ResolveLinks(video));
   } catch (const t_IoError& e) {
-    throw t_NtagError(t_ExitCode::kWriteFailed,
+    throw t_NtagError(t_ExitCode::WriteFailed,
                       "cannot create a temporary file beside the video: " + Describe(e));
   }
   t_File& out = replacement->File();
@@ -663,12 +659,12 @@ void WriteRewritten(t_File& file, const t_NativePath& video, const t_Snapshot& s
     for (const t_OffsetField& f : fields) {
       std::uint64_t v = ReadField(file, f);
       if (v >= moov.offset && v < oldEnd) {
-        throw t_NtagError(t_ExitCode::kLayoutRefused, "a movie fragment points into the movie box");
+        throw t_NtagError(t_ExitCode::LayoutRefused, "a movie fragment points into the movie box");
       }
       if (v < oldEnd) continue;
       v = static_cast<std::uint64_t>(static_cast<std::int64_t>(v) + delta);
       if (f.width == 4 && v > 0xFFFFFFFFull) {
-        throw t_NtagError(t_ExitCode::kLayoutRefused, "a 32-bit fragment offset would pass 4 GiB");
+        throw t_NtagError(t_ExitCode::LayoutRefused, "a 32-bit fragment offset would pass 4 GiB");
       }
       std::uint8_t raw[8];
       if (f.width == 4) {
@@ -703,9 +699,9 @@ void WriteRewritten(t_File& file, const t_NativePath& video, const t_Snapshot& s
   // place. The copy was verified through its own handle before, so a read that fails now
   // tells nothing about it: the new tags are live and verified.
   try {
-    t_File check = t_File::Open(video, t_OpenMode::kRead);
+    t_File check = t_File::Open(video, t_OpenMode::Read);
     if (!HoldsMoov(check, at, newMoov)) {
-      throw t_NtagError(t_ExitCode::kVerifyFailed, "the replaced video does not carry the new movie box");
+      throw t_NtagError(t_ExitCode::VerifyFailed, "the replaced video does not carry the new movie box");
     }
   } catch (const t_IoError&) {
   }
@@ -717,8 +713,8 @@ void WriteRewritten(t_File& file, const t_NativePath& video, const t_Snapshot& s
 std::uint64_t CheckSampleData(const t_File& file, const t_Snapshot& snap) {
   const std::uint64_t size = snap.layout.fileSize;
   const auto past = [](const std::string& what) {
-    return t_NtagError(t_ExitCode::kNotMp4, "damaged: sample data of " + what +
-                                                " lies past the end of the file (a cut-off download?)");
+    return t_NtagError(t_ExitCode::NotMp4, "damaged: sample data of " + what +
+                                               " lies past the end of the file (a cut-off download?)");
   };
   const std::vector<std::uint64_t> ends = ReaderTrackDataEnds(snap.moovBytes.data(), snap.moovBytes.size());
   std::uint64_t last = 0;
@@ -732,7 +728,7 @@ std::uint64_t CheckSampleData(const t_File& file, const t_Snapshot& snap) {
     try {
       file.ReadAt(box.offset, moof.data(), moof.size());
     } catch (const t_IoError& e) {
-      throw t_NtagError(t_ExitCode::kVideoUnreadable, "cannot read the video: " + Describe(e));
+      throw t_NtagError(t_ExitCode::VideoUnreadable, "cannot read the video: " + Describe(e));
     }
     const std::uint64_t end =
         FragmentDataEnd(snap.moovBytes.data(), snap.moovBytes.size(), moof.data(), moof.size(), box.offset);
@@ -743,20 +739,6 @@ std::uint64_t CheckSampleData(const t_File& file, const t_Snapshot& snap) {
 }
 
 }  // namespace
-
-const char* WritePathName(t_WritePath path) {
-  switch (path) {
-    case t_WritePath::kNothingToDo:
-      return "unchanged";
-    case t_WritePath::kInPlace:
-      return "in place";
-    case t_WritePath::kAppendedMovie:
-      return "movie box appended";
-    case t_WritePath::kRewrite:
-      return "rewritten";
-  }
-  return "";
-}
 
 std::uint64_t PaddingFor(std::uint64_t ilstSize, std::uint64_t fileSize) {
   return ilstSize + std::clamp<std::uint64_t>(fileSize / 256, 64 << 10, 4 << 20);
@@ -783,7 +765,7 @@ t_WritePath WriteTags(const t_NativePath& video, const std::function<void(t_TagL
     snap = TakeSnapshot(reader);
     if (snap.movie.Meta() && snap.movie.MetaHandler() != kMdir) {
       const std::uint32_t handler = snap.movie.MetaHandler();
-      throw t_NtagError(t_ExitCode::kLayoutRefused,
+      throw t_NtagError(t_ExitCode::LayoutRefused,
                         handler == 0
                             ? std::string("the file's metadata box has no handler")
                             : "the file keeps its metadata in a form other than iTunes tags (handler '" +
@@ -801,11 +783,11 @@ t_WritePath WriteTags(const t_NativePath& video, const std::function<void(t_TagL
     const bool hadIlst = snap.movie.IlstIndex() >= 0;
     const bool sameIlst =
         (hadIlst && IsPayloadOf(snap.movie.IlstPayload(), newIlst)) || (!hadIlst && newIlst.size() == 8);
-    if (sameIlst && !othersChanged) return t_WritePath::kNothingToDo;
+    if (sameIlst && !othersChanged) return t_WritePath::NothingToDo;
   }
   t_File file;
   try {
-    file = t_File::Open(video, t_OpenMode::kReadWrite);
+    file = t_File::Open(video, t_OpenMode::ReadWrite);
   } catch (const t_IoError& e) {
     WriteFailed(e);
   }
@@ -813,11 +795,11 @@ t_WritePath WriteTags(const t_NativePath& video, const std::function<void(t_TagL
   t_FileLayout now;
   try {
     if (!HoldsMoov(file, snap.layout.Moov().offset, snap.moovBytes, &now)) {
-      throw t_NtagError(t_ExitCode::kWriteFailed,
+      throw t_NtagError(t_ExitCode::WriteFailed,
                         "the video was changed by another program while it was read");
     }
   } catch (const t_IoError& e) {
-    throw t_NtagError(t_ExitCode::kVideoUnreadable, "cannot read the video: " + Describe(e));
+    throw t_NtagError(t_ExitCode::VideoUnreadable, "cannot read the video: " + Describe(e));
   }
   snap.layout = std::move(now);
   // Tag boxes some readers would miss are written anew in their conforming form instead; so
@@ -825,18 +807,18 @@ t_WritePath WriteTags(const t_NativePath& video, const std::function<void(t_TagL
   if (!othersChanged && snap.movie.TagBoxesConform()) {
     if (const auto steps = PlanInPlaceSteps(snap, newIlst)) {
       WriteInPlace(file, snap, *steps, newIlst);
-      return t_WritePath::kInPlace;
+      return t_WritePath::InPlace;
     }
   }
   bool sizeZero = false;
   for (const t_BoxHeader& b : snap.layout.boxes) sizeZero = sizeZero || b.toEnd;
   if (snap.layout.MoovIsLast() && !sizeZero) {
-    if (WriteAppended(file, video, snap, newIlst, dataEnd)) return t_WritePath::kAppendedMovie;
+    if (WriteAppended(file, video, snap, newIlst, dataEnd)) return t_WritePath::AppendedMovie;
     WriteRewritten(file, video, snap, newIlst, CompactMoovAt(snap, dataEnd));
-    return t_WritePath::kRewrite;
+    return t_WritePath::Rewrite;
   }
   WriteRewritten(file, video, snap, newIlst);
-  return t_WritePath::kRewrite;
+  return t_WritePath::Rewrite;
 }
 
 }  // namespace n_zorbel::n_ntag

@@ -19,9 +19,7 @@
 
 namespace n_zorbel::n_ntag {
 
-enum class t_WritePath { kNothingToDo, kInPlace, kAppendedMovie, kRewrite };
-
-const char* WritePathName(t_WritePath path);
+enum class t_WritePath { NothingToDo, InPlace, AppendedMovie, Rewrite };
 
 // The tags a video has now; empty when it has none. With `otherStores`, also the listing of
 // what the video's other tag stores hold (see other_stores.hpp). Throws t_NtagError.

@@ -221,19 +221,19 @@ std::vector<t_Chunk> BuildMp4(const t_BuildOptions& o, const std::string& path) 
           const std::string before = o.metaPaddingBefore ? Box("free", Zeros(o.metaPaddingBefore - 8)) : "";
           const std::string after = o.metaPadding ? Box("free", Zeros(o.metaPadding - 8)) : "";
           std::string metaBody = hdlr + before + ilst + after;
-          if (o.tagBoxes == t_TagBoxes::kIlstBeforeHdlr) metaBody = before + ilst + hdlr + after;
-          if (o.tagBoxes == t_TagBoxes::kIlstSizeZero) metaBody = hdlr + before + after + ZeroSize(ilst);
+          if (o.tagBoxes == t_TagBoxes::IlstBeforeHdlr) metaBody = before + ilst + hdlr + after;
+          if (o.tagBoxes == t_TagBoxes::IlstSizeZero) metaBody = hdlr + before + after + ZeroSize(ilst);
           meta = Box("meta", (o.quickTimeMeta ? "" : Zeros(4)) + metaBody);
         }
         const std::string other = Box("\xA9xyz", Zeros(4) + "kept");
-        udta = o.tagBoxes == t_TagBoxes::kMetaSizeZero ? other + ZeroSize(meta) : meta + other;
+        udta = o.tagBoxes == t_TagBoxes::MetaSizeZero ? other + ZeroSize(meta) : meta + other;
         if (o.udtaTerminator) udta += Zeros(4);
         return Box("udta", udta);
       };
       const std::string udta = makeUdta("Built title");
-      if (o.tagBoxes == t_TagBoxes::kTwoUdta) body += udta;
-      if (o.tagBoxes == t_TagBoxes::kTwoUdtaDiffering) body += makeUdta("Other title");
-      body += o.tagBoxes == t_TagBoxes::kUdtaSizeZero ? ZeroSize(udta) : udta;
+      if (o.tagBoxes == t_TagBoxes::TwoUdta) body += udta;
+      if (o.tagBoxes == t_TagBoxes::TwoUdtaDiffering) body += makeUdta("Other title");
+      body += o.tagBoxes == t_TagBoxes::UdtaSizeZero ? ZeroSize(udta) : udta;
     }
     std::string moov = Box("moov", body, o.largeSizes);
     if (o.lastBoxSizeZero && !o.moovFirst) moov.replace(0, 4, Zeros(4));

@@ -9,13 +9,13 @@ namespace n_zorbel::n_ntag::n_test {
 
 // Forms of the tag boxes that occur although they do not conform.
 enum class t_TagBoxes {
-  kConforming,       // udta/meta: hdlr, then ilst
-  kIlstBeforeHdlr,   // meta: ilst, then hdlr
-  kUdtaSizeZero,     // udta, the last box of moov, with size 0
-  kMetaSizeZero,     // meta, the last box of udta, with size 0
-  kIlstSizeZero,     // ilst, the last box of meta, with size 0
-  kTwoUdta,          // a second copy of udta
-  kTwoUdtaDiffering  // a second udta whose tags differ
+  Conforming,       // udta/meta: hdlr, then ilst
+  IlstBeforeHdlr,   // meta: ilst, then hdlr
+  UdtaSizeZero,     // udta, the last box of moov, with size 0
+  MetaSizeZero,     // meta, the last box of udta, with size 0
+  IlstSizeZero,     // ilst, the last box of meta, with size 0
+  TwoUdta,          // a second copy of udta
+  TwoUdtaDiffering  // a second udta whose tags differ
 };
 
 struct t_BuildOptions {
@@ -29,7 +29,7 @@ struct t_BuildOptions {
   bool lastBoxSizeZero = false;         // the last box (mdat or moov) has size 0
   std::uint32_t metaPadding = 0;        // a free box of this size after ilst
   std::uint32_t metaPaddingBefore = 0;  // and one before it
-  t_TagBoxes tagBoxes = t_TagBoxes::kConforming;
+  t_TagBoxes tagBoxes = t_TagBoxes::Conforming;
   std::uint32_t topFreeAfterMoov = 0;
   std::uint64_t mdatGap = 0;  // hole (sparse) at the start of mdat, before the chunks
   int tracks = 2;

@@ -24,7 +24,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     t_Bytes expected = moov;
     const auto realSizes = [&](const auto& self, const t_Box& box) -> void {
       if (box.sizeToEnd)
-        Store32(expected.data() + (box.fileOffset - 1000), static_cast<std::uint32_t>(box.originalSize));
+        StoreSizeField(expected.data() + (box.fileOffset - 1000),
+                       static_cast<std::uint32_t>(box.originalSize));
       for (const t_Box& child : box.children) self(self, child);
     };
     realSizes(realSizes, movie.Root());

@@ -11,7 +11,7 @@
 namespace n_zorbel::n_ntag::n_test {
 namespace {
 
-enum class t_Expect { kSameFile, kGrows, kReplaced };
+enum class t_Expect { SameFile, Grows, Replaced };
 
 struct t_LayoutCase {
   const char* name;
@@ -49,17 +49,17 @@ TEST_P(BuiltLayoutTest, TagsLandAndEveryChunkStaysPut) {
     EXPECT_NE(ReadFile(video).find("kept"), std::string::npos) << "other udta items stay";
   }
   switch (GetParam().expect) {
-    case t_Expect::kSameFile:
+    case t_Expect::SameFile:
       EXPECT_EQ(InodeOf(video), inode);
       EXPECT_EQ(std::filesystem::file_size(video), size);
       EXPECT_EQ(TopLevelTypes(video), types);
       break;
-    case t_Expect::kGrows:
+    case t_Expect::Grows:
       EXPECT_EQ(InodeOf(video), inode);
       EXPECT_GT(std::filesystem::file_size(video), size);
       EXPECT_EQ(TopLevelTypes(video).substr(TopLevelTypes(video).size() - 9), "free moov");
       break;
-    case t_Expect::kReplaced:
+    case t_Expect::Replaced:
       EXPECT_EQ(TopLevelTypes(video), types) << "moov stays where it was";
       break;
   }
@@ -81,31 +81,31 @@ TEST_P(BuiltLayoutTest, TagsLandAndEveryChunkStaysPut) {
 INSTANTIATE_TEST_SUITE_P(
     Layouts, BuiltLayoutTest,
     ::testing::Values(
-        t_LayoutCase{"MoovFirst", {}, t_Expect::kReplaced},
-        t_LayoutCase{"MoovLast", With([](auto& o) { o.moovFirst = false; }), t_Expect::kGrows},
-        t_LayoutCase{"LargeSizes", With([](auto& o) { o.largeSizes = true; }), t_Expect::kReplaced},
+        t_LayoutCase{"MoovFirst", {}, t_Expect::Replaced},
+        t_LayoutCase{"MoovLast", With([](auto& o) { o.moovFirst = false; }), t_Expect::Grows},
+        t_LayoutCase{"LargeSizes", With([](auto& o) { o.largeSizes = true; }), t_Expect::Replaced},
         t_LayoutCase{"LargeSizesMoovLast", With([](auto& o) { o.largeSizes = true, o.moovFirst = false; }),
-                     t_Expect::kGrows},
-        t_LayoutCase{"Co64", With([](auto& o) { o.co64 = true; }), t_Expect::kReplaced},
-        t_LayoutCase{"QuickTimeMeta", With([](auto& o) { o.quickTimeMeta = true; }), t_Expect::kReplaced},
+                     t_Expect::Grows},
+        t_LayoutCase{"Co64", With([](auto& o) { o.co64 = true; }), t_Expect::Replaced},
+        t_LayoutCase{"QuickTimeMeta", With([](auto& o) { o.quickTimeMeta = true; }), t_Expect::Replaced},
         t_LayoutCase{"QuickTimeMetaPadded",
                      With([](auto& o) { o.quickTimeMeta = true, o.metaPadding = 200000; }),
-                     t_Expect::kReplaced},
-        t_LayoutCase{"UdtaTerminator", With([](auto& o) { o.udtaTerminator = true; }), t_Expect::kReplaced},
-        t_LayoutCase{"NoUdta", With([](auto& o) { o.withUdta = false; }), t_Expect::kReplaced},
-        t_LayoutCase{"NoMeta", With([](auto& o) { o.withTags = false; }), t_Expect::kReplaced},
+                     t_Expect::Replaced},
+        t_LayoutCase{"UdtaTerminator", With([](auto& o) { o.udtaTerminator = true; }), t_Expect::Replaced},
+        t_LayoutCase{"NoUdta", With([](auto& o) { o.withUdta = false; }), t_Expect::Replaced},
+        t_LayoutCase{"NoMeta", With([](auto& o) { o.withTags = false; }), t_Expect::Replaced},
         t_LayoutCase{"NoMetaMoovLast", With([](auto& o) { o.withTags = false, o.moovFirst = false; }),
-                     t_Expect::kGrows},
-        t_LayoutCase{"PaddedMeta", With([](auto& o) { o.metaPadding = 100000; }), t_Expect::kSameFile},
+                     t_Expect::Grows},
+        t_LayoutCase{"PaddedMeta", With([](auto& o) { o.metaPadding = 100000; }), t_Expect::SameFile},
         t_LayoutCase{"LargePaddedMeta", With([](auto& o) { o.metaPadding = 100000, o.largeSizes = true; }),
-                     t_Expect::kSameFile},
-        t_LayoutCase{"MdatSizeZero", With([](auto& o) { o.lastBoxSizeZero = true; }), t_Expect::kReplaced},
+                     t_Expect::SameFile},
+        t_LayoutCase{"MdatSizeZero", With([](auto& o) { o.lastBoxSizeZero = true; }), t_Expect::Replaced},
         t_LayoutCase{"MoovSizeZero", With([](auto& o) { o.lastBoxSizeZero = true, o.moovFirst = false; }),
-                     t_Expect::kReplaced},
+                     t_Expect::Replaced},
         t_LayoutCase{"FreeAfterLastMoov", With([](auto& o) { o.moovFirst = false, o.topFreeAfterMoov = 64; }),
-                     t_Expect::kGrows},
+                     t_Expect::Grows},
         t_LayoutCase{"ManyTracks", With([](auto& o) { o.tracks = 5, o.chunksPerTrack = 40; }),
-                     t_Expect::kReplaced}),
+                     t_Expect::Replaced}),
     [](const auto& p) { return std::string(p.param.name); });
 
 // Offsets just under 4 GiB in a faststart file: growing moov pushes them past 2^32 - 1,
@@ -210,15 +210,15 @@ TEST_P(TagBoxesTest, ReadersShowTheNewTagsOrTheFileIsRefused) {
 
 INSTANTIATE_TEST_SUITE_P(
     Layouts, TagBoxesTest,
-    ::testing::Values(t_TagBoxesCase{"IlstBeforeHdlr", t_TagBoxes::kIlstBeforeHdlr, true, 0},
-                      t_TagBoxesCase{"IlstBeforeHdlrMoovLast", t_TagBoxes::kIlstBeforeHdlr, false, 0},
-                      t_TagBoxesCase{"UdtaSizeZero", t_TagBoxes::kUdtaSizeZero, true, 0},
-                      t_TagBoxesCase{"MetaSizeZero", t_TagBoxes::kMetaSizeZero, true, 0},
-                      t_TagBoxesCase{"IlstSizeZero", t_TagBoxes::kIlstSizeZero, true, 0},
-                      t_TagBoxesCase{"IlstSizeZeroMoovLast", t_TagBoxes::kIlstSizeZero, false, 0},
-                      t_TagBoxesCase{"TwoUdta", t_TagBoxes::kTwoUdta, true, 0},
-                      t_TagBoxesCase{"TwoUdtaMoovLast", t_TagBoxes::kTwoUdta, false, 0},
-                      t_TagBoxesCase{"TwoUdtaDiffering", t_TagBoxes::kTwoUdtaDiffering, true, 4}),
+    ::testing::Values(t_TagBoxesCase{"IlstBeforeHdlr", t_TagBoxes::IlstBeforeHdlr, true, 0},
+                      t_TagBoxesCase{"IlstBeforeHdlrMoovLast", t_TagBoxes::IlstBeforeHdlr, false, 0},
+                      t_TagBoxesCase{"UdtaSizeZero", t_TagBoxes::UdtaSizeZero, true, 0},
+                      t_TagBoxesCase{"MetaSizeZero", t_TagBoxes::MetaSizeZero, true, 0},
+                      t_TagBoxesCase{"IlstSizeZero", t_TagBoxes::IlstSizeZero, true, 0},
+                      t_TagBoxesCase{"IlstSizeZeroMoovLast", t_TagBoxes::IlstSizeZero, false, 0},
+                      t_TagBoxesCase{"TwoUdta", t_TagBoxes::TwoUdta, true, 0},
+                      t_TagBoxesCase{"TwoUdtaMoovLast", t_TagBoxes::TwoUdta, false, 0},
+                      t_TagBoxesCase{"TwoUdtaDiffering", t_TagBoxes::TwoUdtaDiffering, true, 4}),
     [](const auto& p) { return std::string(p.param.name); });
 
 // Damaged or ambiguous files: refused with their code, not one byte changed.

@@ -51,20 +51,20 @@ std::uint64_t BytesWritten(const t_RunResult& faultRun) {
 }
 
 t_HeldRun::t_HeldRun(const std::vector<std::string>& args, std::uint64_t after) {
-  const std::string mark = control_.Path("held");
+  const std::string mark = m_control.Path("held");
   std::vector<std::string> argv{NTAG_FAULT_BINARY};
   argv.insert(argv.end(), args.begin(), args.end());
   ::setenv("NTAG_FAULT_AFTER", std::to_string(after).c_str(), 1);
   ::setenv("NTAG_FAULT_HOLD", mark.c_str(), 1);
-  pid_ = Spawn(argv);
+  m_pid = Spawn(argv);
   ::unsetenv("NTAG_FAULT_AFTER");
   ::unsetenv("NTAG_FAULT_HOLD");
   // Until it holds, or ends without reaching the mark.
-  for (int i = 0; i < 6000 && !holding_; ++i) {
-    holding_ = fs::exists(mark);
+  for (int i = 0; i < 6000 && !m_holding; ++i) {
+    m_holding = fs::exists(mark);
     int status;
-    if (!holding_ && ::waitpid(pid_, &status, WNOHANG) == pid_) {
-      pid_ = -1;
+    if (!m_holding && ::waitpid(m_pid, &status, WNOHANG) == m_pid) {
+      m_pid = -1;
       return;
     }
     ::usleep(5000);
@@ -72,37 +72,37 @@ t_HeldRun::t_HeldRun(const std::vector<std::string>& args, std::uint64_t after) 
 }
 
 t_HeldRun::~t_HeldRun() {
-  if (pid_ > 0) Kill();
+  if (m_pid > 0) Kill();
 }
 
 int t_HeldRun::Release() {
-  fs::remove(control_.Path("held"));
-  const int code = WaitFor(pid_);
-  pid_ = -1;
+  fs::remove(m_control.Path("held"));
+  const int code = WaitFor(m_pid);
+  m_pid = -1;
   return code;
 }
 
 void t_HeldRun::Kill() {
-  ::kill(pid_, SIGKILL);
-  WaitFor(pid_);
-  pid_ = -1;
+  ::kill(m_pid, SIGKILL);
+  WaitFor(m_pid);
+  m_pid = -1;
 }
 
 t_Scratch::t_Scratch() {
   std::string pattern = (fs::temp_directory_path() / "ntag-test-XXXXXX").string();
   if (!::mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
-  folder_ = pattern;
+  m_folder = pattern;
 }
 
 t_Scratch::~t_Scratch() {
   std::error_code ignored;
-  fs::permissions(folder_, fs::perms::owner_all, fs::perm_options::add, ignored);
-  fs::remove_all(folder_, ignored);
+  fs::permissions(m_folder, fs::perms::owner_all, fs::perm_options::add, ignored);
+  fs::remove_all(m_folder, ignored);
 }
 
 std::vector<std::string> t_Scratch::Names() const {
   std::vector<std::string> names;
-  for (const auto& e : fs::directory_iterator(folder_)) names.push_back(e.path().filename().string());
+  for (const auto& e : fs::directory_iterator(m_folder)) names.push_back(e.path().filename().string());
   std::sort(names.begin(), names.end());
   return names;
 }
@@ -116,15 +116,15 @@ t_RunResult AtomicParsleyList(const std::string& path) { return RunProgram({"Ato
 
 const char* ReaderName(t_Reader reader) {
   switch (reader) {
-    case t_Reader::kFfprobe:
+    case t_Reader::Ffprobe:
       return "ffprobe";
-    case t_Reader::kAtomicParsley:
+    case t_Reader::AtomicParsley:
       return "AtomicParsley";
-    case t_Reader::kExiftool:
+    case t_Reader::Exiftool:
       return "exiftool";
-    case t_Reader::kMediainfo:
+    case t_Reader::Mediainfo:
       return "mediainfo";
-    case t_Reader::kMutagen:
+    case t_Reader::Mutagen:
       return "mutagen";
   }
   return "?";
@@ -133,19 +133,19 @@ const char* ReaderName(t_Reader reader) {
 std::string ReaderView(t_Reader reader, const std::string& path) {
   t_RunResult r;
   switch (reader) {
-    case t_Reader::kFfprobe:
+    case t_Reader::Ffprobe:
       r = RunProgram({"ffprobe", "-v", "error", "-show_entries", "format_tags", "-of", "default", path});
       break;
-    case t_Reader::kAtomicParsley:
+    case t_Reader::AtomicParsley:
       r = AtomicParsleyList(path);
       break;
-    case t_Reader::kExiftool:
+    case t_Reader::Exiftool:
       r = RunProgram({"exiftool", "-a", "-G1", "-S", path});
       break;
-    case t_Reader::kMediainfo:
+    case t_Reader::Mediainfo:
       r = RunProgram({"mediainfo", path});
       break;
-    case t_Reader::kMutagen:
+    case t_Reader::Mutagen:
       // The system's Python, where Debian installs mutagen; the tags alone, as the box builder's
       // sample descriptions are too short for its stream info.
       r = RunProgram({"/usr/bin/python3", "-c",

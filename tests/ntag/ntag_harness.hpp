@@ -30,12 +30,12 @@ class t_Scratch {
   ~t_Scratch();
   t_Scratch(const t_Scratch&) = delete;
   t_Scratch& operator=(const t_Scratch&) = delete;
-  std::string Path(const std::string& name) const { return folder_ + "/" + name; }
-  const std::string& Folder() const { return folder_; }
+  std::string Path(const std::string& name) const { return m_folder + "/" + name; }
+  const std::string& Folder() const { return m_folder; }
   std::vector<std::string> Names() const;
 
  private:
-  std::string folder_;
+  std::string m_folder;
 };
 
 // The fault build of ntag started on `args` and held at the write that passes `after` bytes,
@@ -47,16 +47,16 @@ class t_HeldRun {
   t_HeldRun(const t_HeldRun&) = delete;
   t_HeldRun& operator=(const t_HeldRun&) = delete;
   // Whether it reached the mark and waits there.
-  bool Holding() const { return holding_; }
+  bool Holding() const { return m_holding; }
   // Lets it go on; its exit code.
   int Release();
   // Ends it by SIGKILL.
   void Kill();
 
  private:
-  t_Scratch control_;
-  int pid_ = -1;
-  bool holding_ = false;
+  t_Scratch m_control;
+  int m_pid = -1;
+  bool m_holding = false;
 };
 
 std::uint64_t InodeOf(const std::string& path);
@@ -65,7 +65,7 @@ std::uint64_t InodeOf(const std::string& path);
 t_RunResult AtomicParsleyList(const std::string& path);
 
 // Independent readers of tags, and everything each shows about a file (empty when it fails).
-enum class t_Reader { kFfprobe, kAtomicParsley, kExiftool, kMediainfo, kMutagen };
+enum class t_Reader { Ffprobe, AtomicParsley, Exiftool, Mediainfo, Mutagen };
 const char* ReaderName(t_Reader reader);
 std::string ReaderView(t_Reader reader, const std::string& path);
 

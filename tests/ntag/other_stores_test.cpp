@@ -32,8 +32,8 @@ TEST_P(OtherStoresTest, NoReaderShowsAnOldValue) {
   const t_RunResult r = RunNtag({"-meta:title=Fresh title", "-meta:comment=", video});
   ASSERT_EQ(r.exitCode, 0) << r.err;
 
-  for (const t_Reader reader : {t_Reader::kFfprobe, t_Reader::kAtomicParsley, t_Reader::kExiftool,
-                                t_Reader::kMediainfo, t_Reader::kMutagen}) {
+  for (const t_Reader reader : {t_Reader::Ffprobe, t_Reader::AtomicParsley, t_Reader::Exiftool,
+                                t_Reader::Mediainfo, t_Reader::Mutagen}) {
     const std::string view = ReaderView(reader, video);
     SCOPED_TRACE(ReaderName(reader) + std::string(":\n") + view);
     EXPECT_EQ(view.find(c.oldTitle), std::string::npos);
@@ -41,7 +41,7 @@ TEST_P(OtherStoresTest, NoReaderShowsAnOldValue) {
     if (std::string(ReaderName(reader)) != c.cannotReadFile) {
       EXPECT_NE(view.find("Fresh title"), std::string::npos);
     }
-    if (reader == t_Reader::kExiftool) {
+    if (reader == t_Reader::Exiftool) {
       EXPECT_NE(view.find(c.kept), std::string::npos);
     }
   }

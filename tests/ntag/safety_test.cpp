@@ -1,6 +1,6 @@
 // What users care about most: a failed or killed run never damages the video.
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/file.h>
 
@@ -152,8 +152,9 @@ TEST(SafetyTest, KillAtAnyInstantLeavesOldOrNewTags) {
       // Only the instant between naming the copy and putting it in place may leave it, under
       // its run's own name, with the video still whole; the next rewrite takes it away.
       std::vector<std::string> names = scratch.Names();
-      const auto abandoned = std::erase_if(
-          names, [](const std::string& name) { return name.starts_with(".ntag-") && name.ends_with(".tmp"); });
+      const auto abandoned = std::erase_if(names, [](const std::string& name) {
+        return name.starts_with(".ntag-") && name.ends_with(".tmp");
+      });
       EXPECT_LE(abandoned, 1u) << "round " << round;
       EXPECT_EQ(names, (std::vector<std::string>{"c.png", "v.mp4"})) << "round " << round;
       const t_RunResult list = RunNtag({"-list-meta", video});

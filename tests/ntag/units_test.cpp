@@ -3,21 +3,9 @@
 
 #include "ntag_error.hpp"
 #include "tag_list.hpp"
-#include "utf.hpp"
 
 namespace n_zorbel::n_ntag {
 namespace {
-
-TEST(UtfTest, RoundTripsEveryPlaneAndRejectsBadSequences) {
-  const std::string text = "A\xC3\xA9\xE2\x82\xAC\xF0\x9F\x8E\xAC\xD0\x96";  // A é € 🎬 Ж
-  EXPECT_TRUE(IsValidUtf8(text));
-  EXPECT_EQ(Utf16ToUtf8(Utf8ToUtf16(text)), text);
-  EXPECT_EQ(Utf8ToUtf16("\xF0\x9F\x8E\xAC"), (std::u16string{0xD83C, 0xDFAC}));
-  for (const char* bad : {"\xC3", "\xC0\xAF", "\xED\xA0\x80", "\xF4\x90\x80\x80", "\xFF", "a\x80"}) {
-    EXPECT_FALSE(IsValidUtf8(bad)) << bad;
-  }
-  EXPECT_EQ(Utf16ToUtf8(std::u16string{u'x', 0xD800, u'y'}), "x\xEF\xBF\xBDy");
-}
 
 TEST(TagListTest, KeepsUnknownItemsAndOrderWhileReplacing) {
   t_TagList list;

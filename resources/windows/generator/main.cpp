@@ -13,7 +13,7 @@
 #include <string>
 #include <string_view>
 
-#include "ntag/utf.hpp"
+#include "system/utf8.hpp"
 #include "ui/dialog_layout.hpp"
 #include "ui/ids.hpp"
 #include "ui/texts.hpp"
@@ -32,7 +32,7 @@ bool IsHexDigit(char16_t c) {
 std::string WideLiteral(std::string_view utf8, bool withNul) {
   std::string out = "L\"";
   bool afterEscape = false;
-  for (const char16_t c : n_zorbel::n_ntag::Utf8ToUtf16(utf8)) {
+  for (const char16_t c : n_zorbel::Utf8ToUtf16(utf8)) {
     if (c < 0x20 || c > 0x7E || c == u'"' || c == u'\\' || (afterEscape && IsHexDigit(c))) {
       char escape[8];
       std::snprintf(escape, sizeof escape, "\\x%04X", static_cast<unsigned>(c));
