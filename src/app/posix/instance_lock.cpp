@@ -18,18 +18,14 @@ t_String InstanceLockPath(std::string_view xdgRuntimeDir, const t_String& tempFo
   return tempFolder + "mivora-" + std::to_string(userId) + ".lock";
 }
 
-t_InstanceLock::t_InstanceLock(const t_String& path) noexcept {
-  m_fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NOCTTY, 0600);
-  if (m_fd < 0) return;
+t_InstanceLock::t_InstanceLock(const t_String& path) noexcept
+    : m_file(::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NOCTTY, 0600)) {
+  if (m_file.IsEmpty()) return;
   // In a shared temporary folder another user could plant the file and hold
   // its lock for ever; such a file says nothing about our instances.
   struct stat status {};
-  if (::fstat(m_fd, &status) != 0 || !S_ISREG(status.st_mode) || status.st_uid != ::geteuid()) return;
-  m_anotherInstanceRuns = ::flock(m_fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK;
-}
-
-t_InstanceLock::~t_InstanceLock() {
-  if (m_fd >= 0) ::close(m_fd);
+  if (::fstat(m_file.Get(), &status) != 0 || !S_ISREG(status.st_mode) || status.st_uid != ::geteuid()) return;
+  m_anotherInstanceRuns = ::flock(m_file.Get(), LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK;
 }
 
 }  // namespace n_zorbel::n_app

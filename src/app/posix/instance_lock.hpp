@@ -4,6 +4,7 @@
 #include <string>
 #include <string_view>
 
+#include "system/posix/descriptor.hpp"
 #include "system/text.hpp"
 
 namespace n_zorbel::n_app {
@@ -20,7 +21,6 @@ class t_InstanceLock {
   // folder) or a lock that fails otherwise leaves the program running, merely
   // without the one-instance guarantee.
   explicit t_InstanceLock(const t_String& path) noexcept;
-  ~t_InstanceLock();
   t_InstanceLock(const t_InstanceLock&) = delete;
   t_InstanceLock& operator=(const t_InstanceLock&) = delete;
 
@@ -28,7 +28,7 @@ class t_InstanceLock {
   bool AnotherInstanceRuns() const noexcept { return m_anotherInstanceRuns; }
 
  private:
-  int m_fd = -1;
+  n_system::n_detail::t_Descriptor m_file;
   bool m_anotherInstanceRuns = false;
 };
 

@@ -28,6 +28,8 @@ void OnSignal(int number) {
 
 t_SessionEnd::t_SessionEnd(std::function<void()> onEnd) : m_onEnd(std::move(onEnd)) {
   if (::pipe2(g_pipe, O_CLOEXEC | O_NONBLOCK) != 0) n_system::RaiseLastError();
+  m_readEnd = n_system::n_detail::t_Descriptor(g_pipe[0]);
+  m_writeEnd = n_system::n_detail::t_Descriptor(g_pipe[1]);
   m_notifier = std::make_unique<QSocketNotifier>(g_pipe[0], QSocketNotifier::Read);
   connect(m_notifier.get(), &QSocketNotifier::activated, this, [this] { Drain(); });
   struct sigaction action {};
@@ -45,8 +47,7 @@ t_SessionEnd::~t_SessionEnd() {
   sigemptyset(&action.sa_mask);
   for (const int number : kSignals) ::sigaction(number, &action, nullptr);
   m_notifier.reset();
-  ::close(g_pipe[0]);
-  ::close(g_pipe[1]);
+  // The pipe's owners close it after this body.
   g_pipe[0] = g_pipe[1] = -1;
 }
 

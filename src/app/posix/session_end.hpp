@@ -8,6 +8,8 @@
 #include <functional>
 #include <memory>
 
+#include "system/posix/descriptor.hpp"
+
 namespace n_zorbel::n_app {
 
 class t_SessionEnd final : public QObject {
@@ -24,6 +26,9 @@ class t_SessionEnd final : public QObject {
  private:
   void Drain();
   std::function<void()> m_onEnd;
+  // The signal pipe; it outlives the notifier that watches its read end.
+  n_system::n_detail::t_Descriptor m_readEnd;
+  n_system::n_detail::t_Descriptor m_writeEnd;
   std::unique_ptr<QSocketNotifier> m_notifier;
 };
 

@@ -7,6 +7,7 @@
 #include "intake/path_queries.hpp"
 #include "preview/preview_geometry.hpp"
 #include "system/error.hpp"
+#include "system/windows/handle.hpp"
 #include "tagging/job_system.hpp"
 #include "tools/module.hpp"
 #include "ui/main_dialog.hpp"
@@ -42,14 +43,14 @@ int RunDialog(HINSTANCE module, const wchar_t* commandLineTail) {
 int WINAPI wWinMain(HINSTANCE module, HINSTANCE /*previous*/, PWSTR commandLineTail, int /*show*/) {
   try {
     // A plain name: the marker of this user's session.
-    const HANDLE marker = ::CreateMutexW(nullptr, FALSE, L"Mivora");
+    n_system::n_detail::t_Handle marker(::CreateMutexW(nullptr, FALSE, L"Mivora"));
     const DWORD error = ::GetLastError();
-    if (marker == nullptr) n_system::RaiseSystemError(error);
+    if (marker.IsEmpty()) n_system::RaiseSystemError(error);
     if (error == ERROR_ALREADY_EXISTS) {
-      if (!::CloseHandle(marker)) n_system::RaiseLastError();
+      marker.Close();
       return 0;
     }
-    // The marker stays open until the process ends.
+    // The marker stays open until the dialog and everything it held are gone.
     return RunDialog(module, commandLineTail);
   } catch (...) {
     return kEscapedException;

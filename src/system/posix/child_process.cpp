@@ -57,6 +57,7 @@ using n_detail::t_Descriptor;
   if (nullFd < 0) FailChild(reportFd, errno);
   if (nullFd != STDIN_FILENO) {
     if (dup2(nullFd, STDIN_FILENO) < 0) FailChild(reportFd, errno);
+    // Raw: the owner may call std::terminate, which is not async-signal-safe.
     close(nullFd);
   }
 
@@ -116,14 +117,15 @@ ChildProcess::ChildProcess(const t_String& application, const t_String& commandL
   // closes it, which the parent reads as end of file.
   int ends[2];
   if (pipe2(ends, O_CLOEXEC) != 0) RaiseLastError();
-  t_Descriptor readEnd(ends[0]);
-  t_Descriptor writeEnd(ends[1]);
-
-  const pid_t pid = fork();
-  if (pid < 0) RaiseLastError();
-  if (pid == 0) BecomeTool(application.c_str(), argv.data(), writeEnd.Get());
-
-  writeEnd.Reset();
+  const t_Descriptor readEnd(ends[0]);
+  pid_t pid;
+  {
+    // Ours goes at the end of this block: only the child's keeps the pipe open.
+    const t_Descriptor writeEnd(ends[1]);
+    pid = fork();
+    if (pid < 0) RaiseLastError();
+    if (pid == 0) BecomeTool(application.c_str(), argv.data(), writeEnd.Get());
+  }
   int childError = 0;
   ssize_t got;
   do {

@@ -1,26 +1,21 @@
 #pragma once
-// The owner of one POSIX file descriptor (-1 for none). Internal to the
-// system layer.
+// The owner of one POSIX file descriptor (-1 for none).
 #include <unistd.h>
+
+#include <cerrno>
+
+#include "system/owned_handle.hpp"
 
 namespace n_zorbel::n_system::n_detail {
 
-class t_Descriptor {
- public:
-  explicit t_Descriptor(int fd) noexcept : m_fd(fd) {}
-  ~t_Descriptor() { Reset(); }
-  t_Descriptor(const t_Descriptor&) = delete;
-  t_Descriptor& operator=(const t_Descriptor&) = delete;
-  t_Descriptor(t_Descriptor&&) = delete;
-  t_Descriptor& operator=(t_Descriptor&&) = delete;
-  int Get() const noexcept { return m_fd; }
-  void Reset() noexcept {
-    if (m_fd >= 0) ::close(m_fd);
-    m_fd = -1;
-  }
-
- private:
-  int m_fd;
+struct t_DescriptorTraits {
+  using t_Value = int;
+  static int Empty() noexcept { return -1; }
+  // Linux releases the descriptor also when close answers EINTR; retrying
+  // could close one that another thread has opened meanwhile.
+  static bool Release(int fd) noexcept { return ::close(fd) == 0 || errno == EINTR; }
 };
+
+using t_Descriptor = t_OwnedHandle<t_DescriptorTraits>;
 
 }  // namespace n_zorbel::n_system::n_detail

@@ -7,10 +7,10 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <exception>
 #include <memory>
 #include <vector>
 
+#include "system/owned_handle.hpp"
 #include "system/posix/descriptor.hpp"
 #include "system/tree_removal.hpp"
 
@@ -36,22 +36,21 @@ struct t_FolderWalkerBase::t_Search {
 
 namespace {
 
-struct t_DirCloser {
-  void operator()(DIR* dir) const noexcept {
-    // closedir fails only on a broken stream; nothing sound can follow that.
-    if (closedir(dir) != 0) std::terminate();
-  }
+struct t_DirTraits {
+  using t_Value = DIR*;
+  static DIR* Empty() noexcept { return nullptr; }
+  static bool Release(DIR* dir) noexcept { return closedir(dir) == 0; }
 };
 
-using t_Dir = std::unique_ptr<DIR, t_DirCloser>;
+using t_Dir = n_detail::t_OwnedHandle<t_DirTraits>;
 
 // Every entry of an open folder, sorted by name; raises the folder error.
 std::vector<t_ReadName> ReadNames(const t_Dir& dir) {
-  if (dir == nullptr) RaiseFolderError(LastSystemError());
+  if (dir.IsEmpty()) RaiseFolderError(LastSystemError());
   std::vector<t_ReadName> names;
   for (;;) {
     errno = 0;
-    const dirent* found = readdir(dir.get());
+    const dirent* found = readdir(dir.Get());
     if (found == nullptr) {
       if (errno != 0) RaiseFolderError(LastSystemError());
       break;
@@ -131,21 +130,23 @@ int OpenFolderAt(int parent, const char* name) noexcept {
   return ::openat(parent, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
 }
 
+// A listing of the open `folder`; raises the folder error.
+t_Dir ListFolder(int folder) {
+  // fdopendir takes its descriptor over; the caller keeps its own.
+  t_Descriptor listed(::fcntl(folder, F_DUPFD_CLOEXEC, 0));
+  if (listed.IsEmpty()) RaiseFolderError(LastSystemError());
+  t_Dir dir(::fdopendir(listed.Get()));
+  if (dir.IsEmpty()) RaiseFolderError(LastSystemError());
+  listed.Detach();
+  return dir;
+}
+
 // Removes everything beneath the open `folder`. Every step names its entry
 // relative to that descriptor, so nothing renamed or linked in along the way
 // can lead the removal outside the tree.
 void RemoveContents(int folder) {
-  // fdopendir takes its descriptor over; the caller keeps its own.
-  const int listed = ::fcntl(folder, F_DUPFD_CLOEXEC, 0);
-  if (listed == -1) RaiseFolderError(LastSystemError());
-  t_Dir dir(::fdopendir(listed));
-  if (dir == nullptr) {
-    const std::uint32_t error = LastSystemError();
-    ::close(listed);
-    RaiseFolderError(error);
-  }
-  const std::vector<t_ReadName> names = ReadNames(dir);
-  dir.reset();
+  // The listing is closed before the removal descends.
+  const std::vector<t_ReadName> names = ReadNames(ListFolder(folder));
   for (const t_ReadName& read : names) {
     const char* name = read.name.c_str();
     if (t_FolderWalkerBase::IsDotEntry(read.name)) continue;

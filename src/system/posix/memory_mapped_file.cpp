@@ -14,38 +14,14 @@
 #include <limits>
 #include <utility>
 
+#include "system/posix/descriptor.hpp"
+
 namespace n_zorbel::n_system {
 
-namespace {
-
-// An owned descriptor, empty at -1; a failing close raises.
-class t_OwnedFile {
- public:
-  t_OwnedFile() = default;
-  explicit t_OwnedFile(int fd) noexcept : m_fd(fd) {}
-  ~t_OwnedFile() { Close(); }
-  t_OwnedFile(const t_OwnedFile&) = delete;
-  t_OwnedFile& operator=(const t_OwnedFile&) = delete;
-  t_OwnedFile& operator=(t_OwnedFile&& other) noexcept {
-    std::swap(m_fd, other.m_fd);
-    return *this;
-  }
-
-  int Get() const noexcept { return m_fd; }
-  void Close() {
-    if (m_fd == -1) return;
-    // The descriptor is gone whatever close answers (also on EINTR).
-    if (::close(std::exchange(m_fd, -1)) != 0) RaiseLastError();
-  }
-
- private:
-  int m_fd = -1;
-};
-
-}  // namespace
+using n_detail::t_Descriptor;
 
 struct t_MemoryMappedFile::t_Handles {
-  t_OwnedFile file;
+  t_Descriptor file;
   bool mapped = false;
 };
 
@@ -61,7 +37,7 @@ std::uint64_t t_MemoryMappedFile::Granularity() {
 
 void t_MemoryMappedFile::Open(const t_String& path) {
   Close();
-  t_OwnedFile file(::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600));
+  t_Descriptor file(::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600));
   if (file.Get() == -1) RaiseLastError();
   // Exclusive for as long as we hold it; a holder elsewhere makes this fail
   // at once with EWOULDBLOCK, that is a sharing violation.

@@ -5,11 +5,12 @@
 #include <vector>
 
 #include "system/error.hpp"
+#include "system/windows/handle.hpp"
 
 namespace n_zorbel::n_system {
 
 struct ChildProcess::t_Process {
-  HANDLE handle = nullptr;
+  n_detail::t_Handle handle;
 };
 
 namespace {
@@ -36,27 +37,28 @@ ChildProcess::ChildProcess(const t_String& application, const t_String& commandL
                       nullptr, &startup, &started)) {
     RaiseLastError();
   }
-  m_process->handle = started.hProcess;
-  if (!CloseHandle(started.hThread)) {
+  m_process->handle = n_detail::t_Handle(started.hProcess);
+  n_detail::t_Handle thread(started.hThread);
+  try {
+    thread.Close();
+  } catch (const t_ErrorException&) {
     // No ChildProcess will own the tool, so it must not run on unowned.
-    const DWORD error = GetLastError();
     TerminateProcess(started.hProcess, 0);
     WaitForSingleObject(started.hProcess, INFINITE);
-    CloseHandle(started.hProcess);
-    RaiseSystemError(error);
+    throw;
   }
 }
 
 ChildProcess::~ChildProcess() {
   if (m_finished) return;
   // Close the handle only once the process has really gone.
-  TerminateProcess(m_process->handle, 0);
+  TerminateProcess(m_process->handle.Get(), 0);
   Finish(kWaitForever, false);
 }
 
 void ChildProcess::Finish(std::uint32_t timeoutMs, bool raise) {
   if (m_finished) return;
-  const DWORD wait = WaitForSingleObject(m_process->handle, timeoutMs);
+  const DWORD wait = WaitForSingleObject(m_process->handle.Get(), timeoutMs);
   if (wait == WAIT_TIMEOUT) return;
 
   bool failed = false;
@@ -72,7 +74,7 @@ void ChildProcess::Finish(std::uint32_t timeoutMs, bool raise) {
   }
   if (readExitCode) {
     DWORD code = 0;
-    if (GetExitCodeProcess(m_process->handle, &code)) {
+    if (GetExitCodeProcess(m_process->handle.Get(), &code)) {
       m_exitCode = code;
       m_exitCodeValid = true;
     } else {
@@ -81,13 +83,12 @@ void ChildProcess::Finish(std::uint32_t timeoutMs, bool raise) {
       failure = GetLastError();
     }
   }
-  if (!CloseHandle(m_process->handle)) {
-    failed = true;
-    failure = GetLastError();
-  }
-  m_process->handle = nullptr;
   m_finished = true;
-  if (raise && failed) RaiseSystemError(failure);
+  // Without `raise` this is teardown: the destructor's owner releases the
+  // handle then.
+  if (!raise) return;
+  m_process->handle.Close();
+  if (failed) RaiseSystemError(failure);
 }
 
 }  // namespace n_zorbel::n_system

@@ -8,6 +8,7 @@
 #include "system/error.hpp"
 #include "system/text.hpp"
 #include "system/tree_removal.hpp"
+#include "system/windows/handle.hpp"
 
 namespace n_zorbel::n_system::n_detail {
 
@@ -19,16 +20,15 @@ class t_FolderHandle {
       : m_path(path),
         m_handle(::CreateFileW(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                                FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr)) {}
-  ~t_FolderHandle() { Close(); }
   t_FolderHandle(const t_FolderHandle&) = delete;
   t_FolderHandle& operator=(const t_FolderHandle&) = delete;
 
-  bool Valid() const noexcept { return m_handle != INVALID_HANDLE_VALUE; }
-  HANDLE Handle() const noexcept { return m_handle; }
+  bool Valid() const noexcept { return !m_handle.IsEmpty(); }
+  HANDLE Handle() const noexcept { return m_handle.Get(); }
   // Its attributes and file index; raises the system error.
   BY_HANDLE_FILE_INFORMATION Information() const {
     BY_HANDLE_FILE_INFORMATION info{};
-    if (!::GetFileInformationByHandle(m_handle, &info)) RaiseLastError();
+    if (!::GetFileInformationByHandle(m_handle.Get(), &info)) RaiseLastError();
     return info;
   }
   // A reparse point by the handle's answer or by the path's: Wine opens the
@@ -41,7 +41,7 @@ class t_FolderHandle {
   // Deletes what the handle names (opened with DELETE), once closed.
   DWORD MarkForDeletion() const noexcept {
     FILE_DISPOSITION_INFO disposition{TRUE};
-    return ::SetFileInformationByHandle(m_handle, FileDispositionInfo, &disposition, sizeof disposition)
+    return ::SetFileInformationByHandle(m_handle.Get(), FileDispositionInfo, &disposition, sizeof disposition)
                ? 0
                : ::GetLastError();
   }
@@ -49,14 +49,10 @@ class t_FolderHandle {
     return {info.dwVolumeSerialNumber,
             (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow};
   }
-  void Close() noexcept {
-    if (m_handle != INVALID_HANDLE_VALUE) ::CloseHandle(m_handle);
-    m_handle = INVALID_HANDLE_VALUE;
-  }
 
  private:
   t_String m_path;
-  HANDLE m_handle;
+  t_FileHandle m_handle;
 };
 
 }  // namespace n_zorbel::n_system::n_detail

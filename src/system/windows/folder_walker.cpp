@@ -2,15 +2,26 @@
 
 #include <windows.h>
 
-#include <exception>
-
+#include "system/owned_handle.hpp"
 #include "system/tree_removal.hpp"
 #include "system/windows/folder_handle.hpp"
 
 namespace n_zorbel::n_system {
 
+namespace {
+
+struct t_FindTraits {
+  using t_Value = HANDLE;
+  static HANDLE Empty() noexcept { return INVALID_HANDLE_VALUE; }
+  static bool Release(HANDLE search) noexcept { return ::FindClose(search) != FALSE; }
+};
+
+using t_Find = n_detail::t_OwnedHandle<t_FindTraits>;
+
+}  // namespace
+
 struct t_FolderWalkerBase::t_Search {
-  HANDLE handle = INVALID_HANDLE_VALUE;
+  t_Find handle;
   WIN32_FIND_DATAW data{};
 };
 
@@ -32,8 +43,8 @@ t_FolderWalkerBase::~t_FolderWalkerBase() { CloseSearch(); }
 bool t_FolderWalkerBase::OpenSearch(const t_String& folder) {
   CloseSearch();
   const t_String pattern = folder + L"*";
-  m_search->handle = FindFirstFileW(pattern.c_str(), &m_search->data);
-  if (m_search->handle == INVALID_HANDLE_VALUE) {
+  m_search->handle = t_Find(FindFirstFileW(pattern.c_str(), &m_search->data));
+  if (m_search->handle.IsEmpty()) {
     const DWORD error = GetLastError();
     if (error == ERROR_NO_MORE_FILES) return false;
     RaiseFolderError(error);
@@ -43,8 +54,8 @@ bool t_FolderWalkerBase::OpenSearch(const t_String& folder) {
 }
 
 bool t_FolderWalkerBase::NextEntry() {
-  if (m_search->handle == INVALID_HANDLE_VALUE) return false;
-  if (!FindNextFileW(m_search->handle, &m_search->data)) {
+  if (m_search->handle.IsEmpty()) return false;
+  if (!FindNextFileW(m_search->handle.Get(), &m_search->data)) {
     const DWORD error = GetLastError();
     if (error == ERROR_NO_MORE_FILES) return false;
     RaiseFolderError(error);
@@ -54,10 +65,9 @@ bool t_FolderWalkerBase::NextEntry() {
 }
 
 void t_FolderWalkerBase::CloseSearch() noexcept {
-  if (m_search == nullptr || m_search->handle == INVALID_HANDLE_VALUE) return;
-  // This runs during unwinding too; a search that cannot be closed ends the process.
-  if (!FindClose(m_search->handle)) std::terminate();
-  m_search->handle = INVALID_HANDLE_VALUE;
+  if (m_search == nullptr) return;
+  // This runs during unwinding too, so the search goes as in teardown.
+  m_search->handle = t_Find();
 }
 
 namespace {

@@ -4,40 +4,14 @@
 
 #include <utility>
 
+#include "system/windows/handle.hpp"
+
 namespace n_zorbel::n_system {
 
 namespace {
 
-// An owned handle with its platform's empty value; a failing close raises.
-template <HANDLE (*Empty)()>
-class t_OwnedHandle {
- public:
-  t_OwnedHandle() = default;
-  explicit t_OwnedHandle(HANDLE handle) noexcept : m_handle(handle) {}
-  ~t_OwnedHandle() { Close(); }
-  t_OwnedHandle(const t_OwnedHandle&) = delete;
-  t_OwnedHandle& operator=(const t_OwnedHandle&) = delete;
-  t_OwnedHandle& operator=(t_OwnedHandle&& other) noexcept {
-    std::swap(m_handle, other.m_handle);
-    return *this;
-  }
-
-  HANDLE Get() const noexcept { return m_handle; }
-  bool IsEmpty() const noexcept { return m_handle == Empty(); }
-  void Close() {
-    if (IsEmpty()) return;
-    if (!::CloseHandle(std::exchange(m_handle, Empty()))) RaiseLastError();
-  }
-
- private:
-  HANDLE m_handle = Empty();
-};
-
-HANDLE InvalidHandle() { return INVALID_HANDLE_VALUE; }
-HANDLE NullHandle() { return nullptr; }
-
-using t_OwnedFileHandle = t_OwnedHandle<InvalidHandle>;
-using t_OwnedMapping = t_OwnedHandle<NullHandle>;
+using n_detail::t_FileHandle;
+using n_detail::t_Handle;
 
 // A read/write mapping of the whole file; Windows refuses an empty file.
 HANDLE CreateWholeFileMapping(HANDLE file) {
@@ -49,8 +23,8 @@ HANDLE CreateWholeFileMapping(HANDLE file) {
 }  // namespace
 
 struct t_MemoryMappedFile::t_Handles {
-  t_OwnedFileHandle file;
-  t_OwnedMapping mapping;
+  t_FileHandle file;
+  t_Handle mapping;
 };
 
 t_MemoryMappedFile::t_MemoryMappedFile() : m_handles(std::make_unique<t_Handles>()) {}
@@ -66,13 +40,13 @@ std::uint64_t t_MemoryMappedFile::Granularity() {
 void t_MemoryMappedFile::Open(const t_String& path) {
   Close();
   // No sharing: while we hold the file nobody else can open it at all.
-  t_OwnedFileHandle file(::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
-                                       FILE_ATTRIBUTE_TEMPORARY, nullptr));
+  t_FileHandle file(::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
+                                  FILE_ATTRIBUTE_TEMPORARY, nullptr));
   if (file.IsEmpty()) RaiseLastError();
   LARGE_INTEGER length;
   if (!::GetFileSizeEx(file.Get(), &length)) RaiseLastError();
-  t_OwnedMapping mapping;
-  if (length.QuadPart > 0) mapping = t_OwnedMapping(CreateWholeFileMapping(file.Get()));
+  t_Handle mapping;
+  if (length.QuadPart > 0) mapping = t_Handle(CreateWholeFileMapping(file.Get()));
   m_handles->file = std::move(file);
   m_handles->mapping = std::move(mapping);
   m_size = static_cast<std::uint64_t>(length.QuadPart);
@@ -108,7 +82,7 @@ void t_MemoryMappedFile::ApplySize() {
     RaiseLastError();
   }
   if (!::SetEndOfFile(m_handles->file.Get())) RaiseLastError();
-  m_handles->mapping = t_OwnedMapping(CreateWholeFileMapping(m_handles->file.Get()));
+  m_handles->mapping = t_Handle(CreateWholeFileMapping(m_handles->file.Get()));
 }
 
 void t_MemoryMappedFile::Close() {

@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <filesystem>
 #include <fstream>
+#include <limits>
 #include <optional>
 #include <set>
 #include <string>
@@ -19,6 +20,7 @@
 #include "system/error.hpp"
 #include "system/folder_walker.hpp"
 #include "system/path_query.hpp"
+#include "system/posix/descriptor.hpp"
 #include "system/temp_folder.hpp"
 
 namespace n_zorbel::n_system {
@@ -59,6 +61,27 @@ TEST(PosixErrors, LastSystemErrorMapsErrno) {
   EXPECT_EQ(LastSystemError(), kErrorAccessDenied);
   errno = ELOOP;
   EXPECT_EQ(LastSystemError(), static_cast<std::uint32_t>(ELOOP));
+}
+
+// Every owner shares one policy for a release that fails: an explicit Close
+// raises and leaves the owner empty, teardown ends the process.
+TEST(PosixDescriptor, AFailingCloseRaisesWhenExplicitAndEndsTheProcessInTeardown) {
+  int ends[2];
+  ASSERT_EQ(::pipe(ends), 0);
+  const n_detail::t_Descriptor writeEnd(ends[1]);
+  // No process can hold descriptor INT_MAX.
+  constexpr int kNotOpen = std::numeric_limits<int>::max();
+  n_detail::t_Descriptor open(ends[0]);
+  n_detail::t_Descriptor stale(kNotOpen);
+  EXPECT_NO_THROW(open.Close());
+  try {
+    stale.Close();
+    ADD_FAILURE() << "closing a descriptor that is not open raised nothing";
+  } catch (const t_ErrorException& error) {
+    EXPECT_EQ(error.Code(), ConvertSystemError(EBADF));
+  }
+  EXPECT_TRUE(open.IsEmpty() && stale.IsEmpty());
+  EXPECT_DEATH({ const n_detail::t_Descriptor dropped(kNotOpen); }, "");
 }
 
 TEST(PosixTempFolder, RuntimeFolderThenTmpdirThenTmp) {
