@@ -1,29 +1,19 @@
 #include "ui/win32/gdiplus_cover.hpp"
 
+#include "system/windows/handle.hpp"
 #include "ui/win32/com_ptr.hpp"
 
 namespace n_zorbel::n_ui::n_win32 {
 
 namespace {
 
-// A file handle opened for reading without keeping anyone else from reading,
-// writing, renaming or deleting the file.
-class t_SharedReadFile {
- public:
-  explicit t_SharedReadFile(const t_String& path) noexcept
-      : m_handle(::CreateFileW(path.c_str(), GENERIC_READ,
-                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                               FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr)) {}
-  ~t_SharedReadFile() {
-    if (m_handle != INVALID_HANDLE_VALUE) ::CloseHandle(m_handle);
-  }
-  t_SharedReadFile(const t_SharedReadFile&) = delete;
-  t_SharedReadFile& operator=(const t_SharedReadFile&) = delete;
-  HANDLE Get() const noexcept { return m_handle; }
-
- private:
-  HANDLE m_handle;
-};
+// Opened for reading without keeping anyone else from reading, writing,
+// renaming or deleting the file.
+n_system::n_detail::t_FileHandle OpenSharedForReading(const t_String& path) noexcept {
+  return n_system::n_detail::t_FileHandle(
+      ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+}
 
 class t_GlobalBlock {
  public:
@@ -43,8 +33,8 @@ class t_GlobalBlock {
 // The whole file in a memory stream, or nothing.
 t_ComPtr<IStream> ReadIntoStream(const t_String& path, std::uint64_t largest) {
   t_ComPtr<IStream> stream;
-  const t_SharedReadFile file(path);
-  if (file.Get() == INVALID_HANDLE_VALUE) return stream;
+  const n_system::n_detail::t_FileHandle file = OpenSharedForReading(path);
+  if (file.IsEmpty()) return stream;
   LARGE_INTEGER size{};
   if (!::GetFileSizeEx(file.Get(), &size) || size.QuadPart <= 0 ||
       static_cast<std::uint64_t>(size.QuadPart) > largest)
