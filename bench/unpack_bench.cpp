@@ -78,7 +78,7 @@ int main(int, char** argv) {
   rows.push_back(Measure("decode the program's package (" + packageText + ")", 50,
                          [&] { const n_tools::t_ToolPayload payload(package); }));
   rows.push_back(Measure("unpack it: decode, write, hold open", 50,
-                         [&] { const n_tools::UnpackedTools tools(program, workspace); }));
+                         [&] { const n_tools::t_UnpackedTools tools(program, workspace); }));
 
   // A tool of the shipped size made of real machine code: this program's head.
   std::vector<std::byte> code = ReadFile(argv[0]);
@@ -88,7 +88,7 @@ int main(int, char** argv) {
   const n_tools::t_MemoryModule codeModule(codePackage);
   const std::string codeText = Kilobytes(codePackage.size()) + " -> " + Kilobytes(code.size());
   rows.push_back(Measure("unpack a machine-code tool (" + codeText + ")", 50,
-                         [&] { const n_tools::UnpackedTools tools(codeModule, workspace); }));
+                         [&] { const n_tools::t_UnpackedTools tools(codeModule, workspace); }));
   n_tools::n_packer::t_PackOptions defaults;  // the encoder's usual lc 3, lp 0, pb 2
   defaults.lc = 3;
   defaults.pb = 2;
@@ -96,7 +96,7 @@ int main(int, char** argv) {
   const n_tools::t_MemoryModule lc3Module(lc3Package);
   rows.push_back(
       Measure("  for comparison: the same tool at lc 3, pb 2 (" + Kilobytes(lc3Package.size()) + ")", 50,
-              [&] { const n_tools::UnpackedTools tools(lc3Module, workspace); }));
+              [&] { const n_tools::t_UnpackedTools tools(lc3Module, workspace); }));
   const std::string plainPath = ToUtf8(folder) + "plain-copy";
   rows.push_back(Measure("  for comparison: write the same bytes with ofstream", 50, [&] {
     std::ofstream out(plainPath, std::ios::binary | std::ios::trunc);
@@ -112,24 +112,24 @@ int main(int, char** argv) {
     std::fprintf(stderr, "unpack_bench: ffmpeg could not make %s\n", clip.c_str());
     return 1;
   }
-  n_intake::VideoFileList videos;
+  n_intake::t_VideoFileList videos;
   t_String cover;
   videos.AddPath(FromUtf8(clip), cover);
-  const n_tagging::TagSet tags{ZTEXT(""), ZTEXT("Blue Sky"), ZTEXT("Duv Ize"),
-                               ZTEXT(""), ZTEXT("2016"),     ZTEXT("")};
-  n_tagging::RealJobSystem system(program);
-  std::unique_ptr<n_tools::UnpackedTools> tools;
+  const n_tagging::t_TagSet tags{ZTEXT(""), ZTEXT("Blue Sky"), ZTEXT("Duv Ize"),
+                                 ZTEXT(""), ZTEXT("2016"),     ZTEXT("")};
+  n_tagging::t_RealJobSystem system(program);
+  std::unique_ptr<n_tools::t_UnpackedTools> tools;
   rows.push_back(Measure("first tick of a program's first run: set-up, start", 20, [&] {
     tools.reset();
-    n_tagging::TaggingJob job(tools, system, workspace, videos, tags, false);
+    n_tagging::t_TaggingJob job(tools, system, workspace, videos, tags, false);
     job.Step();
   }));
   rows.push_back(Measure("first tick of a later run: start", 20, [&] {
-    n_tagging::TaggingJob job(tools, system, workspace, videos, tags, false);
+    n_tagging::t_TaggingJob job(tools, system, workspace, videos, tags, false);
     job.Step();
   }));
   rows.push_back(Measure("one-file run, start to done (polled every ms)", 20, [&] {
-    n_tagging::TaggingJob job(tools, system, workspace, videos, tags, false);
+    n_tagging::t_TaggingJob job(tools, system, workspace, videos, tags, false);
     while (!job.Done() && !job.Failed()) {
       job.Step();
       std::this_thread::sleep_for(std::chrono::milliseconds(1));

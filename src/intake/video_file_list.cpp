@@ -21,9 +21,9 @@ bool HasExtension(t_StringView path, t_StringView ext) noexcept {
 
 void SetCoverPath(t_String& coverPath, t_StringView path) { coverPath.assign(path); }
 
-void VideoFileList::AddPath(t_StringView path, t_String& coverPath) { AddPath(path, coverPath, false); }
+void t_VideoFileList::AddPath(t_StringView path, t_String& coverPath) { AddPath(path, coverPath, false); }
 
-void VideoFileList::AddPath(t_StringView path, t_String& coverPath, bool linkInScan) {
+void t_VideoFileList::AddPath(t_StringView path, t_String& coverPath, bool linkInScan) {
   // Intake skips what it cannot read, silently.
   try {
     const t_String text(path);
@@ -46,7 +46,7 @@ void VideoFileList::AddPath(t_StringView path, t_String& coverPath, bool linkInS
   }
 }
 
-void VideoFileList::ScanFolder(const t_String& folder, t_String& coverPath) {
+void t_VideoFileList::ScanFolder(const t_String& folder, t_String& coverPath) {
   // Depth first, in the platform's order: a sub-folder is scanned as soon as
   // its entry comes up. A failure inside a sub-folder is caught by its own
   // AddPath; a failure listing this folder ends this scan.
@@ -55,7 +55,7 @@ void VideoFileList::ScanFolder(const t_String& folder, t_String& coverPath) {
   });
 }
 
-t_String VideoFileList::DisplayText() const {
+t_String t_VideoFileList::DisplayText() const {
   t_String text;
   for (std::size_t i = 0; i < m_entries.size(); ++i) {
     if (i != 0) text += ZTEXT(';');

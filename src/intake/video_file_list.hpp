@@ -17,10 +17,10 @@ bool HasExtension(t_StringView path, t_StringView ext) noexcept;
 // caller's business.
 void SetCoverPath(t_String& coverPath, t_StringView path);
 
-class VideoFileList {
+class t_VideoFileList {
  public:
-  VideoFileList() : m_queries(&t_SystemPathQueries::Instance()) {}
-  explicit VideoFileList(t_PathQueries& queries) : m_queries(&queries) {}
+  t_VideoFileList() : m_queries(&t_SystemPathQueries::Instance()) {}
+  explicit t_VideoFileList(t_PathQueries& queries) : m_queries(&queries) {}
 
   // Classifies `path` and acts on it: a folder is scanned depth first, a
   // ".mp4" name is appended (whether or not it exists), a ".jpg" or ".png"

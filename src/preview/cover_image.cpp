@@ -2,7 +2,7 @@
 
 namespace n_zorbel::n_preview {
 
-void LoadCoverImage(CoverDecoder& decoder, const t_String& path, std::unique_ptr<CoverImage>& held) {
+void LoadCoverImage(t_CoverDecoder& decoder, const t_String& path, std::unique_ptr<t_CoverImage>& held) {
   if (path.empty()) {
     held.reset();
     return;

@@ -10,26 +10,26 @@
 
 namespace n_zorbel::n_preview {
 
-class CoverImage {
+class t_CoverImage {
  public:
-  virtual ~CoverImage() = default;
+  virtual ~t_CoverImage() = default;
   // 0 when the size cannot be read.
   virtual std::uint32_t Width() const noexcept = 0;
   virtual std::uint32_t Height() const noexcept = 0;
 };
 
-class CoverDecoder {
+class t_CoverDecoder {
  public:
-  virtual ~CoverDecoder() = default;
+  virtual ~t_CoverDecoder() = default;
   // Decodes the file by its content (not its name), JPEG and PNG at least;
   // null when it cannot be read or decoded. A decoded picture must not keep
   // other programs from reading the file.
-  virtual std::unique_ptr<CoverImage> Decode(const t_String& path) = 0;
+  virtual std::unique_ptr<t_CoverImage> Decode(const t_String& path) = 0;
 };
 
 // The rule of loading the cover into `held`: an empty path leaves nothing; any
 // other path is decoded again from disk, the new picture replacing the old one
 // at once; a picture with a zero side counts as undecodable.
-void LoadCoverImage(CoverDecoder& decoder, const t_String& path, std::unique_ptr<CoverImage>& held);
+void LoadCoverImage(t_CoverDecoder& decoder, const t_String& path, std::unique_ptr<t_CoverImage>& held);
 
 }  // namespace n_zorbel::n_preview

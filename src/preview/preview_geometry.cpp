@@ -34,16 +34,16 @@ t_PreviewLayout ComputePreviewLayout(std::optional<t_PictureSize> picture, std::
   t_PreviewLayout layout;
   layout.frame = {0, 0, itemWidth, itemHeight};
   if (!picture || picture->width == 0 || picture->height == 0) {
-    layout.background = Background::ButtonFace;
+    layout.background = t_Background::ButtonFace;
     layout.placeholderText = {itemWidth / 2, itemHeight / 2};
     return layout;
   }
   layout.hasPicture = true;
   if (options.drawChecks) {
-    layout.background = Background::Checks;
+    layout.background = t_Background::Checks;
     layout.darkCells = DarkCells(itemWidth, itemHeight, checkSize >= 1 ? checkSize : kDefaultCheckSize);
   } else {
-    layout.background = Background::Window;
+    layout.background = t_Background::Window;
   }
 
   // 64-bit throughout: a picture side times 1000 or times a box side must not overflow.
@@ -56,7 +56,7 @@ t_PreviewLayout ComputePreviewLayout(std::optional<t_PictureSize> picture, std::
   std::int64_t dh = h;
   layout.source = {0, 0, Narrow(w), Narrow(h)};
   if (reel) {
-    const ReelLayout& row = aspect <= kLastTallAspect ? kReelTall : kReelWide;
+    const t_ReelLayout& row = aspect <= kLastTallAspect ? kReelTall : kReelWide;
     const std::int64_t bw = row.boxWidth;
     const std::int64_t bh = row.boxHeight;
     if (w * bh / h < bw) {

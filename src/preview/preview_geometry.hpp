@@ -35,7 +35,7 @@ struct t_PreviewOptions {
 };
 
 // What the background is filled with (the platform's system colours).
-enum class Background : std::uint8_t {
+enum class t_Background : std::uint8_t {
   ButtonFace,  // no picture: colour 15, with the placeholder text
   Window,      // a picture without checks: colour 5
   Checks,      // a picture over checks: colour 22, dark cells in colour 16
@@ -43,15 +43,15 @@ enum class Background : std::uint8_t {
 
 // One row of the film-strip layout: the overlay image's size and the picture
 // box inside its window.
-struct ReelLayout {
+struct t_ReelLayout {
   std::int32_t overlayWidth;
   std::int32_t overlayHeight;
   std::int32_t boxWidth;
   std::int32_t boxHeight;
   int bitmapId;
 };
-inline constexpr ReelLayout kReelTall{256, 200, 194, 179, 205};
-inline constexpr ReelLayout kReelWide{256, 150, 194, 129, 206};
+inline constexpr t_ReelLayout kReelTall{256, 200, 194, 179, 205};
+inline constexpr t_ReelLayout kReelWide{256, 150, 194, 129, 206};
 // Aspect values (width * 1000 / height) up to this one take the tall strip.
 inline constexpr std::int64_t kLastTallAspect = 1557;
 
@@ -61,7 +61,7 @@ struct t_Overlay {
 };
 
 struct t_PreviewLayout {
-  Background background = Background::ButtonFace;
+  t_Background background = t_Background::ButtonFace;
   // Cells filled with the button-shadow colour when background is Checks;
   // they may reach past the item's edges and are clipped by the drawing.
   std::vector<t_Rect> darkCells;

@@ -2,9 +2,9 @@
 
 namespace n_zorbel::n_system {
 
-std::unique_ptr<ToolProcess> ChildProcessRunner::Start(const t_String& application,
-                                                       const t_String& commandLine) {
-  return std::make_unique<ChildProcess>(application, commandLine);
+std::unique_ptr<t_ToolProcess> t_ChildProcessRunner::Start(const t_String& application,
+                                                           const t_String& commandLine) {
+  return std::make_unique<t_ChildProcess>(application, commandLine);
 }
 
 }  // namespace n_zorbel::n_system

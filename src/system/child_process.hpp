@@ -12,9 +12,9 @@ namespace n_zorbel::n_system {
 inline constexpr std::uint32_t kWaitForever = 0xFFFFFFFFu;
 
 // What the tagging job needs of a running tool (so it can run against fakes).
-class ToolProcess {
+class t_ToolProcess {
  public:
-  virtual ~ToolProcess() = default;
+  virtual ~t_ToolProcess() = default;
   // Waits up to timeoutMs; once the process ended, reads its exit code and
   // marks it finished. Raises the recorded failure only when `raise` is true.
   virtual void Finish(std::uint32_t timeoutMs, bool raise) = 0;
@@ -23,27 +23,27 @@ class ToolProcess {
   virtual std::uint32_t ExitCode() const noexcept = 0;
 };
 
-class ProcessRunner {
+class t_ProcessRunner {
  public:
-  virtual ~ProcessRunner() = default;
+  virtual ~t_ProcessRunner() = default;
   // Starts `application` with `commandLine` (Windows argument rules); raises on failure.
-  virtual std::unique_ptr<ToolProcess> Start(const t_String& application, const t_String& commandLine) = 0;
+  virtual std::unique_ptr<t_ToolProcess> Start(const t_String& application, const t_String& commandLine) = 0;
 };
 
 // Windows: CreateProcessW, hidden, IDLE_PRIORITY_CLASS, handles inherited.
 // POSIX: the command line is split by the Windows rules into the arguments
 // (the first one is argv[0]); stdin is /dev/null, CPU and I/O priority idle.
 // A POSIX child ended by a signal reports exit code 128 + the signal number.
-class ChildProcess final : public ToolProcess {
+class t_ChildProcess final : public t_ToolProcess {
  public:
   // Raises the system error (converted) when the tool cannot be started,
   // e.g. 0x80070002 for a missing program on both platforms.
-  ChildProcess(const t_String& application, const t_String& commandLine);
-  ~ChildProcess() override;
-  ChildProcess(const ChildProcess&) = delete;
-  ChildProcess& operator=(const ChildProcess&) = delete;
-  ChildProcess(ChildProcess&&) = delete;
-  ChildProcess& operator=(ChildProcess&&) = delete;
+  t_ChildProcess(const t_String& application, const t_String& commandLine);
+  ~t_ChildProcess() override;
+  t_ChildProcess(const t_ChildProcess&) = delete;
+  t_ChildProcess& operator=(const t_ChildProcess&) = delete;
+  t_ChildProcess(t_ChildProcess&&) = delete;
+  t_ChildProcess& operator=(t_ChildProcess&&) = delete;
 
   void Finish(std::uint32_t timeoutMs, bool raise) override;
   bool Finished() const noexcept override { return m_finished; }
@@ -58,10 +58,10 @@ class ChildProcess final : public ToolProcess {
   bool m_finished = false;
 };
 
-// The real runner: starts a ChildProcess.
-class ChildProcessRunner final : public ProcessRunner {
+// The real runner: starts a t_ChildProcess.
+class t_ChildProcessRunner final : public t_ProcessRunner {
  public:
-  std::unique_ptr<ToolProcess> Start(const t_String& application, const t_String& commandLine) override;
+  std::unique_ptr<t_ToolProcess> Start(const t_String& application, const t_String& commandLine) override;
 };
 
 }  // namespace n_zorbel::n_system

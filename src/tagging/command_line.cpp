@@ -53,7 +53,7 @@ void AppendMetaOption(t_String& buffer, t_StringView key, t_StringView value, bo
   buffer += kQuote;
 }
 
-void BuildCommandLine(const TagSet& tags, bool removeBlank, t_StringView videoPath, t_String& buffer) {
+void BuildCommandLine(const t_TagSet& tags, bool removeBlank, t_StringView videoPath, t_String& buffer) {
   buffer.clear();
   AppendMetaOption(buffer, ZTEXT("title"), tags.title, removeBlank);
   AppendMetaOption(buffer, ZTEXT("artist"), tags.artist, removeBlank);

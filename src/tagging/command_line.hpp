@@ -18,6 +18,6 @@ void AppendMetaOption(t_String& buffer, t_StringView key, t_StringView value, bo
 // quoted video path. The string carries no explicit NUL: std::basic_string
 // keeps one after its last character, so data() is already the writable,
 // NUL-terminated buffer that process creation needs.
-void BuildCommandLine(const TagSet& tags, bool removeBlank, t_StringView videoPath, t_String& buffer);
+void BuildCommandLine(const t_TagSet& tags, bool removeBlank, t_StringView videoPath, t_String& buffer);
 
 }  // namespace n_zorbel::n_tagging

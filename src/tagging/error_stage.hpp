@@ -6,7 +6,7 @@
 
 namespace n_zorbel::n_tagging {
 
-enum class ErrorStage : std::uint8_t {
+enum class t_ErrorStage : std::uint8_t {
   None = 0,
   CreateTempFolder = 1,
   DeleteTempFolder = 2,
@@ -18,6 +18,6 @@ enum class ErrorStage : std::uint8_t {
 
 // The stage's message as the failure report shows it ("unknown" for any
 // value outside the table).
-t_StringView ErrorStageMessage(ErrorStage stage) noexcept;
+t_StringView ErrorStageMessage(t_ErrorStage stage) noexcept;
 
 }  // namespace n_zorbel::n_tagging

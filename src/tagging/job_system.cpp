@@ -4,12 +4,12 @@
 
 namespace n_zorbel::n_tagging {
 
-void RealJobSystem::CreateWorkspace(const t_String& folder) { n_system::CreateWorkspace(folder); }
+void t_RealJobSystem::CreateWorkspace(const t_String& folder) { n_system::CreateWorkspace(folder); }
 
-void RealJobSystem::RemoveWorkspace(const t_String& folder) { n_system::RemoveWorkspace(folder); }
+void t_RealJobSystem::RemoveWorkspace(const t_String& folder) { n_system::RemoveWorkspace(folder); }
 
-std::unique_ptr<n_tools::UnpackedTools> RealJobSystem::UnpackTools(const t_String& folder) {
-  return std::make_unique<n_tools::UnpackedTools>(m_module, folder);
+std::unique_ptr<n_tools::t_UnpackedTools> t_RealJobSystem::UnpackTools(const t_String& folder) {
+  return std::make_unique<n_tools::t_UnpackedTools>(m_module, folder);
 }
 
 }  // namespace n_zorbel::n_tagging

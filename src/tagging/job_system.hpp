@@ -11,9 +11,9 @@
 
 namespace n_zorbel::n_tagging {
 
-class JobSystem {
+class t_JobSystem {
  public:
-  virtual ~JobSystem() = default;
+  virtual ~t_JobSystem() = default;
   // Creates the workspace folder's last level or accepts an existing one;
   // raises on any other failure.
   virtual void CreateWorkspace(const t_String& folder) = 0;
@@ -21,23 +21,23 @@ class JobSystem {
   // created or accepted; raises when such a removal fails.
   virtual void RemoveWorkspace(const t_String& folder) = 0;
   // Unpacks the tool package into `folder`; raises on failure.
-  virtual std::unique_ptr<n_tools::UnpackedTools> UnpackTools(const t_String& folder) = 0;
-  virtual n_system::ProcessRunner& Runner() = 0;
+  virtual std::unique_ptr<n_tools::t_UnpackedTools> UnpackTools(const t_String& folder) = 0;
+  virtual n_system::t_ProcessRunner& Runner() = 0;
 };
 
 // The real thing: the workspace rules of the system layer, the package of
 // `module`, and real child processes.
-class RealJobSystem final : public JobSystem {
+class t_RealJobSystem final : public t_JobSystem {
  public:
-  explicit RealJobSystem(const n_tools::t_Module& module) noexcept : m_module(module) {}
+  explicit t_RealJobSystem(const n_tools::t_Module& module) noexcept : m_module(module) {}
   void CreateWorkspace(const t_String& folder) override;
   void RemoveWorkspace(const t_String& folder) override;
-  std::unique_ptr<n_tools::UnpackedTools> UnpackTools(const t_String& folder) override;
-  n_system::ProcessRunner& Runner() override { return m_runner; }
+  std::unique_ptr<n_tools::t_UnpackedTools> UnpackTools(const t_String& folder) override;
+  n_system::t_ProcessRunner& Runner() override { return m_runner; }
 
  private:
   const n_tools::t_Module& m_module;
-  n_system::ChildProcessRunner m_runner;
+  n_system::t_ChildProcessRunner m_runner;
 };
 
 }  // namespace n_zorbel::n_tagging

@@ -20,7 +20,7 @@ t_String ComposeComment(t_StringView audio, t_StringView video, t_StringView tex
   return result;
 }
 
-bool GatherTagSet(const t_TagFieldTexts& texts, bool removeBlankChecked, TagSet& tags, bool& removeBlank) {
+bool GatherTagSet(const t_TagFieldTexts& texts, bool removeBlankChecked, t_TagSet& tags, bool& removeBlank) {
   tags.title = texts.title;
   tags.artist = texts.artist;
   tags.year = texts.year;

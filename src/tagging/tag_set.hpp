@@ -5,7 +5,7 @@
 
 namespace n_zorbel::n_tagging {
 
-struct TagSet {
+struct t_TagSet {
   t_String coverPath;  // full path of the front-cover image; empty: no cover
   t_String title;
   t_String artist;
@@ -35,6 +35,6 @@ t_String ComposeComment(t_StringView audio, t_StringView video, t_StringView tex
 // `removeBlank`. Returns false when a run would change nothing: the box is
 // unchecked and all six strings, coverPath included, are empty. Only the
 // length decides emptiness; a value of blanks is a value.
-bool GatherTagSet(const t_TagFieldTexts& texts, bool removeBlankChecked, TagSet& tags, bool& removeBlank);
+bool GatherTagSet(const t_TagFieldTexts& texts, bool removeBlankChecked, t_TagSet& tags, bool& removeBlank);
 
 }  // namespace n_zorbel::n_tagging

@@ -7,7 +7,7 @@
 
 namespace n_zorbel::n_tagging {
 
-t_StringView ErrorStageMessage(ErrorStage stage) noexcept {
+t_StringView ErrorStageMessage(t_ErrorStage stage) noexcept {
   static constexpr std::array<t_StringView, 7> kMessages = {
       ZTEXT("none"),
       ZTEXT("failed to create temp folder"),
@@ -21,9 +21,9 @@ t_StringView ErrorStageMessage(ErrorStage stage) noexcept {
   return index < kMessages.size() ? kMessages[index] : kMessages.back();
 }
 
-TaggingJob::TaggingJob(std::unique_ptr<n_tools::UnpackedTools>& tools, JobSystem& system,
-                       const t_String& workspaceFolder, const n_intake::VideoFileList& videoFiles,
-                       const TagSet& tags, bool removeBlank)
+t_TaggingJob::t_TaggingJob(std::unique_ptr<n_tools::t_UnpackedTools>& tools, t_JobSystem& system,
+                           const t_String& workspaceFolder, const n_intake::t_VideoFileList& videoFiles,
+                           const t_TagSet& tags, bool removeBlank)
     : m_tools(tools),
       m_system(system),
       m_workspaceFolder(workspaceFolder),
@@ -31,13 +31,13 @@ TaggingJob::TaggingJob(std::unique_ptr<n_tools::UnpackedTools>& tools, JobSystem
       m_tags(tags),
       m_removeBlank(removeBlank) {}
 
-TaggingJob::~TaggingJob() {
+t_TaggingJob::~t_TaggingJob() {
   // A running tool is terminated and waited for before anything else goes,
   // so no tool uses the workspace once the job is gone.
   m_child.reset();
 }
 
-void TaggingJob::Step() noexcept {
+void t_TaggingJob::Step() noexcept {
   if (m_failed || Done()) return;
   try {
     do {
@@ -54,45 +54,45 @@ void TaggingJob::Step() noexcept {
   }
 }
 
-void TaggingJob::RunState() {
+void t_TaggingJob::RunState() {
   switch (m_state) {
-    case State::SetUp:
+    case t_State::SetUp:
       return SetUp();
-    case State::StartNextFile:
+    case t_State::StartNextFile:
       return StartNextFile();
-    case State::PollTool:
+    case t_State::PollTool:
       return PollTool();
-    case State::AdvanceFile:
+    case t_State::AdvanceFile:
       return AdvanceFile();
   }
 }
 
-void TaggingJob::SetUp() {
+void t_TaggingJob::SetUp() {
   if (!m_tools) {
-    m_errorStage = ErrorStage::CreateTempFolder;
+    m_errorStage = t_ErrorStage::CreateTempFolder;
     m_system.CreateWorkspace(m_workspaceFolder);
-    m_errorStage = ErrorStage::UnpackTools;
+    m_errorStage = t_ErrorStage::UnpackTools;
     // The slot is filled only with a complete tool; a failure leaves it
     // empty, so the next run tries again.
     m_tools = m_system.UnpackTools(m_workspaceFolder);
   }
-  m_state = State::StartNextFile;
+  m_state = t_State::StartNextFile;
   m_runOn = true;
 }
 
-void TaggingJob::StartNextFile() {
-  m_errorStage = ErrorStage::RunTool;
+void t_TaggingJob::StartNextFile() {
+  m_errorStage = t_ErrorStage::RunTool;
   BuildCommandLine(m_tags, m_removeBlank, m_videoFiles[m_currentFile], m_commandLine);
   // A failed start leaves the previous (finished) child in place.
-  std::unique_ptr<n_system::ToolProcess> started =
+  std::unique_ptr<n_system::t_ToolProcess> started =
       m_system.Runner().Start(m_tools->ToolLaunchPath(), m_commandLine);
   m_child = std::move(started);
-  m_state = State::PollTool;
+  m_state = t_State::PollTool;
   m_runOn = false;
 }
 
-void TaggingJob::PollTool() {
-  m_errorStage = ErrorStage::ToolExit;
+void t_TaggingJob::PollTool() {
+  m_errorStage = t_ErrorStage::ToolExit;
   m_child->Finish(0, true);
   if (!m_child->Finished()) return;
   // Only a read exit code of 0 accepts the file. Any other exit code is
@@ -102,13 +102,13 @@ void TaggingJob::PollTool() {
     m_toolExitCode = m_child->ExitCode();
     n_system::RaiseSystemError(m_toolExitCode);
   }
-  m_state = State::AdvanceFile;
+  m_state = t_State::AdvanceFile;
   m_runOn = true;
 }
 
-void TaggingJob::AdvanceFile() {
+void t_TaggingJob::AdvanceFile() {
   ++m_currentFile;
-  m_state = State::StartNextFile;
+  m_state = t_State::StartNextFile;
   m_runOn = !Done();
 }
 

@@ -17,20 +17,20 @@
 
 namespace n_zorbel::n_tagging {
 
-class TaggingJob {
+class t_TaggingJob {
  public:
-  enum class State : std::uint8_t { SetUp, StartNextFile, PollTool, AdvanceFile };
+  enum class t_State : std::uint8_t { SetUp, StartNextFile, PollTool, AdvanceFile };
 
   // `tools` is the caller's slot for the unpacked tool: filled by the first
   // run that unpacks it and kept after the job. Everything referred to
   // outlives the job; `videoFiles` is not empty and does not change meanwhile.
-  TaggingJob(std::unique_ptr<n_tools::UnpackedTools>& tools, JobSystem& system,
-             const t_String& workspaceFolder, const n_intake::VideoFileList& videoFiles, const TagSet& tags,
-             bool removeBlank);
+  t_TaggingJob(std::unique_ptr<n_tools::t_UnpackedTools>& tools, t_JobSystem& system,
+               const t_String& workspaceFolder, const n_intake::t_VideoFileList& videoFiles,
+               const t_TagSet& tags, bool removeBlank);
   // Stops a tool that still runs (terminated and waited for).
-  ~TaggingJob();
-  TaggingJob(const TaggingJob&) = delete;
-  TaggingJob& operator=(const TaggingJob&) = delete;
+  ~t_TaggingJob();
+  t_TaggingJob(const t_TaggingJob&) = delete;
+  t_TaggingJob& operator=(const t_TaggingJob&) = delete;
 
   // Advances as far as possible without waiting. Never raises: a failure
   // sets Failed() with the stage under way and the code. A done or failed
@@ -39,13 +39,13 @@ class TaggingJob {
 
   bool Done() const noexcept { return m_currentFile == m_videoFiles.Size(); }
   bool Failed() const noexcept { return m_failed; }
-  ErrorStage Stage() const noexcept { return m_errorStage; }
+  t_ErrorStage Stage() const noexcept { return m_errorStage; }
   std::int32_t ErrorCode() const noexcept { return m_errorCode; }
   // The exit code of a tool that ended with one other than 0; 0 otherwise.
   std::uint32_t ToolExitCode() const noexcept { return m_toolExitCode; }
   // The file being tagged; equal to the list's size when done.
   std::size_t CurrentFile() const noexcept { return m_currentFile; }
-  State CurrentState() const noexcept { return m_state; }
+  t_State CurrentState() const noexcept { return m_state; }
 
  private:
   void RunState();
@@ -54,21 +54,21 @@ class TaggingJob {
   void PollTool();
   void AdvanceFile();
 
-  State m_state = State::SetUp;
-  std::unique_ptr<n_tools::UnpackedTools>& m_tools;
-  JobSystem& m_system;
+  t_State m_state = t_State::SetUp;
+  std::unique_ptr<n_tools::t_UnpackedTools>& m_tools;
+  t_JobSystem& m_system;
   const t_String m_workspaceFolder;  // a copy: cheap, and it cannot dangle
   t_String m_commandLine;
-  const n_intake::VideoFileList& m_videoFiles;
+  const n_intake::t_VideoFileList& m_videoFiles;
   std::size_t m_currentFile = 0;
-  const TagSet& m_tags;
+  const t_TagSet& m_tags;
   bool m_removeBlank;
   bool m_runOn = false;
   bool m_failed = false;
-  ErrorStage m_errorStage = ErrorStage::None;
+  t_ErrorStage m_errorStage = t_ErrorStage::None;
   std::int32_t m_errorCode = 0;
   std::uint32_t m_toolExitCode = 0;
-  std::unique_ptr<n_system::ToolProcess> m_child;
+  std::unique_ptr<n_system::t_ToolProcess> m_child;
 };
 
 }  // namespace n_zorbel::n_tagging

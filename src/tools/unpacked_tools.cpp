@@ -20,7 +20,7 @@ void WriteWholeFile(const t_String& path, std::span<const std::byte> bytes) {
 
 }  // namespace
 
-UnpackedTools::UnpackedTools(const t_Module& module, const t_String& workspaceFolder) {
+t_UnpackedTools::t_UnpackedTools(const t_Module& module, const t_String& workspaceFolder) {
   const t_ToolPayload payload(module.ToolPackage());
   for (std::size_t i = 0; i < kToolFileCount; ++i) {
     m_paths[i] = workspaceFolder;

@@ -12,16 +12,16 @@
 
 namespace n_zorbel::n_tools {
 
-class UnpackedTools {
+class t_UnpackedTools {
  public:
   // Decodes the package of `module` and writes every file into
   // `workspaceFolder` (an existing folder, ending with the separator),
   // replacing what is there. Raises code 13 for a damaged package, and the
   // converted system error for anything the system refuses; then no handle
   // is left open (files already written stay until the workspace goes).
-  UnpackedTools(const t_Module& module, const t_String& workspaceFolder);
-  UnpackedTools(const UnpackedTools&) = delete;
-  UnpackedTools& operator=(const UnpackedTools&) = delete;
+  t_UnpackedTools(const t_Module& module, const t_String& workspaceFolder);
+  t_UnpackedTools(const t_UnpackedTools&) = delete;
+  t_UnpackedTools& operator=(const t_UnpackedTools&) = delete;
 
   static constexpr std::size_t Count() noexcept { return kToolFileCount; }
   // Where file `index` was written.

@@ -8,7 +8,7 @@
 
 namespace n_zorbel::n_ui {
 
-enum class ControlKind {
+enum class t_ControlKind {
   Label,          // static text, left-aligned; passes mouse presses to the window
   ReadOnlyEdit,   // one line, read-only, no tab stop
   Button,         // push button, tab stop
@@ -31,7 +31,7 @@ struct t_DialogRect {
 
 struct t_ControlSpec {
   int id;
-  ControlKind kind;
+  t_ControlKind kind;
   std::uint32_t windowsStyle;  // the window style the Windows template gives the control
   t_DialogRect rect;
 };

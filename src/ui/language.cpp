@@ -23,13 +23,13 @@ std::vector<std::string> WithEnglishFallback(std::span<const std::string> prefer
   return list;
 }
 
-Language ChooseLanguage(std::span<const std::string> preferred) {
+t_Language ChooseLanguage(std::span<const std::string> preferred) {
   for (const auto& name : preferred) {
     const std::string primary = PrimarySubtag(name);
-    for (const Language language : kAllLanguages)
+    for (const t_Language language : kAllLanguages)
       if (primary == LanguageTag(language)) return language;
   }
-  return Language::English;
+  return t_Language::English;
 }
 
 std::vector<std::string> PosixPreferredLanguages(std::string_view language, std::string_view lcAll,

@@ -18,7 +18,7 @@ std::vector<std::string> WithEnglishFallback(std::span<const std::string> prefer
 // The language of the first name in the list that one of the tables carries,
 // matching by the primary language subtag as the resource loader does: "nl-NL",
 // "nl_BE.UTF-8" and "NL" all name Dutch. A list that names none gives English.
-Language ChooseLanguage(std::span<const std::string> preferred);
+t_Language ChooseLanguage(std::span<const std::string> preferred);
 
 // The preferred-language list of a POSIX user, by gettext's rules: the locale
 // is the first non-empty of LC_ALL, LC_MESSAGES and LANG; the colon-separated

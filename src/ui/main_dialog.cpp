@@ -61,14 +61,14 @@ t_PickRequest FilePickRequest(t_String typeName, t_StringView defaultExtension, 
 
 // --- Construction and teardown -------------------------------------------
 
-MainDialog::MainDialog(const t_MainDialogSetup& setup, const t_MainDialogPorts& ports)
+t_MainDialog::t_MainDialog(const t_MainDialogSetup& setup, const t_MainDialogPorts& ports)
     : m_ports(ports),
       m_arguments(setup.arguments),
       m_workspaceFolder(setup.workspaceFolder),
       m_checkSize(setup.checkSize),
       m_videoFiles(ports.paths) {}
 
-MainDialog::~MainDialog() {
+t_MainDialog::~t_MainDialog() {
   // The order matters: the job ends a running tool before the unpacked tool
   // lets go of its file, and both before the workspace is removed.
   m_job.reset();
@@ -87,7 +87,7 @@ MainDialog::~MainDialog() {
 
 // --- Events ----------------------------------------------------------------
 
-bool MainDialog::OnInitDialog(View& view) {
+bool t_MainDialog::OnInitDialog(t_View& view) {
   m_view = &view;
   view.SetYearSpin(kYearMinimum, kYearMaximum, kInitialYear);
   for (const auto& [control, textId] : kControlTexts) view.SetControlText(control, view.LoadText(textId));
@@ -99,7 +99,7 @@ bool MainDialog::OnInitDialog(View& view) {
   return true;
 }
 
-void MainDialog::OnCommand(int id) {
+void t_MainDialog::OnCommand(int id) {
   // The two links work whether or not a run is active.
   switch (id) {
     case kDonate:
@@ -117,20 +117,20 @@ void MainDialog::OnCommand(int id) {
     OnCommandIdle(id);
 }
 
-bool MainDialog::OnSystemCommand(int id) {
+bool t_MainDialog::OnSystemCommand(int id) {
   if (id != kCommandAlwaysOnTop) return false;
   ToggleAlwaysOnTop();
   return true;
 }
 
-t_String MainDialog::FailureMessage() {
+t_String t_MainDialog::FailureMessage() {
   t_String message(n_tagging::ErrorStageMessage(m_job->Stage()));
   AppendAscii(message, ": error #");
   AppendDecimal(message, m_job->ErrorCode());
   // In a batch of hundreds the code alone does not say which video failed,
   // nor why: the video's path, then the tagger's own reason where it gave one.
-  const n_tagging::ErrorStage stage = m_job->Stage();
-  if (stage == n_tagging::ErrorStage::RunTool || stage == n_tagging::ErrorStage::ToolExit) {
+  const n_tagging::t_ErrorStage stage = m_job->Stage();
+  if (stage == n_tagging::t_ErrorStage::RunTool || stage == n_tagging::t_ErrorStage::ToolExit) {
     AppendAscii(message, "\n");
     message += m_videoFiles[m_job->CurrentFile()];
   }
@@ -142,7 +142,7 @@ t_String MainDialog::FailureMessage() {
   return message;
 }
 
-void MainDialog::OnTimerTick() {
+void t_MainDialog::OnTimerTick() {
   if (!m_job) return;
   m_job->Step();
   if (m_job->Done()) {
@@ -151,7 +151,7 @@ void MainDialog::OnTimerTick() {
   } else if (m_job->Failed()) {
     // No tick may run while the message is open.
     m_view->StopTick();
-    m_view->SetTaskbarState(TaskbarState::Error);
+    m_view->SetTaskbarState(t_TaskbarState::Error);
     m_view->ShowMessage(FailureMessage(), FromUtf8(kFailureCaption));
     StopRun();
   } else {
@@ -159,41 +159,41 @@ void MainDialog::OnTimerTick() {
   }
 }
 
-void MainDialog::OnClose() { m_view->EndDialog(); }
+void t_MainDialog::OnClose() { m_view->EndDialog(); }
 
-void MainDialog::OnSessionEnding() {
+void t_MainDialog::OnSessionEnding() {
   if (m_job) StopRun();
   m_view->EndDialog();
 }
 
-bool MainDialog::UpdateMenuChecks(Menu menu) {
+bool t_MainDialog::UpdateMenuChecks(t_MenuKind menu) {
   switch (menu) {
-    case Menu::System:
-      m_view->SetMenuCheck(Menu::System, kCommandAlwaysOnTop, m_alwaysOnTop);
+    case t_MenuKind::System:
+      m_view->SetMenuCheck(t_MenuKind::System, kCommandAlwaysOnTop, m_alwaysOnTop);
       return true;
-    case Menu::Preview:
-      m_view->SetMenuCheck(Menu::Preview, kCommandDrawChecks, m_drawChecks);
-      m_view->SetMenuCheck(Menu::Preview, kCommandDrawVideoReel, m_drawVideoReel);
-      m_view->SetMenuCheck(Menu::Preview, kCommandFitInto256, m_fitInto256);
+    case t_MenuKind::Preview:
+      m_view->SetMenuCheck(t_MenuKind::Preview, kCommandDrawChecks, m_drawChecks);
+      m_view->SetMenuCheck(t_MenuKind::Preview, kCommandDrawVideoReel, m_drawVideoReel);
+      m_view->SetMenuCheck(t_MenuKind::Preview, kCommandFitInto256, m_fitInto256);
       return true;
-    case Menu::Genre:
-    case Menu::Other:
+    case t_MenuKind::Genre:
+    case t_MenuKind::Other:
       break;
   }
   return false;
 }
 
-bool MainDialog::HitTest(t_ScreenPoint point) {
+bool t_MainDialog::HitTest(t_ScreenPoint point) {
   return ContainsEdgesIncluded(m_view->ClientRectOnScreen(), point);
 }
 
-void MainDialog::ShowPreviewMenu(t_ScreenPoint point) {
+void t_MainDialog::ShowPreviewMenu(t_ScreenPoint point) {
   // The options and the cover stay as they are during a run.
   if (m_job) return;
   if (ContainsEdgesIncluded(m_view->PreviewRectOnScreen(), point)) m_view->PopUpPreviewMenu(point);
 }
 
-void MainDialog::AcceptDrop(std::span<const t_DroppedPath> paths) {
+void t_MainDialog::AcceptDrop(std::span<const t_DroppedPath> paths) {
   // The job reads the list by position: nothing may join it during a run.
   if (m_job || paths.empty()) return;
   for (const t_DroppedPath& path : paths)
@@ -202,17 +202,18 @@ void MainDialog::AcceptDrop(std::span<const t_DroppedPath> paths) {
   ShowCoverPath();
 }
 
-n_preview::t_PreviewLayout MainDialog::PreviewLayout(std::int32_t itemWidth, std::int32_t itemHeight) const {
+n_preview::t_PreviewLayout t_MainDialog::PreviewLayout(std::int32_t itemWidth,
+                                                       std::int32_t itemHeight) const {
   std::optional<n_preview::t_PictureSize> picture;
   if (m_coverImage) picture = n_preview::t_PictureSize{m_coverImage->Width(), m_coverImage->Height()};
   return n_preview::ComputePreviewLayout(picture, itemWidth, itemHeight, PreviewOptions(), m_checkSize);
 }
 
-t_String MainDialog::DropDescriptionText() { return m_view->LoadText(kTextAddFiles); }
+t_String t_MainDialog::DropDescriptionText() { return m_view->LoadText(kTextAddFiles); }
 
 // --- Operations ------------------------------------------------------------
 
-void MainDialog::RefreshTitle() {
+void t_MainDialog::RefreshTitle() {
   t_String title;
   if (m_job) {
     const auto n = static_cast<std::uint32_t>(m_videoFiles.Size());
@@ -236,29 +237,29 @@ void MainDialog::RefreshTitle() {
   m_view->SetTitle(title);
 }
 
-void MainDialog::ApplyRunState() {
+void t_MainDialog::ApplyRunState() {
   const bool idle = m_job == nullptr;
   for (int control = kFirstInputControl; control <= kLastInputControl; ++control)
     m_view->EnableControl(control, idle);
   m_view->SetControlText(kApply, m_view->LoadText(idle ? kTextApply : kTextStop));
 }
 
-void MainDialog::ShowVideoList() {
+void t_MainDialog::ShowVideoList() {
   m_view->EnableControl(kApply, !m_videoFiles.Empty());
   m_view->SetControlText(kVideoList, m_videoFiles.DisplayText());
 }
 
-void MainDialog::ShowCoverPath() {
+void t_MainDialog::ShowCoverPath() {
   m_view->SetControlText(kCoverPath, m_tags.coverPath);
   ReloadCover();
 }
 
-void MainDialog::ReloadCover() {
+void t_MainDialog::ReloadCover() {
   n_preview::LoadCoverImage(m_ports.coverDecoder, m_tags.coverPath, m_coverImage);
   m_view->RepaintPreview();
 }
 
-bool MainDialog::GatherTagSet() {
+bool t_MainDialog::GatherTagSet() {
   const n_tagging::t_TagFieldTexts texts{.title = m_view->ControlText(kTitle),
                                          .artist = m_view->ControlText(kAuthor),
                                          .genre = m_view->ControlText(kGenre),
@@ -269,27 +270,27 @@ bool MainDialog::GatherTagSet() {
   return n_tagging::GatherTagSet(texts, m_view->IsChecked(kRemoveBlank), m_tags, m_removeBlank);
 }
 
-void MainDialog::StartRun() {
+void t_MainDialog::StartRun() {
   if (!GatherTagSet()) return;
-  m_job = std::make_unique<n_tagging::TaggingJob>(m_tools, m_ports.jobSystem, m_workspaceFolder, m_videoFiles,
-                                                  m_tags, m_removeBlank);
+  m_job = std::make_unique<n_tagging::t_TaggingJob>(m_tools, m_ports.jobSystem, m_workspaceFolder,
+                                                    m_videoFiles, m_tags, m_removeBlank);
   ApplyRunState();
-  m_view->SetTaskbarState(TaskbarState::Normal);
+  m_view->SetTaskbarState(t_TaskbarState::Normal);
   RefreshTitle();
   m_view->StartTick(kTickPeriodMs);
 }
 
-void MainDialog::StopRun() {
+void t_MainDialog::StopRun() {
   m_view->StopTick();
-  m_view->SetTaskbarState(TaskbarState::NoProgress);
+  m_view->SetTaskbarState(t_TaskbarState::NoProgress);
   // Out of the slot first, so nothing sees a job that is being destroyed.
-  std::unique_ptr<n_tagging::TaggingJob> job = std::move(m_job);
+  std::unique_ptr<n_tagging::t_TaggingJob> job = std::move(m_job);
   job.reset();
   ApplyRunState();
   RefreshTitle();
 }
 
-void MainDialog::OnCommandIdle(int id) {
+void t_MainDialog::OnCommandIdle(int id) {
   switch (id) {
     case kBrowseVideos:
       BrowseVideos();
@@ -328,11 +329,11 @@ void MainDialog::OnCommandIdle(int id) {
   }
 }
 
-void MainDialog::OnCommandRunning(int id) {
+void t_MainDialog::OnCommandRunning(int id) {
   if (id == kApply) StopRun();
 }
 
-void MainDialog::BrowseVideos() {
+void t_MainDialog::BrowseVideos() {
   // Emptied first: a cancelled pick leaves the list empty.
   m_videoFiles.Clear();
   t_PickRequest request;
@@ -345,7 +346,7 @@ void MainDialog::BrowseVideos() {
   ShowVideoList();
 }
 
-void MainDialog::BrowseCover() {
+void t_MainDialog::BrowseCover() {
   m_tags.coverPath.clear();
   const t_PickRequest request =
       FilePickRequest(m_view->LoadText(kTextImageFileType), ZTEXT("jpg"), ZTEXT("*.jpg;*.png"));
@@ -353,7 +354,7 @@ void MainDialog::BrowseCover() {
   ShowCoverPath();
 }
 
-void MainDialog::InsertGenre(int command) {
+void t_MainDialog::InsertGenre(int command) {
   const std::optional<t_String> genre = m_view->GenreItemText(command);
   if (!genre) return;
   t_String genres = m_view->ControlText(kGenre);
@@ -362,17 +363,17 @@ void MainDialog::InsertGenre(int command) {
   m_view->SetControlText(kGenre, genres);
 }
 
-void MainDialog::ToggleAlwaysOnTop() {
+void t_MainDialog::ToggleAlwaysOnTop() {
   const bool wasOnTop = m_alwaysOnTop;
   m_alwaysOnTop = !wasOnTop;
   m_view->SetTopmost(!wasOnTop);
 }
 
-void MainDialog::ShowAbout() {
+void t_MainDialog::ShowAbout() {
   m_view->ShowAbout({m_view->LoadText(kTextAbout), AboutVersionLine(), AboutDeveloperLine(),
                      ProductLinkAddress(), ProductPageAddress()});
 }
 
-void MainDialog::AddPath(t_StringView path) { m_videoFiles.AddPath(path, m_tags.coverPath); }
+void t_MainDialog::AddPath(t_StringView path) { m_videoFiles.AddPath(path, m_tags.coverPath); }
 
 }  // namespace n_zorbel::n_ui

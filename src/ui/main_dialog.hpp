@@ -1,5 +1,5 @@
 #pragma once
-// MainDialog: the whole dialog's behaviour, written once against the View
+// t_MainDialog: the whole dialog's behaviour, written once against the View
 // port. It holds the dialog's state (options, the video list, the tag set,
 // the cover, the run's job and the unpacked tool) and decides everything a
 // user can observe that does not depend on the window system. The adapters
@@ -25,12 +25,12 @@ namespace n_zorbel::n_ui {
 // could not hand it over whole.
 using t_DroppedPath = std::optional<t_String>;
 
-// What MainDialog is given by the program that starts it.
+// What t_MainDialog is given by the program that starts it.
 struct t_MainDialogSetup {
   // Handed to AddPath, first to last, when the dialog opens.
   std::vector<t_String> arguments;
   // The private workspace, ending with the separator; created by the first
-  // run, removed with everything in it when MainDialog goes.
+  // run, removed with everything in it when t_MainDialog goes.
   t_String workspaceFolder;
   // Side of a preview checker cell (n_preview::CheckSizeForDpi).
   std::int32_t checkSize = 16;
@@ -38,30 +38,30 @@ struct t_MainDialogSetup {
 
 // The system parts a run and the dialog reach, injected so tests can use fakes.
 struct t_MainDialogPorts {
-  n_tagging::JobSystem& jobSystem;  // workspace creation, unpacking (from the module), process start
-  n_intake::t_PathQueries& paths;   // what a path is, what a folder holds
-  n_preview::CoverDecoder& coverDecoder;
+  n_tagging::t_JobSystem& jobSystem;  // workspace creation, unpacking (from the module), process start
+  n_intake::t_PathQueries& paths;     // what a path is, what a folder holds
+  n_preview::t_CoverDecoder& coverDecoder;
 };
 
-class MainDialog {
+class t_MainDialog {
  public:
   static constexpr std::uint32_t kTickPeriodMs = 200;
   static constexpr std::int32_t kInitialYear = 2016;
   static constexpr std::uint32_t kLongestDroppedPath = 32768;
 
-  MainDialog(const t_MainDialogSetup& setup, const t_MainDialogPorts& ports);
+  t_MainDialog(const t_MainDialogSetup& setup, const t_MainDialogPorts& ports);
   // Ends a running tool, releases the unpacked tool and the cover, then
   // removes the workspace folder (failures there are ignored).
-  ~MainDialog();
-  MainDialog(const MainDialog&) = delete;
-  MainDialog& operator=(const MainDialog&) = delete;
+  ~t_MainDialog();
+  t_MainDialog(const t_MainDialog&) = delete;
+  t_MainDialog& operator=(const t_MainDialog&) = delete;
 
   // --- Events the adapter forwards -------------------------------------
 
   // After the adapter wired the window (back-pointer, drop target, icons):
   // year spin, texts, the system-menu item, the title, the command-line
   // paths, the list and the cover. Returns true (focus to the first tab stop).
-  bool OnInitDialog(View& view);
+  bool OnInitDialog(t_View& view);
   // Every command (button, menu item); what it does depends on whether a run is active.
   void OnCommand(int id);
   // The window's own menu; true when the command was ours (40101).
@@ -73,7 +73,7 @@ class MainDialog {
   // The user's session is ending: a run is stopped, then the dialog ends.
   void OnSessionEnding();
   // A menu is about to open; true when its check marks are ours.
-  bool UpdateMenuChecks(Menu menu);
+  bool UpdateMenuChecks(t_MenuKind menu);
   // Non-client hit test at a screen point: true means "caption", so the
   // window is dragged by its background. The adapter stores the answer.
   bool HitTest(t_ScreenPoint point);
@@ -86,15 +86,15 @@ class MainDialog {
   // --- What the adapter reads to draw ----------------------------------
 
   n_preview::t_PreviewLayout PreviewLayout(std::int32_t itemWidth, std::int32_t itemHeight) const;
-  const n_preview::CoverImage* Cover() const noexcept { return m_coverImage.get(); }
+  const n_preview::t_CoverImage* Cover() const noexcept { return m_coverImage.get(); }
   t_String DropDescriptionText();  // string 121
 
   // --- State, for the adapters' drawing and for tests ------------------
 
   bool Running() const noexcept { return m_job != nullptr; }
-  const n_tagging::TaggingJob* Job() const noexcept { return m_job.get(); }
-  const n_intake::VideoFileList& VideoFiles() const noexcept { return m_videoFiles; }
-  const n_tagging::TagSet& Tags() const noexcept { return m_tags; }
+  const n_tagging::t_TaggingJob* Job() const noexcept { return m_job.get(); }
+  const n_intake::t_VideoFileList& VideoFiles() const noexcept { return m_videoFiles; }
+  const n_tagging::t_TagSet& Tags() const noexcept { return m_tags; }
   bool RemoveBlank() const noexcept { return m_removeBlank; }
   bool AlwaysOnTop() const noexcept { return m_alwaysOnTop; }
   n_preview::t_PreviewOptions PreviewOptions() const noexcept {
@@ -125,7 +125,7 @@ class MainDialog {
   void AddPath(t_StringView path);
 
   // Set by OnInitDialog; the dialog does nothing with a window before that.
-  View* m_view = nullptr;
+  t_View* m_view = nullptr;
   t_MainDialogPorts m_ports;
   std::vector<t_String> m_arguments;
   t_String m_workspaceFolder;
@@ -141,11 +141,11 @@ class MainDialog {
   std::uint8_t m_lastPercent = 101;  // outside 0..100: nothing shown yet
   std::int32_t m_checkSize;
 
-  std::unique_ptr<n_preview::CoverImage> m_coverImage;
-  std::unique_ptr<n_tools::UnpackedTools> m_tools;  // filled by the first run, kept until the end
-  n_intake::VideoFileList m_videoFiles;
-  n_tagging::TagSet m_tags;
-  std::unique_ptr<n_tagging::TaggingJob> m_job;  // exactly while a run is active
+  std::unique_ptr<n_preview::t_CoverImage> m_coverImage;
+  std::unique_ptr<n_tools::t_UnpackedTools> m_tools;  // filled by the first run, kept until the end
+  n_intake::t_VideoFileList m_videoFiles;
+  n_tagging::t_TagSet m_tags;
+  std::unique_ptr<n_tagging::t_TaggingJob> m_job;  // exactly while a run is active
 };
 
 }  // namespace n_zorbel::n_ui

@@ -52,7 +52,9 @@ constexpr t_TextEntry kEnglishTexts[] = {
     {128, "The video is not an MP4 file, or it is damaged."},
     {129, "The tagger cannot write this MP4 layout safely; the video was left as it was."},
     {130, "The cover is missing, cannot be read, is over 64 MiB, or is not a JPEG or PNG picture."},
-    {131, "Writing failed: the disk is full, access was denied, another program is using the video, or the device failed."},
+    {131,
+     "Writing failed: the disk is full, access was denied, another program is using the video, or the device "
+     "failed."},
     {132, "What was written did not read back right; the video was put back as it was."},
 };
 constexpr t_TextEntry kDutchTexts[] = {
@@ -85,8 +87,12 @@ constexpr t_TextEntry kDutchTexts[] = {
     {127, "De video ontbreekt, is een map of kan niet worden gelezen."},
     {128, "De video is geen MP4-bestand of is beschadigd."},
     {129, "De tagger kan deze MP4-indeling niet veilig schrijven; de video is gebleven zoals hij was."},
-    {130, "De omslag ontbreekt, kan niet worden gelezen, is groter dan 64 MiB of is geen JPEG- of PNG-afbeelding."},
-    {131, "Schrijven mislukt: de schijf is vol, de toegang is geweigerd, een ander programma gebruikt de video, of het apparaat faalde."},
+    {130,
+     "De omslag ontbreekt, kan niet worden gelezen, is groter dan 64 MiB of is geen JPEG- of "
+     "PNG-afbeelding."},
+    {131,
+     "Schrijven mislukt: de schijf is vol, de toegang is geweigerd, een ander programma gebruikt de video, "
+     "of het apparaat faalde."},
     {132, "Wat geschreven werd, las niet goed terug; de video is teruggezet zoals hij was."},
 };
 constexpr t_TextEntry kRussianTexts[] = {
@@ -120,7 +126,9 @@ constexpr t_TextEntry kRussianTexts[] = {
     {128, "Видео не является файлом MP4 или повреждено."},
     {129, "Эту структуру MP4 нельзя записать безопасно; видео осталось прежним."},
     {130, "Обложка отсутствует, не читается, больше 64 МиБ или не является изображением JPEG или PNG."},
-    {131, "Запись не удалась: диск заполнен, доступ запрещён, видео занято другой программой или произошёл сбой устройства."},
+    {131,
+     "Запись не удалась: диск заполнен, доступ запрещён, видео занято другой программой или произошёл сбой "
+     "устройства."},
     {132, "Записанное не прошло проверку; видео возвращено в прежний вид."},
 };
 constexpr t_TextEntry kGreekTexts[] = {
@@ -154,7 +162,9 @@ constexpr t_TextEntry kGreekTexts[] = {
     {128, "Το βίντεο δεν είναι αρχείο MP4 ή είναι κατεστραμμένο."},
     {129, "Αυτή η δομή MP4 δεν μπορεί να γραφτεί με ασφάλεια· το βίντεο έμεινε όπως ήταν."},
     {130, "Το κάλυμμα λείπει, δεν διαβάζεται, ξεπερνά τα 64 MiB ή δεν είναι εικόνα JPEG ή PNG."},
-    {131, "Η εγγραφή απέτυχε: ο δίσκος είναι γεμάτος, η πρόσβαση απορρίφθηκε, άλλο πρόγραμμα χρησιμοποιεί το βίντεο ή η συσκευή απέτυχε."},
+    {131,
+     "Η εγγραφή απέτυχε: ο δίσκος είναι γεμάτος, η πρόσβαση απορρίφθηκε, άλλο πρόγραμμα χρησιμοποιεί το "
+     "βίντεο ή η συσκευή απέτυχε."},
     {132, "Όσα γράφτηκαν δεν διαβάστηκαν σωστά· το βίντεο επανήλθε όπως ήταν."},
 };
 
@@ -216,57 +226,57 @@ std::string PageAddress(std::string_view path) {
 
 }  // namespace
 
-std::string_view LanguageTag(Language language) noexcept {
+std::string_view LanguageTag(t_Language language) noexcept {
   switch (language) {
-    case Language::Dutch:
+    case t_Language::Dutch:
       return "nl";
-    case Language::Russian:
+    case t_Language::Russian:
       return "ru";
-    case Language::Greek:
+    case t_Language::Greek:
       return "el";
-    case Language::English:
+    case t_Language::English:
       break;
   }
   return "en";
 }
 
-std::uint16_t WindowsPrimaryLanguage(Language language) noexcept {
+std::uint16_t WindowsPrimaryLanguage(t_Language language) noexcept {
   switch (language) {
-    case Language::Dutch:
+    case t_Language::Dutch:
       return 0x13;
-    case Language::Russian:
+    case t_Language::Russian:
       return 0x19;
-    case Language::Greek:
+    case t_Language::Greek:
       return 0x08;
-    case Language::English:
+    case t_Language::English:
       break;
   }
   return 0x09;
 }
 
-std::span<const t_TextEntry> StringTable(Language language) noexcept {
+std::span<const t_TextEntry> StringTable(t_Language language) noexcept {
   switch (language) {
-    case Language::Dutch:
+    case t_Language::Dutch:
       return kDutchTexts;
-    case Language::Russian:
+    case t_Language::Russian:
       return kRussianTexts;
-    case Language::Greek:
+    case t_Language::Greek:
       return kGreekTexts;
-    case Language::English:
+    case t_Language::English:
       break;
   }
   return kEnglishTexts;
 }
 
-std::span<const t_MenuItem> PreviewMenuItems(Language language) noexcept {
+std::span<const t_MenuItem> PreviewMenuItems(t_Language language) noexcept {
   switch (language) {
-    case Language::Dutch:
+    case t_Language::Dutch:
       return kDutchPreviewMenu;
-    case Language::Russian:
+    case t_Language::Russian:
       return kRussianPreviewMenu;
-    case Language::Greek:
+    case t_Language::Greek:
       return kGreekPreviewMenu;
-    case Language::English:
+    case t_Language::English:
       break;
   }
   return kEnglishPreviewMenu;
@@ -274,7 +284,7 @@ std::span<const t_MenuItem> PreviewMenuItems(Language language) noexcept {
 
 std::span<const t_MenuItem> GenreMenuItems() noexcept { return kGenreMenu; }
 
-std::string_view TextUtf8(Language language, int id) {
+std::string_view TextUtf8(t_Language language, int id) {
   const auto table = StringTable(language);
   if (id >= kFirstTextId && id <= kLastTextId) {
     const auto& entry = table[static_cast<std::size_t>(id - kFirstTextId)];
@@ -283,7 +293,7 @@ std::string_view TextUtf8(Language language, int id) {
   n_system::RaiseSystemError(kErrorResourceNameNotFound);
 }
 
-t_String LoadText(Language language, int id) { return FromUtf8(TextUtf8(language, id)); }
+t_String LoadText(t_Language language, int id) { return FromUtf8(TextUtf8(language, id)); }
 
 std::string_view Version() noexcept { return kVersion; }
 std::string_view WebHost() noexcept { return kWebHost; }

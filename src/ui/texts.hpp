@@ -13,16 +13,16 @@
 
 namespace n_zorbel::n_ui {
 
-enum class Language : std::uint8_t { English, Dutch, Russian, Greek };
+enum class t_Language : std::uint8_t { English, Dutch, Russian, Greek };
 
 // Every language the tables carry, in the order the resource script lists them.
-inline constexpr Language kAllLanguages[] = {Language::English, Language::Dutch, Language::Russian,
-                                             Language::Greek};
+inline constexpr t_Language kAllLanguages[] = {t_Language::English, t_Language::Dutch, t_Language::Russian,
+                                               t_Language::Greek};
 
 // "en", "nl", "ru", "el".
-std::string_view LanguageTag(Language language) noexcept;
+std::string_view LanguageTag(t_Language language) noexcept;
 // LANG_ENGLISH 0x09, LANG_DUTCH 0x13, LANG_RUSSIAN 0x19, LANG_GREEK 0x08.
-std::uint16_t WindowsPrimaryLanguage(Language language) noexcept;
+std::uint16_t WindowsPrimaryLanguage(t_Language language) noexcept;
 
 struct t_TextEntry {
   int id;
@@ -38,16 +38,16 @@ inline constexpr int kFirstTextId = 101;
 inline constexpr int kLastTextId = 132;
 
 // The string table of one language: ids 101 to 132 in ascending order.
-std::span<const t_TextEntry> StringTable(Language language) noexcept;
+std::span<const t_TextEntry> StringTable(t_Language language) noexcept;
 // Menu 208, the preview options: commands 40020 to 40024.
-std::span<const t_MenuItem> PreviewMenuItems(Language language) noexcept;
+std::span<const t_MenuItem> PreviewMenuItems(t_Language language) noexcept;
 // Menu 207, the genres: commands 40001 to 40019, one language-neutral version.
 std::span<const t_MenuItem> GenreMenuItems() noexcept;
 
 // The text of a string id; an id the table does not hold raises
 // t_ErrorException with the resource-not-found code, as the Windows loader does.
-std::string_view TextUtf8(Language language, int id);
-t_String LoadText(Language language, int id);
+std::string_view TextUtf8(t_Language language, int id);
+t_String LoadText(t_Language language, int id);
 
 // Texts that stay the same in every language.
 inline constexpr std::string_view kProductName = "Mivora";

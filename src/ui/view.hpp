@@ -1,7 +1,7 @@
 #pragma once
 // The View port: everything the dialog asks of a window system, named for
-// what it does. MainDialog decides; an adapter (Win32, Qt) only carries the
-// request out, and turns the window system's events into MainDialog calls.
+// what it does. t_MainDialog decides; an adapter (Win32, Qt) only carries the
+// request out, and turns the window system's events into t_MainDialog calls.
 #include <cstdint>
 #include <optional>
 #include <vector>
@@ -11,10 +11,10 @@
 namespace n_zorbel::n_ui {
 
 // Taskbar button progress states, numbered as ITaskbarList3's TBPF values.
-enum class TaskbarState : std::uint8_t { NoProgress = 0, Normal = 2, Error = 4 };
+enum class t_TaskbarState : std::uint8_t { NoProgress = 0, Normal = 2, Error = 4 };
 
 // The menus whose check marks the dialog sets.
-enum class Menu : std::uint8_t { System, Preview, Genre, Other };
+enum class t_MenuKind : std::uint8_t { System, Preview, Genre, Other };
 
 // A point or rectangle in screen pixels. A rectangle's right and bottom are
 // the first coordinates past it, as the platforms report them.
@@ -52,9 +52,9 @@ struct t_AboutBox {
   friend bool operator==(const t_AboutBox&, const t_AboutBox&) = default;
 };
 
-class View {
+class t_View {
  public:
-  virtual ~View() = default;
+  virtual ~t_View() = default;
 
   virtual void SetControlText(int control, const t_String& text) = 0;
   // The whole text of a control, or empty when it cannot be read whole (a
@@ -68,7 +68,7 @@ class View {
 
   virtual void SetTitle(const t_String& title) = 0;
 
-  // The periodic tick delivered to MainDialog::OnTimerTick on the dialog's thread.
+  // The periodic tick delivered to t_MainDialog::OnTimerTick on the dialog's thread.
   virtual void StartTick(std::uint32_t periodMs) = 0;
   virtual void StopTick() = 0;
 
@@ -77,7 +77,7 @@ class View {
   // Draws attention once (FlashWindow with bInvert false).
   virtual void FlashWindow() = 0;
   // Taskbar progress; ignored while the platform offers no taskbar button.
-  virtual void SetTaskbarState(TaskbarState state) = 0;
+  virtual void SetTaskbarState(t_TaskbarState state) = 0;
   virtual void SetTaskbarValue(std::uint64_t completed, std::uint64_t total) = 0;
 
   // Invalidates the preview and repaints it at once.
@@ -93,7 +93,7 @@ class View {
   virtual std::optional<t_String> GenreItemText(int command) = 0;
   // Pops up the preview menu with its top-left corner at `at`.
   virtual void PopUpPreviewMenu(t_ScreenPoint at) = 0;
-  virtual void SetMenuCheck(Menu menu, int command, bool checked) = 0;
+  virtual void SetMenuCheck(t_MenuKind menu, int command, bool checked) = 0;
   // Puts "Always on top" (command 40101) and a separator at the top of the
   // window's own menu.
   virtual void AddAlwaysOnTopItem(const t_String& text) = 0;

@@ -68,7 +68,7 @@ TEST_F(FolderScan, AddsVideosOfNestedFoldersAndTakesTheCover) {
   std::vector<t_String> expected;
   for (const auto& video : videos) expected.push_back(At(video));
   for (const auto& folder : {At("clips"), At("clips") + kPathSeparator}) {
-    VideoFileList list;
+    t_VideoFileList list;
     t_String cover;
     list.AddPath(folder, cover);
     EXPECT_EQ(Sorted(list.Entries()), Sorted(expected));
@@ -83,7 +83,7 @@ TEST_F(FolderScan, AddsVideosOfNestedFoldersAndTakesTheCover) {
     EXPECT_EQ(cover, At("clips/cover.jpg"));
   }
 
-  VideoFileList list;
+  t_VideoFileList list;
   t_String cover;
   list.AddPath(At("clips/empty"), cover);
   EXPECT_TRUE(list.Empty());
@@ -94,7 +94,7 @@ TEST_F(FolderScan, TakesMissingPathsByTheirNamesAndTheLastImageWins) {
   Touch("b.png");
   Touch("a.JPG");
   Touch("file.txt");
-  VideoFileList list;
+  t_VideoFileList list;
   t_String cover;
   list.AddPath(At("gone.mp4"), cover);
   list.AddPath(At("no-folder/gone.mp4"), cover);
@@ -117,7 +117,7 @@ TEST_F(FolderScan, SkipsAnUnreadableSubFolderAndAddsItsSiblings) {
   Touch("clips/locked/hidden.mp4");
   Touch("clips/open/b.mp4");
   fs::permissions(m_root / "clips/locked", fs::perms::none);
-  VideoFileList list;
+  t_VideoFileList list;
   t_String cover;
   list.AddPath(At("clips"), cover);
   EXPECT_EQ(Sorted(list.Entries()), Sorted({At("clips/a.mp4"), At("clips/open/b.mp4")}));
@@ -132,7 +132,7 @@ TEST_F(FolderScan, NeverFollowsALinkMetInsideAScan) {
   if (error) GTEST_SKIP() << "this system cannot make a folder link: " << error.message();
   fs::create_symlink(m_root / "clips/x.mp4", m_root / "clips/sub/link.mp4");
 
-  VideoFileList list;
+  t_VideoFileList list;
   t_String cover;
   list.AddPath(At("clips"), cover);
   EXPECT_EQ(Sorted(list.Entries()),

@@ -105,7 +105,7 @@ TEST(HasExtension, MatchesADotAndThreeCharactersFoldingOnlyAsciiLetters) {
 
 TEST(AddPath, ClassifiesNamesAndTheLastImageWins) {
   t_FakeDisk disk;  // every path is missing: taken by its name
-  VideoFileList list(disk);
+  t_VideoFileList list(disk);
   t_String cover = ZTEXT("old.png");
   for (const auto* path : {ZTEXT("A.MP4"), ZTEXT("a.mp4 "), ZTEXT("x.jpeg"), ZTEXT("b.png"), ZTEXT("A.MP4"),
                            ZTEXT("c.m4v"), ZTEXT("a.JPG"), ZTEXT("notes.txt")}) {
@@ -130,7 +130,7 @@ TEST(AddPath, ScansFoldersDepthFirstInEnumerationOrder) {
 
   // With and without the final separator: the same folder, no doubled separator.
   for (const auto& folder : {P({ZTEXT("clips")}), P({ZTEXT("clips")}) + kPathSeparator}) {
-    VideoFileList list(disk);
+    t_VideoFileList list(disk);
     t_String cover;
     list.AddPath(folder, cover);
     EXPECT_EQ(list.Entries(), expected);
@@ -141,7 +141,7 @@ TEST(AddPath, ScansFoldersDepthFirstInEnumerationOrder) {
 
   // The root is listed as itself.
   disk.Folder(kRoot, {File(ZTEXT("r.mp4"))});
-  VideoFileList list(disk);
+  t_VideoFileList list(disk);
   t_String cover;
   list.AddPath(kRoot, cover);
   EXPECT_EQ(disk.listed.back(), kRoot);
@@ -158,7 +158,7 @@ TEST(AddPath, DropsWhatCannotBeReadAndKeepsWhatWasAdded) {
   disk.FailQuery(P({ZTEXT("clips"), ZTEXT("huge.mp4")}), true);
   disk.Folder(P({ZTEXT("broken")}), {File(ZTEXT("c.mp4")), File(ZTEXT("d.mp4"))}, 1);
 
-  VideoFileList list(disk);
+  t_VideoFileList list(disk);
   t_String cover;
   list.AddPath(P({ZTEXT("clips")}), cover);
   EXPECT_EQ(list.Entries(), (std::vector<t_String>{P({ZTEXT("clips"), ZTEXT("a.mp4")}),
@@ -183,7 +183,7 @@ TEST(AddPath, FollowsAFolderLinkOnlyWhenGivenDirectly) {
   disk.Folder(loop + kPathSeparator + ZTEXT("loop"), {File(ZTEXT("deeper.mp4"))});
   disk.Kind(P({ZTEXT("clips"), ZTEXT("clip.mp4")}), t_PathKind::File);
 
-  VideoFileList list(disk);
+  t_VideoFileList list(disk);
   t_String cover;
   list.AddPath(clips, cover);
   EXPECT_EQ(list.Entries(), (std::vector<t_String>{P({ZTEXT("clips"), ZTEXT("x.mp4")}),

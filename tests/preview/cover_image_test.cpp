@@ -8,25 +8,25 @@
 namespace n_zorbel::n_preview {
 namespace {
 
-struct FakeImage final : CoverImage {
-  FakeImage(std::uint32_t width, std::uint32_t height, int* counter) : w(width), h(height), alive(counter) {
+struct t_FakeImage final : t_CoverImage {
+  t_FakeImage(std::uint32_t width, std::uint32_t height, int* counter) : w(width), h(height), alive(counter) {
     ++*alive;
   }
-  ~FakeImage() override { --*alive; }
-  FakeImage(const FakeImage&) = delete;
-  FakeImage& operator=(const FakeImage&) = delete;
+  ~t_FakeImage() override { --*alive; }
+  t_FakeImage(const t_FakeImage&) = delete;
+  t_FakeImage& operator=(const t_FakeImage&) = delete;
   std::uint32_t Width() const noexcept override { return w; }
   std::uint32_t Height() const noexcept override { return h; }
   std::uint32_t w, h;
   int* alive;
 };
 
-struct FakeDecoder final : CoverDecoder {
-  std::unique_ptr<CoverImage> Decode(const t_String& path) override {
+struct t_FakeDecoder final : t_CoverDecoder {
+  std::unique_ptr<t_CoverImage> Decode(const t_String& path) override {
     ++decodes;
     const auto it = files.find(path);
     if (it == files.end()) return nullptr;
-    return std::make_unique<FakeImage>(it->second.first, it->second.second, &alive);
+    return std::make_unique<t_FakeImage>(it->second.first, it->second.second, &alive);
   }
   std::map<t_String, std::pair<std::uint32_t, std::uint32_t>> files;
   int decodes = 0;
@@ -34,11 +34,11 @@ struct FakeDecoder final : CoverDecoder {
 };
 
 TEST(CoverImage, LoadRule) {
-  FakeDecoder decoder;
+  t_FakeDecoder decoder;
   decoder.files[ZTEXT("a.png")] = {640, 480};
   decoder.files[ZTEXT("zero-wide.jpg")] = {0, 480};
   decoder.files[ZTEXT("zero-high.jpg")] = {640, 0};
-  std::unique_ptr<CoverImage> held;
+  std::unique_ptr<t_CoverImage> held;
 
   LoadCoverImage(decoder, ZTEXT("a.png"), held);
   ASSERT_TRUE(held);

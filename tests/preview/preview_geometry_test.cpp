@@ -23,14 +23,14 @@ TEST(PreviewGeometry, WorkedExamplesInA260By260Item) {
   const t_PreviewOptions defaults;
   const t_PreviewOptions stripOff{true, false, true};
   const t_PreviewOptions stripAndBoxOff{true, false, false};
-  struct Row {
+  struct t_Row {
     std::uint32_t w, h;
     t_PreviewOptions options;
     t_Rect source, destination;
     std::optional<t_Rect> overlay;
     int bitmap;
   };
-  const Row rows[] = {
+  const t_Row rows[] = {
       {1920, 1080, defaults, {148, 0, 1624, 1080}, {33, 65, 194, 129}, t_Rect{2, 55, 256, 150}, 206},
       {1000, 800, defaults, {66, 0, 867, 800}, {33, 40, 194, 179}, t_Rect{2, 30, 256, 200}, 205},
       {500, 480, defaults, {0, 9, 500, 461}, {33, 40, 194, 179}, t_Rect{2, 30, 256, 200}, 205},
@@ -69,7 +69,7 @@ TEST(PreviewGeometry, WithoutAPictureThePlaceholderIsCentredWithItsTopAtTheMiddl
                               std::optional<t_PictureSize>{{10, 0}}}) {
     const auto layout = ComputePreviewLayout(picture, 261, 241, {}, 16);
     EXPECT_FALSE(layout.hasPicture);
-    EXPECT_EQ(layout.background, Background::ButtonFace);
+    EXPECT_EQ(layout.background, t_Background::ButtonFace);
     EXPECT_TRUE(layout.darkCells.empty());
     EXPECT_FALSE(layout.overlay);
     EXPECT_EQ(layout.placeholderText, (t_Point{130, 120}));
@@ -79,7 +79,7 @@ TEST(PreviewGeometry, WithoutAPictureThePlaceholderIsCentredWithItsTopAtTheMiddl
 
 TEST(PreviewGeometry, ChecksOffGivesThePlainWindowColour) {
   const auto layout = Layout(100, 100, {false, true, true});
-  EXPECT_EQ(layout.background, Background::Window);
+  EXPECT_EQ(layout.background, t_Background::Window);
   EXPECT_TRUE(layout.darkCells.empty());
 }
 
@@ -93,7 +93,7 @@ std::vector<std::pair<int, int>> ColumnRows(const t_PreviewLayout& layout, int l
 
 TEST(PreviewGeometry, CheckerCellsAt96And144Dpi) {
   const auto at96 = ComputePreviewLayout(t_PictureSize{10, 10}, 100, 80, {}, CheckSizeForDpi(96));
-  EXPECT_EQ(at96.background, Background::Checks);
+  EXPECT_EQ(at96.background, t_Background::Checks);
   EXPECT_EQ(ColumnRows(at96, -6), (std::vector<std::pair<int, int>>{{-6, 9}, {26, 41}, {58, 73}}));
   EXPECT_EQ(ColumnRows(at96, 10), (std::vector<std::pair<int, int>>{{10, 25}, {42, 57}, {74, 89}}));
 

@@ -1,7 +1,7 @@
 // The POSIX start-up pieces: the single-instance lock file and the language
 // taken from the locale variables.
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -54,23 +54,31 @@ TEST(InstanceLock, AnythingPlantedAtThePathNeitherStopsTheProgramNorIsChanged) {
     bool needsRoot;
   };
   const t_Case cases[] = {
-      {"link to a file", [](const t_ScratchFolder& s, const t_String& at) {
+      {"link to a file",
+       [](const t_ScratchFolder& s, const t_String& at) {
          s.MakeFile("target", "precious");
          std::filesystem::create_symlink(s / "target", at);
-       }, false},
-      {"dangling link", [](const t_ScratchFolder& s, const t_String& at) {
+       },
+       false},
+      {"dangling link",
+       [](const t_ScratchFolder& s, const t_String& at) {
          std::filesystem::create_symlink(s / "target", at);
-       }, false},
+       },
+       false},
       {"folder", [](const t_ScratchFolder& s, const t_String&) { s.MakeFile("mivora.lock/inside"); }, false},
-      {"another user's file", [](const t_ScratchFolder& s, const t_String& at) {
+      {"another user's file",
+       [](const t_ScratchFolder& s, const t_String& at) {
          s.MakeFile("mivora.lock", "");
          ASSERT_EQ(::chown(at.c_str(), 65534, 65534), 0);
-       }, true},
-      {"another user's link", [](const t_ScratchFolder& s, const t_String& at) {
+       },
+       true},
+      {"another user's link",
+       [](const t_ScratchFolder& s, const t_String& at) {
          s.MakeFile("target", "precious");
          std::filesystem::create_symlink(s / "target", at);
          ASSERT_EQ(::lchown(at.c_str(), 65534, 65534), 0);
-       }, true},
+       },
+       true},
   };
   for (const t_Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -101,19 +109,19 @@ TEST(InstanceLock, AnythingPlantedAtThePathNeitherStopsTheProgramNorIsChanged) {
 }
 
 TEST(Language, ComesFromTheUsersLocaleVariablesWithEnglishLast) {
-  using n_ui::Language;
+  using n_ui::t_Language;
   struct t_Case {
     const char *language, *lcAll, *lcMessages, *lang;
-    Language expected;
+    t_Language expected;
   };
   const t_Case cases[] = {
-      {nullptr, nullptr, nullptr, "nl_NL.UTF-8", Language::Dutch},
-      {nullptr, nullptr, nullptr, "de_DE.UTF-8", Language::English},
-      {"de:ru", nullptr, nullptr, "de_DE.UTF-8", Language::Russian},
-      {"el", nullptr, nullptr, "C", Language::English},  // LANGUAGE counts only with a real locale
-      {nullptr, "ru_RU.UTF-8", "nl_NL.UTF-8", "el_GR.UTF-8", Language::Russian},
-      {nullptr, nullptr, "el_GR.UTF-8", "nl_NL.UTF-8", Language::Greek},
-      {nullptr, nullptr, nullptr, nullptr, Language::English},
+      {nullptr, nullptr, nullptr, "nl_NL.UTF-8", t_Language::Dutch},
+      {nullptr, nullptr, nullptr, "de_DE.UTF-8", t_Language::English},
+      {"de:ru", nullptr, nullptr, "de_DE.UTF-8", t_Language::Russian},
+      {"el", nullptr, nullptr, "C", t_Language::English},  // LANGUAGE counts only with a real locale
+      {nullptr, "ru_RU.UTF-8", "nl_NL.UTF-8", "el_GR.UTF-8", t_Language::Russian},
+      {nullptr, nullptr, "el_GR.UTF-8", "nl_NL.UTF-8", t_Language::Greek},
+      {nullptr, nullptr, nullptr, nullptr, t_Language::English},
   };
   for (const auto& c : cases) {
     const t_EnvironmentVariable language("LANGUAGE", c.language), lcAll("LC_ALL", c.lcAll),

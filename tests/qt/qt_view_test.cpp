@@ -1,4 +1,4 @@
-// The Qt adapter on the offscreen platform: the window MainDialog drives,
+// The Qt adapter on the offscreen platform: the window t_MainDialog drives,
 // with real widgets, real menus, a real timer and real message boxes. Only
 // the desktop (pickers, URL opener, launcher) and the tool processes are fakes.
 #include "ui/qt/qt_view.hpp"
@@ -20,11 +20,11 @@
 #include "intake/path_queries.hpp"
 #include "qt_test_support.hpp"
 #include "support/scratch_folder.hpp"
+#include "ui/dialog_layout.hpp"
 #include "ui/fake_system.hpp"
 #include "ui/ids.hpp"
 #include "ui/main_dialog.hpp"
 #include "ui/qt/art.hpp"
-#include "ui/dialog_layout.hpp"
 #include "ui/qt/cover_decoder.hpp"
 #include "ui/qt/multi_line_edit.hpp"
 #include "ui/qt/qt_text.hpp"
@@ -53,8 +53,8 @@ class QtViewTest : public testing::Test {
     QCoreApplication::exec();
   }
 
-  void Open(std::vector<t_String> arguments = {}, Language language = Language::English) {
-    dialog = std::make_unique<MainDialog>(
+  void Open(std::vector<t_String> arguments = {}, t_Language language = t_Language::English) {
+    dialog = std::make_unique<t_MainDialog>(
         t_MainDialogSetup{std::move(arguments), scratch / ZTEXT("Mivora/"), 16},
         t_MainDialogPorts{system, n_intake::t_SystemPathQueries::Instance(), decoder});
     view = std::make_unique<t_QtView>(*dialog, language, services,
@@ -87,7 +87,7 @@ class QtViewTest : public testing::Test {
   t_FakeJobSystem system;
   n_ui::n_qt::t_QtCoverDecoder decoder;
   t_FakeDesktopServices services;
-  std::unique_ptr<MainDialog> dialog;
+  std::unique_ptr<t_MainDialog> dialog;
   std::unique_ptr<t_QtView> view;
 };
 
@@ -110,7 +110,7 @@ TEST_F(QtViewTest, EveryLanguageLabelsTheControlsAndThePreviewMenuFromItsTable) 
                                           {kApply, kTextApply},
                                           {kDonate, kTextDonate},
                                           {kAbout, kTextAbout}};
-  for (const Language language : kAllLanguages) {
+  for (const t_Language language : kAllLanguages) {
     Open({}, language);
     SCOPED_TRACE(std::string(LanguageTag(language)));
     for (const auto& [control, textId] : labelled)
@@ -133,10 +133,15 @@ TEST_F(QtViewTest, EveryLanguageLabelsTheControlsAndThePreviewMenuFromItsTable) 
 }
 
 TEST_F(QtViewTest, EachLabelNamesItsFieldForScreenReaders) {
-  const std::pair<int, int> buddies[] = {
-      {kVideoListLabel, kVideoList}, {kCoverPathLabel, kCoverPath},   {kTitleLabel, kTitle},
-      {kAuthorLabel, kAuthor},       {kGenreLabel, kGenre},           {kYearLabel, kYear},
-      {kAudioSourcesLabel, kAudioSources}, {kVideoSourcesLabel, kVideoSources}, {kCommentLabel, kComment}};
+  const std::pair<int, int> buddies[] = {{kVideoListLabel, kVideoList},
+                                         {kCoverPathLabel, kCoverPath},
+                                         {kTitleLabel, kTitle},
+                                         {kAuthorLabel, kAuthor},
+                                         {kGenreLabel, kGenre},
+                                         {kYearLabel, kYear},
+                                         {kAudioSourcesLabel, kAudioSources},
+                                         {kVideoSourcesLabel, kVideoSources},
+                                         {kCommentLabel, kComment}};
   Open();
   for (const auto& [label, field] : buddies)
     EXPECT_EQ(qobject_cast<QLabel*>(C(label))->buddy(), C(field)) << label;
@@ -145,13 +150,15 @@ TEST_F(QtViewTest, EachLabelNamesItsFieldForScreenReaders) {
 // Where the Windows template puts each control, in dialog units; the year's
 // up-down is part of its field in Qt.
 const std::pair<int, n_ui::t_DialogRect> kLayout[] = {
-    {1001, {7, 10, 75, 8}},    {1002, {86, 7, 301, 14}},   {1003, {391, 7, 50, 14}},   {1004, {7, 28, 75, 8}},
-    {1005, {86, 25, 301, 14}}, {1006, {391, 25, 50, 14}},  {1007, {7, 46, 75, 8}},     {1008, {86, 43, 174, 14}},
-    {1009, {7, 64, 75, 8}},    {1010, {86, 61, 174, 14}},  {1011, {7, 82, 75, 8}},     {1012, {86, 79, 97, 14}},
-    {1013, {183, 79, 14, 14}}, {1014, {201, 82, 20, 8}},   {1015, {221, 79, 38, 14}},  {1017, {7, 100, 75, 8}},
-    {1018, {86, 97, 174, 14}}, {1019, {7, 118, 75, 8}},    {1020, {86, 115, 174, 30}}, {1021, {7, 152, 75, 8}},
-    {1022, {86, 149, 174, 54}}, {1023, {267, 43, 174, 160}}, {1024, {86, 212, 174, 10}}, {1026, {267, 210, 50, 14}},
-    {1027, {337, 210, 50, 14}}, {1028, {391, 210, 50, 14}},
+    {1001, {7, 10, 75, 8}},      {1002, {86, 7, 301, 14}},   {1003, {391, 7, 50, 14}},
+    {1004, {7, 28, 75, 8}},      {1005, {86, 25, 301, 14}},  {1006, {391, 25, 50, 14}},
+    {1007, {7, 46, 75, 8}},      {1008, {86, 43, 174, 14}},  {1009, {7, 64, 75, 8}},
+    {1010, {86, 61, 174, 14}},   {1011, {7, 82, 75, 8}},     {1012, {86, 79, 97, 14}},
+    {1013, {183, 79, 14, 14}},   {1014, {201, 82, 20, 8}},   {1015, {221, 79, 38, 14}},
+    {1017, {7, 100, 75, 8}},     {1018, {86, 97, 174, 14}},  {1019, {7, 118, 75, 8}},
+    {1020, {86, 115, 174, 30}},  {1021, {7, 152, 75, 8}},    {1022, {86, 149, 174, 54}},
+    {1023, {267, 43, 174, 160}}, {1024, {86, 212, 174, 10}}, {1026, {267, 210, 50, 14}},
+    {1027, {337, 210, 50, 14}},  {1028, {391, 210, 50, 14}},
 };
 
 TEST_F(QtViewTest, ControlsAreLaidOutInDialogUnitsOfTheWindowsFont) {
@@ -180,8 +187,10 @@ TEST_F(QtViewTest, TheWindowKeepsTheTemplatesProportionsAtAnySize) {
       EXPECT_EQ(geometry, n_ui::n_qt::DialogRectToPixels(rect, units)) << id;
       // Relative to the window, each edge lies where the template puts it,
       // within the rounding of one unit.
-      EXPECT_NEAR(geometry.left() / double(window->width()), rect.x / 448.0, 1.0 / 448 + 1.0 / window->width());
-      EXPECT_NEAR(geometry.top() / double(window->height()), rect.y / 231.0, 1.0 / 231 + 1.0 / window->height());
+      EXPECT_NEAR(geometry.left() / double(window->width()), rect.x / 448.0,
+                  1.0 / 448 + 1.0 / window->width());
+      EXPECT_NEAR(geometry.top() / double(window->height()), rect.y / 231.0,
+                  1.0 / 231 + 1.0 / window->height());
     }
     view.reset();
     dialog.reset();

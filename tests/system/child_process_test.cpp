@@ -40,7 +40,7 @@ bool WaitForFile(const t_String& path) {
 }
 
 // Polls as the tagging job does, with a zero time-out, until the child ends.
-void PollUntilFinished(ToolProcess& child) {
+void PollUntilFinished(t_ToolProcess& child) {
   const auto deadline = std::chrono::steady_clock::now() + kPatience;
   while (!child.Finished()) {
     ASSERT_LT(std::chrono::steady_clock::now(), deadline) << "child never ended";
@@ -67,7 +67,7 @@ TEST(ChildProcess, ReportsTheExitCode) {
   cases.push_back({ZTEXT("exit 300"), 44});
 #endif
   for (const auto& [commands, code] : cases) {
-    ChildProcess child(ChildToolPath(), ChildToolCommandLine(commands));
+    t_ChildProcess child(ChildToolPath(), ChildToolCommandLine(commands));
     child.Finish(kWaitForever, true);
     EXPECT_TRUE(child.Finished());
     EXPECT_TRUE(child.ExitCodeValid());
@@ -78,8 +78,8 @@ TEST(ChildProcess, ReportsTheExitCode) {
 TEST(ChildProcess, OnePollCollectsAChildThatHasEnded) {
   t_ScratchFolder scratch;
   const t_String pidFile = scratch / ZTEXT("pid");
-  ChildProcess child(ChildToolPath(),
-                     ChildToolCommandLine(ZTEXT("pid ") + Quoted(pidFile) + ZTEXT(" exit 3")));
+  t_ChildProcess child(ChildToolPath(),
+                       ChildToolCommandLine(ZTEXT("pid ") + Quoted(pidFile) + ZTEXT(" exit 3")));
   ASSERT_TRUE(WaitForFile(pidFile));
   std::this_thread::sleep_for(50ms);  // the file is created before its digits are written
   const unsigned long pid = std::stoul(ReadFile(pidFile));
@@ -92,7 +92,7 @@ TEST(ChildProcess, OnePollCollectsAChildThatHasEnded) {
 }
 
 TEST(ChildProcess, AChildStillRunningIsLeftAsItIsUntilALaterPoll) {
-  ChildProcess child(ChildToolPath(), ChildToolCommandLine(ZTEXT("sleep 1500 exit 5")));
+  t_ChildProcess child(ChildToolPath(), ChildToolCommandLine(ZTEXT("sleep 1500 exit 5")));
   child.Finish(0, true);
   EXPECT_FALSE(child.Finished());
   EXPECT_FALSE(child.ExitCodeValid());
@@ -110,9 +110,9 @@ TEST(ChildProcess, DestructionEndsARunningChild) {
   const t_String started = scratch / ZTEXT("started");
   const t_String late = scratch / ZTEXT("late");
   {
-    ChildProcess child(ChildToolPath(),
-                       ChildToolCommandLine(ZTEXT("write ") + Quoted(started) +
-                                            ZTEXT(" x sleep 1500 write ") + Quoted(late) + ZTEXT(" x")));
+    t_ChildProcess child(ChildToolPath(),
+                         ChildToolCommandLine(ZTEXT("write ") + Quoted(started) +
+                                              ZTEXT(" x sleep 1500 write ") + Quoted(late) + ZTEXT(" x")));
     ASSERT_TRUE(WaitForFile(started));
   }
   // Had the child lived on, it would have written its late marker by now.
@@ -124,7 +124,7 @@ TEST(ChildProcess, AMissingProgramRaisesFileNotFound) {
   t_ScratchFolder scratch;
   const t_String missing = scratch / ZTEXT("no-such-tool.exe");
   try {
-    ChildProcess child(missing, Quoted(missing) + ZTEXT(" x"));
+    t_ChildProcess child(missing, Quoted(missing) + ZTEXT(" x"));
     FAIL() << "started a program that does not exist";
   } catch (const t_ErrorException& error) {
     EXPECT_EQ(error.Code(), static_cast<std::int32_t>(0x80070002u));
@@ -135,7 +135,7 @@ TEST(ChildProcess, AMissingProgramRaisesFileNotFound) {
 TEST(ChildProcess, StartsHiddenAtIdlePriority) {
   t_ScratchFolder scratch;
   const t_String report = scratch / ZTEXT("traits");
-  ChildProcess child(ChildToolPath(), ChildToolCommandLine(ZTEXT("traits ") + Quoted(report)));
+  t_ChildProcess child(ChildToolPath(), ChildToolCommandLine(ZTEXT("traits ") + Quoted(report)));
   child.Finish(kWaitForever, true);
   ASSERT_EQ(child.ExitCode(), 0u);
 #ifdef _WIN32
@@ -158,8 +158,8 @@ TEST(ChildProcess, TheToolReceivesTheArgumentsOfTheCommandLine) {
   const t_String line = ChildToolCommandLine(
       ZTEXT("args ") + Quoted(report) + ZTEXT(" plain \"with  blanks\" trailing\\\\ \"say \\\"hi\\\"\" ") +
       FromUtf8("\"caf\xC3\xA9 \xE2\x99\xAB\""));
-  ChildProcessRunner runner;
-  const std::unique_ptr<ToolProcess> child = runner.Start(ChildToolPath(), line);
+  t_ChildProcessRunner runner;
+  const std::unique_ptr<t_ToolProcess> child = runner.Start(ChildToolPath(), line);
   child->Finish(kWaitForever, true);
   ASSERT_EQ(child->ExitCode(), 0u);
 

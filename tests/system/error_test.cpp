@@ -14,11 +14,11 @@ namespace {
 constexpr std::int32_t Signed(std::uint32_t value) { return static_cast<std::int32_t>(value); }
 
 TEST(ErrorConversion, FollowsTheOneRule) {
-  struct Case {
+  struct t_Case {
     std::uint32_t error;
     std::int32_t code;
   };
-  const Case cases[] = {
+  const t_Case cases[] = {
       {0, 0},                              // a call that failed without an error
       {2, Signed(0x80070002u)},            // file not found, shown as -2147024894
       {5, Signed(0x80070005u)},            //
@@ -31,7 +31,7 @@ TEST(ErrorConversion, FollowsTheOneRule) {
       {0x80070002u, Signed(0x80070002u)},  // converting twice changes nothing
       {0xFFFFFFFFu, -1},                   //
   };
-  for (const Case& c : cases) {
+  for (const t_Case& c : cases) {
     EXPECT_EQ(ConvertSystemError(c.error), c.code) << "error " << c.error;
     try {
       RaiseSystemError(c.error);
@@ -55,19 +55,19 @@ TEST(ErrorConversion, RaiseCodeKeepsTheValue) {
 // Every kind is caught through the base and through std::exception, keeps
 // its code, and says what it is.
 TEST(ErrorFamily, EachKindIsCaughtThroughTheBases) {
-  using Raiser = void (*)();
-  struct Case {
-    Raiser raise;
+  using t_Raiser = void (*)();
+  struct t_Case {
+    t_Raiser raise;
     std::int32_t code;
     bool isFolderError;
   };
-  const Case cases[] = {
+  const t_Case cases[] = {
       {[] { RaiseSystemError(5); }, Signed(0x80070005u), false},
       {[] { RaiseCode(13); }, 13, false},
       {[] { RaiseFolderError(3); }, Signed(0x80070003u), true},
       {[] { RaiseFolderError(0); }, 0, true},
   };
-  for (const Case& c : cases) {
+  for (const t_Case& c : cases) {
     try {
       c.raise();
       ADD_FAILURE() << "nothing raised";
@@ -91,15 +91,16 @@ TEST(ErrorFamily, FolderErrorIsCaughtByItsOwnHandler) {
 }
 
 TEST(ErrnoMapping, CountersHaveWindowsNumbers) {
-  struct Case {
+  struct t_Case {
     int error;
     std::uint32_t windows;
   };
-  const Case cases[] = {
+  const t_Case cases[] = {
       {ENOENT, 2},       {ENOTDIR, 3}, {EACCES, 5},   {EPERM, 5},       {ENOMEM, 8},
       {EWOULDBLOCK, 32}, {EINVAL, 87}, {ENOSPC, 112}, {ENOTEMPTY, 145}, {EEXIST, 183},
   };
-  for (const Case& c : cases) EXPECT_EQ(WindowsErrorFromErrno(c.error), c.windows) << std::strerror(c.error);
+  for (const t_Case& c : cases)
+    EXPECT_EQ(WindowsErrorFromErrno(c.error), c.windows) << std::strerror(c.error);
   // Without a counterpart the number passes unchanged, and 0 stays "no error".
   EXPECT_EQ(WindowsErrorFromErrno(0), 0u);
   EXPECT_EQ(WindowsErrorFromErrno(ELOOP), static_cast<std::uint32_t>(ELOOP));

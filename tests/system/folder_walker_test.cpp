@@ -16,17 +16,17 @@ namespace {
 
 using n_testing::t_ScratchFolder;
 
-struct Seen {
+struct t_Seen {
   t_String path;
   bool isFolder;
   bool isLink;
-  bool operator==(const Seen&) const = default;
+  bool operator==(const t_Seen&) const = default;
 };
 
-std::map<t_String, Seen> Walk(const t_String& folder) {
-  std::map<t_String, Seen> seen;
+std::map<t_String, t_Seen> Walk(const t_String& folder) {
+  std::map<t_String, t_Seen> seen;
   WalkFolder(folder, [&](const t_String& path, const t_FolderEntry& entry) {
-    EXPECT_TRUE(seen.emplace(entry.name, Seen{path, entry.isFolder, entry.isLink}).second) << "twice";
+    EXPECT_TRUE(seen.emplace(entry.name, t_Seen{path, entry.isFolder, entry.isLink}).second) << "twice";
   });
   return seen;
 }
@@ -49,7 +49,7 @@ TEST(FolderWalker, ListsEveryEntryButDotAndDotDot) {
   root.MakeFile(ZTEXT("sub/inner.txt"));
 
   const auto seen = Walk(root.Path());
-  std::map<t_String, Seen> expected = {
+  std::map<t_String, t_Seen> expected = {
       {ZTEXT("a.mp4"), {root / ZTEXT("a.mp4"), false, false}},
       {ZTEXT(".x"), {root / ZTEXT(".x"), false, false}},
       {ZTEXT("..x"), {root / ZTEXT("..x"), false, false}},
@@ -139,7 +139,8 @@ TEST(FolderWalker, LinksAreReportedAsLinks) {
   t_ScratchFolder root;
   root.MakeFile(ZTEXT("target/file"));
   root.MakeFolder(ZTEXT("walked"));
-  const n_testing::t_FolderLink folderLink(root.Fs() / ZTEXT("target"), root.Fs() / ZTEXT("walked/folder-link"));
+  const n_testing::t_FolderLink folderLink(root.Fs() / ZTEXT("target"),
+                                           root.Fs() / ZTEXT("walked/folder-link"));
   if (!folderLink.Reason().empty()) GTEST_SKIP() << folderLink.Reason();
   // Wine shows a host link to a file as the file itself: none is made there.
   const bool fileLink = TryFileLink(root / ZTEXT("target/file"), root / ZTEXT("walked/file-link")).empty();

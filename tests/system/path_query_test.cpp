@@ -18,11 +18,11 @@ TEST(QueryPath, TellsFilesFoldersAndMissingPaths) {
   t_ScratchFolder root;
   root.MakeFile(ZTEXT("video.mp4"));
   root.MakeFolder(ZTEXT("folder"));
-  struct Case {
+  struct t_Case {
     t_String path;
     t_PathKind kind;
   };
-  const Case cases[] = {
+  const t_Case cases[] = {
       {root / ZTEXT("video.mp4"), t_PathKind::File},
       {root / ZTEXT("folder"), t_PathKind::Folder},
       {root / ZTEXT("folder/"), t_PathKind::Folder},
@@ -31,7 +31,7 @@ TEST(QueryPath, TellsFilesFoldersAndMissingPaths) {
       {root / ZTEXT("missing/deeper.mp4"), t_PathKind::Missing},
       {root / ZTEXT("video.mp4/deeper.mp4"), t_PathKind::Missing},  // a file on the way
   };
-  for (const Case& c : cases) EXPECT_EQ(QueryPath(c.path), c.kind) << ToUtf8(c.path);
+  for (const t_Case& c : cases) EXPECT_EQ(QueryPath(c.path), c.kind) << ToUtf8(c.path);
 }
 
 TEST(QueryPath, FollowsALinkToAFolder) {

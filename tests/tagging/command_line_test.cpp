@@ -10,14 +10,14 @@
 namespace n_zorbel::n_tagging {
 namespace {
 
-t_String Build(const TagSet& tags, bool removeBlank, t_StringView video) {
+t_String Build(const t_TagSet& tags, bool removeBlank, t_StringView video) {
   t_String line;
   BuildCommandLine(tags, removeBlank, video, line);
   return line;
 }
 
 TEST(BuildCommandLine, WritesTheExampleLinesCharacterForCharacter) {
-  TagSet full;
+  t_TagSet full;
   full.coverPath = ZTEXT("C:\\pics\\front.jpg");
   full.title = ZTEXT("Blue Sky");
   full.artist = ZTEXT("Duv Ize");
@@ -30,13 +30,13 @@ TEST(BuildCommandLine, WritesTheExampleLinesCharacterForCharacter) {
           ZTEXT(" -meta:comment=\"Fan edit\" -remove-cover:all -add-cover:front:\"C:\\pics\\front.jpg\"")
               ZTEXT(" \"C:\\clips\\one.mp4\""));
 
-  TagSet titleOnly;
+  t_TagSet titleOnly;
   titleOnly.title = ZTEXT("He said \"hi\"");
   EXPECT_EQ(Build(titleOnly, true, ZTEXT("C:\\clips\\two.mp4")),
             ZTEXT(" -meta:title=\"He said 'hi'\" -meta:artist=\"\" -meta:year=\"\" -meta:genre=\"\"")
                 ZTEXT(" -meta:comment=\"\" -remove-cover:all \"C:\\clips\\two.mp4\""));
 
-  TagSet artistOnly;
+  t_TagSet artistOnly;
   artistOnly.artist = ZTEXT("Duv Ize");
   EXPECT_EQ(Build(artistOnly, false, ZTEXT("C:\\clips\\one.mp4")),
             ZTEXT(" -meta:artist=\"Duv Ize\" \"C:\\clips\\one.mp4\""));
@@ -49,21 +49,21 @@ TEST(BuildCommandLine, WritesTheExampleLinesCharacterForCharacter) {
                          ZTEXT("-remove-cover:all"), ZTEXT("-add-cover:front:C:\\pics\\front.jpg"),
                          ZTEXT("C:\\clips\\one.mp4")}));
   EXPECT_EQ(n_system::SplitCommandLine(Build(titleOnly, true, ZTEXT("C:\\clips\\two.mp4"))),
-            (t_Arguments{ZTEXT(""), ZTEXT("-meta:title=He said 'hi'"), ZTEXT("-meta:artist="), ZTEXT("-meta:year="),
-                         ZTEXT("-meta:genre="), ZTEXT("-meta:comment="), ZTEXT("-remove-cover:all"),
-                         ZTEXT("C:\\clips\\two.mp4")}));
+            (t_Arguments{ZTEXT(""), ZTEXT("-meta:title=He said 'hi'"), ZTEXT("-meta:artist="),
+                         ZTEXT("-meta:year="), ZTEXT("-meta:genre="), ZTEXT("-meta:comment="),
+                         ZTEXT("-remove-cover:all"), ZTEXT("C:\\clips\\two.mp4")}));
   EXPECT_EQ(n_system::SplitCommandLine(Build(artistOnly, false, ZTEXT("C:\\clips\\one.mp4"))),
             (t_Arguments{ZTEXT(""), ZTEXT("-meta:artist=Duv Ize"), ZTEXT("C:\\clips\\one.mp4")}));
 }
 
 TEST(BuildCommandLine, HandlesEmptyValuesCoversAndReusedBuffers) {
-  const TagSet empty;
+  const t_TagSet empty;
   EXPECT_EQ(Build(empty, false, ZTEXT("v.mp4")), ZTEXT(" \"v.mp4\""));
   EXPECT_EQ(Build(empty, true, ZTEXT("v.mp4")),
             ZTEXT(" -meta:title=\"\" -meta:artist=\"\" -meta:year=\"\" -meta:genre=\"\" -meta:comment=\"\"")
                 ZTEXT(" -remove-cover:all \"v.mp4\""));
 
-  TagSet cover;
+  t_TagSet cover;
   cover.coverPath = ZTEXT("c.png");
   EXPECT_EQ(Build(cover, false, ZTEXT("v.mp4")),
             ZTEXT(" -remove-cover:all -add-cover:front:\"c.png\" \"v.mp4\""));
@@ -99,7 +99,7 @@ TEST(AppendMetaOption, ChangesOnlyQuotesAndTrailingBackslashes) {
 
 #ifndef _WIN32
 TEST(BuildCommandLine, QuotesPosixPathsByTheWindowsArgumentRules) {
-  TagSet tags;
+  t_TagSet tags;
   tags.coverPath = ZTEXT("/p/a\"b\\.png");
   EXPECT_EQ(Build(tags, false, ZTEXT("/v/x\\\\\"y\\")),
             ZTEXT(" -remove-cover:all -add-cover:front:\"/p/a\\\"b\\.png\" \"/v/x\\\\\\\\\\\"y\\\\\""));
@@ -147,22 +147,23 @@ TEST(BuildCommandLine, TheToolReceivesEveryValueAndPathUnchanged) {
     std::replace(arrives.begin(), arrives.end(), ZTEXT('"'), ZTEXT('\''));
     for (const auto& path : paths) {
       // Each value goes once into every field, so every key and position is covered.
-      TagSet tags{path, value, value + ZTEXT("2"), value, value, value};
-      const std::vector<t_String> options{
-          ZTEXT(""),
-          ZTEXT("-meta:title=") + arrives,
-          ZTEXT("-meta:artist=") + arrives + ZTEXT("2"),
-          ZTEXT("-meta:year=") + arrives,
-          ZTEXT("-meta:genre=") + arrives,
-          ZTEXT("-meta:comment=") + arrives,
-          ZTEXT("-remove-cover:all"),
-          ZTEXT("-add-cover:front:") + path,
-          path};
-      EXPECT_EQ(n_system::SplitCommandLine(Build(tags, false, path)), options) << testing::PrintToString(path);
+      t_TagSet tags{path, value, value + ZTEXT("2"), value, value, value};
+      const std::vector<t_String> options{ZTEXT(""),
+                                          ZTEXT("-meta:title=") + arrives,
+                                          ZTEXT("-meta:artist=") + arrives + ZTEXT("2"),
+                                          ZTEXT("-meta:year=") + arrives,
+                                          ZTEXT("-meta:genre=") + arrives,
+                                          ZTEXT("-meta:comment=") + arrives,
+                                          ZTEXT("-remove-cover:all"),
+                                          ZTEXT("-add-cover:front:") + path,
+                                          path};
+      EXPECT_EQ(n_system::SplitCommandLine(Build(tags, false, path)), options)
+          << testing::PrintToString(path);
       tags.coverPath.clear();
       std::vector<t_String> withoutCover = options;
       withoutCover.erase(withoutCover.end() - 3, withoutCover.end() - 1);
-      EXPECT_EQ(n_system::SplitCommandLine(Build(tags, false, path)), withoutCover) << testing::PrintToString(path);
+      EXPECT_EQ(n_system::SplitCommandLine(Build(tags, false, path)), withoutCover)
+          << testing::PrintToString(path);
     }
   }
 }

@@ -31,7 +31,7 @@ TEST(ComposeComment, LabelsLinesAndSeparatesThemWithALoneCarriageReturn) {
 }
 
 TEST(GatherTagSet, StoresEachTextInItsOwnFieldAndKeepsTheCover) {
-  TagSet tags;
+  t_TagSet tags;
   tags.coverPath = ZTEXT("c.jpg");
   bool removeBlank = true;
   const t_TagFieldTexts texts{ZTEXT("Ti"), ZTEXT("Ar"), ZTEXT("Ge"), ZTEXT("Ye"),
@@ -67,7 +67,7 @@ TEST(GatherTagSet, DecidesWhetherARunWouldChangeAnything) {
   for (const auto& c : cases) {
     t_TagFieldTexts texts;
     if (c.field) texts.*c.field = c.text;
-    TagSet tags;
+    t_TagSet tags;
     tags.coverPath = c.cover;
     tags.title = ZTEXT("left from the last Apply");
     bool removeBlank = !c.checked;

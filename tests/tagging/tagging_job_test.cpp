@@ -30,8 +30,8 @@
 namespace n_zorbel::n_testing {
 namespace {
 
-using n_tagging::ErrorStage;
-using n_tagging::TaggingJob;
+using n_tagging::t_ErrorStage;
+using n_tagging::t_TaggingJob;
 using t_Events = std::vector<std::string>;
 
 // How the fake tool for one file behaves.
@@ -41,7 +41,7 @@ struct t_Script {
   std::int32_t finishError = 0;  // a t_ErrorException from the poll that ends it
 };
 
-class t_FakeProcess final : public n_system::ToolProcess {
+class t_FakeProcess final : public n_system::t_ToolProcess {
  public:
   t_FakeProcess(int file, t_Script script, t_Events& events)
       : m_file(file), m_script(script), m_events(events) {}
@@ -68,8 +68,8 @@ class t_FakeProcess final : public n_system::ToolProcess {
 };
 
 // Records every call as an event; the tool file the job sees is a real one
-// unpacked from a small package, because the slot holds real UnpackedTools.
-class t_FakeSystem final : public n_tagging::JobSystem, public n_system::ProcessRunner {
+// unpacked from a small package, because the slot holds real t_UnpackedTools.
+class t_FakeSystem final : public n_tagging::t_JobSystem, public n_system::t_ProcessRunner {
  public:
   t_FakeSystem() : m_package(MakePackage()), m_module(m_package) {}
 
@@ -79,15 +79,15 @@ class t_FakeSystem final : public n_tagging::JobSystem, public n_system::Process
     if (createFailure) createFailure();
   }
   void RemoveWorkspace(const t_String&) override { events.push_back("remove"); }
-  std::unique_ptr<n_tools::UnpackedTools> UnpackTools(const t_String& folder) override {
+  std::unique_ptr<n_tools::t_UnpackedTools> UnpackTools(const t_String& folder) override {
     events.push_back("unpack");
     if (unpackFailure) unpackFailure();
-    return std::make_unique<n_tools::UnpackedTools>(m_module, folder);
+    return std::make_unique<n_tools::t_UnpackedTools>(m_module, folder);
   }
-  n_system::ProcessRunner& Runner() override { return *this; }
+  n_system::t_ProcessRunner& Runner() override { return *this; }
 
-  std::unique_ptr<n_system::ToolProcess> Start(const t_String& application,
-                                               const t_String& commandLine) override {
+  std::unique_ptr<n_system::t_ToolProcess> Start(const t_String& application,
+                                                 const t_String& commandLine) override {
     // The video's path closes the command line: " ... \"PATH\"".
     const std::size_t open = commandLine.rfind(ZTEXT('"'), commandLine.size() - 2);
     const t_String video = commandLine.substr(open + 1, commandLine.size() - open - 2);
@@ -115,15 +115,15 @@ class t_FakeSystem final : public n_tagging::JobSystem, public n_system::Process
 };
 
 // Files named "/videos/file0.mp4", "file1.mp4", ...: the fake reads the number back.
-n_intake::VideoFileList Videos(int count, const t_ScratchFolder& folder) {
-  n_intake::VideoFileList list;
+n_intake::t_VideoFileList Videos(int count, const t_ScratchFolder& folder) {
+  n_intake::t_VideoFileList list;
   t_String cover;
   for (int i = 0; i < count; ++i) list.AddPath(folder / FromUtf8("file" + std::to_string(i) + ".mp4"), cover);
   return list;
 }
 
 // Steps once and answers the events of that step.
-t_Events StepEvents(TaggingJob& job, t_FakeSystem& system) {
+t_Events StepEvents(t_TaggingJob& job, t_FakeSystem& system) {
   system.events.clear();
   job.Step();
   return system.events;
@@ -131,25 +131,25 @@ t_Events StepEvents(TaggingJob& job, t_FakeSystem& system) {
 
 struct t_JobTest : ::testing::Test {
   t_FakeSystem system;
-  std::unique_ptr<n_tools::UnpackedTools> tools;
-  n_tagging::TagSet tags{ZTEXT(""), ZTEXT("Blue Sky"), ZTEXT(""), ZTEXT(""), ZTEXT(""), ZTEXT("")};
+  std::unique_ptr<n_tools::t_UnpackedTools> tools;
+  n_tagging::t_TagSet tags{ZTEXT(""), ZTEXT("Blue Sky"), ZTEXT(""), ZTEXT(""), ZTEXT(""), ZTEXT("")};
 };
 
 TEST_F(t_JobTest, OneStepRunsWhatTheSituationCallsFor) {
   const auto videos = Videos(2, system.workspace);
   system.scripts[0] = {.pollsRunning = 1};
-  TaggingJob job(tools, system, system.workspace.Path(), videos, tags, false);
+  t_TaggingJob job(tools, system, system.workspace.Path(), videos, tags, false);
 
   // First tick: set-up and the first tool started.
   EXPECT_EQ(StepEvents(job, system), (t_Events{"create", "unpack", "start 0"}));
-  EXPECT_EQ(job.CurrentState(), TaggingJob::State::PollTool);
-  EXPECT_EQ(job.Stage(), ErrorStage::RunTool);
+  EXPECT_EQ(job.CurrentState(), t_TaggingJob::t_State::PollTool);
+  EXPECT_EQ(job.Stage(), t_ErrorStage::RunTool);
   ASSERT_NE(tools, nullptr);
   EXPECT_EQ(system.starts.back(), tools->ToolLaunchPath());
   // Tool still running: one poll, nothing changes.
   EXPECT_EQ(StepEvents(job, system), (t_Events{"poll 0"}));
   EXPECT_EQ(job.CurrentFile(), 0u);
-  EXPECT_EQ(job.CurrentState(), TaggingJob::State::PollTool);
+  EXPECT_EQ(job.CurrentState(), t_TaggingJob::t_State::PollTool);
   // Ended with 0, a file left: the next tool starts in the same tick, and
   // the finished child is freed (not killed) once replaced.
   EXPECT_EQ(StepEvents(job, system), (t_Events{"poll 0", "start 1", "free 0"}));
@@ -158,7 +158,7 @@ TEST_F(t_JobTest, OneStepRunsWhatTheSituationCallsFor) {
   EXPECT_EQ(StepEvents(job, system), (t_Events{"poll 1"}));
   EXPECT_TRUE(job.Done());
   EXPECT_FALSE(job.Failed());
-  EXPECT_EQ(job.CurrentState(), TaggingJob::State::StartNextFile);
+  EXPECT_EQ(job.CurrentState(), t_TaggingJob::t_State::StartNextFile);
   EXPECT_EQ(job.ErrorCode(), 0);
   // A done job is not advanced again.
   EXPECT_EQ(StepEvents(job, system), t_Events{});
@@ -166,7 +166,7 @@ TEST_F(t_JobTest, OneStepRunsWhatTheSituationCallsFor) {
 
 TEST_F(t_JobTest, NFilesThatEndWithinATickTakeNPlusOneTicks) {
   const auto videos = Videos(4, system.workspace);
-  TaggingJob job(tools, system, system.workspace.Path(), videos, tags, false);
+  t_TaggingJob job(tools, system, system.workspace.Path(), videos, tags, false);
   int ticks = 0;
   while (!job.Done() && !job.Failed() && ticks < 100) {
     job.Step();
@@ -179,15 +179,15 @@ TEST_F(t_JobTest, NFilesThatEndWithinATickTakeNPlusOneTicks) {
 TEST_F(t_JobTest, TheThirdOfFiveFilesFailingEndsTheBatchThere) {
   const auto videos = Videos(5, system.workspace);
   system.scripts[2] = {.exitCode = 2};
-  TaggingJob job(tools, system, system.workspace.Path(), videos, tags, false);
+  t_TaggingJob job(tools, system, system.workspace.Path(), videos, tags, false);
   for (int tick = 0; tick < 10; ++tick) job.Step();
 
   EXPECT_TRUE(job.Failed());
   EXPECT_FALSE(job.Done());
-  EXPECT_EQ(job.Stage(), ErrorStage::ToolExit);
+  EXPECT_EQ(job.Stage(), t_ErrorStage::ToolExit);
   EXPECT_EQ(job.ErrorCode(), static_cast<std::int32_t>(0x80070002));
   EXPECT_EQ(job.CurrentFile(), 2u);
-  EXPECT_EQ(job.CurrentState(), TaggingJob::State::PollTool);
+  EXPECT_EQ(job.CurrentState(), t_TaggingJob::t_State::PollTool);
   EXPECT_EQ(system.starts.size(), 3u);  // files 4 and 5 never started
   EXPECT_EQ(ToUtf8(n_tagging::ErrorStageMessage(job.Stage())), "neroAACTag process did not exit gracefully");
 }
@@ -201,7 +201,7 @@ TEST_F(t_JobTest, ExitCodesAreReportedLikeSystemErrors) {
   for (const auto& [exitCode, code] : cases) {
     const auto videos = Videos(1, system.workspace);
     system.scripts[0] = {.exitCode = exitCode};
-    TaggingJob job(tools, system, system.workspace.Path(), videos, tags, false);
+    t_TaggingJob job(tools, system, system.workspace.Path(), videos, tags, false);
     job.Step();
     job.Step();
     EXPECT_TRUE(job.Failed());
@@ -212,52 +212,52 @@ TEST_F(t_JobTest, ExitCodesAreReportedLikeSystemErrors) {
 TEST_F(t_JobTest, ASecondRunReusesTheUnpackedToolWithoutSetUp) {
   const auto videos = Videos(1, system.workspace);
   {
-    TaggingJob first(tools, system, system.workspace.Path(), videos, tags, false);
+    t_TaggingJob first(tools, system, system.workspace.Path(), videos, tags, false);
     first.Step();
     first.Step();
     ASSERT_TRUE(first.Done());
   }
-  const n_tools::UnpackedTools* kept = tools.get();
+  const n_tools::t_UnpackedTools* kept = tools.get();
   ASSERT_NE(kept, nullptr);  // the slot outlives the job
 
-  TaggingJob second(tools, system, system.workspace.Path(), videos, tags, false);
+  t_TaggingJob second(tools, system, system.workspace.Path(), videos, tags, false);
   system.startFailure = [] { throw n_system::t_ErrorException(5); };
   EXPECT_EQ(StepEvents(second, system), (t_Events{"start 0"}));
   EXPECT_EQ(tools.get(), kept);
-  EXPECT_EQ(second.Stage(), ErrorStage::RunTool);
+  EXPECT_EQ(second.Stage(), t_ErrorStage::RunTool);
 }
 
 TEST_F(t_JobTest, EachFailureIsRecordedWithTheStageUnderWay) {
   struct t_Case {
     const char* name;
     std::function<void(t_FakeSystem&)> arrange;
-    ErrorStage stage;
+    t_ErrorStage stage;
     std::int32_t code;
     bool toolsKept;
   };
   const t_Case cases[] = {
       {"folder refused", [](t_FakeSystem& s) { s.createFailure = [] { n_system::RaiseSystemError(5); }; },
-       ErrorStage::CreateTempFolder, static_cast<std::int32_t>(0x80070005), false},
+       t_ErrorStage::CreateTempFolder, static_cast<std::int32_t>(0x80070005), false},
       {"folder, not a system error",
        [](t_FakeSystem& s) { s.createFailure = [] { throw std::runtime_error("x"); }; },
-       ErrorStage::CreateTempFolder, static_cast<std::int32_t>(0x80004005), false},
+       t_ErrorStage::CreateTempFolder, static_cast<std::int32_t>(0x80004005), false},
       {"damaged package", [](t_FakeSystem& s) { s.unpackFailure = [] { n_system::RaiseCode(13); }; },
-       ErrorStage::UnpackTools, 13, false},
+       t_ErrorStage::UnpackTools, 13, false},
       {"start out of memory", [](t_FakeSystem& s) { s.startFailure = [] { throw std::bad_alloc(); }; },
-       ErrorStage::RunTool, static_cast<std::int32_t>(0x80004005), true},
+       t_ErrorStage::RunTool, static_cast<std::int32_t>(0x80004005), true},
       {"tool missing", [](t_FakeSystem& s) { s.startFailure = [] { n_system::RaiseSystemError(2); }; },
-       ErrorStage::RunTool, static_cast<std::int32_t>(0x80070002), true},
+       t_ErrorStage::RunTool, static_cast<std::int32_t>(0x80070002), true},
       {"abandoned wait",
        [](t_FakeSystem& s) { s.scripts[0] = {.finishError = static_cast<std::int32_t>(0x800702C9)}; },
-       ErrorStage::ToolExit, static_cast<std::int32_t>(0x800702C9), true},
+       t_ErrorStage::ToolExit, static_cast<std::int32_t>(0x800702C9), true},
   };
   for (const t_Case& c : cases) {
     SCOPED_TRACE(c.name);
     t_FakeSystem fresh;
-    std::unique_ptr<n_tools::UnpackedTools> slot;
+    std::unique_ptr<n_tools::t_UnpackedTools> slot;
     c.arrange(fresh);
     const auto videos = Videos(2, fresh.workspace);
-    TaggingJob job(slot, fresh, fresh.workspace.Path(), videos, tags, false);
+    t_TaggingJob job(slot, fresh, fresh.workspace.Path(), videos, tags, false);
     job.Step();
     job.Step();
     EXPECT_TRUE(job.Failed());
@@ -272,13 +272,13 @@ TEST_F(t_JobTest, AFailedSetUpIsTriedAgainByTheNextRun) {
   const auto videos = Videos(1, system.workspace);
   system.unpackFailure = [] { n_system::RaiseCode(13); };
   {
-    TaggingJob job(tools, system, system.workspace.Path(), videos, tags, false);
+    t_TaggingJob job(tools, system, system.workspace.Path(), videos, tags, false);
     job.Step();
     EXPECT_TRUE(job.Failed());
   }
   EXPECT_EQ(tools, nullptr);
   system.unpackFailure = nullptr;
-  TaggingJob again(tools, system, system.workspace.Path(), videos, tags, false);
+  t_TaggingJob again(tools, system, system.workspace.Path(), videos, tags, false);
   EXPECT_EQ(StepEvents(again, system), (t_Events{"create", "unpack", "start 0"}));
   EXPECT_NE(tools, nullptr);
 }
@@ -287,7 +287,7 @@ TEST_F(t_JobTest, DestroyingTheJobKillsOnlyARunningTool) {
   const auto videos = Videos(2, system.workspace);
   system.scripts[0] = {.pollsRunning = 100};
   {
-    TaggingJob job(tools, system, system.workspace.Path(), videos, tags, false);
+    t_TaggingJob job(tools, system, system.workspace.Path(), videos, tags, false);
     job.Step();
     job.Step();
     system.events.clear();
@@ -297,12 +297,12 @@ TEST_F(t_JobTest, DestroyingTheJobKillsOnlyARunningTool) {
   // A failed start keeps the finished child of the previous file; it is freed, not killed.
   system.scripts[0] = {};
   {
-    TaggingJob job(tools, system, system.workspace.Path(), videos, tags, false);
+    t_TaggingJob job(tools, system, system.workspace.Path(), videos, tags, false);
     job.Step();
     system.startFailure = [] { n_system::RaiseSystemError(8); };
     job.Step();
     EXPECT_TRUE(job.Failed());
-    EXPECT_EQ(job.Stage(), ErrorStage::RunTool);
+    EXPECT_EQ(job.Stage(), t_ErrorStage::RunTool);
     system.events.clear();
   }
   EXPECT_EQ(system.events, t_Events{"free 0"});
@@ -318,7 +318,7 @@ TEST(ErrorStageTest, MessagesAreIndexedByTheStageValue) {
                             "unknown",
                             "unknown"};
   for (int value = 0; value < 8; ++value) {
-    EXPECT_EQ(ToUtf8(n_tagging::ErrorStageMessage(static_cast<ErrorStage>(value))), expected[value]);
+    EXPECT_EQ(ToUtf8(n_tagging::ErrorStageMessage(static_cast<t_ErrorStage>(value))), expected[value]);
   }
 }
 
@@ -354,7 +354,7 @@ std::vector<std::vector<std::string>> ReadRuns(const std::filesystem::path& log)
 }
 
 // Steps at the dialog's pace until the job is done or failed.
-void RunToEnd(TaggingJob& job) {
+void RunToEnd(t_TaggingJob& job) {
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
   while (!job.Done() && !job.Failed() && std::chrono::steady_clock::now() < deadline) {
     job.Step();
@@ -368,18 +368,18 @@ TEST(TaggingJobEndToEndTest, FirstRunUnpacksIntoTheWorkspaceAndRunsOneToolPerFil
   const std::filesystem::path log = std::filesystem::path(scratch / ZTEXT("tool.log"));
   const t_EnvironmentVariable logVariable("MIVORA_STAND_IN_LOG", ToUtf8(log.native()).c_str());
 
-  n_intake::VideoFileList videos;
+  n_intake::t_VideoFileList videos;
   t_String cover;
   for (const char* name : {"one.mp4", "two.mp4", "three.mp4"})
     videos.AddPath(scratch / FromUtf8(name), cover);
-  const n_tagging::TagSet tags{ZTEXT(""), ZTEXT("Blue Sky"), ZTEXT("Duv Ize"),
-                               ZTEXT(""), ZTEXT(""),         ZTEXT("")};
+  const n_tagging::t_TagSet tags{ZTEXT(""), ZTEXT("Blue Sky"), ZTEXT("Duv Ize"),
+                                 ZTEXT(""), ZTEXT(""),         ZTEXT("")};
 
   const n_tools::t_MemoryModule module(StandInPackage());
-  n_tagging::RealJobSystem system(module);
-  std::unique_ptr<n_tools::UnpackedTools> tools;
+  n_tagging::t_RealJobSystem system(module);
+  std::unique_ptr<n_tools::t_UnpackedTools> tools;
   {
-    TaggingJob job(tools, system, workspace, videos, tags, false);
+    t_TaggingJob job(tools, system, workspace, videos, tags, false);
     RunToEnd(job);
     ASSERT_TRUE(job.Done()) << job.ErrorCode();
   }
@@ -410,14 +410,14 @@ TEST(TaggingJobEndToEndTest, AnExistingWorkspaceWithALongerOldToolIsReused) {
   std::filesystem::permissions(scratch.Fs() / "Mivora", std::filesystem::perms::owner_all);
 #endif
   const t_String workspace = scratch / ZTEXT("Mivora/");
-  n_intake::VideoFileList videos;
+  n_intake::t_VideoFileList videos;
   t_String cover;
   videos.AddPath(scratch / ZTEXT("clip.mp4"), cover);
-  const n_tagging::TagSet tags{ZTEXT(""), ZTEXT("t"), ZTEXT(""), ZTEXT(""), ZTEXT(""), ZTEXT("")};
+  const n_tagging::t_TagSet tags{ZTEXT(""), ZTEXT("t"), ZTEXT(""), ZTEXT(""), ZTEXT(""), ZTEXT("")};
 
-  n_tagging::RealJobSystem system(module);
-  std::unique_ptr<n_tools::UnpackedTools> tools;
-  TaggingJob job(tools, system, workspace, videos, tags, false);
+  n_tagging::t_RealJobSystem system(module);
+  std::unique_ptr<n_tools::t_UnpackedTools> tools;
+  t_TaggingJob job(tools, system, workspace, videos, tags, false);
   RunToEnd(job);
   EXPECT_TRUE(job.Done()) << static_cast<int>(job.Stage()) << " " << job.ErrorCode();
   // The old file is overwritten and cut to the tool's length.
@@ -431,19 +431,19 @@ TEST(TaggingJobEndToEndTest, ARealToolFailingEndsTheBatchWithItsExitCode) {
   t_ScratchFolder scratch;
   const t_EnvironmentVariable exitCode("MIVORA_STAND_IN_EXIT", "2");
   const t_EnvironmentVariable match("MIVORA_STAND_IN_FAIL_MATCH", "second");
-  n_intake::VideoFileList videos;
+  n_intake::t_VideoFileList videos;
   t_String cover;
   for (const char* name : {"first.mp4", "second.mp4", "third.mp4"})
     videos.AddPath(scratch / FromUtf8(name), cover);
-  const n_tagging::TagSet tags{ZTEXT(""), ZTEXT("t"), ZTEXT(""), ZTEXT(""), ZTEXT(""), ZTEXT("")};
+  const n_tagging::t_TagSet tags{ZTEXT(""), ZTEXT("t"), ZTEXT(""), ZTEXT(""), ZTEXT(""), ZTEXT("")};
 
   const n_tools::t_MemoryModule module(StandInPackage());
-  n_tagging::RealJobSystem system(module);
-  std::unique_ptr<n_tools::UnpackedTools> tools;
-  TaggingJob job(tools, system, scratch / ZTEXT("Mivora/"), videos, tags, false);
+  n_tagging::t_RealJobSystem system(module);
+  std::unique_ptr<n_tools::t_UnpackedTools> tools;
+  t_TaggingJob job(tools, system, scratch / ZTEXT("Mivora/"), videos, tags, false);
   RunToEnd(job);
   EXPECT_TRUE(job.Failed());
-  EXPECT_EQ(job.Stage(), ErrorStage::ToolExit);
+  EXPECT_EQ(job.Stage(), t_ErrorStage::ToolExit);
   EXPECT_EQ(job.ErrorCode(), static_cast<std::int32_t>(0x80070002));
   EXPECT_EQ(job.CurrentFile(), 1u);
 }
@@ -453,16 +453,16 @@ TEST(TaggingJobEndToEndTest, DestroyingTheJobEndsARunningToolForReal) {
   const std::filesystem::path log = std::filesystem::path(scratch / ZTEXT("tool.log"));
   const t_EnvironmentVariable logVariable("MIVORA_STAND_IN_LOG", ToUtf8(log.native()).c_str());
   const t_EnvironmentVariable sleep("MIVORA_STAND_IN_SLEEP_MS", "60000");
-  n_intake::VideoFileList videos;
+  n_intake::t_VideoFileList videos;
   t_String cover;
   videos.AddPath(scratch / ZTEXT("long.mp4"), cover);
-  const n_tagging::TagSet tags{ZTEXT(""), ZTEXT("t"), ZTEXT(""), ZTEXT(""), ZTEXT(""), ZTEXT("")};
+  const n_tagging::t_TagSet tags{ZTEXT(""), ZTEXT("t"), ZTEXT(""), ZTEXT(""), ZTEXT(""), ZTEXT("")};
 
   const n_tools::t_MemoryModule module(StandInPackage());
-  n_tagging::RealJobSystem system(module);
-  std::unique_ptr<n_tools::UnpackedTools> tools;
+  n_tagging::t_RealJobSystem system(module);
+  std::unique_ptr<n_tools::t_UnpackedTools> tools;
   {
-    TaggingJob job(tools, system, scratch / ZTEXT("Mivora/"), videos, tags, false);
+    t_TaggingJob job(tools, system, scratch / ZTEXT("Mivora/"), videos, tags, false);
     job.Step();
     // Wait until the tool is alive: it writes a heartbeat every 20 ms.
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);

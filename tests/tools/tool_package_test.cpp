@@ -148,13 +148,13 @@ TEST(ToolPackageTest, EveryDamageIsRefusedWithCode13AndNothingIsWrittenOrLeftOpe
 
     const int descriptors = OpenDescriptorCount();
     const n_tools::t_MemoryModule module(package);
-    EXPECT_EQ(CodeOf([&] { n_tools::UnpackedTools tools(module, folder.Path()); }), 13);
+    EXPECT_EQ(CodeOf([&] { n_tools::t_UnpackedTools tools(module, folder.Path()); }), 13);
     EXPECT_EQ(OpenDescriptorCount(), descriptors);
     EXPECT_FALSE(folder.Exists(n_tools::ToolFileName(0)));
   }
   // The same package undamaged is taken.
   const n_tools::t_MemoryModule module(good);
-  EXPECT_NO_THROW(n_tools::UnpackedTools(module, folder.Path()));
+  EXPECT_NO_THROW(n_tools::t_UnpackedTools(module, folder.Path()));
 }
 
 TEST(ToolPackageTest, DamagedStreamsAreRefusedOrStillDecodeNeverWorse) {

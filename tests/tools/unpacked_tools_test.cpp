@@ -19,7 +19,7 @@
 namespace n_zorbel::n_testing {
 namespace {
 
-using n_tools::UnpackedTools;
+using n_tools::t_UnpackedTools;
 
 std::int32_t OpenCode(const t_String& path) {
   try {
@@ -32,7 +32,7 @@ std::int32_t OpenCode(const t_String& path) {
 }
 
 std::uint32_t RunToEnd(const t_String& application, const t_String& commandLine) {
-  n_system::ChildProcessRunner runner;
+  n_system::t_ChildProcessRunner runner;
   auto process = runner.Start(application, commandLine);
   process->Finish(n_system::kWaitForever, true);
   EXPECT_TRUE(process->ExitCodeValid());
@@ -47,12 +47,12 @@ TEST(UnpackedToolsTest, WritesTheToolUnderItsNameReplacingALongerOldOne) {
   const t_Bytes package = PackOne(tool);
   const n_tools::t_MemoryModule module(package);
   {
-    const UnpackedTools tools(module, folder.Path());
+    const t_UnpackedTools tools(module, folder.Path());
     EXPECT_EQ(tools.ToolPath(), folder.Path() + t_String(n_tools::ToolFileName(0)));
     EXPECT_EQ(ReadAll(std::filesystem::path(tools.ToolPath())), tool);
   }
   // Unpacked again over itself: the same bytes, nothing appended.
-  const UnpackedTools again(module, folder.Path());
+  const t_UnpackedTools again(module, folder.Path());
   EXPECT_EQ(ReadAll(std::filesystem::path(again.ToolPath())), tool);
 }
 
@@ -63,7 +63,7 @@ TEST(UnpackedToolsTest, HoldsTheToolForReadingUntilDestroyed) {
   const n_tools::t_MemoryModule module(package);
   const t_String path = folder.Path() + t_String(n_tools::ToolFileName(0));
   {
-    const UnpackedTools tools(module, folder.Path());
+    const t_UnpackedTools tools(module, folder.Path());
     // Our own exclusive open is refused with a sharing violation on both
     // platforms; reading is allowed.
     EXPECT_EQ(OpenCode(path), static_cast<std::int32_t>(0x80070020));
@@ -91,7 +91,7 @@ TEST(UnpackedToolsTest, AToolHeldByAnotherWriterFailsWithSharingViolationAndLeav
   holder.Open(folder.Path() + t_String(n_tools::ToolFileName(0)));
   const int descriptors = OpenDescriptorCount();
   try {
-    const UnpackedTools tools(module, folder.Path());
+    const t_UnpackedTools tools(module, folder.Path());
     ADD_FAILURE() << "unpacked over a file held by another writer";
   } catch (const n_system::t_ErrorException& error) {
     EXPECT_EQ(error.Code(), static_cast<std::int32_t>(0x80070020));
@@ -105,7 +105,7 @@ TEST(UnpackedToolsTest, AMissingFolderIsASystemError) {
   const n_tools::t_MemoryModule module(package);
   const int descriptors = OpenDescriptorCount();
   try {
-    const UnpackedTools tools(module, folder / ZTEXT("missing/"));
+    const t_UnpackedTools tools(module, folder / ZTEXT("missing/"));
     ADD_FAILURE() << "unpacked into a missing folder";
   } catch (const n_system::t_ErrorException& error) {
     // "File not found" or "path not found", converted, whichever the platform says.
@@ -131,7 +131,7 @@ TEST(ProgramPackageTest, CarriesExactlyTheBuiltToolPackedWithLc8) {
 TEST(ProgramPackageTest, TheUnpackedToolRunsAndItsExitCodeComesBack) {
   t_ScratchFolder folder;
   const n_tools::t_ProgramModule module;
-  const UnpackedTools tools(module, folder.Path());
+  const t_UnpackedTools tools(module, folder.Path());
   // The tagger's own codes (ntag/README.md): 0 for -version, 1 for a usage
   // error, 2 for a video that is not there.
   EXPECT_EQ(RunToEnd(tools.ToolLaunchPath(), ZTEXT(" -version")), 0u);
@@ -144,7 +144,7 @@ TEST(ProgramPackageTest, TheUnpackedToolRunsAndItsExitCodeComesBack) {
 TEST(ProgramPackageTest, WhatIsPutAtThePathLaterNeverRuns) {
   t_ScratchFolder folder;
   const n_tools::t_ProgramModule module;
-  const UnpackedTools tools(module, folder.Path());
+  const t_UnpackedTools tools(module, folder.Path());
   // Someone replaces the tool at its path with a program that exits 42.
   std::filesystem::remove(std::filesystem::path(tools.ToolPath()));
   {

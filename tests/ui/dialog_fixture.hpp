@@ -1,5 +1,5 @@
 #pragma once
-// A MainDialog opened on the fake View and the fake system parts, with its
+// A t_MainDialog opened on the fake View and the fake system parts, with its
 // workspace in a scratch folder of its own.
 #include <gtest/gtest.h>
 
@@ -21,7 +21,7 @@ class DialogTest : public testing::Test {
   t_FakeCoverDecoder decoder;
   t_FakeJobSystem jobs;
   t_FakeView view;
-  std::unique_ptr<n_ui::MainDialog> dialog;
+  std::unique_ptr<n_ui::t_MainDialog> dialog;
 
   t_String Workspace() const { return scratch.Path() + ZTEXT("Mivora") + kPathSeparator; }
 
@@ -29,7 +29,7 @@ class DialogTest : public testing::Test {
     n_ui::t_MainDialogSetup setup;
     setup.arguments = std::move(arguments);
     setup.workspaceFolder = Workspace();
-    dialog = std::make_unique<n_ui::MainDialog>(setup, n_ui::t_MainDialogPorts{jobs, paths, decoder});
+    dialog = std::make_unique<n_ui::t_MainDialog>(setup, n_ui::t_MainDialogPorts{jobs, paths, decoder});
     EXPECT_TRUE(dialog->OnInitDialog(view));
   }
 

@@ -1,4 +1,4 @@
-// MainDialog with the real system layer: the program's own tool package, a
+// t_MainDialog with the real system layer: the program's own tool package, a
 // real workspace, real tool processes and real folders. Only the window is
 // the fake View; the test drives the ticks at the dialog's pace.
 #include <gtest/gtest.h>
@@ -77,14 +77,14 @@ class DialogEndToEnd : public testing::Test {
  protected:
   t_ScratchFolder scratch;
   const n_tools::t_ProgramModule module{};
-  n_tagging::RealJobSystem system{module};
+  n_tagging::t_RealJobSystem system{module};
   t_FakeCoverDecoder decoder;
   t_FakeView view;
 
   t_String Workspace() const { return scratch / ZTEXT("Mivora/"); }
 
-  std::unique_ptr<MainDialog> Open(std::vector<t_String> arguments) {
-    auto dialog = std::make_unique<MainDialog>(
+  std::unique_ptr<t_MainDialog> Open(std::vector<t_String> arguments) {
+    auto dialog = std::make_unique<t_MainDialog>(
         t_MainDialogSetup{std::move(arguments), Workspace(), 16},
         t_MainDialogPorts{system, n_intake::t_SystemPathQueries::Instance(), decoder});
     dialog->OnInitDialog(view);
@@ -93,7 +93,7 @@ class DialogEndToEnd : public testing::Test {
 
   // Ticks at roughly the dialog's pace until `done` holds (bounded).
   template <typename Done>
-  void TickUntil(MainDialog& dialog, Done done) {
+  void TickUntil(t_MainDialog& dialog, Done done) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
     while (!done() && std::chrono::steady_clock::now() < deadline) {
       dialog.OnTimerTick();
@@ -138,21 +138,21 @@ TEST_F(DialogEndToEnd, ApplyTagsThreeRealVideosAndTheTeardownRemovesTheWorkspace
 // The real system, but the processes started are the stand-in tagger in its
 // slow mode instead of the packed tagger, so that a run is caught while its
 // tool still runs.
-class t_SlowToolSystem final : public n_tagging::JobSystem, n_system::ProcessRunner {
+class t_SlowToolSystem final : public n_tagging::t_JobSystem, n_system::t_ProcessRunner {
  public:
   explicit t_SlowToolSystem(const n_tools::t_Module& module) : m_real(module) {}
   void CreateWorkspace(const t_String& folder) override { m_real.CreateWorkspace(folder); }
   void RemoveWorkspace(const t_String& folder) override { m_real.RemoveWorkspace(folder); }
-  std::unique_ptr<n_tools::UnpackedTools> UnpackTools(const t_String& folder) override {
+  std::unique_ptr<n_tools::t_UnpackedTools> UnpackTools(const t_String& folder) override {
     return m_real.UnpackTools(folder);
   }
-  n_system::ProcessRunner& Runner() override { return *this; }
-  std::unique_ptr<n_system::ToolProcess> Start(const t_String&, const t_String& commandLine) override {
+  n_system::t_ProcessRunner& Runner() override { return *this; }
+  std::unique_ptr<n_system::t_ToolProcess> Start(const t_String&, const t_String& commandLine) override {
     return m_real.Runner().Start(FromUtf8(MIVORA_STAND_IN), commandLine);
   }
 
  private:
-  n_tagging::RealJobSystem m_real;
+  n_tagging::t_RealJobSystem m_real;
 };
 
 TEST_F(DialogEndToEnd, StopEndsARunningToolForRealWithoutAMessage) {
@@ -162,7 +162,7 @@ TEST_F(DialogEndToEnd, StopEndsARunningToolForRealWithoutAMessage) {
   const t_String video = scratch / ZTEXT("long.mp4");
   MakeVideo(video);
   t_SlowToolSystem slow(module);
-  auto dialog = std::make_unique<MainDialog>(
+  auto dialog = std::make_unique<t_MainDialog>(
       t_MainDialogSetup{{video}, Workspace(), 16},
       t_MainDialogPorts{slow, n_intake::t_SystemPathQueries::Instance(), decoder});
   dialog->OnInitDialog(view);
@@ -200,9 +200,10 @@ TEST_F(DialogEndToEnd, ARealFolderDroppedIsScannedAndAFailingToolIsReported) {
   // code 5 on the first video, reported like a system error, with the video
   // and the tagger's reason.
   ASSERT_EQ(view.messages.size(), 1u);
-  EXPECT_EQ(view.messages[0].first,
-            ZTEXT("neroAACTag process did not exit gracefully: error #-2147024891\n") + dialog->VideoFiles()[0] +
-                ZTEXT("\nThe cover is missing, cannot be read, is over 64 MiB, or is not a JPEG or PNG picture."));
+  EXPECT_EQ(
+      view.messages[0].first,
+      ZTEXT("neroAACTag process did not exit gracefully: error #-2147024891\n") + dialog->VideoFiles()[0] +
+          ZTEXT("\nThe cover is missing, cannot be read, is over 64 MiB, or is not a JPEG or PNG picture."));
   EXPECT_EQ(view.messages[0].second, ZTEXT("Mivora error"));
 }
 

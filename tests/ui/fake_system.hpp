@@ -1,5 +1,5 @@
 #pragma once
-// Fakes of the system parts MainDialog reaches: the disk as file intake sees
+// Fakes of the system parts t_MainDialog reaches: the disk as file intake sees
 // it, the cover decoder, and a job system whose tool processes follow a
 // script. The unpacking itself is real (a tiny package made on the fly), so
 // the job's tool slot holds a genuine unpacked tool.
@@ -40,7 +40,7 @@ class t_FakePathQueries final : public n_intake::t_PathQueries {
   }
 };
 
-class t_FakeCoverImage final : public n_preview::CoverImage {
+class t_FakeCoverImage final : public n_preview::t_CoverImage {
  public:
   t_FakeCoverImage(std::uint32_t width, std::uint32_t height) : m_width(width), m_height(height) {}
   std::uint32_t Width() const noexcept override { return m_width; }
@@ -51,12 +51,12 @@ class t_FakeCoverImage final : public n_preview::CoverImage {
 };
 
 // Decodes the pictures it was told about; anything else is undecodable.
-class t_FakeCoverDecoder final : public n_preview::CoverDecoder {
+class t_FakeCoverDecoder final : public n_preview::t_CoverDecoder {
  public:
   std::map<t_String, std::pair<std::uint32_t, std::uint32_t>> pictures;
   std::vector<t_String> decoded;
 
-  std::unique_ptr<n_preview::CoverImage> Decode(const t_String& path) override {
+  std::unique_ptr<n_preview::t_CoverImage> Decode(const t_String& path) override {
     decoded.push_back(path);
     const auto it = pictures.find(path);
     if (it == pictures.end()) return nullptr;
@@ -70,7 +70,7 @@ struct t_ToolScript {
   std::uint32_t exitCode = 0;
 };
 
-class t_FakeRunner final : public n_system::ProcessRunner {
+class t_FakeRunner final : public n_system::t_ProcessRunner {
  public:
   struct t_Start {
     t_String application;
@@ -84,8 +84,8 @@ class t_FakeRunner final : public n_system::ProcessRunner {
   int running = 0;     // processes not yet finished
   int terminated = 0;  // destroyed before they finished
 
-  std::unique_ptr<n_system::ToolProcess> Start(const t_String& application,
-                                               const t_String& commandLine) override {
+  std::unique_ptr<n_system::t_ToolProcess> Start(const t_String& application,
+                                                 const t_String& commandLine) override {
     const std::size_t number = attempts++;
     if (const auto failure = startFailures.find(number); failure != startFailures.end())
       n_system::RaiseSystemError(failure->second);
@@ -96,7 +96,7 @@ class t_FakeRunner final : public n_system::ProcessRunner {
   std::size_t attempts = 0;
 
  private:
-  class t_Process final : public n_system::ToolProcess {
+  class t_Process final : public n_system::t_ToolProcess {
    public:
     t_Process(t_FakeRunner& runner, t_ToolScript script) : m_runner(runner), m_script(script) {
       ++runner.running;
@@ -132,10 +132,12 @@ class t_FakeRunner final : public n_system::ProcessRunner {
 
 // Workspace creation and unpacking for real (into the folder the test gives),
 // processes from a runner of the test's choice (the fake one by default).
-class t_FakeJobSystem final : public n_tagging::JobSystem {
+class t_FakeJobSystem final : public n_tagging::t_JobSystem {
  public:
   t_FakeJobSystem() : m_package(MakePackage()), m_module(m_package) {}
-  explicit t_FakeJobSystem(n_system::ProcessRunner& realRunner) : t_FakeJobSystem() { m_runnerInUse = &realRunner; }
+  explicit t_FakeJobSystem(n_system::t_ProcessRunner& realRunner) : t_FakeJobSystem() {
+    m_runnerInUse = &realRunner;
+  }
 
   t_FakeRunner runner;
   int workspacesCreated = 0;
@@ -157,11 +159,11 @@ class t_FakeJobSystem final : public n_tagging::JobSystem {
     removals.push_back({runner.terminated, AnyFileHeld(folder)});
     std::filesystem::remove_all(std::filesystem::path(folder));
   }
-  std::unique_ptr<n_tools::UnpackedTools> UnpackTools(const t_String& folder) override {
+  std::unique_ptr<n_tools::t_UnpackedTools> UnpackTools(const t_String& folder) override {
     ++unpacks;
-    return std::make_unique<n_tools::UnpackedTools>(m_module, folder);
+    return std::make_unique<n_tools::t_UnpackedTools>(m_module, folder);
   }
-  n_system::ProcessRunner& Runner() override { return m_runnerInUse ? *m_runnerInUse : runner; }
+  n_system::t_ProcessRunner& Runner() override { return m_runnerInUse ? *m_runnerInUse : runner; }
 
  private:
   // An unpacked tool is held with a shared lock that our exclusive opening
@@ -188,7 +190,7 @@ class t_FakeJobSystem final : public n_tagging::JobSystem {
 
   std::vector<std::byte> m_package;
   n_tools::t_MemoryModule m_module;
-  n_system::ProcessRunner* m_runnerInUse = nullptr;
+  n_system::t_ProcessRunner* m_runnerInUse = nullptr;
 };
 
 }  // namespace n_zorbel::n_testing

@@ -16,9 +16,9 @@
 
 namespace n_zorbel::n_testing {
 
-class t_FakeView final : public n_ui::View {
+class t_FakeView final : public n_ui::t_View {
  public:
-  explicit t_FakeView(n_ui::Language language = n_ui::Language::English) : m_language(language) {
+  explicit t_FakeView(n_ui::t_Language language = n_ui::t_Language::English) : m_language(language) {
     for (int id = n_ui::kFirstInputControl; id <= n_ui::kAbout; ++id) enabled[id] = true;
     enabled[n_ui::kApply] = false;  // disabled in the template
   }
@@ -39,9 +39,9 @@ class t_FakeView final : public n_ui::View {
   std::map<int, bool> checked;
   t_String title;
   bool ticking = false;
-  n_ui::TaskbarState taskbarState = n_ui::TaskbarState::NoProgress;
+  n_ui::t_TaskbarState taskbarState = n_ui::t_TaskbarState::NoProgress;
   bool topmost = false;
-  std::map<std::pair<n_ui::Menu, int>, bool> menuChecks;
+  std::map<std::pair<n_ui::t_MenuKind, int>, bool> menuChecks;
   bool ended = false;
 
   // --- What the user does ---
@@ -91,7 +91,7 @@ class t_FakeView final : public n_ui::View {
     if (whileMessageOpen) whileMessageOpen();
   }
   void FlashWindow() override { Record("FlashWindow"); }
-  void SetTaskbarState(n_ui::TaskbarState state) override {
+  void SetTaskbarState(n_ui::t_TaskbarState state) override {
     taskbarState = state;
     Record("SetTaskbarState(" + std::to_string(static_cast<int>(state)) + ")");
   }
@@ -118,7 +118,7 @@ class t_FakeView final : public n_ui::View {
   void PopUpPreviewMenu(n_ui::t_ScreenPoint at) override {
     Record("PopUpPreviewMenu(" + std::to_string(at.x) + ", " + std::to_string(at.y) + ")");
   }
-  void SetMenuCheck(n_ui::Menu menu, int command, bool check) override {
+  void SetMenuCheck(n_ui::t_MenuKind menu, int command, bool check) override {
     menuChecks[{menu, command}] = check;
     Record("SetMenuCheck(" + std::to_string(static_cast<int>(menu)) + ", " + std::to_string(command) + ", " +
            (check ? "true" : "false") + ")");
@@ -146,7 +146,7 @@ class t_FakeView final : public n_ui::View {
 
  private:
   void Record(std::string call) { calls.push_back(std::move(call)); }
-  n_ui::Language m_language;
+  n_ui::t_Language m_language;
 };
 
 }  // namespace n_zorbel::n_testing

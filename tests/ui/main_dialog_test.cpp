@@ -11,13 +11,13 @@ namespace n_zorbel::n_testing {
 namespace {
 
 using namespace n_ui;  // the ids
-using Calls = std::vector<std::string>;
+using t_Calls = std::vector<std::string>;
 
 // --- Opening ---------------------------------------------------------------
 
 TEST_F(DialogTest, OpensTitledWithEveryTextAndAnEmptyList) {
   Open();
-  EXPECT_EQ(view.Take(), (Calls{
+  EXPECT_EQ(view.Take(), (t_Calls{
                              "SetYearSpin(0, 32767, 2016)",
                              "SetControlText(1001, Video file(s))",
                              "SetControlText(1003, Browse...)",
@@ -62,8 +62,8 @@ TEST_F(DialogTest, CommandLinePathsAreListedInOrderAndAnImageBecomesTheCover) {
 }
 
 TEST_F(DialogTest, OpensInDutch) {
-  t_FakeView dutch(Language::Dutch);
-  n_ui::MainDialog d({{}, Workspace(), 16}, {jobs, paths, decoder});
+  t_FakeView dutch(t_Language::Dutch);
+  n_ui::t_MainDialog d({{}, Workspace(), 16}, {jobs, paths, decoder});
   d.OnInitDialog(dutch);
   EXPECT_EQ(dutch.texts[kApply], ZTEXT("Toepassen"));
   EXPECT_EQ(dutch.texts[kVideoListLabel], ZTEXT("Video bestand(en)"));
@@ -83,7 +83,7 @@ TEST_F(DialogTest, EscapeAndEnterNeverCloseTheWindow) {
     }
     view.Take();
     for (const int id : {kCommandOk, kCommandCancel, 0, 1025, 9999, 40100, 40102}) Command(id);
-    EXPECT_EQ(view.Take(), Calls{}) << running;
+    EXPECT_EQ(view.Take(), t_Calls{}) << running;
     EXPECT_FALSE(view.ended);
   }
 }
@@ -99,13 +99,13 @@ TEST_F(DialogTest, DuringARunOnlyStopDonateAndAboutAct) {
        {kBrowseVideos, kBrowseCover, kGenreButton, kFirstGenreCommand, kLastGenreCommand, kCommandDrawChecks,
         kCommandDrawVideoReel, kCommandFitInto256, kCommandRefresh, kCommandRemove})
     Command(id);
-  EXPECT_EQ(view.Take(), Calls{});
+  EXPECT_EQ(view.Take(), t_Calls{});
   EXPECT_TRUE(dialog->PreviewOptions().drawChecks);
   EXPECT_EQ(dialog->Tags().coverPath, ZTEXT("c.png"));
 
   Command(kDonate);
   Command(kAbout);
-  EXPECT_EQ(view.Take(), (Calls{"OpenWebPage(" + ToUtf8(DonationPageAddress()) + ")", "ShowAbout"}));
+  EXPECT_EQ(view.Take(), (t_Calls{"OpenWebPage(" + ToUtf8(DonationPageAddress()) + ")", "ShowAbout"}));
   EXPECT_TRUE(dialog->Running());  // the run goes on behind the About box
 }
 
@@ -114,7 +114,7 @@ TEST_F(DialogTest, ApplyWithAnEmptyListDoesNothing) {
   Type(kTitle, "t");
   view.Take();
   Command(kApply);
-  EXPECT_EQ(view.Take(), Calls{});
+  EXPECT_EQ(view.Take(), t_Calls{});
   EXPECT_FALSE(dialog->Running());
 }
 
@@ -155,7 +155,7 @@ TEST_F(DialogTest, VideoPickerReplacesTheListAndCancelLeavesItEmpty) {
   // Cancelled: the list was emptied before the picker opened.
   view.Take();
   Command(kBrowseVideos);
-  EXPECT_EQ(view.Take(), (Calls{"PickFiles", "EnableControl(1026, false)", "SetControlText(1002, )"}));
+  EXPECT_EQ(view.Take(), (t_Calls{"PickFiles", "EnableControl(1026, false)", "SetControlText(1002, )"}));
   EXPECT_TRUE(dialog->VideoFiles().Empty());
 }
 
@@ -216,7 +216,7 @@ TEST_F(DialogTest, GenresAreAppendedWithACommaAndNeverDeduplicated) {
   view.unreadableGenres = {40006};
   view.Take();
   Command(40006);
-  EXPECT_EQ(view.Take(), Calls{});
+  EXPECT_EQ(view.Take(), t_Calls{});
   EXPECT_EQ(view.texts[kGenre], ZTEXT("my own, Trailer"));
 }
 
@@ -224,7 +224,7 @@ TEST_F(DialogTest, DonateAndAboutOpenThePagesWithTheQuery) {
   Open();
   view.Take();
   Command(kDonate);
-  EXPECT_EQ(view.Take(), Calls{"OpenWebPage(" + ToUtf8(DonationPageAddress()) + ")"});
+  EXPECT_EQ(view.Take(), t_Calls{"OpenWebPage(" + ToUtf8(DonationPageAddress()) + ")"});
   Command(kAbout);
   ASSERT_EQ(view.aboutBoxes.size(), 1u);
   const t_AboutBox& about = view.aboutBoxes[0];
@@ -238,37 +238,37 @@ TEST_F(DialogTest, DonateAndAboutOpenThePagesWithTheQuery) {
 
 TEST_F(DialogTest, AlwaysOnTopTogglesTheBandAndTheCheckMark) {
   Open();
-  EXPECT_TRUE(dialog->UpdateMenuChecks(Menu::System));
-  EXPECT_FALSE((view.menuChecks[{Menu::System, kCommandAlwaysOnTop}]));
+  EXPECT_TRUE(dialog->UpdateMenuChecks(t_MenuKind::System));
+  EXPECT_FALSE((view.menuChecks[{t_MenuKind::System, kCommandAlwaysOnTop}]));
   for (const bool expected : {true, false, true}) {
     view.Take();
     EXPECT_TRUE(dialog->OnSystemCommand(kCommandAlwaysOnTop));
     EXPECT_EQ(view.topmost, expected);
-    EXPECT_TRUE(dialog->UpdateMenuChecks(Menu::System));
-    EXPECT_EQ((view.menuChecks[{Menu::System, kCommandAlwaysOnTop}]), expected);
+    EXPECT_TRUE(dialog->UpdateMenuChecks(t_MenuKind::System));
+    EXPECT_EQ((view.menuChecks[{t_MenuKind::System, kCommandAlwaysOnTop}]), expected);
   }
   // The standard system commands are left to the platform.
   view.Take();
   EXPECT_FALSE(dialog->OnSystemCommand(0xF060));  // SC_CLOSE
-  EXPECT_EQ(view.Take(), Calls{});
+  EXPECT_EQ(view.Take(), t_Calls{});
 }
 
 TEST_F(DialogTest, PreviewMenuChecksFollowTheOptionsAndOtherMenusAreNotOurs) {
   Open();
   view.Take();
-  EXPECT_TRUE(dialog->UpdateMenuChecks(Menu::Preview));
-  EXPECT_EQ(view.Take(), (Calls{"SetMenuCheck(1, 40020, true)", "SetMenuCheck(1, 40021, true)",
-                                "SetMenuCheck(1, 40022, true)"}));
+  EXPECT_TRUE(dialog->UpdateMenuChecks(t_MenuKind::Preview));
+  EXPECT_EQ(view.Take(), (t_Calls{"SetMenuCheck(1, 40020, true)", "SetMenuCheck(1, 40021, true)",
+                                  "SetMenuCheck(1, 40022, true)"}));
   Command(kCommandDrawVideoReel);
   Command(kCommandFitInto256);
   Command(kCommandFitInto256);
   view.Take();
-  EXPECT_TRUE(dialog->UpdateMenuChecks(Menu::Preview));
-  EXPECT_EQ(view.Take(), (Calls{"SetMenuCheck(1, 40020, true)", "SetMenuCheck(1, 40021, false)",
-                                "SetMenuCheck(1, 40022, true)"}));
-  EXPECT_FALSE(dialog->UpdateMenuChecks(Menu::Genre));
-  EXPECT_FALSE(dialog->UpdateMenuChecks(Menu::Other));
-  EXPECT_EQ(view.Take(), Calls{});
+  EXPECT_TRUE(dialog->UpdateMenuChecks(t_MenuKind::Preview));
+  EXPECT_EQ(view.Take(), (t_Calls{"SetMenuCheck(1, 40020, true)", "SetMenuCheck(1, 40021, false)",
+                                  "SetMenuCheck(1, 40022, true)"}));
+  EXPECT_FALSE(dialog->UpdateMenuChecks(t_MenuKind::Genre));
+  EXPECT_FALSE(dialog->UpdateMenuChecks(t_MenuKind::Other));
+  EXPECT_EQ(view.Take(), t_Calls{});
 }
 
 TEST_F(DialogTest, TheBackgroundDragsTheWindowEdgesIncluded) {
@@ -288,14 +288,14 @@ TEST_F(DialogTest, PreviewMenuOpensOnlyInsideThePreviewAndNeverDuringARun) {
   dialog->ShowPreviewMenu({500, 270});
   dialog->ShowPreviewMenu({761, 400});
   dialog->ShowPreviewMenu({300, 300});
-  EXPECT_EQ(view.Take(), (Calls{"PopUpPreviewMenu(760, 530)", "PopUpPreviewMenu(500, 270)"}));
+  EXPECT_EQ(view.Take(), (t_Calls{"PopUpPreviewMenu(760, 530)", "PopUpPreviewMenu(500, 270)"}));
 
   Type(kTitle, "t");
   jobs.runner.scripts[0] = {1000, 0};
   Command(kApply);
   view.Take();
   dialog->ShowPreviewMenu({600, 400});
-  EXPECT_EQ(view.Take(), Calls{});
+  EXPECT_EQ(view.Take(), t_Calls{});
 }
 
 // --- Drops -------------------------------------------------------------------------------------
@@ -306,8 +306,8 @@ TEST_F(DialogTest, ADropAppendsInOrderSkipsBadLengthsAndRefreshesOnce) {
   const t_String longest = t_String(32764, ZTEXT('x')) + ZTEXT(".mp4");  // 32768 characters
   const t_String tooLong = ZTEXT("y") + longest;                         // 32769
   // Empty, too long, or not handed over whole: skipped.
-  const std::vector<t_DroppedPath> dropped = {ZTEXT("c.mp4"), ZTEXT(""),      ZTEXT("a.jpg"), tooLong, std::nullopt,
-                                              ZTEXT("b.png"), ZTEXT("a.mp4"), longest};
+  const std::vector<t_DroppedPath> dropped = {ZTEXT("c.mp4"), ZTEXT(""),      ZTEXT("a.jpg"), tooLong,
+                                              std::nullopt,   ZTEXT("b.png"), ZTEXT("a.mp4"), longest};
   view.Take();
   dialog->AcceptDrop(dropped);
   const auto& files = dialog->VideoFiles().Entries();
@@ -324,10 +324,10 @@ TEST_F(DialogTest, AnUnsupportedDropStillRefreshesButAnEmptyOneDoesNot) {
   view.Take();
   const std::vector<t_DroppedPath> text = {ZTEXT("notes.txt")};
   dialog->AcceptDrop(text);
-  EXPECT_EQ(view.Take(), (Calls{"EnableControl(1026, false)", "SetControlText(1002, )",
-                                "SetControlText(1005, )", "RepaintPreview"}));
+  EXPECT_EQ(view.Take(), (t_Calls{"EnableControl(1026, false)", "SetControlText(1002, )",
+                                  "SetControlText(1005, )", "RepaintPreview"}));
   dialog->AcceptDrop({});
-  EXPECT_EQ(view.Take(), Calls{});
+  EXPECT_EQ(view.Take(), t_Calls{});
 }
 
 TEST_F(DialogTest, DropsAreIgnoredDuringARun) {
@@ -338,7 +338,7 @@ TEST_F(DialogTest, DropsAreIgnoredDuringARun) {
   view.Take();
   const std::vector<t_DroppedPath> dropped = {ZTEXT("more.mp4"), ZTEXT("new.png")};
   dialog->AcceptDrop(dropped);
-  EXPECT_EQ(view.Take(), Calls{});
+  EXPECT_EQ(view.Take(), t_Calls{});
   EXPECT_EQ(dialog->VideoFiles().Size(), 1u);
   EXPECT_TRUE(dialog->Tags().coverPath.empty());
   EXPECT_EQ(dialog->DropDescriptionText(), ZTEXT("Add files"));
@@ -358,7 +358,7 @@ TEST_F(DialogTest, PreviewCommandsDecodeAgainAndRepaint) {
   decoder.pictures[ZTEXT("c.png")] = {300, 200};
   view.Take();
   Command(kCommandRefresh);
-  EXPECT_EQ(view.Take(), Calls{"RepaintPreview"});
+  EXPECT_EQ(view.Take(), t_Calls{"RepaintPreview"});
   EXPECT_EQ(dialog->Cover()->Width(), 300u);
 
   Command(kCommandDrawVideoReel);
@@ -366,13 +366,13 @@ TEST_F(DialogTest, PreviewCommandsDecodeAgainAndRepaint) {
   EXPECT_EQ(decoder.decoded.size(), 4u);  // every toggle decodes again
   layout = dialog->PreviewLayout(260, 260);
   EXPECT_FALSE(layout.overlay);
-  EXPECT_EQ(layout.background, n_preview::Background::Window);
+  EXPECT_EQ(layout.background, n_preview::t_Background::Window);
   EXPECT_EQ(layout.destination, (n_preview::t_Rect{2, 45, 256, 170}));
 
   // Remove: the path, the edit and the picture go; the placeholder shows.
   view.Take();
   Command(kCommandRemove);
-  EXPECT_EQ(view.Take(), (Calls{"SetControlText(1005, )", "RepaintPreview"}));
+  EXPECT_EQ(view.Take(), (t_Calls{"SetControlText(1005, )", "RepaintPreview"}));
   EXPECT_FALSE(dialog->Cover());
   EXPECT_TRUE(dialog->Tags().coverPath.empty());
   EXPECT_FALSE(dialog->PreviewLayout(260, 260).hasPicture);
@@ -389,7 +389,7 @@ TEST_F(DialogTest, AnUndecodableCoverKeepsItsPath) {
 }
 
 TEST_F(DialogTest, CheckSizeComesFromTheSetup) {
-  n_ui::MainDialog d({{}, Workspace(), 24}, {jobs, paths, decoder});
+  n_ui::t_MainDialog d({{}, Workspace(), 24}, {jobs, paths, decoder});
   EXPECT_EQ(d.CheckSize(), 24);
 }
 

@@ -11,8 +11,8 @@
 namespace n_zorbel::n_testing {
 namespace {
 
-using n_ui::TaskbarState;
-using Calls = std::vector<std::string>;
+using n_ui::t_TaskbarState;
+using t_Calls = std::vector<std::string>;
 
 class RunControl : public DialogTest {
  protected:
@@ -29,7 +29,7 @@ class RunControl : public DialogTest {
       EXPECT_TRUE(view.enabled[id]) << id;
     EXPECT_EQ(view.texts[n_ui::kApply], ZTEXT("Apply"));
     EXPECT_EQ(view.title, ZTEXT("Mivora"));
-    EXPECT_EQ(view.taskbarState, TaskbarState::NoProgress);
+    EXPECT_EQ(view.taskbarState, t_TaskbarState::NoProgress);
   }
 };
 
@@ -38,7 +38,7 @@ TEST_F(RunControl, NothingToWriteStartsNothing) {
   Type(n_ui::kYear, "");  // the year field starts at 2016: cleared by the user
   Command(n_ui::kApply);
   EXPECT_FALSE(dialog->Running());
-  EXPECT_EQ(view.Take(), Calls{});
+  EXPECT_EQ(view.Take(), t_Calls{});
   EXPECT_EQ(jobs.workspacesCreated, 0);
   // The box alone is something to write: every tag is erased.
   view.checked[n_ui::kRemoveBlank] = true;
@@ -50,7 +50,7 @@ TEST_F(RunControl, NothingToWriteStartsNothing) {
 TEST_F(RunControl, ThreeFilesSucceed) {
   OpenWithClips(3);
   Command(n_ui::kApply);
-  EXPECT_EQ(view.Take(), (Calls{
+  EXPECT_EQ(view.Take(), (t_Calls{
                              "EnableControl(1001, false)",
                              "EnableControl(1002, false)",
                              "EnableControl(1003, false)",
@@ -103,7 +103,6 @@ TEST_F(RunControl, ThreeFilesSucceed) {
   // N files whose tool ends within a tick take N + 1 ticks.
   EXPECT_EQ(jobs.unpacks, 1);
   EXPECT_TRUE(dialog->HasUnpackedTools());
-
 }
 
 TEST_F(RunControl, OneFileShowsAHundredPercentFromTheStart) {
@@ -119,7 +118,7 @@ TEST_F(RunControl, FailureOnTheSecondOfThreeIsReportedOnce) {
   jobs.runner.scripts[1] = {1, 1};  // the second tool runs one poll, then exits with 1
   view.whileMessageOpen = [&] {
     // The box is open: taskbar in the error state, no tick, still the run's state.
-    EXPECT_EQ(view.taskbarState, TaskbarState::Error);
+    EXPECT_EQ(view.taskbarState, t_TaskbarState::Error);
     EXPECT_FALSE(view.ticking);
     EXPECT_EQ(view.texts[n_ui::kApply], ZTEXT("Stop"));
     EXPECT_EQ(view.title, ZTEXT("66% [2/3] Mivora"));
@@ -127,9 +126,10 @@ TEST_F(RunControl, FailureOnTheSecondOfThreeIsReportedOnce) {
   Command(n_ui::kApply);
   TickUntilIdle();
   ASSERT_EQ(view.messages.size(), 1u);
-  EXPECT_EQ(view.messages[0].first, FromUtf8("neroAACTag process did not exit gracefully: error #-2147024895\n"
-                                             "clip2.mp4\n"
-                                             "The tagger did not accept a tag value or an option."));
+  EXPECT_EQ(view.messages[0].first,
+            FromUtf8("neroAACTag process did not exit gracefully: error #-2147024895\n"
+                     "clip2.mp4\n"
+                     "The tagger did not accept a tag value or an option."));
   EXPECT_EQ(view.messages[0].second, ZTEXT("Mivora error"));
   EXPECT_EQ(view.Count("FlashWindow"), 0u);
   EXPECT_EQ(jobs.runner.starts.size(), 2u);  // the third file is never started
@@ -154,29 +154,46 @@ TEST_F(RunControl, FailureOnTheSecondOfThreeIsReportedOnce) {
 }
 
 TEST_F(RunControl, FailureMessagesOfTheOtherStages) {
-  struct Case {
+  struct t_Case {
     const char* name;
     std::function<void(t_FakeJobSystem&)> arrange;
-    n_ui::Language language;
+    n_ui::t_Language language;
     const char* message;
   };
   // The video's line comes only where a video was under way, the reason only
   // for an exit code of the tagger's own, in the dialog's language.
-  const Case cases[] = {
-      {"start", [](t_FakeJobSystem& j) { j.runner.startFailures[0] = 2; }, n_ui::Language::English,
+  const t_Case cases[] = {
+      {"start", [](t_FakeJobSystem& j) { j.runner.startFailures[0] = 2; }, n_ui::t_Language::English,
        "failed to run neroAACTag: error #-2147024894\nclip1.mp4"},
-      {"folder", [](t_FakeJobSystem& j) { j.createFailure = 5; }, n_ui::Language::English,
+      {"folder", [](t_FakeJobSystem& j) { j.createFailure = 5; }, n_ui::t_Language::English,
        "failed to create temp folder: error #-2147024891"},
-      {"crash", [](t_FakeJobSystem& j) { j.runner.scripts[0] = {0, 0xC0000005u}; }, n_ui::Language::English,
+      {"crash",
+       [](t_FakeJobSystem& j) {
+         j.runner.scripts[0] = {0, 0xC0000005u};
+       },
+       n_ui::t_Language::English,
        "neroAACTag process did not exit gracefully: error #-1073741819\nclip1.mp4"},
-      {"beyond the tagger's codes", [](t_FakeJobSystem& j) { j.runner.scripts[1] = {0, 8}; },
-       n_ui::Language::English, "neroAACTag process did not exit gracefully: error #-2147024888\nclip2.mp4"},
-      {"damaged", [](t_FakeJobSystem& j) { j.runner.scripts[1] = {0, 3}; }, n_ui::Language::English,
+      {"beyond the tagger's codes",
+       [](t_FakeJobSystem& j) {
+         j.runner.scripts[1] = {0, 8};
+       },
+       n_ui::t_Language::English,
+       "neroAACTag process did not exit gracefully: error #-2147024888\nclip2.mp4"},
+      {"damaged",
+       [](t_FakeJobSystem& j) {
+         j.runner.scripts[1] = {0, 3};
+       },
+       n_ui::t_Language::English,
        "neroAACTag process did not exit gracefully: error #-2147024893\nclip2.mp4\n"
        "The video is not an MP4 file, or it is damaged."},
-      {"write failed, Dutch", [](t_FakeJobSystem& j) { j.runner.scripts[0] = {0, 6}; }, n_ui::Language::Dutch,
+      {"write failed, Dutch",
+       [](t_FakeJobSystem& j) {
+         j.runner.scripts[0] = {0, 6};
+       },
+       n_ui::t_Language::Dutch,
        "neroAACTag process did not exit gracefully: error #-2147024890\nclip1.mp4\n"
-       "Schrijven mislukt: de schijf is vol, de toegang is geweigerd, een ander programma gebruikt de video, of "
+       "Schrijven mislukt: de schijf is vol, de toegang is geweigerd, een ander programma gebruikt de video, "
+       "of "
        "het apparaat faalde."},
   };
   for (const auto& c : cases) {
@@ -185,7 +202,7 @@ TEST_F(RunControl, FailureMessagesOfTheOtherStages) {
     c.arrange(system);
     t_FakeView caseView(c.language);
     n_ui::t_MainDialogSetup setup{Clips(2), Workspace(), 16};
-    n_ui::MainDialog caseDialog(setup, {system, paths, decoder});
+    n_ui::t_MainDialog caseDialog(setup, {system, paths, decoder});
     caseDialog.OnInitDialog(caseView);
     caseView.texts[n_ui::kTitle] = ZTEXT("x");
     caseDialog.OnCommand(n_ui::kApply);
@@ -215,7 +232,7 @@ TEST_F(RunControl, StopEndsTheRunSilentlyAndTerminatesTheTool) {
 TEST_F(RunControl, ATickWithoutAJobDoesNothing) {
   OpenWithClips(2);
   dialog->OnTimerTick();
-  EXPECT_EQ(view.Take(), Calls{});
+  EXPECT_EQ(view.Take(), t_Calls{});
 }
 
 TEST_F(RunControl, EndOfSessionStopsARunBeforeTheWindowCloses) {
@@ -234,7 +251,7 @@ TEST_F(RunControl, EndOfSessionStopsARunBeforeTheWindowCloses) {
   // Idle, the session end only closes.
   view.Take();
   dialog->OnSessionEnding();
-  EXPECT_EQ(view.Take(), Calls{"EndDialog"});
+  EXPECT_EQ(view.Take(), t_Calls{"EndDialog"});
 }
 
 TEST_F(RunControl, ThreeHundredFilesRefreshTheTitleOnlyWhenThePercentageChanges) {

@@ -14,7 +14,7 @@ namespace n_zorbel::n_ui {
 namespace {
 
 TEST(Texts, EveryLanguageHoldsEveryIdInOrderAndNoEmptyText) {
-  for (const Language language : kAllLanguages) {
+  for (const t_Language language : kAllLanguages) {
     const auto table = StringTable(language);
     ASSERT_EQ(table.size(), 32u);
     for (std::size_t i = 0; i < table.size(); ++i) {
@@ -33,38 +33,38 @@ TEST(Texts, EveryLanguageHoldsEveryIdInOrderAndNoEmptyText) {
 
 TEST(Texts, SampleEntriesReadAsTheTranslatorsWroteThem) {
   // One column per language; a shifted or swapped row shows up here.
-  struct Case {
-    Language language;
+  struct t_Case {
+    t_Language language;
     int id;
     const char* text;
   };
-  const Case cases[] = {
-      {Language::English, kTextVideoFiles, "Video file(s)"},
-      {Language::English, kTextApply, "Apply"},
-      {Language::English, kTextStop, "Stop"},
-      {Language::English, kTextCoverPreview, "Cover preview"},
-      {Language::English, kTextAlwaysOnTop, "Always on top"},
-      {Language::Dutch, kTextCoverFile, "Omslag-afbeelding bestand"},
-      {Language::Dutch, kTextApply, "Toepassen"},
-      {Language::Dutch, kTextSetCover, "Set cover"},
-      {Language::Dutch, kTextUnsupportedFile, "Bestand wordt niet ondersteund"},
-      {Language::Russian, kTextRemoveBlank, "Убрать теги, оставленные пустыми"},
-      {Language::Russian, kTextAbout, "О программе"},
-      {Language::Russian, kTextStop, "Стоп"},
-      {Language::Greek, kTextYear, "Έτος"},
-      {Language::Greek, kTextAudioSources, "Πηγή(ές) ήχου"},
-      {Language::Greek, kTextAlwaysOnTop, "Πάντα στην κορυφή"},
-      {Language::Greek, kTextGenrePlus, "+"},
+  const t_Case cases[] = {
+      {t_Language::English, kTextVideoFiles, "Video file(s)"},
+      {t_Language::English, kTextApply, "Apply"},
+      {t_Language::English, kTextStop, "Stop"},
+      {t_Language::English, kTextCoverPreview, "Cover preview"},
+      {t_Language::English, kTextAlwaysOnTop, "Always on top"},
+      {t_Language::Dutch, kTextCoverFile, "Omslag-afbeelding bestand"},
+      {t_Language::Dutch, kTextApply, "Toepassen"},
+      {t_Language::Dutch, kTextSetCover, "Set cover"},
+      {t_Language::Dutch, kTextUnsupportedFile, "Bestand wordt niet ondersteund"},
+      {t_Language::Russian, kTextRemoveBlank, "Убрать теги, оставленные пустыми"},
+      {t_Language::Russian, kTextAbout, "О программе"},
+      {t_Language::Russian, kTextStop, "Стоп"},
+      {t_Language::Greek, kTextYear, "Έτος"},
+      {t_Language::Greek, kTextAudioSources, "Πηγή(ές) ήχου"},
+      {t_Language::Greek, kTextAlwaysOnTop, "Πάντα στην κορυφή"},
+      {t_Language::Greek, kTextGenrePlus, "+"},
   };
   for (const auto& c : cases) EXPECT_EQ(TextUtf8(c.language, c.id), c.text) << c.id;
-  EXPECT_EQ(LoadText(Language::English, kTextAddFiles), ZTEXT("Add files"));
-  EXPECT_EQ(LoadText(Language::Russian, kTextAddFiles), FromUtf8("Добавить файлы"));
+  EXPECT_EQ(LoadText(t_Language::English, kTextAddFiles), ZTEXT("Add files"));
+  EXPECT_EQ(LoadText(t_Language::Russian, kTextAddFiles), FromUtf8("Добавить файлы"));
 }
 
 TEST(Texts, AnIdOutsideTheTableRaisesLikeAMissingResource) {
   for (const int id : {0, 100, 133, 40001}) {
     try {
-      TextUtf8(Language::Dutch, id);
+      TextUtf8(t_Language::Dutch, id);
       ADD_FAILURE() << id;
     } catch (const n_system::t_ErrorException& e) {
       EXPECT_EQ(static_cast<std::uint32_t>(e.Code()), 0x80070716u);  // 1814, converted

@@ -24,9 +24,9 @@
 namespace n_zorbel::n_testing {
 namespace {
 
-class t_FailingDecoder final : public n_preview::CoverDecoder {
+class t_FailingDecoder final : public n_preview::t_CoverDecoder {
  public:
-  std::unique_ptr<n_preview::CoverImage> Decode(const t_String&) override {
+  std::unique_ptr<n_preview::t_CoverImage> Decode(const t_String&) override {
     throw std::runtime_error("decoder failed");
   }
 };
@@ -46,13 +46,13 @@ class DialogWindowTest : public ::testing::Test {
     ::OleUninitialize();
   }
 
-  INT_PTR Run(n_preview::CoverDecoder& decoder, std::vector<t_String> arguments,
+  INT_PTR Run(n_preview::t_CoverDecoder& decoder, std::vector<t_String> arguments,
               std::function<void(HWND)> script) {
     n_tools::t_MemoryModule noPackage({});
-    n_tagging::RealJobSystem jobs(noPackage);
+    n_tagging::t_RealJobSystem jobs(noPackage);
     n_ui::t_MainDialogSetup setup;
     setup.arguments = std::move(arguments);
-    n_ui::MainDialog dialog(setup, {jobs, n_intake::t_SystemPathQueries::Instance(), decoder});
+    n_ui::t_MainDialog dialog(setup, {jobs, n_intake::t_SystemPathQueries::Instance(), decoder});
     n_ui::n_win32::t_DialogWindow window(m_program, dialog, {});
     s_window = &window;
     s_script = std::move(script);
@@ -166,28 +166,29 @@ TEST_F(DialogWindowTest, HitTestAnswersThroughTheMessageResultAndDrawItemPaintsT
 TEST_F(DialogWindowTest, AControlTextIsReadWholeOrNotAtAll) {
   n_ui::n_win32::t_GdiplusSession gdiplus;
   n_ui::n_win32::t_GdiplusCoverDecoder decoder;
-  Run(decoder, {}, [&](HWND dialog) {
-    const HWND title = ::GetDlgItem(dialog, n_ui::kTitle);
-    g_editProcedure = reinterpret_cast<WNDPROC>(
-        ::SetWindowLongPtrW(title, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&TornEdit)));
-    const struct {
-      const wchar_t* text;
-      t_TornText torn;
-      const wchar_t* read;
-    } cases[] = {
-        {L"Title", {}, L"Title"},  {L"", {}, L""},        {L"   ", {}, L"   "},
-        {L"Title", {{}, 1}, L""},  {L"Title", {7}, L""},  {L"Title", {-1}, L""},
-        {L"Title", {3}, L"Tit"},  // the first characters, as the field gives them
-    };
-    for (const auto& c : cases) {
-      g_torn = {};
-      ::SetWindowTextW(title, c.text);
-      g_torn = c.torn;
-      EXPECT_EQ(s_window->ControlText(n_ui::kTitle), c.read)
-          << c.text << " " << c.torn.length.value_or(-9) << " " << c.torn.shortBy;
-    }
-    g_torn = {};
-  });
+  Run(decoder, {},
+      [&](HWND dialog) {
+        const HWND title = ::GetDlgItem(dialog, n_ui::kTitle);
+        g_editProcedure = reinterpret_cast<WNDPROC>(
+            ::SetWindowLongPtrW(title, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&TornEdit)));
+        const struct {
+          const wchar_t* text;
+          t_TornText torn;
+          const wchar_t* read;
+        } cases[] = {
+            {L"Title", {}, L"Title"}, {L"", {}, L""},       {L"   ", {}, L"   "},
+            {L"Title", {{}, 1}, L""}, {L"Title", {7}, L""}, {L"Title", {-1}, L""},
+            {L"Title", {3}, L"Tit"},  // the first characters, as the field gives them
+        };
+        for (const auto& c : cases) {
+          g_torn = {};
+          ::SetWindowTextW(title, c.text);
+          g_torn = c.torn;
+          EXPECT_EQ(s_window->ControlText(n_ui::kTitle), c.read)
+              << c.text << " " << c.torn.length.value_or(-9) << " " << c.torn.shortBy;
+        }
+        g_torn = {};
+      });
 }
 
 TEST_F(DialogWindowTest, OnlyASessionThatIsEndingClosesTheDialog) {

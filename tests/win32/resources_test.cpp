@@ -23,7 +23,7 @@
 namespace n_zorbel::n_testing {
 namespace {
 
-using n_ui::Language;
+using n_ui::t_Language;
 
 class ResourcesTest : public ::testing::Test {
  protected:
@@ -174,12 +174,12 @@ std::vector<std::wstring> StringBlock(const std::vector<std::uint8_t>& bytes) {
   return entries;
 }
 
-WORD LanguageId(Language language) {
+WORD LanguageId(t_Language language) {
   return MAKELANGID(n_ui::WindowsPrimaryLanguage(language), SUBLANG_NEUTRAL);
 }
 
 TEST_F(ResourcesTest, EveryStringInEveryLanguageCountsItsNul) {
-  for (const Language language : n_ui::kAllLanguages) {
+  for (const t_Language language : n_ui::kAllLanguages) {
     for (int id = n_ui::kFirstTextId; id <= n_ui::kLastTextId; ++id) {
       SCOPED_TRACE(std::string(n_ui::LanguageTag(language)) + " " + std::to_string(id));
       const std::vector<std::uint8_t> block =
@@ -244,7 +244,7 @@ TEST_F(ResourcesTest, GenreMenuIsLanguageNeutralAndPreviewMenuIsInEveryLanguage)
   const auto genres = Resource(RT_MENU, MAKEINTRESOURCEW(n_ui::kGenreMenuId), kNeutral);
   ASSERT_FALSE(genres.empty());
   ExpectMenu(MenuEntries(genres), n_ui::GenreMenuItems());
-  for (const Language language : n_ui::kAllLanguages) {
+  for (const t_Language language : n_ui::kAllLanguages) {
     SCOPED_TRACE(n_ui::LanguageTag(language));
     const auto preview = Resource(RT_MENU, MAKEINTRESOURCEW(n_ui::kPreviewMenuId), LanguageId(language));
     ASSERT_FALSE(preview.empty());

@@ -55,20 +55,20 @@ std::string Hex(std::uint32_t value, int digits) {
 
 // The predefined classes by their ordinals, as the dialog manager knows them;
 // windres would store their names instead.
-std::string WindowClass(ControlKind kind) {
+std::string WindowClass(t_ControlKind kind) {
   switch (kind) {
-    case ControlKind::Button:
-    case ControlKind::CheckBox:
+    case t_ControlKind::Button:
+    case t_ControlKind::CheckBox:
       return "0x0080";
-    case ControlKind::ReadOnlyEdit:
-    case ControlKind::Edit:
-    case ControlKind::YearEdit:
-    case ControlKind::MultiLineEdit:
+    case t_ControlKind::ReadOnlyEdit:
+    case t_ControlKind::Edit:
+    case t_ControlKind::YearEdit:
+    case t_ControlKind::MultiLineEdit:
       return "0x0081";
-    case ControlKind::Label:
-    case ControlKind::Preview:
+    case t_ControlKind::Label:
+    case t_ControlKind::Preview:
       return "0x0082";
-    case ControlKind::YearSpin:
+    case t_ControlKind::YearSpin:
       break;
   }
   return "\"msctls_updown32\"";
@@ -94,7 +94,7 @@ void WriteMenu(std::ostream& rc, int id, std::span<const t_MenuItem> items) {
   rc << "  END\nEND\n\n";
 }
 
-void WriteTables(std::ostream& rc, Language language, int sublanguage) {
+void WriteTables(std::ostream& rc, t_Language language, int sublanguage) {
   rc << "LANGUAGE " << Hex(WindowsPrimaryLanguage(language), 2) << ", " << sublanguage << "\n"
      << "STRINGTABLE\nBEGIN\n";
   for (const t_TextEntry& entry : StringTable(language))
@@ -109,7 +109,7 @@ std::string Script() {
   WriteDialog(rc);
   rc << "LANGUAGE 0, 0\n";
   WriteMenu(rc, kGenreMenuId, GenreMenuItems());
-  for (const Language language : kAllLanguages) {
+  for (const t_Language language : kAllLanguages) {
     // Primary language with the neutral sublanguage: the loader finds it for
     // every regional variant of the language.
     WriteTables(rc, language, 0);
@@ -118,7 +118,7 @@ std::string Script() {
   // for en-US and then takes the first table stored (Greek, by its id), and
   // ignores the English that the program appends to its preferred languages.
   // Windows finds the same English either way.
-  WriteTables(rc, Language::English, 1);
+  WriteTables(rc, t_Language::English, 1);
   return rc.str();
 }
 

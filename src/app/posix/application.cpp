@@ -21,7 +21,7 @@ constexpr int kExitFailure = 713;
 
 }  // namespace
 
-n_ui::Language LanguageFromEnvironment() {
+n_ui::t_Language LanguageFromEnvironment() {
   const std::vector<std::string> preferred = n_ui::PosixPreferredLanguages(
       Environment("LANGUAGE"), Environment("LC_ALL"), Environment("LC_MESSAGES"), Environment("LANG"));
   return n_ui::ChooseLanguage(n_ui::WithEnglishFallback(preferred));
@@ -37,7 +37,7 @@ bool t_GuardedApplication::notify(QObject* receiver, QEvent* event) {
   }
 }
 
-Application::Application(int argc, char** argv)
+t_Application::t_Application(int argc, char** argv)
     : m_programName(argc > 0 && argv[0] != nullptr ? argv[0] : "mivora") {
   m_qtArgv[0] = m_programName.data();
   m_qt = std::make_unique<t_GuardedApplication>(m_qtArgc, m_qtArgv);
@@ -58,9 +58,9 @@ Application::Application(int argc, char** argv)
   m_setup.workspaceFolder = n_system::WorkspacePath();
 }
 
-Application::~Application() = default;
+t_Application::~t_Application() = default;
 
-int Application::Exec() {
+int t_Application::Exec() {
   const int result = QApplication::exec();
   return m_qt->Failed() ? kExitFailure : result;
 }

@@ -16,7 +16,7 @@ namespace n_zorbel::n_app {
 
 // The interface language from the user's LANGUAGE, LC_ALL, LC_MESSAGES and
 // LANG, with English as the last fallback.
-n_ui::Language LanguageFromEnvironment();
+n_ui::t_Language LanguageFromEnvironment();
 
 // QApplication that turns an exception escaping an event handler into the
 // end of the program with exit code 713, as the entry point does for one
@@ -31,16 +31,16 @@ class t_GuardedApplication final : public QApplication {
   bool m_failed = false;
 };
 
-class Application {
+class t_Application {
  public:
   // Every argument after the program's name is a path for AddPath; Qt is
   // given none of them, so no path is taken for a Qt option.
-  Application(int argc, char** argv);
-  ~Application();
-  Application(const Application&) = delete;
-  Application& operator=(const Application&) = delete;
+  t_Application(int argc, char** argv);
+  ~t_Application();
+  t_Application(const t_Application&) = delete;
+  t_Application& operator=(const t_Application&) = delete;
 
-  n_ui::Language UiLanguage() const noexcept { return m_language; }
+  n_ui::t_Language UiLanguage() const noexcept { return m_language; }
   const n_ui::t_MainDialogSetup& Setup() const noexcept { return m_setup; }
   // Runs the event loop until the dialog ends; 713 when an exception escaped.
   int Exec();
@@ -50,7 +50,7 @@ class Application {
   int m_qtArgc = 1;
   char* m_qtArgv[2] = {nullptr, nullptr};
   std::unique_ptr<t_GuardedApplication> m_qt;
-  n_ui::Language m_language = n_ui::Language::English;
+  n_ui::t_Language m_language = n_ui::t_Language::English;
   n_ui::t_MainDialogSetup m_setup;
 };
 

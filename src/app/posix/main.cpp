@@ -1,5 +1,5 @@
 // The Linux program: one instance per user (a second start hands its paths to
-// the first), the Qt dialog over MainDialog, the packed tagger inside the
+// the first), the Qt dialog over t_MainDialog, the packed tagger inside the
 // executable. Exit code 0 after a normal end or when another instance runs;
 // 713 when an exception escapes.
 #include <unistd.h>
@@ -45,15 +45,15 @@ int main(int argc, char** argv) {
       return 0;
     }
 
-    n_app::Application application(argc, argv);
+    n_app::t_Application application(argc, argv);
     n_ui::n_qt::t_QtCoverDecoder decoder;
     const n_tools::t_ProgramModule module;
-    n_tagging::RealJobSystem system(module);
+    n_tagging::t_RealJobSystem system(module);
     n_ui::n_qt::t_QtDesktopServices services(QStringLiteral(MIVORA_DESKTOP_ID));
     int result = 0;
     {
-      n_ui::MainDialog dialog(application.Setup(),
-                              {system, n_intake::t_SystemPathQueries::Instance(), decoder});
+      n_ui::t_MainDialog dialog(application.Setup(),
+                                {system, n_intake::t_SystemPathQueries::Instance(), decoder});
       {
         n_ui::n_qt::t_QtView view(dialog, application.UiLanguage(), services,
                                   n_ui::n_qt::LoadArt(QStringLiteral(MIVORA_DESKTOP_ID)));
@@ -61,7 +61,7 @@ int main(int argc, char** argv) {
         view.Open();
         result = application.Exec();
       }  // the window goes first, as the dialog's window does on Windows
-    }    // then MainDialog: a running tool ended, the tool released, the workspace removed
+    }    // then t_MainDialog: a running tool ended, the tool released, the workspace removed
     return result;
   } catch (...) {
     return kExitFailure;

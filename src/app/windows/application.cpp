@@ -43,20 +43,20 @@ void AppendEnglishToInterfaceLanguages() noexcept {
   }
 }
 
-Application::t_HeapGuard::t_HeapGuard() {
+t_Application::t_HeapGuard::t_HeapGuard() {
   const HANDLE heap = ::GetProcessHeap();
   if (heap == nullptr) n_system::RaiseLastError();
   if (!::HeapSetInformation(heap, HeapEnableTerminationOnCorruption, nullptr, 0)) n_system::RaiseLastError();
 }
 
-Application::t_OleSession::t_OleSession() {
+t_Application::t_OleSession::t_OleSession() {
   const HRESULT result = ::OleInitialize(nullptr);
   if (FAILED(result)) n_system::RaiseCode(static_cast<std::int32_t>(result));
 }
 
-Application::t_OleSession::~t_OleSession() { ::OleUninitialize(); }
+t_Application::t_OleSession::~t_OleSession() { ::OleUninitialize(); }
 
-Application::t_InterfaceSetup::t_InterfaceSetup(t_DisplayMetrics& metrics) {
+t_Application::t_InterfaceSetup::t_InterfaceSetup(t_DisplayMetrics& metrics) {
   AppendEnglishToInterfaceLanguages();
   INITCOMMONCONTROLSEX controls{sizeof(INITCOMMONCONTROLSEX), ICC_STANDARD_CLASSES};
   ::InitCommonControlsEx(&controls);
@@ -68,26 +68,26 @@ Application::t_InterfaceSetup::t_InterfaceSetup(t_DisplayMetrics& metrics) {
                        ::GetSystemMetrics(SM_CXSMICON), ::GetSystemMetrics(SM_CYSMICON)};
 }
 
-Application::t_ArgumentVector::t_ArgumentVector(const wchar_t* commandLineTail) {
+t_Application::t_ArgumentVector::t_ArgumentVector(const wchar_t* commandLineTail) {
   arguments = ::CommandLineToArgvW(commandLineTail != nullptr ? commandLineTail : L"", &count);
   if (arguments == nullptr) n_system::RaiseLastError();
 }
 
-Application::t_ArgumentVector::~t_ArgumentVector() {
+t_Application::t_ArgumentVector::~t_ArgumentVector() {
   // A release that fails here cannot be reported: the process ends.
   if (::LocalFree(arguments) != nullptr) std::terminate();
 }
 
-Application::Application(HINSTANCE module, const wchar_t* commandLineTail)
+t_Application::t_Application(HINSTANCE module, const wchar_t* commandLineTail)
     : m_interface(m_metrics),
       m_module(module),
       m_arguments(commandLineTail),
       m_workspaceFolder(n_system::WorkspacePath()) {}
 
-// The workspace itself is removed by MainDialog, which ends before this.
-Application::~Application() = default;
+// The workspace itself is removed by t_MainDialog, which ends before this.
+t_Application::~t_Application() = default;
 
-std::vector<t_String> Application::Arguments() const {
+std::vector<t_String> t_Application::Arguments() const {
   std::vector<t_String> arguments;
   for (int index = m_firstArgument; index < m_arguments.count; ++index)
     arguments.emplace_back(m_arguments.arguments[index]);

@@ -21,14 +21,14 @@ struct t_DisplayMetrics {
   n_ui::n_win32::t_IconSizes iconSizes;
 };
 
-class Application {
+class t_Application {
  public:
   // Raises t_ErrorException when the heap, OLE, the argument split or the
   // temporary path fail; the other services only degrade the interface.
-  Application(HINSTANCE module, const wchar_t* commandLineTail);
-  ~Application();
-  Application(const Application&) = delete;
-  Application& operator=(const Application&) = delete;
+  t_Application(HINSTANCE module, const wchar_t* commandLineTail);
+  ~t_Application();
+  t_Application(const t_Application&) = delete;
+  t_Application& operator=(const t_Application&) = delete;
 
   HINSTANCE Module() const noexcept { return m_module; }
   const t_DisplayMetrics& Metrics() const noexcept { return m_metrics; }

@@ -21,19 +21,19 @@ using namespace n_zorbel;
 constexpr int kEscapedException = 713;
 
 int RunDialog(HINSTANCE module, const wchar_t* commandLineTail) {
-  const n_app::Application application(module, commandLineTail);
+  const n_app::t_Application application(module, commandLineTail);
   n_tools::t_ProgramModule toolPackage;
-  n_tagging::RealJobSystem jobSystem(toolPackage);
+  n_tagging::t_RealJobSystem jobSystem(toolPackage);
   n_ui::n_win32::t_GdiplusCoverDecoder coverDecoder;
 
   n_ui::t_MainDialogSetup setup;
   setup.arguments = application.Arguments();
   setup.workspaceFolder = application.WorkspaceFolder();
   setup.checkSize = n_preview::CheckSizeForDpi(application.Metrics().horizontalDpi);
-  // Destroyed in reverse: the window's COM objects, then MainDialog (the job
+  // Destroyed in reverse: the window's COM objects, then t_MainDialog (the job
   // and its tool, the unpacked tool, the cover, the workspace folder), then
   // the services.
-  n_ui::MainDialog dialog(setup, {jobSystem, n_intake::t_SystemPathQueries::Instance(), coverDecoder});
+  n_ui::t_MainDialog dialog(setup, {jobSystem, n_intake::t_SystemPathQueries::Instance(), coverDecoder});
   n_ui::n_win32::t_DialogWindow window(module, dialog, application.Metrics().iconSizes);
   return static_cast<int>(window.Run());
 }

@@ -14,13 +14,13 @@
 #include <thread>
 #include <vector>
 
+#include "system/command_line_splitter.hpp"
 #include "system/error.hpp"
 #include "system/posix/descriptor.hpp"
-#include "system/command_line_splitter.hpp"
 
 namespace n_zorbel::n_system {
 
-struct ChildProcess::t_Process {
+struct t_ChildProcess::t_Process {
   pid_t pid = -1;
 };
 
@@ -104,7 +104,7 @@ pid_t WaitWithTimeout(pid_t pid, int& status, std::uint32_t timeoutMs) {
 
 }  // namespace
 
-ChildProcess::ChildProcess(const t_String& application, const t_String& commandLine)
+t_ChildProcess::t_ChildProcess(const t_String& application, const t_String& commandLine)
     : m_process(std::make_unique<t_Process>()) {
   // Everything the child needs is prepared before fork: it may not allocate.
   std::vector<t_String> arguments = SplitCommandLine(commandLine);
@@ -139,14 +139,14 @@ ChildProcess::ChildProcess(const t_String& application, const t_String& commandL
   m_process->pid = pid;
 }
 
-ChildProcess::~ChildProcess() {
+t_ChildProcess::~t_ChildProcess() {
   if (m_finished) return;
   // The tool may be rewriting a video; it must be gone before we go on.
   kill(m_process->pid, SIGKILL);
   Finish(kWaitForever, false);
 }
 
-void ChildProcess::Finish(std::uint32_t timeoutMs, bool raise) {
+void t_ChildProcess::Finish(std::uint32_t timeoutMs, bool raise) {
   if (m_finished) return;
   int status = 0;
   const pid_t answer = WaitWithTimeout(m_process->pid, status, timeoutMs);

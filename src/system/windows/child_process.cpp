@@ -9,7 +9,7 @@
 
 namespace n_zorbel::n_system {
 
-struct ChildProcess::t_Process {
+struct t_ChildProcess::t_Process {
   n_detail::t_Handle handle;
 };
 
@@ -21,7 +21,7 @@ constexpr std::uint32_t kWaitAbandonedFailure = 713;
 
 }  // namespace
 
-ChildProcess::ChildProcess(const t_String& application, const t_String& commandLine)
+t_ChildProcess::t_ChildProcess(const t_String& application, const t_String& commandLine)
     : m_process(std::make_unique<t_Process>()) {
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
@@ -42,21 +42,21 @@ ChildProcess::ChildProcess(const t_String& application, const t_String& commandL
   try {
     thread.Close();
   } catch (const t_ErrorException&) {
-    // No ChildProcess will own the tool, so it must not run on unowned.
+    // No t_ChildProcess will own the tool, so it must not run on unowned.
     TerminateProcess(started.hProcess, 0);
     WaitForSingleObject(started.hProcess, INFINITE);
     throw;
   }
 }
 
-ChildProcess::~ChildProcess() {
+t_ChildProcess::~t_ChildProcess() {
   if (m_finished) return;
   // Close the handle only once the process has really gone.
   TerminateProcess(m_process->handle.Get(), 0);
   Finish(kWaitForever, false);
 }
 
-void ChildProcess::Finish(std::uint32_t timeoutMs, bool raise) {
+void t_ChildProcess::Finish(std::uint32_t timeoutMs, bool raise) {
   if (m_finished) return;
   const DWORD wait = WaitForSingleObject(m_process->handle.Get(), timeoutMs);
   if (wait == WAIT_TIMEOUT) return;

@@ -16,7 +16,7 @@ std::uint32_t t_QtCoverImage::Height() const noexcept {
   return m_image.isNull() ? 0 : static_cast<std::uint32_t>(m_image.height());
 }
 
-std::unique_ptr<n_preview::CoverImage> t_QtCoverDecoder::Decode(const t_String& path) {
+std::unique_ptr<n_preview::t_CoverImage> t_QtCoverDecoder::Decode(const t_String& path) {
   // The bytes of the name go to the system unchanged, so a name that is not
   // valid UTF-8 still opens.
   std::ifstream file(std::filesystem::path(path), std::ios::binary);

@@ -7,7 +7,7 @@
 
 namespace n_zorbel::n_ui::n_qt {
 
-class t_QtCoverImage final : public n_preview::CoverImage {
+class t_QtCoverImage final : public n_preview::t_CoverImage {
  public:
   explicit t_QtCoverImage(QImage image) : m_image(std::move(image)) {}
   std::uint32_t Width() const noexcept override;
@@ -18,11 +18,11 @@ class t_QtCoverImage final : public n_preview::CoverImage {
   QImage m_image;
 };
 
-class t_QtCoverDecoder final : public n_preview::CoverDecoder {
+class t_QtCoverDecoder final : public n_preview::t_CoverDecoder {
  public:
   // Reads the whole file and closes it before decoding, so the tagger can
   // read the same file during a run.
-  std::unique_ptr<n_preview::CoverImage> Decode(const t_String& path) override;
+  std::unique_ptr<n_preview::t_CoverImage> Decode(const t_String& path) override;
 };
 
 }  // namespace n_zorbel::n_ui::n_qt

@@ -27,19 +27,19 @@ QSize DeviceSize(QSize logical, qreal devicePixelRatio) noexcept {
 
 void DrawPreview(QPainter& painter, qreal devicePixelRatio, const n_preview::t_PreviewLayout& layout,
                  const t_PreviewArt& art, const t_PreviewColours& colours, const QString& placeholder) {
-  using n_preview::Background;
+  using n_preview::t_Background;
   painter.save();
   // From here on one unit is one device pixel.
   painter.scale(1 / devicePixelRatio, 1 / devicePixelRatio);
   const QRect item = ToQRect(layout.frame);
   switch (layout.background) {
-    case Background::ButtonFace:
+    case t_Background::ButtonFace:
       painter.fillRect(item, colours.buttonFace);
       break;
-    case Background::Window:
+    case t_Background::Window:
       painter.fillRect(item, colours.window);
       break;
-    case Background::Checks:
+    case t_Background::Checks:
       painter.fillRect(item, colours.light3d);
       painter.setClipRect(item);
       for (const n_preview::t_Rect& cell : layout.darkCells) painter.fillRect(ToQRect(cell), colours.shadow);

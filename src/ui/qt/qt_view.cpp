@@ -19,9 +19,9 @@
 #include <algorithm>
 #include <cstring>
 
+#include "ui/dialog_layout.hpp"
 #include "ui/ids.hpp"
 #include "ui/qt/about_dialog.hpp"
-#include "ui/dialog_layout.hpp"
 #include "ui/qt/cover_decoder.hpp"
 #include "ui/qt/multi_line_edit.hpp"
 #include "ui/qt/preview_painter.hpp"
@@ -49,8 +49,10 @@ QRect AvailableAt(QPoint point) {
 // on the screen when it is larger.
 QPoint KeptInside(const QRect& placed, const QRect& available) {
   if (available.isEmpty()) return placed.topLeft();
-  return {std::clamp(placed.left(), available.left(), std::max(available.left(), available.right() + 1 - placed.width())),
-          std::clamp(placed.top(), available.top(), std::max(available.top(), available.bottom() + 1 - placed.height()))};
+  return {std::clamp(placed.left(), available.left(),
+                     std::max(available.left(), available.right() + 1 - placed.width())),
+          std::clamp(placed.top(), available.top(),
+                     std::max(available.top(), available.bottom() + 1 - placed.height()))};
 }
 
 // A widget's rectangle on the screen; right and bottom are the first
@@ -151,7 +153,7 @@ void t_PreviewWidget::paintEvent(QPaintEvent* /*event*/) { m_view.PaintPreview(*
 
 // --- t_QtView: building ----------------------------------------------------
 
-t_QtView::t_QtView(MainDialog& dialog, Language language, t_DesktopServices& services, t_Art art)
+t_QtView::t_QtView(t_MainDialog& dialog, t_Language language, t_DesktopServices& services, t_Art art)
     : m_dialog(dialog), m_language(language), m_services(services), m_art(std::move(art)) {
   // Without this the pickers and message boxes that Qt draws itself stay
   // English; a language Qt ships no texts for keeps them English.
@@ -177,7 +179,7 @@ void t_QtView::BuildControls() {
   for (const t_ControlSpec& control : DialogControls()) {
     QWidget* widget = nullptr;
     switch (control.kind) {
-      case ControlKind::Label: {
+      case t_ControlKind::Label: {
         auto* label = new QLabel(m_window.get());
         label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
         label->setWordWrap(true);
@@ -185,17 +187,17 @@ void t_QtView::BuildControls() {
         widget = label;
         break;
       }
-      case ControlKind::ReadOnlyEdit: {
+      case t_ControlKind::ReadOnlyEdit: {
         auto* edit = new QLineEdit(m_window.get());
         edit->setReadOnly(true);
         edit->setFocusPolicy(Qt::ClickFocus);
         widget = edit;
         break;
       }
-      case ControlKind::Edit:
+      case t_ControlKind::Edit:
         widget = new QLineEdit(m_window.get());
         break;
-      case ControlKind::Button: {
+      case t_ControlKind::Button: {
         auto* button = new QPushButton(m_window.get());
         // Enter presses the focused button, as in a Windows dialog; no
         // button is the default, so Enter elsewhere does nothing.
@@ -204,21 +206,21 @@ void t_QtView::BuildControls() {
         widget = button;
         break;
       }
-      case ControlKind::YearSpin:
+      case t_ControlKind::YearSpin:
         continue;  // the year's field carries its own arrows
-      case ControlKind::YearEdit: {
+      case t_ControlKind::YearEdit: {
         auto* year = new t_YearSpinBox(m_window.get());
         m_controls[kYearSpin] = year;
         widget = year;
         break;
       }
-      case ControlKind::MultiLineEdit:
+      case t_ControlKind::MultiLineEdit:
         widget = new t_MultiLineEdit(m_window.get());
         break;
-      case ControlKind::Preview:
+      case t_ControlKind::Preview:
         widget = new t_PreviewWidget(*this, m_window.get());
         break;
-      case ControlKind::CheckBox:
+      case t_ControlKind::CheckBox:
         widget = new QCheckBox(m_window.get());
         break;
     }
@@ -241,7 +243,7 @@ void t_QtView::BuildMenus() {
   m_genreMenu->setObjectName(QStringLiteral("genreMenu"));
   for (const t_MenuItem& item : GenreMenuItems()) AddCommand(*m_genreMenu, item.command, item.text);
   QObject::connect(m_genreMenu.get(), &QMenu::aboutToShow,
-                   [this] { m_dialog.UpdateMenuChecks(Menu::Genre); });
+                   [this] { m_dialog.UpdateMenuChecks(t_MenuKind::Genre); });
 
   m_previewMenu = std::make_unique<QMenu>();
   m_previewMenu->setObjectName(QStringLiteral("previewMenu"));
@@ -252,7 +254,7 @@ void t_QtView::BuildMenus() {
       action->setCheckable(true);
   }
   QObject::connect(m_previewMenu.get(), &QMenu::aboutToShow,
-                   [this] { m_dialog.UpdateMenuChecks(Menu::Preview); });
+                   [this] { m_dialog.UpdateMenuChecks(t_MenuKind::Preview); });
 }
 
 void t_QtView::Open() {
@@ -357,16 +359,16 @@ void t_QtView::FlashWindow() {
   QApplication::alert(m_window.get(), 0);
 }
 
-void t_QtView::SetTaskbarState(TaskbarState state) {
+void t_QtView::SetTaskbarState(t_TaskbarState state) {
   switch (state) {
-    case TaskbarState::NoProgress:
+    case t_TaskbarState::NoProgress:
       m_launcher = {};
       break;
-    case TaskbarState::Normal:
+    case t_TaskbarState::Normal:
       m_launcher.visible = true;
       m_launcher.urgent = false;
       break;
-    case TaskbarState::Error:
+    case t_TaskbarState::Error:
       // Launchers have no error colour; the urgent mark stands in for it.
       m_launcher.urgent = true;
       break;
@@ -428,8 +430,8 @@ std::optional<t_String> t_QtView::GenreItemText(int command) {
 
 void t_QtView::PopUpPreviewMenu(t_ScreenPoint at) { PostCommand(m_previewMenu->exec(QPoint(at.x, at.y))); }
 
-void t_QtView::SetMenuCheck(Menu menu, int command, bool checked) {
-  if (menu != Menu::Preview) return;  // the window menu is the window manager's
+void t_QtView::SetMenuCheck(t_MenuKind menu, int command, bool checked) {
+  if (menu != t_MenuKind::Preview) return;  // the window menu is the window manager's
   if (QAction* action = FindCommand(*m_previewMenu, command)) action->setChecked(checked);
 }
 

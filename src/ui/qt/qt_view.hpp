@@ -1,7 +1,7 @@
 #pragma once
-// The Qt adapter: carries out what MainDialog asks of its View with Qt
-// widgets, and turns the window's events into MainDialog calls. It decides
-// nothing of its own: what a press, a drop or a tick means is MainDialog's.
+// The Qt adapter: carries out what t_MainDialog asks of its View with Qt
+// widgets, and turns the window's events into t_MainDialog calls. It decides
+// nothing of its own: what a press, a drop or a tick means is t_MainDialog's.
 #include <QImage>
 #include <QMenu>
 #include <QPointer>
@@ -56,15 +56,15 @@ class t_PreviewWidget final : public QWidget {
   t_QtView& m_view;
 };
 
-class t_QtView final : public View {
+class t_QtView final : public t_View {
  public:
   // `dialog` and `services` outlive the view.
-  t_QtView(MainDialog& dialog, Language language, t_DesktopServices& services, t_Art art);
+  t_QtView(t_MainDialog& dialog, t_Language language, t_DesktopServices& services, t_Art art);
   ~t_QtView() override;
   t_QtView(const t_QtView&) = delete;
   t_QtView& operator=(const t_QtView&) = delete;
 
-  // Hands the window to MainDialog (its initialisation: texts, title, the
+  // Hands the window to t_MainDialog (its initialisation: texts, title, the
   // command-line paths) and shows it centred on the mouse pointer, the focus
   // on the first tab stop.
   void Open();
@@ -79,7 +79,7 @@ class t_QtView final : public View {
   const QTimer& Tick() const noexcept { return m_tick; }
   t_BaseUnits BaseUnits() const noexcept { return m_units; }
   const t_LauncherProgress& Launcher() const noexcept { return m_launcher; }
-  MainDialog& Dialog() noexcept { return m_dialog; }
+  t_MainDialog& Dialog() noexcept { return m_dialog; }
 
   // --- View ---
   void SetControlText(int control, const t_String& text) override;
@@ -92,14 +92,14 @@ class t_QtView final : public View {
   void StopTick() override;
   void ShowMessage(const t_String& text, const t_String& caption) override;
   void FlashWindow() override;
-  void SetTaskbarState(TaskbarState state) override;
+  void SetTaskbarState(t_TaskbarState state) override;
   void SetTaskbarValue(std::uint64_t completed, std::uint64_t total) override;
   void RepaintPreview() override;
   std::vector<t_String> PickFiles(const t_PickRequest& request) override;
   void PopUpGenreMenu() override;
   std::optional<t_String> GenreItemText(int command) override;
   void PopUpPreviewMenu(t_ScreenPoint at) override;
-  void SetMenuCheck(Menu menu, int command, bool checked) override;
+  void SetMenuCheck(t_MenuKind menu, int command, bool checked) override;
   void AddAlwaysOnTopItem(const t_String& text) override;
   t_ScreenRect ClientRectOnScreen() override;
   t_ScreenRect PreviewRectOnScreen() override;
@@ -129,8 +129,8 @@ class t_QtView final : public View {
   void KeepFrameOnScreen(int triesLeft);
   void UpdateLauncher();
 
-  MainDialog& m_dialog;
-  Language m_language;
+  t_MainDialog& m_dialog;
+  t_Language m_language;
   QTranslator m_qtTexts;  // Qt's own texts (pickers, message boxes) in m_language
   t_DesktopServices& m_services;
   t_Art m_art;

@@ -31,7 +31,7 @@ t_ScreenPoint UnpackPoint(LPARAM lParam) noexcept { return {GET_X_LPARAM(lParam)
 
 }  // namespace
 
-t_DialogWindow::t_DialogWindow(HINSTANCE module, MainDialog& dialog, const t_IconSizes& iconSizes) noexcept
+t_DialogWindow::t_DialogWindow(HINSTANCE module, t_MainDialog& dialog, const t_IconSizes& iconSizes) noexcept
     : m_module(module),
       m_dialog(dialog),
       m_iconSizes(iconSizes),
@@ -155,26 +155,26 @@ void t_DialogWindow::OnTaskbarButtonCreated() noexcept {
   ::CoCreateInstance(kClsidTaskbarList, nullptr, CLSCTX_INPROC_SERVER, kIidTaskbarList3, m_taskbar.OutVoid());
 }
 
-HMENU t_DialogWindow::MenuHandle(Menu menu) const noexcept {
+HMENU t_DialogWindow::MenuHandle(t_MenuKind menu) const noexcept {
   switch (menu) {
-    case Menu::System:
+    case t_MenuKind::System:
       return m_systemMenu;
-    case Menu::Preview:
+    case t_MenuKind::Preview:
       return m_previewMenu.Popup();
-    case Menu::Genre:
+    case t_MenuKind::Genre:
       return m_genreMenu.Popup();
-    case Menu::Other:
+    case t_MenuKind::Other:
       break;
   }
   return nullptr;
 }
 
-Menu t_DialogWindow::MenuOf(HMENU menu) const noexcept {
-  if (menu == nullptr) return Menu::Other;
-  if (menu == m_systemMenu) return Menu::System;
-  if (menu == m_previewMenu.Popup()) return Menu::Preview;
-  if (menu == m_genreMenu.Popup()) return Menu::Genre;
-  return Menu::Other;
+t_MenuKind t_DialogWindow::MenuOf(HMENU menu) const noexcept {
+  if (menu == nullptr) return t_MenuKind::Other;
+  if (menu == m_systemMenu) return t_MenuKind::System;
+  if (menu == m_previewMenu.Popup()) return t_MenuKind::Preview;
+  if (menu == m_genreMenu.Popup()) return t_MenuKind::Genre;
+  return t_MenuKind::Other;
 }
 
 // --- The drop sink ----------------------------------------------------------------
@@ -208,8 +208,8 @@ t_String t_DialogWindow::ControlText(int control) {
   const LRESULT length = ::SendDlgItemMessageW(m_window, control, WM_GETTEXTLENGTH, 0, 0);
   if (length <= 0) return {};
   t_String text(static_cast<std::size_t>(length) + 1, L'\0');
-  if (::SendDlgItemMessageW(m_window, control, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data())) !=
-      length)
+  if (::SendDlgItemMessageW(m_window, control, WM_GETTEXT, text.size(),
+                            reinterpret_cast<LPARAM>(text.data())) != length)
     return {};
   text.resize(static_cast<std::size_t>(length));
   return text;
@@ -242,7 +242,7 @@ void t_DialogWindow::ShowMessage(const t_String& text, const t_String& caption) 
 
 void t_DialogWindow::FlashWindow() { ::FlashWindow(m_window, FALSE); }
 
-void t_DialogWindow::SetTaskbarState(TaskbarState state) {
+void t_DialogWindow::SetTaskbarState(t_TaskbarState state) {
   if (m_taskbar) m_taskbar->SetProgressState(m_window, static_cast<TBPFLAG>(state));
 }
 
@@ -307,7 +307,7 @@ void t_DialogWindow::PopUpPreviewMenu(t_ScreenPoint at) {
   ::TrackPopupMenuEx(m_previewMenu.Popup(), 0, at.x, at.y, m_window, nullptr);
 }
 
-void t_DialogWindow::SetMenuCheck(Menu menu, int command, bool checked) {
+void t_DialogWindow::SetMenuCheck(t_MenuKind menu, int command, bool checked) {
   MENUITEMINFOW info{};
   info.cbSize = sizeof info;
   info.fMask = MIIM_STATE;

@@ -1,6 +1,6 @@
 #pragma once
 // The Win32 adapter: dialog 203 run modally, every window message turned into
-// a MainDialog call, and the View carried out with HWNDs, menus, GDI/GDI+,
+// a t_MainDialog call, and the View carried out with HWNDs, menus, GDI/GDI+,
 // the taskbar button, the file-open picker, the About task dialog and the
 // OLE drop target. It decides nothing itself.
 #include <exception>
@@ -69,11 +69,11 @@ class t_Icon {
   HICON m_icon = nullptr;
 };
 
-class t_DialogWindow final : public View, private t_DropSink {
+class t_DialogWindow final : public t_View, private t_DropSink {
  public:
   // Loads what the window needs before it exists: the drop helper, the
   // taskbar's registered message, menus 207 and 208, bitmaps 205 and 206.
-  t_DialogWindow(HINSTANCE module, MainDialog& dialog, const t_IconSizes& iconSizes) noexcept;
+  t_DialogWindow(HINSTANCE module, t_MainDialog& dialog, const t_IconSizes& iconSizes) noexcept;
   ~t_DialogWindow() override;
   t_DialogWindow(const t_DialogWindow&) = delete;
   t_DialogWindow& operator=(const t_DialogWindow&) = delete;
@@ -94,14 +94,14 @@ class t_DialogWindow final : public View, private t_DropSink {
   void StopTick() override;
   void ShowMessage(const t_String& text, const t_String& caption) override;
   void FlashWindow() override;
-  void SetTaskbarState(TaskbarState state) override;
+  void SetTaskbarState(t_TaskbarState state) override;
   void SetTaskbarValue(std::uint64_t completed, std::uint64_t total) override;
   void RepaintPreview() override;
   std::vector<t_String> PickFiles(const t_PickRequest& request) override;
   void PopUpGenreMenu() override;
   std::optional<t_String> GenreItemText(int command) override;
   void PopUpPreviewMenu(t_ScreenPoint at) override;
-  void SetMenuCheck(Menu menu, int command, bool checked) override;
+  void SetMenuCheck(t_MenuKind menu, int command, bool checked) override;
   void AddAlwaysOnTopItem(const t_String& text) override;
   t_ScreenRect ClientRectOnScreen() override;
   t_ScreenRect PreviewRectOnScreen() override;
@@ -135,8 +135,8 @@ class t_DialogWindow final : public View, private t_DropSink {
   INT_PTR HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
   void DrawItem(const DRAWITEMSTRUCT& item);
   void OnTaskbarButtonCreated() noexcept;
-  HMENU MenuHandle(Menu menu) const noexcept;
-  Menu MenuOf(HMENU menu) const noexcept;
+  HMENU MenuHandle(t_MenuKind menu) const noexcept;
+  t_MenuKind MenuOf(HMENU menu) const noexcept;
 
   // t_DropSink.
   HWND DropWindow() const noexcept override { return m_window; }
@@ -145,7 +145,7 @@ class t_DialogWindow final : public View, private t_DropSink {
   void TakeDrop(std::span<const t_DroppedPath> paths) noexcept override;
 
   HINSTANCE m_module;
-  MainDialog& m_dialog;
+  t_MainDialog& m_dialog;
   t_IconSizes m_iconSizes;
   t_DropTarget m_dropTarget;
   t_ComPtr<ITaskbarList3> m_taskbar;

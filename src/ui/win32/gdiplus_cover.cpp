@@ -11,8 +11,8 @@ namespace {
 // renaming or deleting the file.
 n_system::n_detail::t_FileHandle OpenSharedForReading(const t_String& path) noexcept {
   return n_system::n_detail::t_FileHandle(
-      ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+      ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
 }
 
 class t_GlobalBlock {
@@ -69,7 +69,7 @@ std::uint32_t t_GdiplusCoverImage::Height() const noexcept {
   return height;
 }
 
-std::unique_ptr<n_preview::CoverImage> t_GdiplusCoverDecoder::Decode(const t_String& path) {
+std::unique_ptr<n_preview::t_CoverImage> t_GdiplusCoverDecoder::Decode(const t_String& path) {
   const t_ComPtr<IStream> stream = ReadIntoStream(path, kLargestFile);
   if (!stream) return nullptr;
   // GDI+ keeps its own reference to the stream for the image's life.

@@ -11,7 +11,7 @@
 
 namespace n_zorbel::n_ui::n_win32 {
 
-class t_GdiplusCoverImage final : public n_preview::CoverImage {
+class t_GdiplusCoverImage final : public n_preview::t_CoverImage {
  public:
   // Takes ownership of a decoded image.
   explicit t_GdiplusCoverImage(Gdiplus::GpImage* image) noexcept : m_image(image) {}
@@ -27,11 +27,11 @@ class t_GdiplusCoverImage final : public n_preview::CoverImage {
   Gdiplus::GpImage* m_image;
 };
 
-class t_GdiplusCoverDecoder final : public n_preview::CoverDecoder {
+class t_GdiplusCoverDecoder final : public n_preview::t_CoverDecoder {
  public:
   // Files larger than this are not decoded (a cover is a picture, not a video).
   static constexpr std::uint64_t kLargestFile = 256ull << 20;
-  std::unique_ptr<n_preview::CoverImage> Decode(const t_String& path) override;
+  std::unique_ptr<n_preview::t_CoverImage> Decode(const t_String& path) override;
 };
 
 // Starts GDI+ for the life of the object (version 1, no debug callback, its

@@ -61,13 +61,13 @@ void DrawPreview(HDC dc, const RECT& item, const n_preview::t_PreviewLayout& lay
                  const t_PreviewArtwork& artwork) noexcept {
   const RECT whole = ToRect(item, {0, 0, item.right - item.left, item.bottom - item.top});
   switch (layout.background) {
-    case n_preview::Background::ButtonFace:
+    case n_preview::t_Background::ButtonFace:
       Fill(dc, whole, COLOR_BTNFACE);
       break;
-    case n_preview::Background::Window:
+    case n_preview::t_Background::Window:
       Fill(dc, whole, COLOR_WINDOW);
       break;
-    case n_preview::Background::Checks: {
+    case n_preview::t_Background::Checks: {
       Fill(dc, whole, COLOR_3DLIGHT);
       // Cells that reach past the item are trimmed by the control's own clipping.
       for (const n_preview::t_Rect& cell : layout.darkCells) Fill(dc, ToRect(item, cell), COLOR_BTNSHADOW);

@@ -85,12 +85,12 @@ TEST(PosixDescriptor, AFailingCloseRaisesWhenExplicitAndEndsTheProcessInTeardown
 }
 
 TEST(PosixTempFolder, RuntimeFolderThenTmpdirThenTmp) {
-  struct Case {
+  struct t_Case {
     const char* runtime;
     const char* tmpdir;
     const char* expected;
   };
-  const Case cases[] = {
+  const t_Case cases[] = {
       {"/run/user/1000", "/var/tmp", "/run/user/1000/"},
       {"/run/user/1000/", nullptr, "/run/user/1000/"},
       {nullptr, "/var/tmp", "/var/tmp/"},
@@ -99,7 +99,7 @@ TEST(PosixTempFolder, RuntimeFolderThenTmpdirThenTmp) {
       {nullptr, nullptr, "/tmp/"},
       {nullptr, "/", "/"},
   };
-  for (const Case& c : cases) {
+  for (const t_Case& c : cases) {
     t_EnvironmentVariable runtime("XDG_RUNTIME_DIR", c.runtime);
     t_EnvironmentVariable tmpdir("TMPDIR", c.tmpdir);
     EXPECT_EQ(TempFolderPath(), c.expected)
@@ -177,7 +177,7 @@ TEST(PosixQueryPath, OtherFailuresRaise) {
 
 TEST(PosixChildProcess, AChildEndedBySignalReports128PlusTheSignal) {
   for (const int signal : {SIGTERM, SIGKILL, SIGINT}) {
-    ChildProcess child(ChildToolPath(), ChildToolCommandLine("signal " + std::to_string(signal)));
+    t_ChildProcess child(ChildToolPath(), ChildToolCommandLine("signal " + std::to_string(signal)));
     child.Finish(kWaitForever, true);
     EXPECT_TRUE(child.ExitCodeValid());
     EXPECT_EQ(child.ExitCode(), 128u + static_cast<unsigned>(signal));
@@ -189,7 +189,7 @@ TEST(PosixChildProcess, DestructionKillsAndReapsTheChild) {
   const t_String pidFile = root / "pid";
   pid_t pid = 0;
   {
-    ChildProcess child(ChildToolPath(), ChildToolCommandLine("pid \"" + pidFile + "\" sleep 60000"));
+    t_ChildProcess child(ChildToolPath(), ChildToolCommandLine("pid \"" + pidFile + "\" sleep 60000"));
     for (int i = 0; i < 3000 && pid == 0; ++i) {
       std::ifstream(pidFile) >> pid;
       if (pid == 0) usleep(10000);
@@ -206,7 +206,7 @@ TEST(PosixChildProcess, RunsAToolThroughAHeldDescriptor) {
   const int fd = open(ChildToolPath().c_str(), O_RDONLY | O_CLOEXEC);
   ASSERT_GE(fd, 0);
   const t_String viaDescriptor = "/proc/self/fd/" + std::to_string(fd);
-  ChildProcess child(viaDescriptor, "ntag exit 9");
+  t_ChildProcess child(viaDescriptor, "ntag exit 9");
   child.Finish(kWaitForever, true);
   EXPECT_EQ(child.ExitCode(), 9u);
   close(fd);
@@ -215,7 +215,7 @@ TEST(PosixChildProcess, RunsAToolThroughAHeldDescriptor) {
 TEST(PosixChildProcess, AnEmptyProgramNameStillStartsTheTool) {
   t_ScratchFolder root;
   const t_String report = root / "args";
-  ChildProcess child(ChildToolPath(), " args \"" + report + "\"");
+  t_ChildProcess child(ChildToolPath(), " args \"" + report + "\"");
   child.Finish(kWaitForever, true);
   ASSERT_EQ(child.ExitCode(), 0u);
   std::ifstream in(report, std::ios::binary);
@@ -227,7 +227,7 @@ TEST(PosixChildProcess, AProgramWithoutExecutePermissionRaisesAccessDenied) {
   t_ScratchFolder root;
   root.MakeFile("not-a-program", "#!/bin/sh\nexit 0\n");
   try {
-    ChildProcess child(root / "not-a-program", "x");
+    t_ChildProcess child(root / "not-a-program", "x");
     ADD_FAILURE() << "started";
   } catch (const t_ErrorException& error) {
     EXPECT_EQ(error.Code(), ConvertSystemError(kErrorAccessDenied));

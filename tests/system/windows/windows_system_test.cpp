@@ -98,15 +98,15 @@ TEST(WindowsErrors, LastSystemErrorIsGetLastError) {
 }
 
 TEST(WindowsTempFolder, GainsTheTrailingBackslash) {
-  struct Case {
+  struct t_Case {
     const wchar_t* tmp;
     const wchar_t* expected;
   };
-  const Case cases[] = {
+  const t_Case cases[] = {
       {L"C:\\Temp", L"C:\\Temp\\"},
       {L"C:\\Temp\\", L"C:\\Temp\\"},
   };
-  for (const Case& c : cases) {
+  for (const t_Case& c : cases) {
     t_EnvironmentVariable tmp(L"TMP", c.tmp);
     EXPECT_EQ(TempFolderPath(), c.expected) << ToUtf8(c.tmp);
   }
