@@ -4,11 +4,11 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
-#include <random>
 #include <system_error>
 #include <vector>
 
 #include "intake/video_file_list.hpp"
+#include "support/scratch_folder.hpp"
 
 #ifndef _WIN32
 #include <unistd.h>
@@ -21,19 +21,6 @@ namespace fs = std::filesystem;
 
 class FolderScan : public testing::Test {
  protected:
-  void SetUp() override {
-    std::random_device random;
-    m_root = fs::temp_directory_path() / ("mivora-intake-" + std::to_string(random()));
-    fs::create_directories(m_root);
-  }
-  void TearDown() override {
-    std::error_code ignored;
-    for (const auto& entry : fs::recursive_directory_iterator(m_root, ignored)) {
-      fs::permissions(entry.path(), fs::perms::owner_all, fs::perm_options::add, ignored);
-    }
-    fs::remove_all(m_root, ignored);
-  }
-
   // The path below the test's root, as the native string the intake takes.
   t_String At(const fs::path& relative) const { return (m_root / relative).make_preferred().native(); }
   void Touch(const fs::path& relative) const {
@@ -46,7 +33,8 @@ class FolderScan : public testing::Test {
     return paths;
   }
 
-  fs::path m_root;
+  n_testing::t_ScratchFolder m_scratch;
+  const fs::path m_root = m_scratch.Fs();
 };
 
 TEST_F(FolderScan, AddsVideosOfNestedFoldersAndTakesTheCover) {

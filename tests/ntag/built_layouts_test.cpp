@@ -28,17 +28,17 @@ t_BuildOptions With(void (*change)(t_BuildOptions&)) {
 class BuiltLayoutTest : public ::testing::TestWithParam<t_LayoutCase> {};
 
 TEST_P(BuiltLayoutTest, TagsLandAndEveryChunkStaysPut) {
-  t_Scratch scratch;
-  const std::string video = scratch.Path("built.mp4");
+  t_ScratchFolder scratch;
+  const std::string video = scratch / "built.mp4";
   const auto chunks = BuildMp4(GetParam().options, video);
   ASSERT_EQ(CheckChunks(video, chunks), "") << "builder";
-  MakeImage("jpg", scratch.Path("c.jpg"));
+  MakeImage("jpg", scratch / "c.jpg");
   const std::uint64_t inode = InodeOf(video);
   const auto size = std::filesystem::file_size(video);
   const std::string types = TopLevelTypes(video);
 
   const t_RunResult r =
-      RunNtag({"-meta:title=Новое", "-meta:artist=Ω", "-add-cover:front:" + scratch.Path("c.jpg"), video});
+      RunNtag({"-meta:title=Новое", "-meta:artist=Ω", "-add-cover:front:" + scratch / "c.jpg", video});
   ASSERT_EQ(r.exitCode, 0) << r.err;
   EXPECT_EQ(CheckChunks(video, chunks), "");
   auto tags = NtagTags(video);
@@ -111,8 +111,8 @@ INSTANTIATE_TEST_SUITE_P(
 // Offsets just under 4 GiB in a faststart file: growing moov pushes them past 2^32 - 1,
 // so the tables must become co64. The file is sparse, so this costs little disk.
 TEST(BuiltLayoutTest, StcoNear4GiBBecomesCo64) {
-  t_Scratch scratch;
-  const std::string video = scratch.Path("near4g.mp4");
+  t_ScratchFolder scratch;
+  const std::string video = scratch / "near4g.mp4";
   t_BuildOptions o;
   o.mdatGap = (1ull << 32) - 4096;
   o.largeSizes = true;
@@ -130,8 +130,8 @@ TEST(BuiltLayoutTest, StcoNear4GiBBecomesCo64) {
 }
 
 TEST(BuiltLayoutTest, FileOver4GiBWithMoovAtEndIsTaggedWithoutCopying) {
-  t_Scratch scratch;
-  const std::string video = scratch.Path("big.mp4");
+  t_ScratchFolder scratch;
+  const std::string video = scratch / "big.mp4";
   t_BuildOptions o;
   o.mdatGap = 5ull << 30;
   o.largeSizes = true;
@@ -151,8 +151,8 @@ TEST(BuiltLayoutTest, SizeZeroBoxesInTheSampleTablesMoveWithTheMedia) {
   for (const t_Clip clip : {t_Clip::Faststart, t_Clip::TaggedCover}) {
     for (const char* type : {"stco", "stbl", "minf", "mdia"}) {
       SCOPED_TRACE(ClipName(clip) + " " + type);
-      t_Scratch scratch;
-      const std::string video = scratch.Path("v.mp4");
+      t_ScratchFolder scratch;
+      const std::string video = scratch / "v.mp4";
       MakeClip(clip, video);
       const auto packets = ProbePacketHashes(video);
       ASSERT_GT(ZeroSizeOfLastBoxes(video, type), 0);
@@ -184,8 +184,8 @@ struct t_TagBoxesCase {
 class TagBoxesTest : public ::testing::TestWithParam<t_TagBoxesCase> {};
 
 TEST_P(TagBoxesTest, ReadersShowTheNewTagsOrTheFileIsRefused) {
-  t_Scratch scratch;
-  const std::string video = scratch.Path("v.mp4");
+  t_ScratchFolder scratch;
+  const std::string video = scratch / "v.mp4";
   t_BuildOptions o;
   o.tagBoxes = GetParam().boxes;
   o.moovFirst = GetParam().moovFirst;
@@ -241,8 +241,8 @@ std::uint32_t SizeAt(const std::string& s, std::size_t at) {
 class DamagedTest : public ::testing::TestWithParam<t_DamageCase> {};
 
 TEST_P(DamagedTest, IsRefusedUntouched) {
-  t_Scratch scratch;
-  const std::string video = scratch.Path("damaged.mp4");
+  t_ScratchFolder scratch;
+  const std::string video = scratch / "damaged.mp4";
   t_BuildOptions o;
   o.moovFirst = false;
   BuildMp4(o, video);
@@ -324,8 +324,8 @@ TEST(DamagedTest, SampleDataPastTheEndIsRefusedUntouched) {
   };
   for (const t_PastEndCase& c : cases) {
     SCOPED_TRACE(c.name);
-    t_Scratch scratch;
-    const std::string video = scratch.Path("cut.mp4");
+    t_ScratchFolder scratch;
+    const std::string video = scratch / "cut.mp4";
     if (c.clip == t_Clip::NoTags) {
       t_BuildOptions o;
       o.moovFirst = c.moovFirst;
@@ -363,9 +363,9 @@ TEST(CoverRoomTest, TheNextCoverSwapIsMadeInPlace) {
   };
   for (const t_SwapCase& c : cases) {
     SCOPED_TRACE(c.name);
-    t_Scratch scratch;
-    const std::string video = scratch.Path("v.mp4"), first = scratch.Path("first." + c.first),
-                      second = scratch.Path("second." + c.second);
+    t_ScratchFolder scratch;
+    const std::string video = scratch / "v.mp4", first = scratch / ("first." + c.first),
+                      second = scratch / ("second." + c.second);
     t_BuildOptions o;
     o.mdatGap = c.mediaGap;
     const auto chunks = BuildMp4(o, video);
@@ -387,14 +387,14 @@ TEST(CoverRoomTest, TheNextCoverSwapIsMadeInPlace) {
 // Cover swaps on a small file with moov at the end: movie boxes left behind do not pile up;
 // the file stays within its tags, their room and 1/8 of free space.
 TEST(CoverRoomTest, ASmallFileDoesNotKeepGrowing) {
-  t_Scratch scratch;
-  const std::string video = scratch.Path("a.m4a");
+  t_ScratchFolder scratch;
+  const std::string video = scratch / "a.m4a";
   MakeClip(t_Clip::AudioOnly, video);
   const auto packets = ProbePacketHashes(video);
   const std::uint64_t original = std::filesystem::file_size(video);
   std::uint64_t largest = 0;
   for (const int edge : {200, 250, 300, 200, 300, 250, 300}) {
-    const std::string cover = scratch.Path("c" + std::to_string(edge) + ".png");
+    const std::string cover = scratch / ("c" + std::to_string(edge) + ".png");
     MakeImage("png", cover, edge);
     largest = std::max<std::uint64_t>(largest, std::filesystem::file_size(cover));
     ASSERT_EQ(RunNtag({"-remove-cover:all", "-add-cover:front:" + cover, video}).exitCode, 0);

@@ -31,30 +31,30 @@ struct t_RefusalCase {
 class RefusalTest : public ::testing::TestWithParam<t_RefusalCase> {};
 
 TEST_P(RefusalTest, ExitsWithItsCodeAndLeavesTheVideoAlone) {
-  t_Scratch scratch;
-  const std::string video = scratch.Path("clip.mp4");
+  t_ScratchFolder scratch;
+  const std::string video = scratch / "clip.mp4";
   MakeClip(t_Clip::Faststart, video);
-  MakeImage("jpg", scratch.Path("cover.jpg"));
-  WriteFile(scratch.Path("text.txt"), "just some words, not an image\n");
-  ASSERT_EQ(::mkfifo(scratch.Path("fifo.mp4").c_str(), 0600), 0);
-  std::string jpeg = ReadFile(scratch.Path("cover.jpg"));
+  MakeImage("jpg", scratch / "cover.jpg");
+  WriteFile(scratch / "text.txt", "just some words, not an image\n");
+  ASSERT_EQ(::mkfifo((scratch / "fifo.mp4").c_str(), 0600), 0);
+  std::string jpeg = ReadFile(scratch / "cover.jpg");
   std::fill(jpeg.begin() + 4, jpeg.end(), '\x5A');
-  WriteFile(scratch.Path("bad.jpg"), jpeg);
-  MakeImage("png", scratch.Path("bad.png"));
-  WriteFile(scratch.Path("bad.png"), ReadFile(scratch.Path("bad.png")).substr(0, 100));
+  WriteFile(scratch / "bad.jpg", jpeg);
+  MakeImage("png", scratch / "bad.png");
+  WriteFile(scratch / "bad.png", ReadFile(scratch / "bad.png").substr(0, 100));
   const std::string before = ReadFile(video);
   // Bounded, so a refusal that waits forever fails instead of hanging the suite.
   std::vector<std::string> args{"timeout", "10", NtagPath()};
   for (std::string a : GetParam().args) {
     for (const auto& [mark, path] :
          std::vector<std::pair<std::string, std::string>>{{"@V", video},
-                                                          {"@C", scratch.Path("cover.jpg")},
-                                                          {"@T", scratch.Path("text.txt")},
-                                                          {"@J", scratch.Path("bad.jpg")},
-                                                          {"@P", scratch.Path("bad.png")},
-                                                          {"@D", scratch.Folder()},
-                                                          {"@F", scratch.Path("fifo.mp4")},
-                                                          {"@M", scratch.Path("missing.mp4")}}) {
+                                                          {"@C", scratch / "cover.jpg"},
+                                                          {"@T", scratch / "text.txt"},
+                                                          {"@J", scratch / "bad.jpg"},
+                                                          {"@P", scratch / "bad.png"},
+                                                          {"@D", scratch.Fs()},
+                                                          {"@F", scratch / "fifo.mp4"},
+                                                          {"@M", scratch / "missing.mp4"}}) {
       if (const auto at = a.find(mark); at != std::string::npos) a.replace(at, 2, path);
     }
     args.push_back(a);
@@ -120,8 +120,8 @@ TEST(CliTest, FileHeldByAnotherWriterIsRefusedUntouched) {
   };
   for (const auto& [name, lock] : locks) {
     SCOPED_TRACE(name);
-    t_Scratch scratch;
-    const std::string video = scratch.Path("clip.mp4");
+    t_ScratchFolder scratch;
+    const std::string video = scratch / "clip.mp4";
     MakeClip(t_Clip::Faststart, video);
     const std::string before = ReadFile(video);
     const int fd = ::open(video.c_str(), O_RDWR);
@@ -137,9 +137,8 @@ TEST(CliTest, FileHeldByAnotherWriterIsRefusedUntouched) {
 
 // The command lines Mivora builds, split by the Windows rules the tool sees them through.
 TEST(CliTest, MivoraCommandLinesGiveTheirTags) {
-  t_Scratch scratch;
-  const std::string one = scratch.Path("one.mp4"), two = scratch.Path("two.mp4"),
-                    cover = scratch.Path("front.jpg");
+  t_ScratchFolder scratch;
+  const std::string one = scratch / "one.mp4", two = scratch / "two.mp4", cover = scratch / "front.jpg";
   MakeClip(t_Clip::TaggedCover, one);
   MakeClip(t_Clip::TaggedCover, two);
   MakeImage("jpg", cover);
@@ -181,13 +180,13 @@ TEST(CliTest, MivoraCommandLinesGiveTheirTags) {
 }
 
 TEST(CliTest, ListsTagsAndCoversAfterAnEditInOneRun) {
-  t_Scratch scratch;
-  const std::string video = scratch.Path("clip.mp4");
+  t_ScratchFolder scratch;
+  const std::string video = scratch / "clip.mp4";
   MakeClip(t_Clip::Faststart, video);
-  MakeImage("png", scratch.Path("c.png"));
+  MakeImage("png", scratch / "c.png");
   const t_RunResult r =
       RunNtag({video, "-meta:track=3/12", "-list-meta", "-meta:disc=1", "-meta:comment=a\\b\nc",
-               "-add-cover:front:" + scratch.Path("c.png"), "-meta:album_artist=Various"});
+               "-add-cover:front:" + scratch / "c.png", "-meta:album_artist=Various"});
   ASSERT_EQ(r.exitCode, 0) << r.err;
   EXPECT_NE(r.out.find("track = 3/12\n"), std::string::npos) << r.out;
   EXPECT_NE(r.out.find("disc = 1\n"), std::string::npos) << r.out;
@@ -200,8 +199,8 @@ TEST(CliTest, ListsTagsAndCoversAfterAnEditInOneRun) {
 }
 
 TEST(CliTest, LastValueOfAKeyWinsAndEmptyRemoves) {
-  t_Scratch scratch;
-  const std::string video = scratch.Path("clip.mp4");
+  t_ScratchFolder scratch;
+  const std::string video = scratch / "clip.mp4";
   MakeClip(t_Clip::TaggedCover, video);
   ASSERT_EQ(RunNtag({"-meta:title=First", "-meta:TITLE=Second", "-meta:artist=", video}).exitCode, 0);
   const auto tags = ProbeTags(video);
@@ -211,8 +210,8 @@ TEST(CliTest, LastValueOfAKeyWinsAndEmptyRemoves) {
 }
 
 TEST(CliTest, NothingToChangeLeavesTheFileAsItWas) {
-  t_Scratch scratch;
-  const std::string video = scratch.Path("clip.mp4");
+  t_ScratchFolder scratch;
+  const std::string video = scratch / "clip.mp4";
   MakeClip(t_Clip::TaggedCover, video);
   const std::string before = ReadFile(video);
   const t_RunResult r = RunNtag({"-meta:title=Old title", "-meta:album=", video});

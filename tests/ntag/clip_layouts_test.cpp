@@ -62,11 +62,11 @@ std::map<std::string, std::string> UserAttributes(const std::string& path) {
 class ClipLayoutTest : public ::testing::TestWithParam<t_Clip> {};
 
 TEST_P(ClipLayoutTest, MivoraTagsThenRetagsThenBlanks) {
-  t_Scratch scratch;
-  const std::string video = scratch.Path("clip.mp4");
+  t_ScratchFolder scratch;
+  const std::string video = scratch / "clip.mp4";
   MakeClip(GetParam(), video);
-  MakeImage("jpg", scratch.Path("front.jpg"));
-  MakeImage("png", scratch.Path("other.png"), 80);
+  MakeImage("jpg", scratch / "front.jpg");
+  MakeImage("png", scratch / "other.png", 80);
   const std::vector<std::string> packets = ProbePacketHashes(video);
   const std::vector<std::string> jpeg{"mjpeg"}, png{"png"};
   // Kept by every write path, the rewrite's copy included.
@@ -79,7 +79,7 @@ TEST_P(ClipLayoutTest, MivoraTagsThenRetagsThenBlanks) {
 
   t_RunResult r = RunNtag({"-meta:title=" + kTitle, "-meta:artist=" + kArtist, "-meta:year=2016",
                            "-meta:genre=MMV", "-meta:comment=" + kComment, "-remove-cover:all",
-                           "-add-cover:front:" + scratch.Path("front.jpg"), video});
+                           "-add-cover:front:" + scratch / "front.jpg", video});
   ASSERT_EQ(r.exitCode, 0) << r.err;
   EXPECT_EQ(r.err, "");
   ExpectWritten(
@@ -93,7 +93,7 @@ TEST_P(ClipLayoutTest, MivoraTagsThenRetagsThenBlanks) {
   const std::uint64_t inode = InodeOf(video);
   const std::size_t size = ReadFile(video).size();
   r = RunNtag(
-      {"-remove-cover:all", "-add-cover:front:" + scratch.Path("other.png"), "-meta:title=Second", video});
+      {"-remove-cover:all", "-add-cover:front:" + scratch / "other.png", "-meta:title=Second", video});
   ASSERT_EQ(r.exitCode, 0) << r.err;
   EXPECT_EQ(InodeOf(video), inode);
   EXPECT_EQ(ReadFile(video).size(), size);
@@ -115,9 +115,9 @@ INSTANTIATE_TEST_SUITE_P(Clips, ClipLayoutTest,
                          [](const auto& p) { return ClipName(p.param); });
 
 TEST(ClipLayoutTest, FaststartStaysFaststartAndMoovAtEndStaysAtEnd) {
-  t_Scratch scratch;
+  t_ScratchFolder scratch;
   for (t_Clip clip : {t_Clip::Faststart, t_Clip::MoovAtEnd, t_Clip::Fragmented}) {
-    const std::string video = scratch.Path(ClipName(clip) + ".mp4");
+    const std::string video = scratch / (ClipName(clip) + ".mp4");
     MakeClip(clip, video);
     const t_RunResult r = RunNtag({"-meta:title=Where is moov", video});
     ASSERT_EQ(r.exitCode, 0) << r.err;
@@ -131,8 +131,8 @@ TEST(ClipLayoutTest, FaststartStaysFaststartAndMoovAtEndStaysAtEnd) {
 }
 
 TEST(ClipLayoutTest, GenreTextReplacesNumericGenreAndOtherItemsStay) {
-  t_Scratch scratch;
-  const std::string video = scratch.Path("clip.m4a");
+  t_ScratchFolder scratch;
+  const std::string video = scratch / "clip.m4a";
   MakeClip(t_Clip::AudioOnly, video);
   // AtomicParsley writes the numeric genre (gnre) for a standard genre name, and a lyrics item.
   ASSERT_EQ(
@@ -177,15 +177,14 @@ int FreeBoxesInMeta(const std::string& video) {
 // Titles of different lengths and covers of different sizes in turn: after the first write
 // every edit must fit in place, using the space on both sides of the old tags.
 TEST(ClipLayoutTest, AlternatingCoverSizesAndTitleLengthsStayInPlace) {
-  t_Scratch scratch;
-  const std::string video = scratch.Path("clip.mp4");
+  t_ScratchFolder scratch;
+  const std::string video = scratch / "clip.mp4";
   MakeClip(t_Clip::Faststart, video);
-  MakeImage("png", scratch.Path("big.png"), 400);
-  MakeImage("png", scratch.Path("small.png"), 250);
+  MakeImage("png", scratch / "big.png", 400);
+  MakeImage("png", scratch / "small.png", 250);
   const auto packets = ProbePacketHashes(video);
-  ASSERT_GT(std::filesystem::file_size(scratch.Path("small.png")), 100000u)
-      << "covers beyond the fixed padding";
-  ASSERT_EQ(RunNtag({"-add-cover:front:" + scratch.Path("big.png"), video}).exitCode, 0);
+  ASSERT_GT(std::filesystem::file_size(scratch / "small.png"), 100000u) << "covers beyond the fixed padding";
+  ASSERT_EQ(RunNtag({"-add-cover:front:" + scratch / "big.png", video}).exitCode, 0);
   const auto size = std::filesystem::file_size(video);
   const auto inode = InodeOf(video);
   // Title edits that grow and shrink the tags by a byte or two, beside a large cover.
@@ -198,7 +197,7 @@ TEST(ClipLayoutTest, AlternatingCoverSizesAndTitleLengthsStayInPlace) {
   // The free space around the tags stays in one or two boxes; it does not splinter.
   EXPECT_LE(FreeBoxesInMeta(video), 2) << RunProgram({"AtomicParsley", video, "-T"}).out;
   for (int round = 0; round < 6; ++round) {
-    const std::string cover = scratch.Path(round % 2 ? "big.png" : "small.png");
+    const std::string cover = scratch / (round % 2 ? "big.png" : "small.png");
     const std::string title = "Round " + std::to_string(round);
     const t_RunResult r =
         RunNtag({"-remove-cover:all", "-add-cover:front:" + cover, "-meta:title=" + title, video});

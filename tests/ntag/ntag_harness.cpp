@@ -7,7 +7,6 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <sstream>
@@ -51,7 +50,7 @@ std::uint64_t BytesWritten(const t_RunResult& faultRun) {
 }
 
 t_HeldRun::t_HeldRun(const std::vector<std::string>& args, std::uint64_t after) {
-  const std::string mark = m_control.Path("held");
+  const std::string mark = m_control / "held";
   std::vector<std::string> argv{NTAG_FAULT_BINARY};
   argv.insert(argv.end(), args.begin(), args.end());
   ::setenv("NTAG_FAULT_AFTER", std::to_string(after).c_str(), 1);
@@ -76,7 +75,7 @@ t_HeldRun::~t_HeldRun() {
 }
 
 int t_HeldRun::Release() {
-  fs::remove(m_control.Path("held"));
+  fs::remove(m_control / "held");
   const int code = WaitFor(m_pid);
   m_pid = -1;
   return code;
@@ -86,25 +85,6 @@ void t_HeldRun::Kill() {
   ::kill(m_pid, SIGKILL);
   WaitFor(m_pid);
   m_pid = -1;
-}
-
-t_Scratch::t_Scratch() {
-  std::string pattern = (fs::temp_directory_path() / "ntag-test-XXXXXX").string();
-  if (!::mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
-  m_folder = pattern;
-}
-
-t_Scratch::~t_Scratch() {
-  std::error_code ignored;
-  fs::permissions(m_folder, fs::perms::owner_all, fs::perm_options::add, ignored);
-  fs::remove_all(m_folder, ignored);
-}
-
-std::vector<std::string> t_Scratch::Names() const {
-  std::vector<std::string> names;
-  for (const auto& e : fs::directory_iterator(m_folder)) names.push_back(e.path().filename().string());
-  std::sort(names.begin(), names.end());
-  return names;
 }
 
 std::uint64_t InodeOf(const std::string& path) {

@@ -1,5 +1,5 @@
 #pragma once
-// Shared helpers of the ntag tests: a scratch folder, child processes (ntag, ffmpeg,
+// Shared helpers of the ntag tests: child processes (ntag, ffmpeg,
 // ffprobe, AtomicParsley) and the checks made with tools we did not write.
 #include <cstdint>
 #include <map>
@@ -9,6 +9,7 @@
 #include "support/file_bytes.hpp"
 #include "support/media.hpp"
 #include "support/run_program.hpp"
+#include "support/scratch_folder.hpp"
 
 namespace n_zorbel::n_ntag::n_test {
 
@@ -22,21 +23,6 @@ std::string NtagPath();
 int Spawn(const std::vector<std::string>& argv);
 // Bytes that a complete run of the fault build writes for `args` ("written N" on its stderr).
 std::uint64_t BytesWritten(const t_RunResult& faultRun);
-
-// A fresh folder per test, removed with everything in it at the end.
-class t_Scratch {
- public:
-  t_Scratch();
-  ~t_Scratch();
-  t_Scratch(const t_Scratch&) = delete;
-  t_Scratch& operator=(const t_Scratch&) = delete;
-  std::string Path(const std::string& name) const { return m_folder + "/" + name; }
-  const std::string& Folder() const { return m_folder; }
-  std::vector<std::string> Names() const;
-
- private:
-  std::string m_folder;
-};
 
 // The fault build of ntag started on `args` and held at the write that passes `after` bytes,
 // in the middle of its work, until it is released or killed.
@@ -54,7 +40,7 @@ class t_HeldRun {
   void Kill();
 
  private:
-  t_Scratch m_control;
+  t_ScratchFolder m_control;
   int m_pid = -1;
   bool m_holding = false;
 };

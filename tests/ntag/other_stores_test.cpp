@@ -22,8 +22,8 @@ class OtherStoresTest : public ::testing::TestWithParam<t_StoreCase> {};
 
 TEST_P(OtherStoresTest, NoReaderShowsAnOldValue) {
   const t_StoreCase& c = GetParam();
-  t_Scratch scratch;
-  const std::string video = scratch.Path("video.mp4");
+  t_ScratchFolder scratch;
+  const std::string video = scratch / "video.mp4";
   c.make(video);
   const auto packets = ProbePacketHashes(video);
   const std::string title = std::string(c.store) + "title";

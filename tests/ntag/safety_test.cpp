@@ -33,14 +33,14 @@ const t_Layout kLayouts[] = {
     {"RewriteFragmented", t_Clip::Fragmented, false, false},
 };
 
-std::vector<std::string> EditArgs(const t_Scratch& scratch, const std::string& video) {
+std::vector<std::string> EditArgs(const t_ScratchFolder& scratch, const std::string& video) {
   return {"-meta:title=New title", "-meta:artist=New artist", "-remove-cover:all",
-          "-add-cover:front:" + scratch.Path("c.png"), video};
+          "-add-cover:front:" + scratch / "c.png", video};
 }
 
-std::string Prepare(const t_Layout& layout, const t_Scratch& scratch) {
-  const std::string video = scratch.Path("v.mp4");
-  MakeImage("png", scratch.Path("c.png"), layout.built ? 256 : 64);
+std::string Prepare(const t_Layout& layout, const t_ScratchFolder& scratch) {
+  const std::string video = scratch / "v.mp4";
+  MakeImage("png", scratch / "c.png", layout.built ? 256 : 64);
   if (layout.built) {
     t_BuildOptions o;
     o.metaPaddingBefore = o.metaPadding = 80000;
@@ -70,13 +70,13 @@ TEST(SafetyTest, AFaultAtAnyStepLeavesTheVideoAsItWasOrTagged) {
        {t_FaultMode{"write", "written "}, t_FaultMode{"flush", "written "}, t_FaultMode{"read", "read "}}) {
     for (const t_Layout& layout : kLayouts) {
       SCOPED_TRACE(std::string(fault.mode) + " " + layout.name);
-      t_Scratch scratch;
+      t_ScratchFolder scratch;
       const std::string video = Prepare(layout, scratch);
       const std::string before = ReadFile(video);
       const std::vector<std::string> names = scratch.Names();
       // The bytes a run that succeeds writes (or reads), to spread the marks across all its
       // steps; the last few bytes are the switching header writes and the final checks.
-      const std::string probe = scratch.Path("probe.mp4");
+      const std::string probe = scratch / "probe.mp4";
       CopyFile(video, probe);
       std::vector<std::string> probeArgv{NTAG_FAULT_BINARY};
       for (const std::string& a : EditArgs(scratch, probe)) probeArgv.push_back(a);
@@ -126,7 +126,7 @@ TEST(SafetyTest, KillAtAnyInstantLeavesOldOrNewTags) {
   std::mt19937 random(20240607);
   for (const t_Layout& layout : kLayouts) {
     SCOPED_TRACE(layout.name);
-    t_Scratch scratch;
+    t_ScratchFolder scratch;
     const std::string video = Prepare(layout, scratch);
     const std::string before = ReadFile(video);
     const auto packets = ProbePacketHashes(video);
@@ -180,9 +180,9 @@ TEST(SafetyTest, ACopyInTheMakingIsSeenByNoOtherRunAndLeavesNothing) {
   const std::string shared(220, 'v');
   for (const bool kill : {false, true}) {
     SCOPED_TRACE(kill ? "killed" : "released");
-    t_Scratch scratch;
+    t_ScratchFolder scratch;
     const std::vector<std::string> names{shared + "-a.mp4", shared + "-b.mp4"};
-    const std::string a = scratch.Path(names[0]), b = scratch.Path(names[1]);
+    const std::string a = scratch / names[0], b = scratch / names[1];
     MakeClip(t_Clip::Faststart, a);
     MakeClip(t_Clip::TaggedCover, b);
     const std::string beforeA = ReadFile(a);
@@ -190,9 +190,9 @@ TEST(SafetyTest, ACopyInTheMakingIsSeenByNoOtherRunAndLeavesNothing) {
     const std::vector<std::string> editA{"-meta:title=Title A", "-meta:comment=" + std::string(70000, 'a'),
                                          a};
     // A complete run on a twin, to hold the real one in the middle of its writes.
-    t_Scratch twin;
-    CopyFile(a, twin.Path(names[0]));
-    std::vector<std::string> count{NTAG_FAULT_BINARY, editA[0], editA[1], twin.Path(names[0])};
+    t_ScratchFolder twin;
+    CopyFile(a, twin / names[0]);
+    std::vector<std::string> count{NTAG_FAULT_BINARY, editA[0], editA[1], twin / names[0]};
     const std::uint64_t total = BytesWritten(RunProgram(count));
 
     t_HeldRun held(editA, total / 2);
@@ -217,12 +217,12 @@ TEST(SafetyTest, ACopyInTheMakingIsSeenByNoOtherRunAndLeavesNothing) {
 // A copy named by a run that was killed before it took the video's place is taken away by
 // the next rewrite in the folder; one that a live run still holds is left to it.
 TEST(SafetyTest, TheNextRewriteRemovesOnlyAbandonedCopies) {
-  t_Scratch scratch;
-  const std::string video = scratch.Path("v.mp4");
+  t_ScratchFolder scratch;
+  const std::string video = scratch / "v.mp4";
   MakeClip(t_Clip::Faststart, video);
-  WriteFile(scratch.Path(".ntag-1-abandoned.tmp"), "left by a killed run");
-  WriteFile(scratch.Path(".ntag-2-held.tmp"), "held by a live run");
-  const int held = ::open(scratch.Path(".ntag-2-held.tmp").c_str(), O_RDONLY | O_CLOEXEC);
+  WriteFile(scratch / ".ntag-1-abandoned.tmp", "left by a killed run");
+  WriteFile(scratch / ".ntag-2-held.tmp", "held by a live run");
+  const int held = ::open((scratch / ".ntag-2-held.tmp").c_str(), O_RDONLY | O_CLOEXEC);
   ASSERT_EQ(::flock(held, LOCK_EX | LOCK_NB), 0);
   const t_RunResult r = RunNtag({"-meta:comment=" + std::string(70000, 'c'), video});
   ::close(held);

@@ -8,10 +8,10 @@
 #include <cstdlib>
 #include <filesystem>
 #include <map>
-#include <random>
 #include <string>
 
 #include "image_reader.hpp"
+#include "support/scratch_folder.hpp"
 
 namespace n_zorbel::n_test {
 namespace {
@@ -193,9 +193,8 @@ TEST(AppIcon, HicolorPngsMatchTheIconsImages) {
 // The committed files must be what the generator draws now, or a change to it
 // was not followed by resources/art/generate.
 TEST(ArtworkGenerator, RedrawsTheCommittedFilesByteForByte) {
-  const std::filesystem::path out =
-      std::filesystem::temp_directory_path() / ("mivora-art-" + std::to_string(std::random_device{}()));
-  std::filesystem::create_directories(out);
+  const n_testing::t_ScratchFolder scratch;
+  const std::filesystem::path out = scratch.Fs();
   const std::string command = std::string("\"") + MIVORA_ART_GENERATOR + "\" \"" + out.string() + "\"";
   ASSERT_EQ(std::system(command.c_str()), 0) << command;
   int files = 0;
@@ -212,7 +211,6 @@ TEST(ArtworkGenerator, RedrawsTheCommittedFilesByteForByte) {
     EXPECT_TRUE(std::filesystem::exists(std::filesystem::path(MIVORA_IMAGES_DIR) / entry.path().filename()))
         << entry.path().filename() << " is drawn but not committed";
   EXPECT_EQ(files, 13);
-  std::filesystem::remove_all(out);
 }
 
 }  // namespace

@@ -1,11 +1,14 @@
 #pragma once
 // A fresh folder under the temporary folder for one test, removed with all
 // its contents afterwards by std::filesystem (an oracle independent of ours).
+// Its name is random, so builds running the same tests at once keep apart.
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <random>
 #include <string>
 #include <system_error>
+#include <vector>
 
 #include "system/temp_folder.hpp"
 #include "system/text.hpp"
@@ -21,8 +24,17 @@ class t_ScratchFolder {
     std::filesystem::create_directory(Fs());
   }
   ~t_ScratchFolder() {
+    namespace fs = std::filesystem;
+    // A test may have locked folders; open them again so that they can be emptied
+    // (links are left alone: what they lead to is not ours).
     std::error_code ignored;
-    std::filesystem::remove_all(Fs(), ignored);
+    fs::permissions(Fs(), fs::perms::owner_all, fs::perm_options::add, ignored);
+    for (auto it = fs::recursive_directory_iterator(Fs(), ignored); it != fs::recursive_directory_iterator();
+         it.increment(ignored)) {
+      if (it->symlink_status(ignored).type() == fs::file_type::directory)
+        fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ignored);
+    }
+    fs::remove_all(Fs(), ignored);
   }
   t_ScratchFolder(const t_ScratchFolder&) = delete;
   t_ScratchFolder& operator=(const t_ScratchFolder&) = delete;
@@ -36,7 +48,8 @@ class t_ScratchFolder {
       if (c == ZTEXT('/')) c = kPathSeparator;
     return joined;
   }
-  std::filesystem::path Fs() const { return std::filesystem::path(m_path); }
+  // The folder without the final separator, as a user would name it.
+  std::filesystem::path Fs() const { return std::filesystem::path(m_path).parent_path(); }
 
   // Makes the folders on the way and a file holding `content`.
   void MakeFile(t_StringView relative, const std::string& content = "x") const {
@@ -48,6 +61,14 @@ class t_ScratchFolder {
   bool Exists(t_StringView relative) const {
     std::error_code error;
     return std::filesystem::exists(std::filesystem::symlink_status(*this / relative, error));
+  }
+  // The names of what the folder holds, sorted.
+  std::vector<t_String> Names() const {
+    std::vector<t_String> names;
+    for (const auto& entry : std::filesystem::directory_iterator(Fs()))
+      names.push_back(entry.path().filename().native());
+    std::sort(names.begin(), names.end());
+    return names;
   }
 
  private:

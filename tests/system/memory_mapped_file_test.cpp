@@ -12,10 +12,11 @@
 #include <fstream>
 #include <iterator>
 #include <limits>
-#include <random>
 #include <stdexcept>
 #include <string>
 #include <vector>
+
+#include "support/scratch_folder.hpp"
 
 namespace n_zorbel::n_system {
 namespace {
@@ -42,19 +43,7 @@ t_Bytes Pattern(std::size_t length, std::uint32_t seed = 1) {
 
 class MemoryMappedFileTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    // Several builds may run these tests at once: a random suffix keeps them apart.
-    m_folder = fs::temp_directory_path() /
-               (std::string("mivora-mmf-") + info->name() + "-" + std::to_string(std::random_device{}()));
-    fs::create_directories(m_folder);
-  }
-  void TearDown() override {
-    std::error_code ignored;
-    fs::remove_all(m_folder, ignored);
-  }
-
-  fs::path File(const std::string& name) const { return m_folder / name; }
+  fs::path File(const std::string& name) const { return m_folder.Fs() / name; }
   static t_String Native(const fs::path& path) { return path.native(); }
 
   static void Write(const fs::path& path, const t_Bytes& bytes) {
@@ -67,7 +56,7 @@ class MemoryMappedFileTest : public ::testing::Test {
     return t_Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
   }
 
-  fs::path m_folder;
+  n_testing::t_ScratchFolder m_folder;
 };
 
 TEST_F(MemoryMappedFileTest, MissingFileIsCreatedEmptyThenSizedByTheFirstRegion) {

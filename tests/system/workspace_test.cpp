@@ -8,13 +8,13 @@
 #include <fstream>
 #include <iterator>
 #include <optional>
-#include <random>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "support/environment_variable.hpp"
 #include "support/links.hpp"
+#include "support/scratch_folder.hpp"
 #include "system/error.hpp"
 #include "system/temp_folder.hpp"
 
@@ -38,22 +38,11 @@ constexpr std::int32_t kCodeAccessDenied = static_cast<std::int32_t>(0x80070005u
 
 class WorkspaceTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    // Several builds may run these tests at once: a random suffix keeps them apart.
-    m_folder = fs::temp_directory_path() /
-               (std::string("mivora-ws-") + info->name() + "-" + std::to_string(std::random_device{}()));
-    fs::create_directories(m_folder);
-  }
-  void TearDown() override {
-    std::error_code ignored;
-    fs::remove_all(m_folder, ignored);
-  }
-
   // A workspace path as the program passes it: ending with the separator.
   t_String Workspace(const std::string& name) const { return (m_folder / name).native() + kPathSeparator; }
 
-  fs::path m_folder;
+  n_testing::t_ScratchFolder m_scratch;
+  const fs::path m_folder = m_scratch.Fs();
 };
 
 TEST_F(WorkspaceTest, PathIsANamedFolderUnderTheTemporaryFolder) {
