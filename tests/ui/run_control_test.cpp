@@ -160,6 +160,10 @@ TEST_F(RunControl, FailureMessagesOfTheOtherStages) {
     n_ui::t_Language language;
     const char* message;
   };
+  // The tagger's start number `start` ends with `code`.
+  const auto exits = [](std::size_t start, std::uint32_t code) {
+    return [=](t_FakeJobSystem& j) { j.runner.scripts[start] = {0, code}; };
+  };
   // The video's line comes only where a video was under way, the reason only
   // for an exit code of the tagger's own, in the dialog's language.
   const t_Case cases[] = {
@@ -167,34 +171,17 @@ TEST_F(RunControl, FailureMessagesOfTheOtherStages) {
        "failed to run neroAACTag: error #-2147024894\nclip1.mp4"},
       {"folder", [](t_FakeJobSystem& j) { j.createFailure = 5; }, n_ui::t_Language::English,
        "failed to create temp folder: error #-2147024891"},
-      {"crash",
-       [](t_FakeJobSystem& j) {
-         j.runner.scripts[0] = {0, 0xC0000005u};
-       },
-       n_ui::t_Language::English,
+      {"crash", exits(0, 0xC0000005u), n_ui::t_Language::English,
        "neroAACTag process did not exit gracefully: error #-1073741819\nclip1.mp4"},
-      {"beyond the tagger's codes",
-       [](t_FakeJobSystem& j) {
-         j.runner.scripts[1] = {0, 8};
-       },
-       n_ui::t_Language::English,
+      {"beyond the tagger's codes", exits(1, 8), n_ui::t_Language::English,
        "neroAACTag process did not exit gracefully: error #-2147024888\nclip2.mp4"},
-      {"damaged",
-       [](t_FakeJobSystem& j) {
-         j.runner.scripts[1] = {0, 3};
-       },
-       n_ui::t_Language::English,
+      {"damaged", exits(1, 3), n_ui::t_Language::English,
        "neroAACTag process did not exit gracefully: error #-2147024893\nclip2.mp4\n"
        "The video is not an MP4 file, or it is damaged."},
-      {"write failed, Dutch",
-       [](t_FakeJobSystem& j) {
-         j.runner.scripts[0] = {0, 6};
-       },
-       n_ui::t_Language::Dutch,
+      {"write failed, Dutch", exits(0, 6), n_ui::t_Language::Dutch,
        "neroAACTag process did not exit gracefully: error #-2147024890\nclip1.mp4\n"
-       "Schrijven mislukt: de schijf is vol, de toegang is geweigerd, een ander programma gebruikt de video, "
-       "of "
-       "het apparaat faalde."},
+       "Schrijven mislukt: de schijf is vol, de toegang is geweigerd, "
+       "een ander programma gebruikt de video, of het apparaat faalde."},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
