@@ -8,13 +8,12 @@
 
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 
 #include "app/posix/application.hpp"
 #include "app/posix/instance_lock.hpp"
 #include "support/environment_variable.hpp"
+#include "support/file_bytes.hpp"
 #include "support/scratch_folder.hpp"
 
 namespace n_zorbel::n_testing {
@@ -102,8 +101,7 @@ TEST(InstanceLock, AnythingPlantedAtThePathNeitherStopsTheProgramNorIsChanged) {
     EXPECT_EQ(after.st_mode, before.st_mode);
     EXPECT_EQ(after.st_uid, before.st_uid);
     if (scratch.Exists("target")) {
-      std::ifstream target(std::filesystem::path(scratch / "target"));
-      EXPECT_EQ(std::string(std::istreambuf_iterator<char>(target), {}), "precious");
+      EXPECT_EQ(ReadFile(scratch / "target"), "precious");
     }
   }
 }

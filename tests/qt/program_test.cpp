@@ -17,13 +17,13 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <map>
 #include <optional>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "support/file_bytes.hpp"
 #include "support/media.hpp"
 #include "support/scratch_folder.hpp"
 #include "x_close.hpp"
@@ -339,8 +339,7 @@ TEST_F(ProgramTest, ClosingWithoutApplyLeavesALinkAtTheWorkspacePathAndItsTarget
   Close(window);
   EXPECT_EQ(program->Wait(20s), std::optional<int>(0));
   EXPECT_TRUE(fs::is_symlink(workspace));
-  std::ifstream kept(videos / "keep.mp4");
-  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(kept), {}), "precious");
+  EXPECT_EQ(ReadFile(videos / "keep.mp4"), "precious");
 }
 
 // In a shared temporary folder another user can take the lock's and the
@@ -373,8 +372,7 @@ TEST_F(ProgramTest, NamesTakenInASharedTemporaryFolderBlockNeitherTheProgramNorA
   EXPECT_EQ(program->Wait(20s), std::optional<int>(0));
   ::close(held);
 
-  std::ifstream tool(planted / "ntag");
-  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(tool), {}), "planted");
+  EXPECT_EQ(ReadFile(planted / "ntag"), "planted");
   for (const auto& entry : fs::directory_iterator(sharedTemp))
     EXPECT_FALSE(entry.path().filename().string().starts_with("Mivora-" + uid + "-"))
         << "the fresh workspace goes at the end: " << entry.path();

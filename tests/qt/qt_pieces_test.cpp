@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "qt_test_support.hpp"
+#include "support/file_bytes.hpp"
 #include "support/scratch_folder.hpp"
 #include "ui/qt/cover_decoder.hpp"
 #include "ui/qt/desktop_services.hpp"
@@ -148,8 +149,7 @@ TEST(LauncherSignal, GoesOutOnTheSessionBusAsTheUnityLauncherEntrysUpdate) {
     if (attempt % 10 == 0) services.UpdateLauncher({true, 0.66, false});  // until the monitor listens
     QCoreApplication::processEvents();
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    std::ifstream in{std::filesystem::path(log)};
-    seen.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    seen = ReadFile(log);
   }
   Output("kill " + monitor + " " + daemonPid);
   EXPECT_NE(seen.find("member=Update"), std::string::npos) << seen;

@@ -1,5 +1,6 @@
 #pragma once
 // Whole files as bytes, through the standard library (an oracle independent of ours).
+// Paths are std::filesystem paths, so the program's native strings pass as they are.
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -8,21 +9,22 @@
 
 namespace n_zorbel::n_testing {
 
-inline std::string ReadFile(const std::string& path) {
+// Empty when the file cannot be read.
+inline std::string ReadFile(const std::filesystem::path& path) {
   std::ifstream in(path, std::ios::binary);
   std::ostringstream s;
   s << in.rdbuf();
   return s.str();
 }
 
-inline void WriteFile(const std::string& path, const std::string& bytes) {
+inline void WriteFile(const std::filesystem::path& path, const std::string& bytes) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
   out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-  if (!out) throw std::runtime_error("cannot write " + path);
+  if (!out) throw std::runtime_error("cannot write " + path.string());
 }
 
 // The copy is writable whatever the original's permissions.
-inline void CopyFile(const std::string& from, const std::string& to) {
+inline void CopyFile(const std::filesystem::path& from, const std::filesystem::path& to) {
   namespace fs = std::filesystem;
   fs::copy_file(from, to, fs::copy_options::overwrite_existing);
   fs::permissions(to, fs::perms::owner_read | fs::perms::owner_write, fs::perm_options::add);

@@ -4,13 +4,14 @@
 
 #include <chrono>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <thread>
 #include <vector>
 
 #include "support/child_tool.hpp"
+#include "support/file_bytes.hpp"
+#include "support/poll.hpp"
 #include "support/process_traits.hpp"
+#include "support/raised_code.hpp"
 #include "support/scratch_folder.hpp"
 
 namespace n_zorbel::n_system {
@@ -18,6 +19,9 @@ namespace {
 
 using n_testing::ChildToolCommandLine;
 using n_testing::ChildToolPath;
+using n_testing::CodeOf;
+using n_testing::PollUntil;
+using n_testing::ReadFile;
 using n_testing::t_ScratchFolder;
 using namespace std::chrono_literals;
 
@@ -25,28 +29,15 @@ using namespace std::chrono_literals;
 // about order, never about speed.
 constexpr auto kPatience = 30s;
 
-std::string ReadFile(const t_String& path) {
-  std::ifstream in(std::filesystem::path(path), std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
 bool WaitForFile(const t_String& path) {
-  const auto deadline = std::chrono::steady_clock::now() + kPatience;
-  while (!std::filesystem::exists(std::filesystem::path(path))) {
-    if (std::chrono::steady_clock::now() > deadline) return false;
-    std::this_thread::sleep_for(10ms);
-  }
-  return true;
+  return PollUntil([&] { return std::filesystem::exists(std::filesystem::path(path)); }, [] {}, 10ms,
+                   kPatience);
 }
 
 // Polls as the tagging job does, with a zero time-out, until the child ends.
 void PollUntilFinished(t_ToolProcess& child) {
-  const auto deadline = std::chrono::steady_clock::now() + kPatience;
-  while (!child.Finished()) {
-    ASSERT_LT(std::chrono::steady_clock::now(), deadline) << "child never ended";
-    child.Finish(0, true);
-    std::this_thread::sleep_for(5ms);
-  }
+  ASSERT_TRUE(PollUntil([&] { return child.Finished(); }, [&] { child.Finish(0, true); }, 5ms, kPatience))
+      << "child never ended";
 }
 
 t_String Quoted(const t_String& path) { return ZTEXT("\"") + path + ZTEXT("\""); }
@@ -123,13 +114,9 @@ TEST(ChildProcess, DestructionEndsARunningChild) {
 TEST(ChildProcess, AMissingProgramRaisesFileNotFound) {
   t_ScratchFolder scratch;
   const t_String missing = scratch / ZTEXT("no-such-tool.exe");
-  try {
-    t_ChildProcess child(missing, Quoted(missing) + ZTEXT(" x"));
-    FAIL() << "started a program that does not exist";
-  } catch (const t_ErrorException& error) {
-    EXPECT_EQ(error.Code(), static_cast<std::int32_t>(0x80070002u));
-    EXPECT_EQ(error.Code(), -2147024894);
-  }
+  const std::int32_t code = CodeOf([&] { t_ChildProcess child(missing, Quoted(missing) + ZTEXT(" x")); });
+  EXPECT_EQ(code, static_cast<std::int32_t>(0x80070002u));
+  EXPECT_EQ(code, -2147024894);
 }
 
 TEST(ChildProcess, StartsHiddenAtIdlePriority) {

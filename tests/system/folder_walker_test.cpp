@@ -9,11 +9,13 @@
 #include <vector>
 
 #include "support/links.hpp"
+#include "support/raised_code.hpp"
 #include "support/scratch_folder.hpp"
 
 namespace n_zorbel::n_system {
 namespace {
 
+using n_testing::CodeOf;
 using n_testing::t_ScratchFolder;
 
 struct t_Seen {
@@ -107,14 +109,11 @@ TEST(FolderWalker, EmptyFolderVisitsNothing) {
 
 TEST(FolderWalker, MissingFolderRaisesTheFolderError) {
   t_ScratchFolder root;
-  try {
-    Walk(root / ZTEXT("missing/"));
-    FAIL() << "nothing raised";
-  } catch (const t_FolderWalkerBase::t_ErrorException& error) {
-    EXPECT_TRUE(error.Code() == ConvertSystemError(kErrorPathNotFound) ||
-                error.Code() == ConvertSystemError(kErrorFileNotFound))
-        << error.Code();
-  }
+  const std::int32_t code =
+      CodeOf<t_FolderWalkerBase::t_ErrorException>([&] { Walk(root / ZTEXT("missing/")); });
+  EXPECT_TRUE(code == ConvertSystemError(kErrorPathNotFound) ||
+              code == ConvertSystemError(kErrorFileNotFound))
+      << code;
 }
 
 TEST(FolderWalker, VisitorErrorEndsTheWalkAndPassesThrough) {
@@ -189,12 +188,9 @@ TEST(RemoveTree, ALinkInTheFolderItsPlaceIsRefusedAndItsTargetKept) {
   const n_testing::t_FolderLink link(root.Fs() / ZTEXT("outside"), root.Fs() / ZTEXT("work"));
   ASSERT_EQ(link.Reason(), "");
   for (const t_String& given : {root / ZTEXT("work"), root / ZTEXT("work/")}) {
-    try {
-      RemoveTree(given);
-      ADD_FAILURE() << "a link was taken for the folder";
-    } catch (const t_FolderWalkerBase::t_ErrorException& error) {
-      EXPECT_EQ(error.Code(), ConvertSystemError(kErrorAccessDenied));
-    }
+    // A link is not taken for the folder.
+    EXPECT_EQ(CodeOf<t_FolderWalkerBase::t_ErrorException>([&] { RemoveTree(given); }),
+              ConvertSystemError(kErrorAccessDenied));
     EXPECT_TRUE(root.Exists(ZTEXT("work")));
     EXPECT_TRUE(root.Exists(ZTEXT("outside/keep.mp4")));
   }
@@ -210,12 +206,8 @@ TEST(RemoveTree, RemovesLinksButNeverTheirTargets) {
   TryFileLink(root / ZTEXT("outside/keep.mp4"), root / ZTEXT("work/file-link"));
 
   if (link.ByHost()) {
-    try {
-      RemoveTree(root / ZTEXT("work/"));
-      ADD_FAILURE() << "a link Wine cannot open as itself was removed";
-    } catch (const t_ErrorException& error) {
-      EXPECT_EQ(error.Code(), ConvertSystemError(kErrorAccessDenied));
-    }
+    // Wine cannot open such a link as itself, so it is not removed.
+    EXPECT_EQ(CodeOf([&] { RemoveTree(root / ZTEXT("work/")); }), ConvertSystemError(kErrorAccessDenied));
     EXPECT_TRUE(root.Exists(ZTEXT("work/folder-link")));
   } else {
     RemoveTree(root / ZTEXT("work/"));

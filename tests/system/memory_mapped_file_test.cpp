@@ -9,20 +9,21 @@
 #include <cstdint>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <limits>
 #include <stdexcept>
 #include <string>
-#include <vector>
 
+#include "support/file_bytes.hpp"
+#include "support/raised_code.hpp"
 #include "support/scratch_folder.hpp"
 
 namespace n_zorbel::n_system {
 namespace {
 
 namespace fs = std::filesystem;
-using t_Bytes = std::vector<unsigned char>;
+using n_testing::ReadFile;
+using n_testing::WriteFile;
+using t_Bytes = std::string;
 
 constexpr std::int32_t kCodeAccessDenied = static_cast<std::int32_t>(0x80070005u);
 constexpr std::int32_t kCodeSharingViolation = static_cast<std::int32_t>(0x80070020u);
@@ -32,11 +33,11 @@ constexpr std::uint64_t kMiB = 1024 * 1024;
 // Bytes that differ from their neighbours and do not repeat with any power
 // of two, so a chunk moved to the wrong place cannot pass unnoticed.
 t_Bytes Pattern(std::size_t length, std::uint32_t seed = 1) {
-  t_Bytes bytes(length);
+  t_Bytes bytes(length, '\0');
   std::uint32_t state = seed * 2654435761u + 12345u;
   for (auto& byte : bytes) {
     state = state * 1664525u + 1013904223u;
-    byte = static_cast<unsigned char>(state >> 24);
+    byte = static_cast<char>(state >> 24);
   }
   return bytes;
 }
@@ -45,16 +46,6 @@ class MemoryMappedFileTest : public ::testing::Test {
  protected:
   fs::path File(const std::string& name) const { return m_folder.Fs() / name; }
   static t_String Native(const fs::path& path) { return path.native(); }
-
-  static void Write(const fs::path& path, const t_Bytes& bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-    ASSERT_TRUE(out.good());
-  }
-  static t_Bytes Read(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return t_Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-  }
 
   n_testing::t_ScratchFolder m_folder;
 };
@@ -75,7 +66,7 @@ TEST_F(MemoryMappedFileTest, MissingFileIsCreatedEmptyThenSizedByTheFirstRegion)
   file.Close();
   EXPECT_EQ(file.Size(), 0u);
   EXPECT_EQ(file.RegionBegin(), nullptr);
-  EXPECT_EQ(Read(path), content);
+  EXPECT_EQ(ReadFile(path), content);
 }
 
 // One table, one invariant: after ReplaceRegion(n, o, p) and filling the
@@ -106,7 +97,7 @@ TEST_F(MemoryMappedFileTest, ReplaceRegionKeepsTheBytesAroundTheRange) {
     SCOPED_TRACE(c.name);
     const fs::path path = File("replace.bin");
     const t_Bytes old = Pattern(c.initial, static_cast<std::uint32_t>(c.n + c.o * 7 + c.p * 131));
-    Write(path, old);
+    WriteFile(path, old);
     {
       t_MemoryMappedFile file;
       file.Open(Native(path));
@@ -119,9 +110,9 @@ TEST_F(MemoryMappedFileTest, ReplaceRegionKeepsTheBytesAroundTheRange) {
       std::memset(region, 0xEE, c.n);
     }
     t_Bytes expected(old.begin(), old.begin() + static_cast<std::ptrdiff_t>(c.p));
-    expected.insert(expected.end(), c.n, 0xEE);
+    expected.insert(expected.end(), c.n, '\xEE');
     expected.insert(expected.end(), old.begin() + static_cast<std::ptrdiff_t>(c.p + c.o), old.end());
-    EXPECT_EQ(Read(path), expected);
+    EXPECT_EQ(ReadFile(path), expected);
   }
 }
 
@@ -141,7 +132,7 @@ TEST_F(MemoryMappedFileTest, LongTailMovesInChunksBothWays) {
     SCOPED_TRACE(c.name);
     const fs::path path = File("long.bin");
     const t_Bytes old = Pattern(static_cast<std::size_t>(kOffset + c.o + kTail), c.n);
-    Write(path, old);
+    WriteFile(path, old);
     {
       t_MemoryMappedFile file;
       file.Open(Native(path));
@@ -149,7 +140,7 @@ TEST_F(MemoryMappedFileTest, LongTailMovesInChunksBothWays) {
       std::memset(region, 0xEE, c.n);
       EXPECT_EQ(file.Size(), kOffset + c.n + kTail);
     }
-    const t_Bytes now = Read(path);
+    const t_Bytes now = ReadFile(path);
     ASSERT_EQ(now.size(), kOffset + c.n + kTail);
     EXPECT_TRUE(std::equal(old.begin(), old.begin() + kOffset, now.begin()));
     EXPECT_TRUE(std::all_of(now.begin() + kOffset, now.begin() + kOffset + c.n,
@@ -166,7 +157,7 @@ TEST_F(MemoryMappedFileTest, LongTailMovesInChunksBothWays) {
 TEST_F(MemoryMappedFileTest, RegionAtAnUnalignedOffsetPointsAtItsBytes) {
   const fs::path path = File("unaligned.bin");
   const t_Bytes old = Pattern(200000);
-  Write(path, old);
+  WriteFile(path, old);
   t_MemoryMappedFile file;
   file.Open(Native(path));
   std::byte* region = file.ReplaceRegion(16, 16, 70000);
@@ -176,8 +167,8 @@ TEST_F(MemoryMappedFileTest, RegionAtAnUnalignedOffsetPointsAtItsBytes) {
   std::memset(region, 0xEE, 16);
   file.Close();
   t_Bytes expected = old;
-  std::fill(expected.begin() + 70000, expected.begin() + 70016, 0xEE);
-  EXPECT_EQ(Read(path), expected);
+  std::fill(expected.begin() + 70000, expected.begin() + 70016, '\xEE');
+  EXPECT_EQ(ReadFile(path), expected);
 }
 
 TEST_F(MemoryMappedFileTest, RangesOutsideTheFileAreRefusedAndLeaveItUntouched) {
@@ -199,7 +190,7 @@ TEST_F(MemoryMappedFileTest, RangesOutsideTheFileAreRefusedAndLeaveItUntouched) 
   };
   const fs::path path = File("range.bin");
   const t_Bytes old = Pattern(10);
-  Write(path, old);
+  WriteFile(path, old);
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     t_MemoryMappedFile file;
@@ -226,7 +217,7 @@ TEST_F(MemoryMappedFileTest, RangesOutsideTheFileAreRefusedAndLeaveItUntouched) 
     // Still usable after the refusal.
     EXPECT_EQ(0, std::memcmp(file.ReplaceRegion(10, 10, 0), old.data(), 10));
     file.Close();
-    EXPECT_EQ(Read(path), old);
+    EXPECT_EQ(ReadFile(path), old);
   }
 }
 
@@ -234,7 +225,7 @@ TEST_F(MemoryMappedFileTest, RangesOutsideTheFileAreRefusedAndLeaveItUntouched) 
 // file is cut to 0 and the object agrees with it.
 TEST_F(MemoryMappedFileTest, ShrinkingToNothingFailsWhenTheEmptyFileIsMapped) {
   const fs::path path = File("empty.bin");
-  Write(path, Pattern(10));
+  WriteFile(path, Pattern(10));
   t_MemoryMappedFile file;
   file.Open(Native(path));
   try {
@@ -253,18 +244,13 @@ TEST_F(MemoryMappedFileTest, ShrinkingToNothingFailsWhenTheEmptyFileIsMapped) {
 TEST_F(MemoryMappedFileTest, FileIsHeldExclusivelyUntilClosed) {
   const fs::path path = File("held.bin");
   const t_Bytes old = Pattern(10);
-  Write(path, old);
+  WriteFile(path, old);
   t_MemoryMappedFile second;
   {
     t_MemoryMappedFile first;
     first.Open(Native(path));
     std::memset(first.ReplaceRegion(4, 4, 0), 0xEE, 4);
-    try {
-      second.Open(Native(path));
-      ADD_FAILURE() << "second Open succeeded";
-    } catch (const n_system::t_ErrorException& error) {
-      EXPECT_EQ(error.Code(), kCodeSharingViolation);
-    }
+    EXPECT_EQ(n_testing::CodeOf([&] { second.Open(Native(path)); }), kCodeSharingViolation);
     EXPECT_EQ(second.Size(), 0u);
 
     // Opening another file releases the first one.

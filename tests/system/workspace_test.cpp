@@ -6,14 +6,15 @@
 
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <optional>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "support/environment_variable.hpp"
+#include "support/file_bytes.hpp"
 #include "support/links.hpp"
+#include "support/raised_code.hpp"
 #include "support/scratch_folder.hpp"
 #include "system/error.hpp"
 #include "system/temp_folder.hpp"
@@ -33,6 +34,8 @@ namespace n_zorbel::n_system {
 namespace {
 
 namespace fs = std::filesystem;
+using n_testing::CodeOf;
+using n_testing::ReadFile;
 
 constexpr std::int32_t kCodeAccessDenied = static_cast<std::int32_t>(0x80070005u);
 
@@ -69,16 +72,13 @@ TEST_F(WorkspaceTest, CreatesTheLastLevelAndReusesAnEarlierOne) {
 }
 
 TEST_F(WorkspaceTest, MissingTemporaryFolderIsASystemError) {
-  try {
-    CreateWorkspace(Workspace("missing") + ZTEXT("Mivora") + kPathSeparator);
-    ADD_FAILURE() << "no error";
-  } catch (const t_ErrorException& error) {
+  const std::int32_t code =
+      CodeOf([&] { CreateWorkspace(Workspace("missing") + ZTEXT("Mivora") + kPathSeparator); });
 #ifdef _WIN32
-    EXPECT_EQ(error.Code(), static_cast<std::int32_t>(0x80070003u));
+  EXPECT_EQ(code, static_cast<std::int32_t>(0x80070003u));
 #else
-    EXPECT_EQ(error.Code(), static_cast<std::int32_t>(0x80070002u));
+  EXPECT_EQ(code, static_cast<std::int32_t>(0x80070002u));
 #endif
-  }
 }
 
 #ifndef _WIN32
@@ -128,41 +128,21 @@ TEST_F(WorkspaceTest, NewFolderIsPrivateWhateverTheUmask) {
 TEST_F(WorkspaceTest, ExistingFolderIsUsedOnlyWhenItIsPrivate) {
   struct t_Case {
     const char* name;
-    void (*plant)(const fs::path& at, const fs::path& elsewhere);
     bool accepted;
+    mode_t mode;  // of a folder of ours, when nothing else is planted
+    void (*plant)(const fs::path& at, const fs::path& elsewhere) = nullptr;
   };
   const t_Case cases[] = {
-      {"own folder 0700", [](const fs::path& at, const fs::path&) { fs::create_directory(at); }, true},
-      {"own folder 0755",
-       [](const fs::path& at, const fs::path&) {
-         fs::create_directory(at);
-         ::chmod(at.c_str(), 0755);
-       },
-       true},
-      {"group-writable",
-       [](const fs::path& at, const fs::path&) {
-         fs::create_directory(at);
-         ::chmod(at.c_str(), 0770);
-       },
-       false},
-      {"other-writable",
-       [](const fs::path& at, const fs::path&) {
-         fs::create_directory(at);
-         ::chmod(at.c_str(), 0703);
-       },
-       false},
-      {"sticky and world-writable",
-       [](const fs::path& at, const fs::path&) {
-         fs::create_directory(at);
-         ::chmod(at.c_str(), 01777);
-       },
-       false},
-      {"link to a folder",
-       [](const fs::path& at, const fs::path& elsewhere) { fs::create_directory_symlink(elsewhere, at); },
-       false},
-      {"dangling link", [](const fs::path& at, const fs::path&) { fs::create_symlink("nowhere", at); },
-       false},
-      {"file", [](const fs::path& at, const fs::path&) { std::ofstream(at) << "x"; }, false},
+      {"own folder 0700", true, 0700},
+      {"own folder 0755", true, 0755},
+      {"group-writable", false, 0770},
+      {"other-writable", false, 0703},
+      {"sticky and world-writable", false, 01777},
+      {"link to a folder", false, 0,
+       [](const fs::path& at, const fs::path& elsewhere) { fs::create_directory_symlink(elsewhere, at); }},
+      {"dangling link", false, 0,
+       [](const fs::path& at, const fs::path&) { fs::create_symlink("nowhere", at); }},
+      {"file", false, 0, [](const fs::path& at, const fs::path&) { std::ofstream(at) << "x"; }},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -171,15 +151,14 @@ TEST_F(WorkspaceTest, ExistingFolderIsUsedOnlyWhenItIsPrivate) {
     fs::remove_all(at);
     fs::remove_all(elsewhere);
     fs::create_directory(elsewhere);
-    c.plant(at, elsewhere);
-    const auto before = fs::symlink_status(at).type();
-    try {
-      CreateWorkspace(at.native() + "/");
-      EXPECT_TRUE(c.accepted) << "accepted";
-    } catch (const t_ErrorException& error) {
-      EXPECT_FALSE(c.accepted) << "refused with " << error.Code();
-      EXPECT_EQ(error.Code(), kCodeAccessDenied);
+    if (c.plant != nullptr) {
+      c.plant(at, elsewhere);
+    } else {
+      fs::create_directory(at);
+      ::chmod(at.c_str(), c.mode);
     }
+    const auto before = fs::symlink_status(at).type();
+    EXPECT_EQ(CodeOf([&] { CreateWorkspace(at.native() + "/"); }), c.accepted ? 0 : kCodeAccessDenied);
     EXPECT_EQ(fs::symlink_status(at).type(), before);
     EXPECT_TRUE(fs::is_empty(elsewhere));
     EXPECT_FALSE(fs::exists(m_folder / "nowhere"));
@@ -192,12 +171,7 @@ TEST_F(WorkspaceTest, FolderOfAnotherUserIsRefused) {
   fs::create_directory(at);
   ::chmod(at.c_str(), 0700);
   ASSERT_EQ(::chown(at.c_str(), 12345, 12345), 0);
-  try {
-    CreateWorkspace(at.native() + "/");
-    ADD_FAILURE() << "accepted";
-  } catch (const t_ErrorException& error) {
-    EXPECT_EQ(error.Code(), kCodeAccessDenied);
-  }
+  EXPECT_EQ(CodeOf([&] { CreateWorkspace(at.native() + "/"); }), kCodeAccessDenied);
 }
 
 #endif
@@ -217,11 +191,6 @@ struct t_Planted {
 };
 
 void WritePrecious(const fs::path& file) { std::ofstream(file, std::ios::binary) << "precious"; }
-
-std::string Read(const fs::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
 
 void PlantFolder(const fs::path& at, const fs::path&) {
   fs::create_directory(at);
@@ -301,10 +270,10 @@ TEST_F(WorkspaceTest, TheTeardownLeavesWhatItDidNotMakeOrVerifyUntouched) {
 
     EXPECT_EQ(fs::symlink_status(at).type(), planted);
     if (planted == fs::file_type::directory) {
-      EXPECT_EQ(Read(at / "keep.mp4"), "precious");
+      EXPECT_EQ(ReadFile(at / "keep.mp4"), "precious");
     }
-    EXPECT_EQ(Read(victim / "keep.mp4"), "precious");
-    EXPECT_EQ(Read(victim / "sub" / "keep-too.mp4"), "precious");
+    EXPECT_EQ(ReadFile(victim / "keep.mp4"), "precious");
+    EXPECT_EQ(ReadFile(victim / "sub" / "keep-too.mp4"), "precious");
     EXPECT_FALSE(fs::exists(case_ / "nowhere"));
   }
 }
@@ -413,11 +382,11 @@ TEST_F(WorkspaceTest, ANameTakenByAnythingButOurFolderGivesAFreshPrivateWorkspac
 
     EXPECT_EQ(fs::symlink_status(usualAt).type(), planted);
     if (planted == fs::file_type::directory) {
-      EXPECT_EQ(Read(usualAt / "keep.mp4"), "precious");
+      EXPECT_EQ(ReadFile(usualAt / "keep.mp4"), "precious");
     } else if (planted == fs::file_type::regular) {
-      EXPECT_EQ(Read(usualAt), "precious");
+      EXPECT_EQ(ReadFile(usualAt), "precious");
     }
-    EXPECT_EQ(Read(victim / "keep.mp4"), "precious");
+    EXPECT_EQ(ReadFile(victim / "keep.mp4"), "precious");
   }
 }
 

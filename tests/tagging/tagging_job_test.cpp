@@ -9,7 +9,6 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <map>
 #include <new>
 #include <span>
@@ -21,6 +20,8 @@
 
 #include "intake/video_file_list.hpp"
 #include "support/environment_variable.hpp"
+#include "support/file_bytes.hpp"
+#include "support/poll.hpp"
 #include "support/scratch_folder.hpp"
 #include "system/error.hpp"
 #include "tool_packer.hpp"
@@ -328,8 +329,7 @@ TEST(ErrorStageTest, MessagesAreIndexedByTheStageValue) {
 // does what the environment tells it, so a test can script the tool's runs.
 const std::vector<std::byte>& StandInPackage() {
   static const std::vector<std::byte> package = [] {
-    std::ifstream in(std::filesystem::path(FromUtf8(MIVORA_STAND_IN)), std::ios::binary);
-    const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const std::string bytes = ReadFile(FromUtf8(MIVORA_STAND_IN));
     EXPECT_FALSE(bytes.empty()) << MIVORA_STAND_IN;
     const auto tool = std::as_bytes(std::span(bytes));
     const std::span<const std::byte> files[] = {tool};
@@ -355,11 +355,8 @@ std::vector<std::vector<std::string>> ReadRuns(const std::filesystem::path& log)
 
 // Steps at the dialog's pace until the job is done or failed.
 void RunToEnd(t_TaggingJob& job) {
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-  while (!job.Done() && !job.Failed() && std::chrono::steady_clock::now() < deadline) {
-    job.Step();
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
+  PollUntil([&] { return job.Done() || job.Failed(); }, [&] { job.Step(); }, std::chrono::milliseconds(10),
+            std::chrono::seconds(60));
 }
 
 TEST(TaggingJobEndToEndTest, FirstRunUnpacksIntoTheWorkspaceAndRunsOneToolPerFileInOrder) {
@@ -421,8 +418,7 @@ TEST(TaggingJobEndToEndTest, AnExistingWorkspaceWithALongerOldToolIsReused) {
   RunToEnd(job);
   EXPECT_TRUE(job.Done()) << static_cast<int>(job.Stage()) << " " << job.ErrorCode();
   // The old file is overwritten and cut to the tool's length.
-  std::ifstream written(std::filesystem::path(tools->ToolPath()), std::ios::binary);
-  const std::string bytes((std::istreambuf_iterator<char>(written)), std::istreambuf_iterator<char>());
+  const std::string bytes = ReadFile(tools->ToolPath());
   ASSERT_EQ(bytes.size(), tool.size());
   EXPECT_EQ(0, std::memcmp(bytes.data(), tool.data(), tool.size()));
 }
@@ -465,12 +461,8 @@ TEST(TaggingJobEndToEndTest, DestroyingTheJobEndsARunningToolForReal) {
     t_TaggingJob job(tools, system, scratch / ZTEXT("Mivora/"), videos, tags, false);
     job.Step();
     // Wait until the tool is alive: it writes a heartbeat every 20 ms.
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-    while (std::chrono::steady_clock::now() < deadline &&
-           (!std::filesystem::exists(log) || std::filesystem::file_size(log) < 40)) {
-      job.Step();
-      std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
+    PollUntil([&] { return std::filesystem::exists(log) && std::filesystem::file_size(log) >= 40; },
+              [&] { job.Step(); }, std::chrono::milliseconds(20), std::chrono::seconds(30));
     ASSERT_FALSE(job.Done());
     ASSERT_FALSE(job.Failed());
   }

@@ -5,9 +5,9 @@
 
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <string>
 
+#include "support/raised_code.hpp"
 #include "support/scratch_folder.hpp"
 #include "system/error.hpp"
 #include "system/memory_mapped_file.hpp"
@@ -18,15 +18,6 @@ namespace n_zorbel::n_testing {
 namespace {
 
 using n_tools::t_ToolPayload;
-
-std::int32_t CodeOf(const std::function<void()>& action) {
-  try {
-    action();
-  } catch (const n_system::t_ErrorException& error) {
-    return error.Code();
-  }
-  return 0;
-}
 
 std::uint32_t ReadLittleEndian32(const t_Bytes& bytes, std::size_t offset) {
   std::uint32_t value = 0;

@@ -4,12 +4,11 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <random>
 #include <span>
 #include <vector>
 
+#include "support/file_bytes.hpp"
 #include "tool_packer.hpp"
 
 namespace n_zorbel::n_testing {
@@ -46,11 +45,9 @@ inline void PutLittleEndian32(t_Bytes& bytes, std::size_t offset, std::uint32_t 
 }
 
 inline t_Bytes ReadAll(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::vector<char> chars((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  t_Bytes bytes(chars.size());
-  for (std::size_t i = 0; i < chars.size(); ++i) bytes[i] = static_cast<std::byte>(chars[i]);
-  return bytes;
+  const std::string chars = ReadFile(path);
+  const auto bytes = std::as_bytes(std::span(chars));
+  return t_Bytes(bytes.begin(), bytes.end());
 }
 
 // Open descriptors of this process (Linux); -1 where that cannot be seen.

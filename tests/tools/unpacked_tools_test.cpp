@@ -8,6 +8,7 @@
 #include <fstream>
 #include <string>
 
+#include "support/raised_code.hpp"
 #include "support/scratch_folder.hpp"
 #include "system/child_process.hpp"
 #include "system/error.hpp"
@@ -22,13 +23,7 @@ namespace {
 using n_tools::t_UnpackedTools;
 
 std::int32_t OpenCode(const t_String& path) {
-  try {
-    n_system::t_MemoryMappedFile file;
-    file.Open(path);
-  } catch (const n_system::t_ErrorException& error) {
-    return error.Code();
-  }
-  return 0;
+  return CodeOf([&] { n_system::t_MemoryMappedFile().Open(path); });
 }
 
 std::uint32_t RunToEnd(const t_String& application, const t_String& commandLine) {
@@ -90,12 +85,8 @@ TEST(UnpackedToolsTest, AToolHeldByAnotherWriterFailsWithSharingViolationAndLeav
   n_system::t_MemoryMappedFile holder;
   holder.Open(folder.Path() + t_String(n_tools::ToolFileName(0)));
   const int descriptors = OpenDescriptorCount();
-  try {
-    const t_UnpackedTools tools(module, folder.Path());
-    ADD_FAILURE() << "unpacked over a file held by another writer";
-  } catch (const n_system::t_ErrorException& error) {
-    EXPECT_EQ(error.Code(), static_cast<std::int32_t>(0x80070020));
-  }
+  EXPECT_EQ(CodeOf([&] { const t_UnpackedTools tools(module, folder.Path()); }),
+            static_cast<std::int32_t>(0x80070020));
   EXPECT_EQ(OpenDescriptorCount(), descriptors);
 }
 
@@ -104,15 +95,10 @@ TEST(UnpackedToolsTest, AMissingFolderIsASystemError) {
   const t_Bytes package = PackOne(ToolLikeBytes(100, 4));
   const n_tools::t_MemoryModule module(package);
   const int descriptors = OpenDescriptorCount();
-  try {
-    const t_UnpackedTools tools(module, folder / ZTEXT("missing/"));
-    ADD_FAILURE() << "unpacked into a missing folder";
-  } catch (const n_system::t_ErrorException& error) {
-    // "File not found" or "path not found", converted, whichever the platform says.
-    EXPECT_TRUE(error.Code() == static_cast<std::int32_t>(0x80070002) ||
-                error.Code() == static_cast<std::int32_t>(0x80070003))
-        << error.Code();
-  }
+  const std::int32_t code = CodeOf([&] { const t_UnpackedTools tools(module, folder / ZTEXT("missing/")); });
+  // "File not found" or "path not found", converted, whichever the platform says.
+  EXPECT_TRUE(code == static_cast<std::int32_t>(0x80070002) || code == static_cast<std::int32_t>(0x80070003))
+      << code;
   EXPECT_EQ(OpenDescriptorCount(), descriptors);
 }
 

@@ -6,8 +6,6 @@
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -17,6 +15,8 @@
 #include "fake_view.hpp"
 #include "intake/path_queries.hpp"
 #include "support/environment_variable.hpp"
+#include "support/file_bytes.hpp"
+#include "support/poll.hpp"
 #include "support/scratch_folder.hpp"
 #ifndef _WIN32
 #include "support/media.hpp"
@@ -42,8 +42,7 @@ void MakeVideo(const t_String& path) {
 // layout: 32-bit big-endian sizes, meta a full box, data with 8 bytes of type
 // and locale before the text); "(none)" when the path is not there.
 std::string ReadTitle(const t_String& path) {
-  std::ifstream in(std::filesystem::path(path), std::ios::binary);
-  const std::string file((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  const std::string file = ReadFile(path);
   struct t_Range {
     std::size_t begin = 0, end = 0;  // a box's payload; empty when not found
   };
@@ -94,11 +93,8 @@ class DialogEndToEnd : public testing::Test {
   // Ticks at roughly the dialog's pace until `done` holds (bounded).
   template <typename Done>
   void TickUntil(t_MainDialog& dialog, Done done) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-    while (!done() && std::chrono::steady_clock::now() < deadline) {
-      dialog.OnTimerTick();
-      std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
+    PollUntil(
+        done, [&] { dialog.OnTimerTick(); }, std::chrono::milliseconds(10), std::chrono::seconds(60));
   }
 };
 

@@ -15,6 +15,8 @@
 #include <string>
 
 #include "support/child_tool.hpp"
+#include "support/file_bytes.hpp"
+#include "support/raised_code.hpp"
 #include "support/scratch_folder.hpp"
 #include "system/child_process.hpp"
 #include "system/error.hpp"
@@ -28,6 +30,7 @@ namespace {
 
 using n_testing::ChildToolCommandLine;
 using n_testing::ChildToolPath;
+using n_testing::CodeOf;
 using n_testing::t_ScratchFolder;
 
 // Sets or clears one environment variable for a scope, then restores it.
@@ -74,12 +77,7 @@ TEST(PosixDescriptor, AFailingCloseRaisesWhenExplicitAndEndsTheProcessInTeardown
   n_detail::t_Descriptor open(ends[0]);
   n_detail::t_Descriptor stale(kNotOpen);
   EXPECT_NO_THROW(open.Close());
-  try {
-    stale.Close();
-    ADD_FAILURE() << "closing a descriptor that is not open raised nothing";
-  } catch (const t_ErrorException& error) {
-    EXPECT_EQ(error.Code(), ConvertSystemError(EBADF));
-  }
+  EXPECT_EQ(CodeOf([&] { stale.Close(); }), ConvertSystemError(EBADF));
   EXPECT_TRUE(open.IsEmpty() && stale.IsEmpty());
   EXPECT_DEATH({ const n_detail::t_Descriptor dropped(kNotOpen); }, "");
 }
@@ -167,12 +165,7 @@ TEST(PosixRemoveTree, AFailingDeletionStopsWithTheSystemError) {
 TEST(PosixQueryPath, OtherFailuresRaise) {
   t_ScratchFolder root;
   std::filesystem::create_symlink(root / "loop", root / "loop");
-  try {
-    QueryPath(root / "loop");
-    ADD_FAILURE() << "nothing raised";
-  } catch (const t_ErrorException& error) {
-    EXPECT_EQ(error.Code(), ConvertSystemError(ELOOP));
-  }
+  EXPECT_EQ(CodeOf([&] { QueryPath(root / "loop"); }), ConvertSystemError(ELOOP));
 }
 
 TEST(PosixChildProcess, AChildEndedBySignalReports128PlusTheSignal) {
@@ -218,20 +211,14 @@ TEST(PosixChildProcess, AnEmptyProgramNameStillStartsTheTool) {
   t_ChildProcess child(ChildToolPath(), " args \"" + report + "\"");
   child.Finish(kWaitForever, true);
   ASSERT_EQ(child.ExitCode(), 0u);
-  std::ifstream in(report, std::ios::binary);
-  const std::string got((std::istreambuf_iterator<char>(in)), {});
-  EXPECT_EQ(got, std::string("\0args\0", 6) + report + '\0');
+  EXPECT_EQ(n_testing::ReadFile(report), std::string("\0args\0", 6) + report + '\0');
 }
 
 TEST(PosixChildProcess, AProgramWithoutExecutePermissionRaisesAccessDenied) {
   t_ScratchFolder root;
   root.MakeFile("not-a-program", "#!/bin/sh\nexit 0\n");
-  try {
-    t_ChildProcess child(root / "not-a-program", "x");
-    ADD_FAILURE() << "started";
-  } catch (const t_ErrorException& error) {
-    EXPECT_EQ(error.Code(), ConvertSystemError(kErrorAccessDenied));
-  }
+  EXPECT_EQ(CodeOf([&] { t_ChildProcess child(root / "not-a-program", "x"); }),
+            ConvertSystemError(kErrorAccessDenied));
 }
 
 }  // namespace
