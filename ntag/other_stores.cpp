@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <optional>
+#include <string_view>
 
 #include "box_types.hpp"
 #include "ntag_error.hpp"
@@ -57,20 +58,30 @@ constexpr t_TypeMeaning kAssetBoxes[] = {
     {kYrrc, {{"year"}}},
 };
 
-// QuickTime Keys; a phone's creation date is what readers show as the recording date.
+// QuickTime Keys by name, Apple's "com.apple.quicktime." prefix left off: Apple's names, and the
+// metadata names ffmpeg writes as keys (use_metadata_tags), which ffprobe shows beside ilst's.
+// A phone's creationdate records when the video was shot, not a tag's year: it stays.
+// clang-format off
 constexpr t_NameMeaning kKeyNames[] = {
-    {"com.apple.quicktime.title", {{"title"}}},
-    {"com.apple.quicktime.artist", {{"artist"}}},
-    {"com.apple.quicktime.author", {{"artist"}}},
-    {"com.apple.quicktime.creationdate", {{"year"}}},
-    {"com.apple.quicktime.year", {{"year"}}},
-    {"com.apple.quicktime.genre", {{"genre"}}},
-    {"com.apple.quicktime.comment", {{"comment"}}},
-    {"com.apple.quicktime.description", {{"description"}}},
-    {"com.apple.quicktime.album", {{"album"}}},
-    {"com.apple.quicktime.composer", {{"composer"}}},
-    {"com.apple.quicktime.copyright", {{"copyright"}}},
+    {"title", {{"title"}}},
+    {"artist", {{"artist"}}},
+    {"author", {{"artist"}}},
+    {"year", {{"year"}}},
+    {"date", {{"year"}}},
+    {"genre", {{"genre"}}},
+    {"comment", {{"comment"}}},
+    {"description", {{"description"}}},
+    {"album", {{"album"}}},
+    {"album_artist", {{"album_artist"}}},
+    {"composer", {{"composer"}}},
+    {"track", {{"track"}}},
+    {"disc", {{"disc"}}},
+    {"copyright", {{"copyright"}}},
+    {"grouping", {{"grouping"}}},
+    {"lyrics", {{"lyrics"}}},
+    {"encoder", {{"encoded_by"}}},
 };
+// clang-format on
 
 template <std::size_t N>
 const t_Meaning* MeaningOf(std::uint32_t type, const t_TypeMeaning (&table)[N]) {
@@ -80,7 +91,9 @@ const t_Meaning* MeaningOf(std::uint32_t type, const t_TypeMeaning (&table)[N]) 
   return nullptr;
 }
 
-const t_Meaning* MeaningOf(const std::string& name) {
+const t_Meaning* MeaningOf(std::string_view name) {
+  constexpr std::string_view kApple = "com.apple.quicktime.";
+  if (name.starts_with(kApple)) name.remove_prefix(kApple.size());
   for (const t_NameMeaning& m : kKeyNames) {
     if (name == m.name) return &m.meaning;
   }
@@ -270,6 +283,28 @@ bool RemoveFromKeys(t_Box& meta, const std::vector<std::string>& keys) {
   return true;
 }
 
+// The bytes after a meta box's header, whether it was opened (udta/meta) or kept whole (moov/meta).
+t_Bytes MetaBody(const t_Box& meta) {
+  if (!meta.container) return meta.payload;
+  t_Bytes body = meta.prefix;
+  for (const t_Box& child : meta.children) child.AppendTo(body);
+  body.insert(body.end(), meta.tail.begin(), meta.tail.end());
+  return body;
+}
+
+void ListKeys(const t_Bytes& payload, std::vector<std::string>& lines) {
+  const std::optional<t_KeysMeta> m = ParseKeysMeta(payload);
+  if (!m) return;
+  for (const t_BoxHeader& item : IlstItems(payload, *m)) {
+    const bool known = item.type >= 1 && item.type <= m->names.size();
+    // An item whose key is missing goes by its number.
+    std::string own = known ? m->names[item.type - 1] : std::string("#");
+    if (!known) own += std::to_string(item.type);
+    lines.push_back("keys:" + NameFor(known ? MeaningOf(own) : nullptr, own) + " = " +
+                    KeysValue(payload, item));
+  }
+}
+
 }  // namespace
 
 bool RemoveFromOtherStores(t_Movie& movie, const std::vector<std::string>& keys) {
@@ -287,32 +322,53 @@ bool RemoveFromOtherStores(t_Movie& movie, const std::vector<std::string>& keys)
   return removed;
 }
 
+bool MoveKeysOutOfUserData(t_Movie& movie) {
+  const t_Box* meta = movie.Meta();
+  if (!meta) return false;
+  const t_Bytes body = MetaBody(*meta);
+  if (!ParseKeysMeta(body)) return false;
+  // QuickTime's form, without version and flags: the only one exiftool and mediainfo read in moov.
+  t_Bytes moved(body.begin() + static_cast<std::ptrdiff_t>(meta->prefix.size()), body.end());
+  auto& boxes = movie.Root().children;
+  if (std::any_of(boxes.begin(), boxes.end(), [](const t_Box& b) { return b.type == kMeta; })) {
+    // Two Keys stores number their items apart, and readers differ in which value they show
+    // for a name both hold.
+    throw t_NtagError(t_ExitCode::LayoutRefused,
+                      "the file keeps QuickTime Keys metadata in udta/meta and another meta box in moov");
+  }
+  const t_Bytes whole = meta->Serialize();
+  std::size_t at = 0;
+  for (std::size_t i = 0; i < boxes.size(); ++i) {
+    if (boxes[i].type != kUdta) continue;
+    const auto before = boxes[i].children.size();
+    // Copies of it go too: they would keep the Keys numbering where the iTunes tags go.
+    std::erase_if(boxes[i].children,
+                  [&](const t_Box& b) { return b.type == kMeta && b.Serialize() == whole; });
+    if (at == 0 && boxes[i].children.size() != before) at = i + 1;
+  }
+  // Behind the user data, as QuickTime and exiftool place it: AtomicParsley shows no iTunes tags
+  // that follow a moov/meta.
+  boxes.insert(boxes.begin() + static_cast<std::ptrdiff_t>(at), t_Box::Leaf(kMeta, std::move(moved)));
+  return true;
+}
+
 std::vector<std::string> OtherStoresListing(const t_Movie& movie) {
   std::vector<std::string> lines;
   for (const t_Box& box : movie.Root().children) {
-    if (box.type == kUdta) {
-      for (const t_Box& item : box.children) {
-        if (item.container) continue;
-        const t_Meaning* asset = MeaningOf(item.type, kAssetBoxes);
-        if (asset) {
-          lines.push_back("3gpp:" + NameFor(asset, TypeName(item.type)) + " = " +
-                          EscapeForLine(AssetText(item.type, item.payload)));
-        } else if ((item.type >> 24) == 0xA9) {
-          lines.push_back("udta:" + NameFor(MeaningOf(item.type, kUserDataItems), TypeName(item.type)) +
-                          " = " + EscapeForLine(UserDataText(item.payload)));
-        }
+    if (box.type == kMeta && !box.container) ListKeys(box.payload, lines);
+    if (box.type != kUdta) continue;
+    for (const t_Box& item : box.children) {
+      // Keys where the iTunes tags belong (ffmpeg's use_metadata_tags), until an edit moves them.
+      if (item.type == kMeta) ListKeys(MetaBody(item), lines);
+      if (item.container) continue;
+      const t_Meaning* asset = MeaningOf(item.type, kAssetBoxes);
+      if (asset) {
+        lines.push_back("3gpp:" + NameFor(asset, TypeName(item.type)) + " = " +
+                        EscapeForLine(AssetText(item.type, item.payload)));
+      } else if ((item.type >> 24) == 0xA9) {
+        lines.push_back("udta:" + NameFor(MeaningOf(item.type, kUserDataItems), TypeName(item.type)) + " = " +
+                        EscapeForLine(UserDataText(item.payload)));
       }
-    }
-    if (box.type != kMeta || box.container) continue;
-    const std::optional<t_KeysMeta> m = ParseKeysMeta(box.payload);
-    if (!m) continue;
-    for (const t_BoxHeader& item : IlstItems(box.payload, *m)) {
-      const bool known = item.type >= 1 && item.type <= m->names.size();
-      // An item whose key is missing goes by its number.
-      std::string own = known ? m->names[item.type - 1] : std::string("#");
-      if (!known) own += std::to_string(item.type);
-      lines.push_back("keys:" + NameFor(known ? MeaningOf(own) : nullptr, own) + " = " +
-                      KeysValue(box.payload, item));
     }
   }
   return lines;

@@ -763,6 +763,9 @@ t_WritePath WriteTags(const t_NativePath& video, const std::function<void(t_TagL
   {
     t_File reader = OpenForReading(video);
     snap = TakeSnapshot(reader);
+    snap.movie.CheckTagBoxesUnique();
+    // ffmpeg's use_metadata_tags leaves QuickTime Keys where the iTunes tags go.
+    const bool keysMoved = MoveKeysOutOfUserData(snap.movie);
     if (snap.movie.Meta() && snap.movie.MetaHandler() != kMdir) {
       const std::uint32_t handler = snap.movie.MetaHandler();
       throw t_NtagError(t_ExitCode::LayoutRefused,
@@ -771,7 +774,6 @@ t_WritePath WriteTags(const t_NativePath& video, const std::function<void(t_TagL
                             : "the file keeps its metadata in a form other than iTunes tags (handler '" +
                                   TypeName(handler) + "')");
     }
-    snap.movie.CheckTagBoxesUnique();
     dataEnd = CheckSampleData(reader, snap);
     t_TagList tags = t_TagList::Parse(snap.movie.IlstPayload());
     edit(tags);
@@ -784,6 +786,8 @@ t_WritePath WriteTags(const t_NativePath& video, const std::function<void(t_TagL
     const bool sameIlst =
         (hadIlst && IsPayloadOf(snap.movie.IlstPayload(), newIlst)) || (!hadIlst && newIlst.size() == 8);
     if (sameIlst && !othersChanged) return t_WritePath::NothingToDo;
+    // Keys moved to moov/meta change more of moov than the ilst, as removed entries do.
+    othersChanged = othersChanged || keysMoved;
   }
   t_File file;
   try {

@@ -106,8 +106,10 @@ std::string ClipName(t_Clip clip) {
       return "MovUserData";
     case t_Clip::ThreeGpAssets:
       return "3gpAssets";
-    case t_Clip::Keys:
-      return "Keys";
+    case t_Clip::PhoneKeys:
+      return "PhoneKeys";
+    case t_Clip::UserDataKeys:
+      return "UserDataKeys";
     case t_Clip::Short:
       return "Short";
     case t_Clip::ShortFaststart:
@@ -179,8 +181,13 @@ void MakeClip(t_Clip clip, const std::string& path) {
                                         "-metadata", "album=Kept album"});
         format = clip == t_Clip::MovUserData ? "mov" : "3gp";
         break;
-      case t_Clip::Keys:
+      case t_Clip::PhoneKeys:
         add(video + "-t 1 -c:v mpeg4");
+        break;
+      case t_Clip::UserDataKeys:
+        add(video + "-t 1 -c:v mpeg4 -movflags use_metadata_tags",
+            {"-metadata", "title=Old title", "-metadata", "comment=Old comment", "-metadata", "date=1871",
+             "-metadata", "foo=Kept foo"});
         break;
       case t_Clip::Short:
       case t_Clip::ShortFaststart:
@@ -190,9 +197,10 @@ void MakeClip(t_Clip clip, const std::string& path) {
     }
     add("-f " + format, {temp});
     Must(RunProgram(a), "ffmpeg " + ClipName(clip));
-    if (clip == t_Clip::Keys) {
+    if (clip == t_Clip::PhoneKeys) {
       Must(RunProgram({"exiftool", "-q", "-overwrite_original", "-Keys:Title=Old title",
-                       "-Keys:Comment=Old comment", "-Keys:Make=Kept make", temp}),
+                       "-Keys:Comment=Old comment", "-Keys:Year=1871", "-Keys:Make=Kept make",
+                       "-Keys:CreationDate=2019:05:04 10:11:12+02:00", temp}),
            "exiftool");
     }
   });

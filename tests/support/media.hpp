@@ -16,10 +16,11 @@ enum class t_Clip {
   ManyTracks,   // video, two audio tracks and a subtitle track
   Fragmented,   // fragments after an empty moov
   NoTags,       // no udta at all
-  // Old title and comment, and an album (a make for Keys), in another store than ilst:
-  MovUserData,    // QuickTime text items in udta (ffmpeg's .mov)
-  ThreeGpAssets,  // 3GPP asset boxes in udta (ffmpeg's .3gp)
-  Keys,           // QuickTime Keys in moov/meta (written by exiftool)
+  // Old title and comment, and an entry no key of ntag's means, in another store than ilst:
+  MovUserData,    // QuickTime text items in udta (ffmpeg's .mov), an album
+  ThreeGpAssets,  // 3GPP asset boxes in udta (ffmpeg's .3gp), an album
+  PhoneKeys,      // QuickTime Keys in moov/meta (written by exiftool): a make, a year and a capture date
+  UserDataKeys,   // QuickTime Keys in udta/meta (ffmpeg's use_metadata_tags): foo, and a date
   // 0.3 s of video alone: quick to make and to tag, for tests of whole runs.
   Short,           // moov at the end
   ShortFaststart,  // moov before mdat
