@@ -28,7 +28,8 @@ std::vector<t_OffsetField> TfraFields(const t_Bytes& bytes, const t_BoxHeader& b
     const std::uint32_t width = body[0] == 1 ? 8 : 4;
     const std::uint32_t sizes = Read32(body + 8);
     const std::uint32_t count = Read32(body + 12);
-    const std::uint64_t entry = 2ull * width + ((sizes >> 4) & 3) + 1 + ((sizes >> 2) & 3) + 1 + (sizes & 3) + 1;
+    const std::uint64_t entry =
+        2ull * width + ((sizes >> 4) & 3) + 1 + ((sizes >> 2) & 3) + 1 + (sizes & 3) + 1;
     if ((bodySize - 16) / entry < count) Damaged("tfra table longer than its box");
     const std::uint64_t bodyAt = box.offset + child.offset + child.headerSize;
     for (std::uint32_t k = 0; k < count; ++k) fields.push_back({bodyAt + 16 + k * entry + width, width});
@@ -88,7 +89,8 @@ std::vector<t_FieldWrite> PlanTrackFragmentMoves(const std::vector<t_TrackFragme
       if (run.bytes == 0) continue;
       const auto shift = move.ShiftOf(run.at, run.bytes);
       if (!shift) Refuse("sample data of a movie fragment reaches into the movie box");
-      if (lands && *lands != *shift) Refuse("a track fragment's sample data lies on both sides of the movie box");
+      if (lands && *lands != *shift)
+        Refuse("a track fragment's sample data lies on both sides of the movie box");
       lands = shift;
     }
     std::int64_t baseShift = fragment.baseFrom == t_FragmentBase::Moof ? *moofShift : previous;
@@ -106,24 +108,27 @@ std::vector<t_FieldWrite> PlanTrackFragmentMoves(const std::vector<t_TrackFragme
   return writes;
 }
 
-std::vector<t_FieldWrite> PlanFragmentMoves(const t_File& file, const t_FileLayout& layout, const t_Bytes& moov,
-                                            const t_Relocation& move) {
+std::vector<t_FieldWrite> PlanFragmentMoves(const t_File& file, const t_FileLayout& layout,
+                                            const t_Bytes& moov, const t_Relocation& move) {
   std::vector<t_FieldWrite> writes;
   for (const t_BoxHeader& box : FragmentBoxes(layout)) {
     if (box.size > kMaxFragmentBox) Refuse("a movie fragment box is larger than 64 MiB");
     const t_Bytes bytes = ReadBox(file, box);
     if (box.type == kMoof) {
       const auto more = PlanTrackFragmentMoves(
-          ReaderTrackFragments(moov.data(), moov.size(), bytes.data(), bytes.size(), box.offset), box.offset, move);
+          ReaderTrackFragments(moov.data(), moov.size(), bytes.data(), bytes.size(), box.offset), box.offset,
+          move);
       writes.insert(writes.end(), more.begin(), more.end());
       continue;
     }
     for (const t_OffsetField& f : TfraFields(bytes, box)) {
       const std::uint64_t v = ReadField(file, f.position, f.width);
       const auto shift = move.ShiftOf(v, 0);
-      if (!shift) Refuse("a movie fragment index points into the movie box");
+      if (!shift)
+        Refuse("a movie fragment index (tfra) points into the movie box or past the end of the file");
       if (*shift == 0) continue;
-      if (f.width == 4 && Moved(v, *shift) > 0xFFFFFFFFull) Refuse("a 32-bit fragment offset would pass 4 GiB");
+      if (f.width == 4 && Moved(v, *shift) > 0xFFFFFFFFull)
+        Refuse("a 32-bit fragment offset would pass 4 GiB");
       writes.push_back({f.position, f.width, Moved(v, *shift)});
     }
   }
@@ -142,9 +147,11 @@ bool SameFragmentData(const t_File& oldFile, const t_FileLayout& oldLayout, cons
     const t_Bytes oldBytes = ReadBox(oldFile, o), newBytes = ReadBox(newFile, n);
     if (o.type == kMoof) {
       if (!SameRuns(oldFile,
-                    ReaderTrackFragments(oldMoov.data(), oldMoov.size(), oldBytes.data(), oldBytes.size(), o.offset),
+                    ReaderTrackFragments(oldMoov.data(), oldMoov.size(), oldBytes.data(), oldBytes.size(),
+                                         o.offset),
                     newFile,
-                    ReaderTrackFragments(newMoov.data(), newMoov.size(), newBytes.data(), newBytes.size(), n.offset),
+                    ReaderTrackFragments(newMoov.data(), newMoov.size(), newBytes.data(), newBytes.size(),
+                                         n.offset),
                     move)) {
         return false;
       }

@@ -28,8 +28,8 @@ std::vector<t_FieldWrite> PlanTrackFragmentMoves(const std::vector<t_TrackFragme
 
 // Every field write the copy needs: the bases above for each moof, and each tfra entry's moof
 // offset. Refuses (4) as above, and a fragment box over 64 MiB.
-std::vector<t_FieldWrite> PlanFragmentMoves(const t_File& file, const t_FileLayout& layout, const t_Bytes& moov,
-                                            const t_Relocation& move);
+std::vector<t_FieldWrite> PlanFragmentMoves(const t_File& file, const t_FileLayout& layout,
+                                            const t_Bytes& moov, const t_Relocation& move);
 
 // Checks the copy as players read it, found afresh in both files: each moof and mfra where
 // `move` puts the old one, each run of samples where `move` puts its data, with the same

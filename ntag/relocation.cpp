@@ -14,7 +14,8 @@ std::optional<std::int64_t> t_Relocation::ShiftOf(std::uint64_t at, std::uint64_
 }
 
 void t_Relocation::MarkRewritten(std::vector<t_DataRange> ranges) {
-  std::sort(ranges.begin(), ranges.end(), [](const t_DataRange& a, const t_DataRange& b) { return a.at < b.at; });
+  std::sort(ranges.begin(), ranges.end(),
+            [](const t_DataRange& a, const t_DataRange& b) { return a.at < b.at; });
   m_rewritten = std::move(ranges);
 }
 
@@ -28,8 +29,9 @@ std::uint64_t t_Relocation::SameBytesFrom(std::uint64_t at) const {
     return 0;
   }
   // The first rewritten range that ends after `at`: it holds `at`, or bounds what follows.
-  const auto next = std::upper_bound(m_rewritten.begin(), m_rewritten.end(), at,
-                                     [](std::uint64_t p, const t_DataRange& r) { return p < r.at + r.bytes; });
+  const auto next =
+      std::upper_bound(m_rewritten.begin(), m_rewritten.end(), at,
+                       [](std::uint64_t p, const t_DataRange& r) { return p < r.at + r.bytes; });
   if (next != m_rewritten.end()) end = std::min(end, std::max(next->at, at));
   return end - at;
 }

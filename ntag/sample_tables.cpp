@@ -220,7 +220,8 @@ std::vector<t_TrackFragment> ReaderTrackFragments(const std::uint8_t* moov, std:
     const std::uint32_t flags = Read32(moof + tfhd.begin) & 0xFFFFFF;
     std::size_t field = tfhd.begin + 8;
     t_TrackFragment fragment;
-    fragment.baseFrom = flags & 0x20000 || fragments.empty() ? t_FragmentBase::Moof : t_FragmentBase::Previous;
+    fragment.baseFrom =
+        flags & 0x20000 || fragments.empty() ? t_FragmentBase::Moof : t_FragmentBase::Previous;
     fragment.base = flags & 0x20000 ? moofAt : next;
     if (flags & 0x1) {
       if (field + 8 > tfhd.end) return;

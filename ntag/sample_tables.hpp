@@ -40,8 +40,8 @@ enum class t_FragmentBase {
 struct t_TrackFragment {
   t_FragmentBase baseFrom = t_FragmentBase::Moof;
   std::uint64_t base = 0;
-  std::size_t baseField = 0;     // Explicit: where in the moof box the 64-bit base is
-  std::vector<t_DataRange> runs; // one per trun, zero bytes included
+  std::size_t baseField = 0;      // Explicit: where in the moof box the 64-bit base is
+  std::vector<t_DataRange> runs;  // one per trun, zero bytes included
 };
 
 // The track fragments of one moof box (at file offset `moofAt`): each trun's data range from

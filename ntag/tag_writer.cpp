@@ -500,7 +500,8 @@ bool SameMedia(const t_File& oldFile, const std::vector<std::uint64_t>& oldOffse
   if (oldOffsets.size() != newOffsets.size()) return false;
   for (std::size_t i = 0; i < oldOffsets.size(); ++i) {
     const auto shift = move.ShiftOf(oldOffsets[i], 0);
-    if (!shift || newOffsets[i] != static_cast<std::uint64_t>(static_cast<std::int64_t>(oldOffsets[i]) + *shift))
+    if (!shift ||
+        newOffsets[i] != static_cast<std::uint64_t>(static_cast<std::int64_t>(oldOffsets[i]) + *shift))
       return false;
   }
   const std::size_t count = oldOffsets.size();
@@ -600,7 +601,8 @@ void WriteRewritten(t_File& file, const t_NativePath& video, const t_Snapshot& s
       }
       out.WriteAt(inCopy(f.position, f.width), raw, f.width);
     }
-    if (!mdatHeader.empty()) out.WriteAt(inCopy(last.offset, mdatHeader.size()), mdatHeader.data(), mdatHeader.size());
+    if (!mdatHeader.empty())
+      out.WriteAt(inCopy(last.offset, mdatHeader.size()), mdatHeader.data(), mdatHeader.size());
     // Checked while the write-back runs; the flush then makes exactly these bytes durable,
     // before the rename can publish them.
     const t_Snapshot copy = TakeSnapshot(out);
@@ -677,7 +679,8 @@ t_WritePath WriteTags(const t_NativePath& video, const std::function<void(t_TagL
     snap.movie.CheckTagBoxesUnique();
     const t_SampleExtent extent = CheckedSampleData(reader, snap);
     // Every path would change bytes a track reads.
-    if (extent.reachesIntoMoov) throw t_NtagError(t_ExitCode::LayoutRefused, "sample data lies inside the movie box");
+    if (extent.reachesIntoMoov)
+      throw t_NtagError(t_ExitCode::LayoutRefused, "sample data lies inside the movie box");
     dataEnd = extent.end;
     t_TagList tags = t_TagList::Parse(snap.movie.IlstPayload());
     edit(tags);

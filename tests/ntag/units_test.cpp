@@ -43,7 +43,11 @@ TEST(FragmentMovesTest, EachBaseMovesWithItsData) {
     std::vector<std::uint64_t> newBases;  // for the explicit ones that change
     bool refused;
   } cases[] = {
-      {"base at the file start, data after moov", 2500, {at(t_Base::Explicit, 0, {{3000, 100}})}, {500}, false},
+      {"base at the file start, data after moov",
+       2500,
+       {at(t_Base::Explicit, 0, {{3000, 100}})},
+       {500},
+       false},
       {"base at the moof", 2500, {at(t_Base::Explicit, 2500, {{2600, 100}, {2700, 0}})}, {3000}, false},
       {"base and data before moov", 2500, {at(t_Base::Explicit, 0, {{100, 50}})}, {}, false},
       {"no data, base after moov", 2500, {at(t_Base::Explicit, 2600, {})}, {3100}, false},
