@@ -24,6 +24,7 @@ inline constexpr std::uint32_t kDref = FourCc("dref");
 inline constexpr std::uint32_t kTref = FourCc("tref");
 inline constexpr std::uint32_t kMvex = FourCc("mvex");
 inline constexpr std::uint32_t kTrex = FourCc("trex");
+inline constexpr std::uint32_t kMdat = FourCc("mdat");
 // Movie fragments and their random access tables.
 inline constexpr std::uint32_t kMoof = FourCc("moof");
 inline constexpr std::uint32_t kTraf = FourCc("traf");

@@ -31,6 +31,11 @@ t_FileLayout t_FileLayout::Scan(const t_File& file) {
     t_BoxHeader h;
     std::string problem = ParseHeader(raw, n, left, h);
     h.offset = pos;
+    if (!problem.empty() && h.type == kMdat && h.size > left && left >= h.headerSize) {
+      problem.clear();
+      h.size = left;
+      layout.mdatClaimsMore = true;
+    }
     if (problem.empty() && !IsPlausibleType(h.type) && !(h.type == 0 && h.toEnd)) {
       problem = "invalid box type";
     }
@@ -65,6 +70,12 @@ t_Bytes ReadMoov(const t_File& file, const t_FileLayout& layout) {
     }
     StoreSizeField(bytes.data(), static_cast<std::uint32_t>(moov.size));
   }
+  return bytes;
+}
+
+t_Bytes ReadBox(const t_File& file, const t_BoxHeader& box) {
+  t_Bytes bytes(static_cast<std::size_t>(box.size));
+  file.ReadAt(box.offset, bytes.data(), bytes.size());
   return bytes;
 }
 

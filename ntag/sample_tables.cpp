@@ -140,8 +140,9 @@ class t_SampleSizes {
   std::uint64_t m_count = 0;
 };
 
-// Where the samples of one sample table end, chunk by chunk (0 for an empty span).
-std::uint64_t SampleDataEnd(const std::uint8_t* d, t_Span stbl) {
+// Calls visit(chunk) for each chunk of one sample table that holds bytes (none for an empty span).
+template <class t_Visit>
+void ForEachChunk(const std::uint8_t* d, t_Span stbl, t_Visit visit) {
   std::vector<std::uint64_t> offsets;
   t_Span stsc, sizes;
   bool compact = false, haveOffsets = false;
@@ -156,11 +157,11 @@ std::uint64_t SampleDataEnd(const std::uint8_t* d, t_Span stbl) {
       compact = type == kStz2;
     }
   });
-  if (stsc.Size() < 8 || sizes.end == 0) return 0;
+  if (stsc.Size() < 8 || sizes.end == 0) return;
   const t_SampleSizes samples(d, sizes, compact);
   const std::size_t runs = std::min<std::size_t>(Read32(d + stsc.begin + 4), (stsc.Size() - 8) / 12);
   const auto firstChunk = [&](std::size_t r) { return Read32(d + stsc.begin + 8 + 12 * r); };
-  std::uint64_t end = 0, sample = 0;
+  std::uint64_t sample = 0;
   std::size_t run = 0;
   for (std::size_t c = 0; c < offsets.size() && sample < samples.Count(); ++c) {
     while (run + 1 < runs && firstChunk(run + 1) <= c + 1) ++run;
@@ -169,9 +170,8 @@ std::uint64_t SampleDataEnd(const std::uint8_t* d, t_Span stbl) {
     const std::uint64_t n = std::min(perChunk, samples.Count() - sample);
     const std::uint64_t bytes = samples.Bytes(sample, n);
     sample += n;
-    if (bytes > 0) end = std::max(end, SaturatingAdd(offsets[c], bytes));
+    if (bytes > 0) visit(t_DataRange{offsets[c], bytes});
   }
-  return end;
 }
 
 // The default sample size the moov's trex gives track `trackId`, 0 when none.
@@ -195,15 +195,18 @@ std::vector<std::vector<std::uint64_t>> ReaderChunkTables(const std::uint8_t* mo
   return WalkMoov(moov, size).tables;
 }
 
-std::vector<std::uint64_t> ReaderTrackDataEnds(const std::uint8_t* moov, std::size_t size) {
-  std::vector<std::uint64_t> ends;
-  for (const t_Span& stbl : WalkMoov(moov, size).sampleTables) ends.push_back(SampleDataEnd(moov, stbl));
-  return ends;
+void ForEachReaderChunk(const std::uint8_t* moov, std::size_t size,
+                        const std::function<void(std::size_t, const t_DataRange&)>& visit) {
+  const std::vector<t_Span> tables = WalkMoov(moov, size).sampleTables;
+  for (std::size_t t = 0; t < tables.size(); ++t) {
+    ForEachChunk(moov, tables[t], [&](const t_DataRange& chunk) { visit(t, chunk); });
+  }
 }
 
-std::uint64_t FragmentDataEnd(const std::uint8_t* moov, std::size_t moovSize, const std::uint8_t* moof,
-                              std::size_t moofSize, std::uint64_t moofAt) {
-  std::uint64_t end = 0;
+std::vector<t_TrackFragment> ReaderTrackFragments(const std::uint8_t* moov, std::size_t moovSize,
+                                                  const std::uint8_t* moof, std::size_t moofSize,
+                                                  std::uint64_t moofAt) {
+  std::vector<t_TrackFragment> fragments;
   // Without a base of its own, a track fragment's data follows the data of the one before.
   std::uint64_t next = moofAt;
   const t_Span moofBody = PayloadOf(moof, moofSize);
@@ -216,10 +219,15 @@ std::uint64_t FragmentDataEnd(const std::uint8_t* moov, std::size_t moovSize, co
     if (tfhd.Size() < 8) return;
     const std::uint32_t flags = Read32(moof + tfhd.begin) & 0xFFFFFF;
     std::size_t field = tfhd.begin + 8;
-    std::uint64_t base = flags & 0x20000 ? moofAt : next;
+    t_TrackFragment fragment;
+    fragment.baseFrom =
+        flags & 0x20000 || fragments.empty() ? t_FragmentBase::Moof : t_FragmentBase::Previous;
+    fragment.base = flags & 0x20000 ? moofAt : next;
     if (flags & 0x1) {
       if (field + 8 > tfhd.end) return;
-      base = Read64(moof + field);
+      fragment.baseFrom = t_FragmentBase::Explicit;
+      fragment.base = Read64(moof + field);
+      fragment.baseField = field;
       field += 8;
     }
     field += (flags & 0x2 ? 4 : 0) + (flags & 0x8 ? 4 : 0);
@@ -228,6 +236,7 @@ std::uint64_t FragmentDataEnd(const std::uint8_t* moov, std::size_t moovSize, co
       if (field + 4 > tfhd.end) return;
       defaultSize = Read32(moof + field);
     }
+    const std::uint64_t base = fragment.base;
     std::uint64_t pos = base;
     ForEachBox(moof, traf.begin, traf.end, [&](std::uint32_t t, t_Span trun) {
       if (t != kTrun || trun.Size() < 8) return;
@@ -249,12 +258,13 @@ std::uint64_t FragmentDataEnd(const std::uint8_t* moov, std::size_t moovSize, co
         bytes = 0;
         for (std::uint64_t i = 0; i < count; ++i) bytes += Read32(moof + sizeAt + i * width);
       }
-      if (bytes > 0) end = std::max(end, SaturatingAdd(pos, bytes));
+      fragment.runs.push_back({pos, bytes});
       pos = SaturatingAdd(pos, bytes);
     });
     next = pos;
+    fragments.push_back(std::move(fragment));
   });
-  return end;
+  return fragments;
 }
 
 }  // namespace n_zorbel::n_ntag

@@ -6,6 +6,7 @@
 // end is known as damaged without reading the media.
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 namespace n_zorbel::n_ntag {
@@ -16,16 +17,37 @@ namespace n_zorbel::n_ntag {
 // header's ends the list.
 std::vector<std::vector<std::uint64_t>> ReaderChunkTables(const std::uint8_t* moov, std::size_t size);
 
-// For each sample table of the moov box (one per track), where its sample data ends: the
-// furthest end of a chunk, its offset plus the sizes of its samples (stsc, stsz or stz2).
-// Chunks without samples or of zero bytes count for nothing; so does a table without stsc,
-// and one whose data references name another file.
-std::vector<std::uint64_t> ReaderTrackDataEnds(const std::uint8_t* moov, std::size_t size);
+// A byte range players read sample data from: a chunk, or the samples of one trun.
+struct t_DataRange {
+  std::uint64_t at = 0, bytes = 0;
+};
 
-// Where the sample data of the track runs in one moof box (at file offset `moofAt`) ends,
-// 0 when it has none: each trun's data range from its tfhd base or the moof, with sample
-// sizes from the trun, the tfhd or the moov's trex defaults.
-std::uint64_t FragmentDataEnd(const std::uint8_t* moov, std::size_t moovSize, const std::uint8_t* moof,
-                              std::size_t moofSize, std::uint64_t moofAt);
+// Calls visit(track, chunk) for each chunk of each sample table of the moov box (tracks
+// numbered from 0) that holds bytes: its offset and the sizes of its samples (stsc, stsz or
+// stz2). Chunks without samples or of zero bytes are left out; so are a table without stsc,
+// and one whose data references name another file.
+void ForEachReaderChunk(const std::uint8_t* moov, std::size_t size,
+                        const std::function<void(std::size_t, const t_DataRange&)>& visit);
+
+// Where a track fragment's trun offsets count from, as players take it.
+enum class t_FragmentBase {
+  Explicit,  // tfhd base_data_offset
+  Moof,      // the moof's first byte (default-base-is-moof, or the first traf without a base)
+  Previous   // the end of the data of the traf before
+};
+
+// One track fragment (traf) of a moof box, as players read it.
+struct t_TrackFragment {
+  t_FragmentBase baseFrom = t_FragmentBase::Moof;
+  std::uint64_t base = 0;
+  std::size_t baseField = 0;      // Explicit: where in the moof box the 64-bit base is
+  std::vector<t_DataRange> runs;  // one per trun, zero bytes included
+};
+
+// The track fragments of one moof box (at file offset `moofAt`): each trun's data range from
+// its base, with sample sizes from the trun, the tfhd or the moov's trex defaults.
+std::vector<t_TrackFragment> ReaderTrackFragments(const std::uint8_t* moov, std::size_t moovSize,
+                                                  const std::uint8_t* moof, std::size_t moofSize,
+                                                  std::uint64_t moofAt);
 
 }  // namespace n_zorbel::n_ntag

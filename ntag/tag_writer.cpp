@@ -7,15 +7,17 @@
 
 #include "box_types.hpp"
 #include "file_layout.hpp"
+#include "fragment_moves.hpp"
 #include "movie.hpp"
 #include "ntag_error.hpp"
 #include "other_stores.hpp"
+#include "relocation.hpp"
+#include "sample_data.hpp"
 #include "sample_tables.hpp"
 
 namespace n_zorbel::n_ntag {
 namespace {
 
-constexpr std::uint64_t kMaxFragmentBox = 64ull << 20;
 // Room kept free on the disk beyond what a rewrite needs, for the file system itself.
 constexpr std::uint64_t kSpaceMargin = 16ull << 20;
 
@@ -474,54 +476,6 @@ bool WriteAppended(t_File& file, const t_NativePath& video, const t_Snapshot& sn
   return true;
 }
 
-// A field holding an absolute file offset outside moov, to move with the media.
-struct t_OffsetField {
-  std::uint64_t position;  // in the old file
-  std::uint32_t width;     // 4 or 8 bytes
-};
-
-// Finds the absolute offsets in the boxes after moov: tfhd base data offsets in moof
-// fragments and moof offsets in the tfra random access tables.
-std::vector<t_OffsetField> FindFragmentOffsets(const t_File& file, const t_FileLayout& layout) {
-  std::vector<t_OffsetField> fields;
-  for (std::size_t i = layout.moovIndex + 1; i < layout.boxes.size(); ++i) {
-    const t_BoxHeader& top = layout.boxes[i];
-    if (top.type != kMoof && top.type != kMfra) continue;
-    if (top.size > kMaxFragmentBox) {
-      throw t_NtagError(t_ExitCode::LayoutRefused, "a movie fragment box is larger than 64 MiB");
-    }
-    t_Bytes box(static_cast<std::size_t>(top.size));
-    file.ReadAt(top.offset, box.data(), box.size());
-    const std::uint32_t inner = top.type == kMoof ? kTraf : kTfra;
-    for (const t_BoxHeader& child :
-         ParseSiblings(box.data() + top.headerSize, box.size() - top.headerSize, top.headerSize, "moof")) {
-      if (child.type != inner) continue;
-      const std::uint8_t* body = box.data() + child.offset + child.headerSize;
-      const auto bodySize = static_cast<std::size_t>(child.size - child.headerSize);
-      const std::uint64_t bodyAt = top.offset + child.offset + child.headerSize;
-      if (inner == kTraf) {
-        for (const t_BoxHeader& t : ParseSiblings(body, bodySize, 0, "traf")) {
-          if (t.type != kTfhd || t.size - t.headerSize < 16) continue;
-          const std::uint8_t* tfhd = body + t.offset + t.headerSize;
-          if (Read32(tfhd) & 1) fields.push_back({bodyAt + t.offset + t.headerSize + 8, 8});
-        }
-      } else {
-        if (bodySize < 16) continue;
-        const std::uint32_t width = body[0] == 1 ? 8 : 4;
-        const std::uint32_t sizes = Read32(body + 8);
-        const std::uint32_t count = Read32(body + 12);
-        const std::uint64_t entry =
-            2ull * width + ((sizes >> 4) & 3) + 1 + ((sizes >> 2) & 3) + 1 + (sizes & 3) + 1;
-        if ((bodySize - 16) / entry < count) {
-          Damaged("tfra table longer than its box");
-        }
-        for (std::uint32_t k = 0; k < count; ++k) fields.push_back({bodyAt + 16 + k * entry + width, width});
-      }
-    }
-  }
-  return fields;
-}
-
 using t_Tables = std::vector<std::vector<std::uint64_t>>;
 
 std::vector<std::uint64_t> Flatten(const t_Tables& tables) {
@@ -536,59 +490,26 @@ bool SameShape(const t_Tables& a, const t_Tables& b) {
          });
 }
 
-std::uint64_t ReadField(const t_File& file, const t_OffsetField& f) {
-  std::uint8_t raw[8];
-  file.ReadAt(f.position, raw, f.width);
-  return f.width == 4 ? Read32(raw) : Read64(raw);
-}
-
-// Checks the fragment offsets found afresh in the new file: each where and what its old one
-// was, moved by `delta` when it lay past the old moov.
-bool SameFragmentOffsets(const t_File& oldFile, const std::vector<t_OffsetField>& oldFields,
-                         const t_File& newFile, const std::vector<t_OffsetField>& newFields,
-                         std::uint64_t oldEnd, std::int64_t delta) {
-  if (oldFields.size() != newFields.size()) return false;
-  const auto moved = [&](std::uint64_t v) {
-    return v < oldEnd ? v : static_cast<std::uint64_t>(static_cast<std::int64_t>(v) + delta);
-  };
-  for (std::size_t i = 0; i < oldFields.size(); ++i) {
-    if (newFields[i].width != oldFields[i].width || newFields[i].position != moved(oldFields[i].position) ||
-        ReadField(newFile, newFields[i]) != moved(ReadField(oldFile, oldFields[i]))) {
-      return false;
-    }
-  }
-  return true;
-}
-
-// Checks every chunk offset of the new file: its old one moved by `delta` when that lay past
-// moov, unchanged before it; and that both point at the same bytes. Those are compared for
-// every chunk, or, when the file system shared the media instead of copying it (so none of
-// it is in memory), for chunks spread over the file: the sharing itself is the file system's.
+// Checks every chunk offset of the new file: its old one moved as `move` moves that place,
+// and that both point at the same bytes. Those are compared for every chunk, or, when the
+// file system shared the media instead of copying it (so none of it is in memory), for chunks
+// spread over the file: the sharing itself is the file system's.
 bool SameMedia(const t_File& oldFile, const std::vector<std::uint64_t>& oldOffsets, const t_File& newFile,
-               const std::vector<std::uint64_t>& newOffsets, const t_BoxHeader& moov, std::int64_t delta,
-               std::uint64_t oldSize, std::uint64_t newSize, bool shared) {
+               const std::vector<std::uint64_t>& newOffsets, const t_Relocation& move, bool shared) {
   constexpr std::size_t kSampledChunks = 256;
   if (oldOffsets.size() != newOffsets.size()) return false;
-  const std::uint64_t oldEnd = moov.offset + moov.size;
   for (std::size_t i = 0; i < oldOffsets.size(); ++i) {
-    const std::uint64_t o = oldOffsets[i];
-    if (newOffsets[i] !=
-        (o >= oldEnd ? static_cast<std::uint64_t>(static_cast<std::int64_t>(o) + delta) : o)) {
+    const auto shift = move.ShiftOf(oldOffsets[i], 0);
+    if (!shift ||
+        newOffsets[i] != static_cast<std::uint64_t>(static_cast<std::int64_t>(oldOffsets[i]) + *shift))
       return false;
-    }
   }
   const std::size_t count = oldOffsets.size();
   const std::size_t step = shared && count > kSampledChunks ? count / kSampledChunks : 1;
+  // Only bytes the copy carries unchanged are compared: a chunk at the end of what is kept may
+  // be shorter than the window, and what follows it differs on purpose.
   const auto sameBytes = [&](std::size_t i) {
-    const std::uint64_t o = oldOffsets[i], n = newOffsets[i];
-    std::uint64_t limit = o < moov.offset ? moov.offset - o : oldSize - std::min(oldSize, o);
-    limit = std::min<std::uint64_t>(limit, newSize - std::min(newSize, n));
-    const auto len = static_cast<std::size_t>(std::min<std::uint64_t>(16, limit));
-    if (len == 0) return true;  // an empty chunk at the end: nothing to compare
-    std::uint8_t a[16], b[16];
-    oldFile.ReadAt(o, a, len);
-    newFile.ReadAt(n, b, len);
-    return std::memcmp(a, b, len) == 0;
+    return SameStart(oldFile, oldOffsets[i], newFile, newOffsets[i], move.SameBytesFrom(oldOffsets[i]));
   };
   for (std::size_t i = 0; i < count; i += step) {
     if (!sameBytes(i)) return false;
@@ -635,9 +556,21 @@ void WriteRewritten(t_File& file, const t_NativePath& video, const t_Snapshot& s
   if (static_cast<std::int64_t>(newMoov.size()) - static_cast<std::int64_t>(moov.size) != delta) {
     throw t_NtagError(t_ExitCode::VerifyFailed, "internal error: chunk offsets do not settle");
   }
-  const std::vector<t_OffsetField> fields = FindFragmentOffsets(file, snap.layout);
   const std::uint64_t newSize =
       compactAt ? at + newMoov.size() : snap.layout.fileSize - moov.size + newMoov.size();
+  t_Relocation move(at, oldEnd, compactAt ? oldEnd : snap.layout.fileSize,
+                    static_cast<std::int64_t>(at + newMoov.size()) - static_cast<std::int64_t>(oldEnd));
+  const std::vector<t_FieldWrite> fields = PlanFragmentMoves(file, snap.layout, snap.moovBytes, move);
+  std::vector<t_DataRange> rewritten;
+  for (const t_FieldWrite& f : fields) rewritten.push_back({f.position, f.width});
+  // A last mdat that claims more than the file holds gets its true size in the copy.
+  const t_BoxHeader& last = snap.layout.boxes.back();
+  t_Bytes mdatHeader;
+  if (snap.layout.mdatClaimsMore && move.ShiftOf(last.offset, last.headerSize)) {
+    AppendBoxHeader(mdatHeader, kMdat, last.size, last.largeSize);
+    rewritten.push_back({last.offset, mdatHeader.size()});
+  }
+  move.MarkRewritten(std::move(rewritten));
   CheckFreeSpace(video, newSize);
 
   // Removes itself on every way out but the final replace, and is seen by no other run.
@@ -656,24 +589,20 @@ void WriteRewritten(t_File& file, const t_NativePath& video, const t_Snapshot& s
     out.WriteAt(at, newMoov.data(), newMoov.size());
     if (!compactAt) shared += out.CopyFrom(file, oldEnd, snap.layout.fileSize - oldEnd, at + newMoov.size());
     out.Truncate(newSize);
-    for (const t_OffsetField& f : fields) {
-      std::uint64_t v = ReadField(file, f);
-      if (v >= moov.offset && v < oldEnd) {
-        throw t_NtagError(t_ExitCode::LayoutRefused, "a movie fragment points into the movie box");
-      }
-      if (v < oldEnd) continue;
-      v = static_cast<std::uint64_t>(static_cast<std::int64_t>(v) + delta);
-      if (f.width == 4 && v > 0xFFFFFFFFull) {
-        throw t_NtagError(t_ExitCode::LayoutRefused, "a 32-bit fragment offset would pass 4 GiB");
-      }
+    const auto inCopy = [&](std::uint64_t position, std::size_t width) {
+      return static_cast<std::uint64_t>(static_cast<std::int64_t>(position) + *move.ShiftOf(position, width));
+    };
+    for (const t_FieldWrite& f : fields) {
       std::uint8_t raw[8];
       if (f.width == 4) {
-        Store32(raw, static_cast<std::uint32_t>(v));
+        Store32(raw, static_cast<std::uint32_t>(f.value));
       } else {
-        Store64(raw, v);
+        Store64(raw, f.value);
       }
-      out.WriteAt(static_cast<std::uint64_t>(static_cast<std::int64_t>(f.position) + delta), raw, f.width);
+      out.WriteAt(inCopy(f.position, f.width), raw, f.width);
     }
+    if (!mdatHeader.empty())
+      out.WriteAt(inCopy(last.offset, mdatHeader.size()), mdatHeader.data(), mdatHeader.size());
     // Checked while the write-back runs; the flush then makes exactly these bytes durable,
     // before the rename can publish them.
     const t_Snapshot copy = TakeSnapshot(out);
@@ -683,11 +612,10 @@ void WriteRewritten(t_File& file, const t_NativePath& video, const t_Snapshot& s
     // The tables are found afresh in both files, as a reader finds them.
     const t_Tables newTables = ReaderChunkTables(copy.moovBytes.data(), copy.moovBytes.size());
     if (!SameShape(oldTables, newTables) ||
-        !SameMedia(file, Flatten(oldTables), out, Flatten(newTables), moov, delta, snap.layout.fileSize,
-                   newSize, shared > 0)) {
+        !SameMedia(file, Flatten(oldTables), out, Flatten(newTables), move, shared > 0)) {
       VerifyFailed("media of the copy");
     }
-    if (!SameFragmentOffsets(file, fields, out, FindFragmentOffsets(out, copy.layout), oldEnd, delta)) {
+    if (!SameFragmentData(file, snap.layout, snap.moovBytes, out, copy.layout, copy.moovBytes, move)) {
       VerifyFailed("fragment offsets of the copy");
     }
     out.Flush();
@@ -707,35 +635,12 @@ void WriteRewritten(t_File& file, const t_NativePath& video, const t_Snapshot& s
   }
 }
 
-// Refuses a file whose tables put sample data past its end (a download cut short): a new
-// movie box written there would be played as media. Reads the tables of moov and of the
-// moof boxes, never the media. Returns where the sample data ends.
-std::uint64_t CheckSampleData(const t_File& file, const t_Snapshot& snap) {
-  const std::uint64_t size = snap.layout.fileSize;
-  const auto past = [](const std::string& what) {
-    return t_NtagError(t_ExitCode::NotMp4, "damaged: sample data of " + what +
-                                               " lies past the end of the file (a cut-off download?)");
-  };
-  const std::vector<std::uint64_t> ends = ReaderTrackDataEnds(snap.moovBytes.data(), snap.moovBytes.size());
-  std::uint64_t last = 0;
-  for (std::size_t t = 0; t < ends.size(); ++t) {
-    if (ends[t] > size) throw past("track " + std::to_string(t + 1));
-    last = std::max(last, ends[t]);
+t_SampleExtent CheckedSampleData(const t_File& file, const t_Snapshot& snap) {
+  try {
+    return CheckSampleData(file, snap.layout, snap.moovBytes);
+  } catch (const t_IoError& e) {
+    throw t_NtagError(t_ExitCode::VideoUnreadable, "cannot read the video: " + Describe(e));
   }
-  for (const t_BoxHeader& box : snap.layout.boxes) {
-    if (box.type != kMoof || box.size > kMaxFragmentBox) continue;
-    t_Bytes moof(static_cast<std::size_t>(box.size));
-    try {
-      file.ReadAt(box.offset, moof.data(), moof.size());
-    } catch (const t_IoError& e) {
-      throw t_NtagError(t_ExitCode::VideoUnreadable, "cannot read the video: " + Describe(e));
-    }
-    const std::uint64_t end =
-        FragmentDataEnd(snap.moovBytes.data(), snap.moovBytes.size(), moof.data(), moof.size(), box.offset);
-    if (end > size) throw past("the movie fragment at byte " + std::to_string(box.offset));
-    last = std::max(last, end);
-  }
-  return last;
 }
 
 }  // namespace
@@ -747,7 +652,7 @@ std::uint64_t PaddingFor(std::uint64_t ilstSize, std::uint64_t fileSize) {
 t_TagList ReadTags(const t_NativePath& video, std::vector<std::string>* otherStores) {
   t_File file = OpenForReading(video);
   const t_Snapshot snap = TakeSnapshot(file);
-  CheckSampleData(file, snap);
+  CheckedSampleData(file, snap);
   if (otherStores) *otherStores = OtherStoresListing(snap.movie);
   // QuickTime's 'mdta' metadata numbers its items through a key table; those are not iTunes tags.
   if (snap.movie.Meta() && snap.movie.MetaHandler() != kMdir) return {};
@@ -774,7 +679,11 @@ t_WritePath WriteTags(const t_NativePath& video, const std::function<void(t_TagL
                             : "the file keeps its metadata in a form other than iTunes tags (handler '" +
                                   TypeName(handler) + "')");
     }
-    dataEnd = CheckSampleData(reader, snap);
+    const t_SampleExtent extent = CheckedSampleData(reader, snap);
+    // Every path would change bytes a track reads.
+    if (extent.reachesIntoMoov)
+      throw t_NtagError(t_ExitCode::LayoutRefused, "sample data lies inside the movie box");
+    dataEnd = extent.end;
     t_TagList tags = t_TagList::Parse(snap.movie.IlstPayload());
     edit(tags);
     newIlst = tags.Serialize();

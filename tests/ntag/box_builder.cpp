@@ -151,6 +151,7 @@ std::vector<t_Chunk> BuildMp4(const t_BuildOptions& o, const std::string& path) 
       chunks.push_back({t, c, ChunkBytes(t, c)});
     }
   }
+  if (o.lastChunkSize) chunks.back().bytes.resize(o.lastChunkSize);
   for (const t_Chunk& c : chunks) media += c.bytes;
 
   std::string ftyp = Box("ftyp", "isom" + std::string("\0\0\x02\0", 4) + "isomiso2mp41");
@@ -181,10 +182,12 @@ std::vector<t_Chunk> BuildMp4(const t_BuildOptions& o, const std::string& path) 
       std::string table = Zeros(4);
       Put32(table, o.chunksPerTrack);
       for (int c = 0; c < o.chunksPerTrack; ++c) {
-        Put32(stsz, ChunkBytes(t, c).size());
         std::uint64_t offset = mediaStart;
         for (const t_Chunk& ch : chunks) {
-          if (ch.track == t && ch.index == c) break;
+          if (ch.track == t && ch.index == c) {
+            Put32(stsz, ch.bytes.size());
+            break;
+          }
           offset += ch.bytes.size();
         }
         if (o.co64) {

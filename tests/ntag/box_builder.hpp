@@ -34,6 +34,7 @@ struct t_BuildOptions {
   std::uint64_t mdatGap = 0;  // hole (sparse) at the start of mdat, before the chunks
   int tracks = 2;
   int chunksPerTrack = 3;
+  std::uint32_t lastChunkSize = 0;  // when set, the last chunk of the file holds this many bytes
 };
 
 struct t_Chunk {

@@ -320,6 +320,8 @@ TEST(DamagedTest, SampleDataPastTheEndIsRefusedUntouched) {
       {"last chunk too long, moov last", false, t_Clip::NoTags, LastChunkOneBytePastTheEnd},
       {"last chunk too long, moov first", true, t_Clip::NoTags, LastChunkOneBytePastTheEnd},
       {"cut-off faststart clip", true, t_Clip::Faststart, CutOff},
+      {"cut-off faststart clip, its mdat size kept", true, t_Clip::Faststart,
+       [](std::string& s) { s.resize(s.size() - 300); }},
       {"cut-off fragmented clip", true, t_Clip::Fragmented, CutOffFragments},
   };
   for (const t_PastEndCase& c : cases) {
