@@ -10,12 +10,15 @@ namespace {
 std::atomic<std::int64_t> g_flushMark{-1};
 std::atomic<std::int64_t> g_readBudget{-1};
 std::atomic<std::uint64_t> g_bytesRead{0};
+std::atomic<t_IoObserver*> g_observer{nullptr};
 
 }  // namespace
 
 void SetFlushFaultMark(std::int64_t bytes) { g_flushMark = bytes; }
 void SetReadFaultBudget(std::int64_t bytes) { g_readBudget = bytes; }
 std::uint64_t BytesRead() { return g_bytesRead; }
+void SetIoObserver(t_IoObserver* observer) { g_observer = observer; }
+t_IoObserver* IoObserver() { return g_observer; }
 
 void FaultBeforeFlush() {
   const std::int64_t mark = g_flushMark.load();
