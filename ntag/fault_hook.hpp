@@ -9,6 +9,10 @@ namespace n_zorbel::n_ntag {
 // Once `bytes` bytes have been written through t_File, every flush fails with an I/O error,
 // as on a disk that keeps failing to write back; writes still succeed. Negative turns it off.
 void SetFlushFaultMark(std::int64_t bytes);
+// Once `bytes` bytes have been written through t_File, every later write and flush fails
+// with an I/O error, as on a disk that stopped taking data; reads and cuts still work.
+// A write that would pass the mark fails whole. Negative turns it off.
+void SetStuckFaultMark(std::int64_t bytes);
 // The read that would pass `bytes` more bytes fails with an I/O error (once). Negative: off.
 void SetReadFaultBudget(std::int64_t bytes);
 // Bytes read through t_File so far in this process.
@@ -35,6 +39,7 @@ t_IoObserver* IoObserver();
 
 // Called by t_File before each flush and each read; throw t_IoError when a hook says so.
 void FaultBeforeFlush();
+void FaultBeforeWrite(std::size_t size);
 void FaultBeforeRead(std::size_t size);
 
 }  // namespace n_zorbel::n_ntag
