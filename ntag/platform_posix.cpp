@@ -329,6 +329,7 @@ void t_File::ReadAt(std::uint64_t offset, void* buffer, std::size_t size) const 
 }
 
 void t_File::WriteAt(std::uint64_t offset, const void* data, std::size_t size) {
+  FaultBeforeWrite(size);
   const auto* p = static_cast<const char*>(data);
   while (size > 0) {
     const std::size_t chunk = Allowed(size);
@@ -342,6 +343,7 @@ void t_File::WriteAt(std::uint64_t offset, const void* data, std::size_t size) {
     if (n == 0) Fail(ENOSPC);
     Refund(chunk - static_cast<std::size_t>(n));
     g_bytesWritten += static_cast<std::uint64_t>(n);
+    if (t_IoObserver* o = IoObserver()) o->Wrote(m_handle, offset, p, static_cast<std::size_t>(n));
     p += n;
     offset += static_cast<std::uint64_t>(n);
     size -= static_cast<std::size_t>(n);
@@ -350,22 +352,34 @@ void t_File::WriteAt(std::uint64_t offset, const void* data, std::size_t size) {
 
 void t_File::Truncate(std::uint64_t size) {
   if (::ftruncate(static_cast<int>(m_handle), static_cast<off_t>(size)) != 0) Fail(errno);
+  if (t_IoObserver* o = IoObserver()) o->Truncated(m_handle, size);
 }
 
 void t_File::Flush() {
   FaultBeforeFlush();
   if (::fsync(static_cast<int>(m_handle)) != 0) Fail(errno);
+  if (t_IoObserver* o = IoObserver()) o->Flushed(m_handle);
 }
 
 void t_File::FlushData() {
   FaultBeforeFlush();
   if (::fdatasync(static_cast<int>(m_handle)) != 0) Fail(errno);
+  if (t_IoObserver* o = IoObserver()) o->Flushed(m_handle);
 }
 
 std::uint64_t t_File::CopyFrom(const t_File& from, std::uint64_t at, std::uint64_t size, std::uint64_t toAt) {
   const int in = static_cast<int>(from.m_handle);
   const int out = static_cast<int>(m_handle);
   std::uint64_t shared = 0;
+  // An observer is told of the copy as one, not of the pieces it is made of.
+  struct t_Quiet {
+    t_IoObserver* observer = IoObserver();
+    ~t_Quiet() { SetIoObserver(observer); }
+  } quiet;
+  if (quiet.observer) {
+    quiet.observer->Copied(m_handle, toAt, from.m_handle, at, size);
+    SetIoObserver(nullptr);
+  }
   (void)::posix_fadvise(in, static_cast<off_t>(at), static_cast<off_t>(size), POSIX_FADV_SEQUENTIAL);
   const std::uint64_t end = at + size;
   std::uint64_t pos = at;
@@ -480,12 +494,15 @@ void t_Replacement::Publish(t_File& video) {
 #endif
   if (::rename(m_name.c_str(), m_video.c_str()) != 0) Fail(errno);
   m_published = true;
+  if (t_IoObserver* o = IoObserver()) o->Renamed(m_file.m_handle);
   // Held until now, so no other tagger could take the old file between our check and the switch.
   video.Close();
   // The rename itself must reach the disk, not only the data.
   const int dir = ::open(FolderOf(m_video).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (dir >= 0) {
-    (void)::fsync(dir);
+    if (::fsync(dir) == 0) {
+      if (t_IoObserver* o = IoObserver()) o->FolderFlushed();
+    }
     ::close(dir);
   }
 }

@@ -173,6 +173,7 @@ void t_File::ReadAt(std::uint64_t offset, void* buffer, std::size_t size) const 
 }
 
 void t_File::WriteAt(std::uint64_t offset, const void* data, std::size_t size) {
+  FaultBeforeWrite(size);
   const auto* p = static_cast<const char*>(data);
   while (size > 0) {
     DWORD chunk = size > (1u << 30) ? (1u << 30) : static_cast<DWORD>(size);

@@ -14,6 +14,8 @@
 #include "relocation.hpp"
 #include "sample_data.hpp"
 #include "sample_tables.hpp"
+#include "sector.hpp"
+#include "undo_outcome.hpp"
 
 namespace n_zorbel::n_ntag {
 namespace {
@@ -43,22 +45,33 @@ std::string Describe(const t_IoError& e) {
   throw t_NtagError(t_ExitCode::WriteFailed, "cannot write the video: " + Describe(e));
 }
 
-// Rethrows the failure being handled, once what was written was taken back (`undone`), as
-// the error ntag reports; a system error becomes a write failure.
-[[noreturn]] void RethrowAfterUndo(bool undone) {
+// Rethrows the failure being handled as the error ntag reports, saying what the undo that
+// followed it left (`outcome`, as read back); a system error becomes a write failure.
+[[noreturn]] void RethrowAfterUndo(t_UndoOutcome outcome) {
+  const std::string left = UndoText(outcome);
   try {
     throw;
   } catch (const t_IoError& e) {
-    if (undone) WriteFailed(e);
-    throw t_NtagError(t_ExitCode::WriteFailed,
-                      "cannot write the video: " + Describe(e) +
-                          "; it could not be put back completely but holds the complete old tags");
+    throw t_NtagError(t_ExitCode::WriteFailed, "cannot write the video: " + Describe(e) + left);
+  } catch (const t_NtagError& e) {
+    throw t_NtagError(e.Code(), e.what() + left);
+  } catch (const std::bad_alloc&) {
+    throw t_NtagError(t_ExitCode::WriteFailed, "not enough memory" + left);
   }
 }
 
+std::string Mismatch(const std::string& what) {
+  return "the written file did not read back right (" + what + ")";
+}
+
+// What was written into the video did not read back right; the undo that follows says what it left.
+[[noreturn]] void ReadBackWrong(const std::string& what) {
+  throw t_NtagError(t_ExitCode::VerifyFailed, Mismatch(what));
+}
+
+// The same for a copy, which is dropped: the video was never touched.
 [[noreturn]] void VerifyFailed(const std::string& what) {
-  throw t_NtagError(t_ExitCode::VerifyFailed,
-                    "the written file did not read back right (" + what + "); the video was left as it was");
+  throw t_NtagError(t_ExitCode::VerifyFailed, Mismatch(what) + UndoText(t_UndoOutcome::Restored));
 }
 
 t_File OpenForReading(const t_NativePath& video) {
@@ -182,6 +195,9 @@ std::optional<t_InPlacePlan> PlanInPlace(const t_Movie& movie, const t_Bytes& ne
       newAt = roomEnd - newSize;
       freeAfterNew = 0;
     } else {
+      // The free box behind the new ilst may be joined with the next by its header later:
+      // that header goes within one sector, the free box before the ilst taking up the rest.
+      if (!WithinSector(newAt + newSize, 8)) newAt += kSector - (newAt + newSize) % kSector;
       if (newAt + newSize + 8 > freeEnd) continue;
       freeAfterNew = roomEnd - (newAt + newSize);
     }
@@ -189,7 +205,7 @@ std::optional<t_InPlacePlan> PlanInPlace(const t_Movie& movie, const t_Bytes& ne
     plan.prepare.push_back({newAt, newIlst});
     if (freeAfterNew > 0) plan.prepare.push_back({newAt + newSize, FreeHeader(freeAfterNew)});
     plan.commit = {switchAt, FreeHeader(newAt - switchAt)};
-    if (plan.commit.bytes.size() > 8) continue;
+    if (plan.commit.bytes.size() > 8 || !WithinSector(switchAt, 8)) continue;
     return plan;
   }
   return std::nullopt;
@@ -207,13 +223,16 @@ void Apply(t_Bytes& moov, std::uint64_t moovOffset, const t_InPlacePlan& plan) {
   Apply(moov, moovOffset, std::vector<t_Write>{plan.commit});
 }
 
-// Joins each run of adjacent free boxes in meta into one, by rewriting the first header.
+// Joins the first run of adjacent free boxes in meta into one, by rewriting the first header
+// that lies within one sector.
 std::optional<t_InPlacePlan> PlanMerge(const t_Movie& movie) {
   const t_Box* meta = movie.Meta();
   if (!meta) return std::nullopt;
   const auto& kids = meta->children;
   for (std::size_t first = 0; first + 1 < kids.size(); ++first) {
-    if (!IsFreeType(kids[first].type) || !IsFreeType(kids[first + 1].type)) continue;
+    if (!IsFreeType(kids[first].type) || !IsFreeType(kids[first + 1].type) ||
+        !WithinSector(kids[first].fileOffset, 8))
+      continue;
     std::uint64_t size = 0;
     for (std::size_t next = first; next < kids.size() && IsFreeType(kids[next].type); ++next)
       size += kids[next].originalSize;
@@ -288,16 +307,24 @@ struct t_Step {
   std::vector<t_Write> before;
 };
 
+// Writes back bytes that a step covered. A write that fails may have changed nothing: when
+// they read back as they should be, the undo goes on; otherwise it stops there (t_IoError).
+void PutBack(t_File& file, const t_Write& w) {
+  try {
+    file.WriteAt(w.offset, w.bytes.data(), w.bytes.size());
+  } catch (const t_IoError&) {
+    if (!SameBytes(file, w.offset, w.bytes)) throw;
+  }
+}
+
 // Takes back the first `begun` steps, last first, and the writes of each in reverse: every
-// step taken back leaves the file as the step before left it, with the complete old tags, so
-// the undo may stop anywhere. True when all went back.
+// step taken back leaves the file as the step before left it, so the undo may stop anywhere.
+// True when all went back.
 bool Undo(t_File& file, const std::vector<t_Step>& steps, std::size_t begun) {
   try {
     while (begun > 0) {
       const t_Step& step = steps[--begun];
-      for (auto w = step.before.rbegin(); w != step.before.rend(); ++w) {
-        file.WriteAt(w->offset, w->bytes.data(), w->bytes.size());
-      }
+      for (auto w = step.before.rbegin(); w != step.before.rend(); ++w) PutBack(file, *w);
       FlushQuietly(file);
     }
     return true;
@@ -379,14 +406,20 @@ void WriteInPlace(t_File& file, t_Snapshot& snap, const std::vector<t_InPlacePla
       file.FlushData();
       for (std::size_t w = 0; w + 1 < step.writes.size(); ++w) {
         if (!SameBytes(file, step.writes[w].offset, step.writes[w].bytes))
-          VerifyFailed("new tags in free space");
+          ReadBackWrong("new tags in free space");
       }
       file.WriteAt(commit.offset, commit.bytes.data(), commit.bytes.size());
       file.FlushData();
     }
-    if (!HoldsMoov(file, moovAt, expected)) VerifyFailed("movie box after the switch");
+    if (!HoldsMoov(file, moovAt, expected)) ReadBackWrong("movie box after the switch");
   } catch (...) {
-    RethrowAfterUndo(Undo(file, steps, begun));
+    if (Undo(file, steps, begun)) RethrowAfterUndo(t_UndoOutcome::Restored);
+    // The old movie box, to tell by reading back what the file holds now.
+    t_Bytes old = expected;
+    for (std::size_t i = steps.size(); i-- > 0;) {
+      Apply(old, moovAt, std::vector<t_Write>(steps[i].before.rbegin(), steps[i].before.rend()));
+    }
+    RethrowAfterUndo(ReadBackOutcome(file, moovAt, old, snap.layout.fileSize, 0, {}, newIlst));
   }
 }
 
@@ -399,21 +432,23 @@ void CheckFreeSpace(const t_NativePath& video, std::uint64_t need) {
   }
 }
 
-// A new movie box carrying `newIlst` with padding after it sized to the file, chunk offsets unchanged.
-t_Movie WithNewIlst(const t_Snapshot& snap, const t_Bytes& newIlst, std::uint64_t extraPadding = 0) {
+// A new movie box, to be written at `moovAt`, carrying `newIlst` with padding after it sized
+// to the file, chunk offsets unchanged, and the ilst placed for the next in-place switch.
+t_Movie WithNewIlst(const t_Snapshot& snap, const t_Bytes& newIlst, std::uint64_t moovAt,
+                    std::uint64_t extraPadding = 0) {
   t_Movie result = snap.movie;
   result.SetIlst(newIlst, PaddingFor(newIlst.size(), snap.layout.fileSize) + extraPadding);
+  AlignTagRegion(result, moovAt);
   return result;
 }
 
-// Takes back an appended movie: the old moov header first (when the switch may have begun),
-// then the file cut back to its old end. A header that cannot be put back keeps the new moov,
-// which the cut would remove.
-bool UndoAppended(t_File& file, const t_Bytes* oldMoov, std::uint64_t moovAt, std::size_t headerSize,
-                  std::uint64_t oldEnd) {
+// Takes back an appended movie: the switched header first (`header`, the bytes it covered,
+// when the switch may have begun), then the file cut back to its old end. A header that
+// does not read back as before keeps the new moov, which the cut would remove.
+bool UndoAppended(t_File& file, const t_Write* header, std::uint64_t oldEnd) {
   try {
-    if (oldMoov) {
-      file.WriteAt(moovAt, oldMoov->data(), headerSize);
+    if (header) {
+      PutBack(file, *header);
       FlushQuietly(file);
     }
     file.Truncate(oldEnd);
@@ -445,33 +480,50 @@ bool WriteAppended(t_File& file, const t_NativePath& video, const t_Snapshot& sn
                    std::uint64_t dataEnd) {
   const t_BoxHeader& moov = snap.layout.Moov();
   const std::uint64_t end = snap.layout.fileSize;
-  const t_Bytes newMoov = WithNewIlst(snap, newIlst).Root().Serialize();
-  const t_Movie proof = t_Movie::Parse(newMoov, end + 8);
+  // The new moov's header is where the next appended edit switches: it goes within one sector.
+  const std::uint64_t newAt = end + (WithinSector(end + 8, 8) ? 8 : 16);
+  const t_Bytes newMoov = WithNewIlst(snap, newIlst, newAt).Root().Serialize();
+  const t_Movie proof = t_Movie::Parse(newMoov, newAt);
   if (!CarriesIlst(proof, newIlst) || proof.ChunkOffsets() != snap.movie.ChunkOffsets()) {
     throw t_NtagError(t_ExitCode::VerifyFailed, "internal error: the new movie box does not hold");
   }
-  if (const auto from = CompactMoovAt(snap, dataEnd);
-      from && (end + 8 - *from) * 8 > end + 8 + newMoov.size()) {
+  if (const auto from = CompactMoovAt(snap, dataEnd); from && (newAt - *from) * 8 > newAt + newMoov.size()) {
     return false;
   }
-  CheckFreeSpace(video, newMoov.size() + 8);
+  // The switch turns everything from its header on to the new moov into one free box: the old
+  // moov's header, or that of a free box right before it, whichever lies within one sector.
+  const auto& boxes = snap.layout.boxes;
+  std::optional<std::size_t> switchBox;
+  for (std::size_t i = snap.layout.moovIndex + 1; i-- > 0 && !switchBox;) {
+    if (i != snap.layout.moovIndex && !IsFreeType(boxes[i].type)) break;
+    if (WithinSector(boxes[i].offset, 8) && newAt - boxes[i].offset <= 0xFFFFFFFFull) switchBox = i;
+  }
+  if (!switchBox) return false;
+  const t_BoxHeader& old = boxes[*switchBox];
+  t_Write before{old.offset, {}};
+  AppendBoxHeader(before.bytes, old.type, old.size, old.largeSize);
+  before.bytes.resize(8);
+  const t_Bytes commit = FreeHeader(newAt - old.offset);
+  CheckFreeSpace(video, newAt - end + newMoov.size());
   // A free box of size 0 runs to the end of the file, so the file stays valid while it grows.
   t_Bytes grow;
   AppendBoxHeader(grow, kFree, 0);
-  const t_Bytes commit = FreeHeader(end + 8 - moov.offset);
+  grow.resize(static_cast<std::size_t>(newAt - end), 0);
   bool switched = false;
   try {
     file.WriteAt(end, grow.data(), grow.size());
-    file.WriteAt(end + 8, newMoov.data(), newMoov.size());
+    file.WriteAt(newAt, newMoov.data(), newMoov.size());
     file.FlushData();
-    if (!SameBytes(file, end + 8, newMoov)) VerifyFailed("new movie box");
+    if (!SameBytes(file, newAt, newMoov)) ReadBackWrong("new movie box");
     switched = true;
-    file.WriteAt(moov.offset, commit.data(), commit.size());
+    file.WriteAt(old.offset, commit.data(), commit.size());
     file.FlushData();
-    if (!HoldsMoov(file, end + 8, newMoov)) VerifyFailed("movie box after the switch");
+    if (!HoldsMoov(file, newAt, newMoov)) ReadBackWrong("movie box after the switch");
   } catch (...) {
-    RethrowAfterUndo(
-        UndoAppended(file, switched ? &snap.moovBytes : nullptr, moov.offset, commit.size(), end));
+    RethrowAfterUndo(UndoAppended(file, switched ? &before : nullptr, end)
+                         ? t_UndoOutcome::Restored
+                         : ReadBackOutcome(file, moov.offset, snap.moovBytes, end, before.offset, before.bytes,
+                                           newIlst));
   }
   return true;
 }
@@ -537,7 +589,7 @@ void WriteRewritten(t_File& file, const t_NativePath& video, const t_Snapshot& s
   std::int64_t delta = 0;
   t_Movie shifted;
   for (int fit = 0; fit < 8; ++fit) {
-    const t_Movie base = WithNewIlst(snap, newIlst, extra);
+    const t_Movie base = WithNewIlst(snap, newIlst, at, extra);
     // Moving the media may switch tables to co64, which grows moov and moves the media further.
     delta = static_cast<std::int64_t>(base.Root().Size()) - static_cast<std::int64_t>(moov.size);
     for (int round = 0; round < 64; ++round) {

@@ -3,6 +3,7 @@
 //   write (default)  the write that passes the first N bytes written fails as a full disk would
 //   flush            once N bytes have been written, every flush fails (a disk that keeps failing)
 //   read             the read that passes the first N bytes read fails with an I/O error
+//   stuck            once N bytes have been written, every write and flush fails (cuts work)
 // With NTAG_FAULT_HOLD=PATH the write at the mark does not fail: the program creates PATH and
 // waits until the test removes it, then goes on. Without a mark, the bytes written and read
 // are reported on stderr as "written N read M".
@@ -42,6 +43,8 @@ int main(int argc, char** argv) {
     const long long mark = std::atoll(after);
     if (mode && std::strcmp(mode, "flush") == 0) {
       n_ntag::SetFlushFaultMark(mark);
+    } else if (mode && std::strcmp(mode, "stuck") == 0) {
+      n_ntag::SetStuckFaultMark(mark);
     } else if (mode && std::strcmp(mode, "read") == 0) {
       n_ntag::SetReadFaultBudget(mark);
     } else {
