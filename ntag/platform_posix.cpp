@@ -50,7 +50,6 @@ t_IoFailure KindOf(int error) {
       return t_IoFailure::InUse;
     case ENOSPC:
     case EDQUOT:
-    case EFBIG:
       return t_IoFailure::DiskFull;
     case EISDIR:
       return t_IoFailure::NotAFile;
