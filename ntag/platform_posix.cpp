@@ -1,7 +1,6 @@
 // POSIX side of platform_file.hpp: open/pread/pwrite with 64-bit offsets; on Linux copies
 // run in the kernel (copy_file_range) and start their write-back while they go, and the copy
 // of a rewrite has no name until it takes the video's place (O_TMPFILE).
-#include <dirent.h>
 #include <fcntl.h>
 #ifdef __linux__
 #include <linux/fs.h>
@@ -23,10 +22,10 @@
 #include <functional>
 #include <optional>
 #include <random>
-#include <string_view>
 #include <utility>
 #include <vector>
 
+#include "copy_mark.hpp"
 #include "fault_hook.hpp"
 #include "platform_file.hpp"
 
@@ -191,73 +190,12 @@ int OpenFolder(const std::string& folder) {
   return fd;
 }
 
-// Marks ntag's copies from their creation on; a file under a copy's name without it is a
-// user's, whatever it holds. Where the file system keeps no such attributes, a copy cannot
-// be told apart and a kill's leftover stays.
-constexpr char kCopyMark[] = "user.ntag.copy";
-
-void MarkAsCopy(int fd) {
-#ifdef __linux__
-  (void)::fsetxattr(fd, kCopyMark, "1", 1, 0);
-#endif
-}
-
-bool IsMarkedAsCopy(int fd) {
-#ifdef __linux__
-  char value[2];
-  return ::fgetxattr(fd, kCopyMark, value, sizeof value) == 1 && value[0] == '1';
-#else
-  (void)fd;
-  return false;
-#endif
-}
-
-// Exactly the names TakeUniqueName makes: ".ntag-" PID "-" 16 hex digits ".tmp".
-bool IsCopyName(std::string_view name) {
-  if (!name.starts_with(".ntag-") || !name.ends_with(".tmp")) return false;
-  name = name.substr(6, name.size() - 10);
-  const auto dash = name.find('-');
-  if (dash == 0 || dash == std::string_view::npos || name.size() - dash - 1 != 16) return false;
-  const auto digits = name.substr(0, dash), hex = name.substr(dash + 1);
-  return std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; }) &&
-         std::all_of(hex.begin(), hex.end(), [](char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'); });
-}
-
-void RemoveAbandonedCopies(int folder) {
-  // A run killed between naming its copy and putting it in place leaves it under its unique
-  // name. Only a file under such a name, marked as a copy, that no live run holds, goes.
-  const int fd = ::openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0) return;
-  DIR* listing = ::fdopendir(fd);
-  if (listing == nullptr) {
-    ::close(fd);
-    return;
-  }
-  while (const dirent* entry = ::readdir(listing)) {
-    const std::string name = entry->d_name;
-    if (!IsCopyName(name)) continue;
-    const int copy = ::openat(folder, name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
-    if (copy < 0) continue;
-    struct stat held, named;
-    if (::fstat(copy, &held) == 0 && S_ISREG(held.st_mode) && IsMarkedAsCopy(copy) &&
-        ::flock(copy, LOCK_EX | LOCK_NB) == 0 &&
-        ::fstatat(folder, name.c_str(), &named, AT_SYMLINK_NOFOLLOW) == 0 && named.st_dev == held.st_dev &&
-        named.st_ino == held.st_ino) {
-      (void)::unlinkat(folder, name.c_str(), 0);
-    }
-    ::close(copy);
-  }
-  ::closedir(listing);
-}
-
-// Takes a name in `folder` that no other run uses, with `take` (0 or an errno; EEXIST when
-// the name is in use), trying fresh names while they are taken.
+// Takes a copy's name that no other run uses, with `take` (0 or an errno; EEXIST when the
+// name is in use), trying fresh names while they are taken.
 std::string TakeUniqueName(const std::function<int(const std::string&)>& take) {
   std::random_device random;
   for (int attempt = 0;; ++attempt) {
-    char name[64];
-    std::snprintf(name, sizeof name, ".ntag-%ld-%08x%08x.tmp", static_cast<long>(::getpid()), random(),
-                  random());
+    const std::string name = NewCopyName(random);
     const int error = take(name);
     if (error == 0) return name;
     if (error != EEXIST || attempt == 16) Fail(error);
@@ -563,9 +501,7 @@ void t_Replacement::Publish(t_File& video) {
   }
   if (::renameat(folder, m_name.c_str(), folder, m_video.c_str()) != 0) Fail(errno);
   m_published = true;
-#ifdef __linux__
-  (void)::fremovexattr(fd, kCopyMark);
-#endif
+  UnmarkCopy(fd);
   // The rename itself must reach the disk, not only the data.
   const int dir = ::openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (dir >= 0) {

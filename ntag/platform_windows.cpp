@@ -4,8 +4,8 @@
 #include <windows.h>
 
 #include <atomic>
-#include <optional>
 #include <cstdio>
+#include <optional>
 #include <random>
 #include <string>
 #include <utility>
@@ -87,7 +87,8 @@ std::wstring FinalPath(HANDLE h) {
 std::optional<std::pair<DWORD, std::uint64_t>> IdentityOf(HANDLE h) {
   BY_HANDLE_FILE_INFORMATION info;
   if (!GetFileInformationByHandle(h, &info)) return std::nullopt;
-  return std::pair{info.dwVolumeSerialNumber, (std::uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow};
+  return std::pair{info.dwVolumeSerialNumber,
+                   (std::uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow};
 }
 
 std::wstring FolderOf(const std::wstring& path) {

@@ -1,12 +1,11 @@
 // Hostile folders and limits: a video's name swapped for a link during a rewrite, a file-size
 // limit, a sparse video on a disk smaller than it looks, and files that only look like a copy
 // a killed run left behind.
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/mount.h>
 
 #include <algorithm>
-
 #include <filesystem>
 #include <memory>
 
@@ -149,7 +148,8 @@ TEST(HostileTest, OnlyAnAbandonedCopyOfNtagsOwnIsRemoved) {
   for (const auto& fd : fs::directory_iterator(fds)) {
     const std::string target = fs::read_symlink(fd.path()).string();
     if (!named && target.starts_with(scratch / "#") && target.ends_with("(deleted)"))
-      named = ::linkat(AT_FDCWD, fd.path().c_str(), AT_FDCWD, (scratch / copy).c_str(), AT_SYMLINK_FOLLOW) == 0;
+      named =
+          ::linkat(AT_FDCWD, fd.path().c_str(), AT_FDCWD, (scratch / copy).c_str(), AT_SYMLINK_FOLLOW) == 0;
   }
   ASSERT_TRUE(named);
   std::vector<std::string> all{lookalikes[0], lookalikes[1], copy, "v.mp4", "w.mp4"};
