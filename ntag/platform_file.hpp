@@ -45,11 +45,16 @@ class t_File {
   t_File& operator=(const t_File&) = delete;
 
   // Opens an existing regular file; anything else (a folder, a FIFO, a device) is refused at
-  // once, without waiting for a writer. Throws t_IoError.
+  // once, without waiting for a writer. Throws t_IoError. For writing, links in `path` are
+  // resolved once, here: the file keeps the folder it was found in open, with its name there,
+  // so that a rewrite replaces that entry and never looks the path up again. Opening for
+  // writing also removes copies that runs killed in that folder left behind (t_Replacement).
   static t_File Open(const t_NativePath& path, t_OpenMode mode);
 
   bool IsOpen() const;
   std::uint64_t Size() const;
+  // Bytes the file takes on its disk: less than Size() where it is sparse.
+  std::uint64_t AllocatedSize() const;
   // Reads exactly `size` bytes; a short read is an error.
   void ReadAt(std::uint64_t offset, void* buffer, std::size_t size) const;
   void WriteAt(std::uint64_t offset, const void* data, std::size_t size);
@@ -71,17 +76,24 @@ class t_File {
 
  private:
   friend class t_Replacement;
+  friend std::uint64_t FreeSpaceBeside(const t_File& video);
   std::intptr_t m_handle = -1;
+  // Opened for writing: the folder it was found in (POSIX, held open) and its name there
+  // (the full path on Windows).
+  std::intptr_t m_folder = -1;
+  t_NativePath m_name;
 };
 
 // The copy a rewrite writes before it takes the video's place. No other run can find or take
 // it, and a run that ends before Publish, even by a kill, leaves nothing beside the video: on
 // Linux it has no name until Publish; on Windows it is marked for deletion until then. On file
 // systems without unnamed files it has a name unique to this run, removed on every failure.
+// On POSIX it is marked as ntag's copy (an extended attribute naming it), so that a copy a
+// kill left under its name is told apart from a user's file and removed by a later run.
 class t_Replacement {
  public:
-  // Creates it, empty, in the folder of `video` (the file itself, links resolved).
-  explicit t_Replacement(const t_NativePath& video);
+  // Creates it, empty, in the folder `video` (opened for writing) was found in.
+  explicit t_Replacement(const t_File& video);
   // Removes the copy unless it was published.
   ~t_Replacement();
   t_Replacement(const t_Replacement&) = delete;
@@ -89,12 +101,16 @@ class t_Replacement {
 
   t_File& File() { return m_file; }
   // Puts the flushed copy in place of the video in one atomic step (the video is never
-  // absent), and closes `video`, the video's own open file, when the system allows.
+  // absent), and closes `video`, the video's own open file, when the system allows. The
+  // video's name is checked to lead to `video` still, right before: when it was swapped for
+  // another file or a link meanwhile, the copy is removed, nothing else is touched, and
+  // t_IoError is thrown. A link is never followed.
   void Publish(t_File& video);
 
  private:
-  t_NativePath m_video;
-  t_NativePath m_name;  // empty while the copy has no name
+  std::intptr_t m_folder = -1;  // POSIX: the video's folder, its own descriptor
+  t_NativePath m_video;         // the video's name in it (the full path on Windows)
+  t_NativePath m_name;          // the copy's, empty while the copy has no name
   t_File m_file;
   bool m_published = false;
 };
@@ -104,10 +120,8 @@ class t_Replacement {
 void CopyThroughBuffer(const t_File& from, std::uint64_t at, std::uint64_t size, t_File& to,
                        std::uint64_t toAt);
 
-// The path of the file itself when `path` is a symbolic link (POSIX); otherwise `path`.
-t_NativePath ResolveLinks(const t_NativePath& path);
-// Bytes free for this user in the folder that holds `path`; UINT64_MAX when unknown.
-std::uint64_t FreeSpaceBeside(const t_NativePath& path);
+// Bytes free for this user on the disk of `video` (opened for writing); UINT64_MAX when unknown.
+std::uint64_t FreeSpaceBeside(const t_File& video);
 
 // UTF-8 for messages; on POSIX the bytes as they are.
 std::string PathToUtf8(const t_NativePath& path);

@@ -1,7 +1,6 @@
 // POSIX side of platform_file.hpp: open/pread/pwrite with 64-bit offsets; on Linux copies
 // run in the kernel (copy_file_range) and start their write-back while they go, and the copy
 // of a rewrite has no name until it takes the video's place (O_TMPFILE).
-#include <dirent.h>
 #include <fcntl.h>
 #ifdef __linux__
 #include <linux/fs.h>
@@ -23,8 +22,10 @@
 #include <functional>
 #include <optional>
 #include <random>
+#include <utility>
 #include <vector>
 
+#include "copy_mark.hpp"
 #include "fault_hook.hpp"
 #include "platform_file.hpp"
 
@@ -50,7 +51,6 @@ t_IoFailure KindOf(int error) {
       return t_IoFailure::InUse;
     case ENOSPC:
     case EDQUOT:
-    case EFBIG:
       return t_IoFailure::DiskFull;
     case EISDIR:
       return t_IoFailure::NotAFile;
@@ -168,36 +168,36 @@ std::string FolderOf(const std::string& path) {
   return path.substr(0, slash);
 }
 
-void RemoveAbandonedCopies(const std::string& folder) {
-  // A run killed between naming its copy and putting it in place leaves it under its
-  // unique name; nobody holds it any more, so the next rewrite in the folder takes it away.
-  DIR* listing = ::opendir(folder.c_str());
-  if (listing == nullptr) return;
-  const int dir = ::dirfd(listing);
-  while (const dirent* entry = ::readdir(listing)) {
-    const std::string name = entry->d_name;
-    if (!name.starts_with(".ntag-") || !name.ends_with(".tmp")) continue;
-    const int fd = ::openat(dir, name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
-    if (fd < 0) continue;
-    struct stat st;
-    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && ::flock(fd, LOCK_EX | LOCK_NB) == 0)
-      (void)::unlinkat(dir, name.c_str(), 0);
-    ::close(fd);
-  }
-  ::closedir(listing);
+std::string LeafOf(const std::string& path) { return path.substr(path.find_last_of('/') + 1); }
+
+// The path of the file itself when `path` is or passes through a symbolic link.
+std::string ResolveLinks(const std::string& path) {
+  char* real = ::realpath(path.c_str(), nullptr);
+  if (real == nullptr) return path;
+  std::string result(real);
+  std::free(real);
+  return result;
 }
 
-// Takes a name in `folder` that no other run uses, with `take` (0 or an errno; EEXIST when
-// the name is in use), trying fresh names while they are taken.
-std::string TakeUniqueName(const std::string& folder, const std::function<int(const std::string&)>& take) {
+// A folder held only to name entries in it (and search it), which needs no read permission.
+int OpenFolder(const std::string& folder) {
+#ifdef O_PATH
+  const int fd = ::open(folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+#else
+  const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+#endif
+  if (fd < 0) Fail(errno);
+  return fd;
+}
+
+// Takes a copy's name that no other run uses, with `take` (0 or an errno; EEXIST when the
+// name is in use), trying fresh names while they are taken.
+std::string TakeUniqueName(const std::function<int(const std::string&)>& take) {
   std::random_device random;
   for (int attempt = 0;; ++attempt) {
-    char name[64];
-    std::snprintf(name, sizeof name, "/.ntag-%ld-%08x%08x.tmp", static_cast<long>(::getpid()), random(),
-                  random());
-    const std::string path = folder + name;
-    const int error = take(path);
-    if (error == 0) return path;
+    const std::string name = NewCopyName(random);
+    const int error = take(name);
+    if (error == 0) return name;
     if (error != EEXIST || attempt == 16) Fail(error);
   }
 }
@@ -205,13 +205,13 @@ std::string TakeUniqueName(const std::string& folder, const std::function<int(co
 #ifdef O_TMPFILE
 int ErrorOf(int result) { return result == 0 ? 0 : errno; }
 
-// Gives an unnamed file (O_TMPFILE) the name `path`, which must not exist yet.
-int LinkUnnamed(int fd, const std::string& path) {
+// Gives an unnamed file (O_TMPFILE) the name `name` in `folder`, which must not exist yet.
+int LinkUnnamed(int fd, int folder, const std::string& name) {
   const std::string self = "/proc/self/fd/" + std::to_string(fd);
-  const int error = ErrorOf(::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, path.c_str(), AT_SYMLINK_FOLLOW));
+  const int error = ErrorOf(::linkat(AT_FDCWD, self.c_str(), folder, name.c_str(), AT_SYMLINK_FOLLOW));
   if (error != ENOENT) return error;
   // Without /proc: through the descriptor itself, which older kernels allow privileged users only.
-  return ErrorOf(::linkat(fd, "", AT_FDCWD, path.c_str(), AT_EMPTY_PATH));
+  return ErrorOf(::linkat(fd, "", folder, name.c_str(), AT_EMPTY_PATH));
 }
 #endif
 
@@ -242,6 +242,7 @@ void CopyExtendedAttributes(int from, int to) {
   }
   for (const char* name = names->data(); name < names->data() + names->size();
        name += std::strlen(name) + 1) {
+    if (std::strcmp(name, kCopyMark) == 0) continue;  // a run's own, never the video's
     const auto value =
         ReadSized([from, name](char* b, std::size_t n) { return ::fgetxattr(from, name, b, n); });
     if (!value) {
@@ -269,12 +270,16 @@ void WriteAll(int fd, const std::string& text) {
 }  // namespace
 
 t_File::~t_File() { Close(); }
-t_File::t_File(t_File&& other) noexcept : m_handle(other.m_handle) { other.m_handle = -1; }
+t_File::t_File(t_File&& other) noexcept
+    : m_handle(std::exchange(other.m_handle, -1)),
+      m_folder(std::exchange(other.m_folder, -1)),
+      m_name(std::move(other.m_name)) {}
 t_File& t_File::operator=(t_File&& other) noexcept {
   if (this != &other) {
     Close();
-    m_handle = other.m_handle;
-    other.m_handle = -1;
+    m_handle = std::exchange(other.m_handle, -1);
+    m_folder = std::exchange(other.m_folder, -1);
+    m_name = std::move(other.m_name);
   }
   return *this;
 }
@@ -282,11 +287,20 @@ t_File& t_File::operator=(t_File&& other) noexcept {
 t_File t_File::Open(const t_NativePath& path, t_OpenMode mode) {
   // Not blocking: opening a FIFO would wait for a writer that may never come.
   const int flags = (mode == t_OpenMode::Read ? O_RDONLY : O_RDWR) | O_CLOEXEC | O_NONBLOCK | O_NOCTTY;
-  int fd;
-  do fd = ::open(path.c_str(), flags);
-  while (fd < 0 && errno == EINTR);
-  if (fd < 0) Fail(errno);
   t_File file;
+  int fd;
+  if (mode == t_OpenMode::Read) {
+    do fd = ::open(path.c_str(), flags);
+    while (fd < 0 && errno == EINTR);
+  } else {
+    const std::string real = ResolveLinks(path);
+    file.m_folder = OpenFolder(FolderOf(real));
+    file.m_name = LeafOf(real);
+    // The links are resolved: a link in the name now was put there since.
+    do fd = ::openat(static_cast<int>(file.m_folder), file.m_name.c_str(), flags | O_NOFOLLOW);
+    while (fd < 0 && errno == EINTR);
+  }
+  if (fd < 0) Fail(errno);
   file.m_handle = fd;
   struct stat st;
   if (::fstat(fd, &st) != 0) Fail(errno);
@@ -302,6 +316,7 @@ t_File t_File::Open(const t_NativePath& path, t_OpenMode mode) {
     whole.l_whence = SEEK_SET;
     if (::fcntl(fd, F_OFD_SETLK, &whole) != 0 && (errno == EAGAIN || errno == EACCES)) Fail(EWOULDBLOCK);
 #endif
+    RemoveAbandonedCopies(static_cast<int>(file.m_folder));
   }
   return file;
 }
@@ -312,6 +327,12 @@ std::uint64_t t_File::Size() const {
   struct stat st;
   if (::fstat(static_cast<int>(m_handle), &st) != 0) Fail(errno);
   return static_cast<std::uint64_t>(st.st_size);
+}
+
+std::uint64_t t_File::AllocatedSize() const {
+  struct stat st;
+  if (::fstat(static_cast<int>(m_handle), &st) != 0) Fail(errno);
+  return static_cast<std::uint64_t>(st.st_blocks) * 512;
 }
 
 void t_File::ReadAt(std::uint64_t offset, void* buffer, std::size_t size) const {
@@ -438,73 +459,75 @@ void t_File::CopyAttributesFrom(const t_File& model) {
 }
 
 void t_File::Close() {
-  if (m_handle >= 0) {
-    ::close(static_cast<int>(m_handle));
-    m_handle = -1;
-  }
+  if (m_handle >= 0) ::close(static_cast<int>(std::exchange(m_handle, -1)));
+  if (m_folder >= 0) ::close(static_cast<int>(std::exchange(m_folder, -1)));
+  m_name.clear();
 }
 
-t_NativePath ResolveLinks(const t_NativePath& path) {
-  char* real = ::realpath(path.c_str(), nullptr);
-  if (real == nullptr) return path;
-  std::string result(real);
-  std::free(real);
-  return result;
-}
-
-std::uint64_t FreeSpaceBeside(const t_NativePath& path) {
+std::uint64_t FreeSpaceBeside(const t_File& video) {
   struct statvfs st;
-  if (::statvfs(FolderOf(path).c_str(), &st) != 0) return UINT64_MAX;
+  if (::fstatvfs(static_cast<int>(video.m_handle), &st) != 0) return UINT64_MAX;
   return static_cast<std::uint64_t>(st.f_bavail) * st.f_frsize;
 }
 
-t_Replacement::t_Replacement(const t_NativePath& video) : m_video(video) {
-  const std::string folder = FolderOf(video);
-  RemoveAbandonedCopies(folder);
+t_Replacement::t_Replacement(const t_File& video) : m_folder(video.m_folder), m_video(video.m_name) {
+  const int folder = static_cast<int>(m_folder);
   int fd = -1;
 #ifdef O_TMPFILE
-  fd = ::open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+  fd = ::openat(folder, ".", O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
   if (fd < 0 && errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) Fail(errno);
   // (those three say that the file system has no unnamed files)
 #endif
   if (fd < 0) {
-    m_name = TakeUniqueName(folder, [&fd](const std::string& path) {
-      fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    m_name = TakeUniqueName([&fd, folder](const std::string& name) {
+      fd = ::openat(folder, name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
       return fd < 0 ? errno : 0;
     });
   }
   m_file.m_handle = fd;
+  MarkAsCopy(fd);
   // Held while this run lives, named or not: a copy whose lock can be taken was abandoned.
   if (::flock(fd, LOCK_EX | LOCK_NB) != 0) Fail(errno);
 }
 
 t_Replacement::~t_Replacement() {
   m_file.Close();
-  if (!m_published && !m_name.empty()) (void)::unlink(m_name.c_str());
+  if (!m_published && !m_name.empty()) (void)::unlinkat(static_cast<int>(m_folder), m_name.c_str(), 0);
 }
 
 void t_Replacement::Publish(t_File& video) {
+  const int folder = static_cast<int>(m_folder);
+  const int fd = static_cast<int>(m_file.m_handle);
 #ifdef O_TMPFILE
   // A name only for the rename, unique to this run; a kill between the two leaves it.
   if (m_name.empty()) {
-    const int fd = static_cast<int>(m_file.m_handle);
-    m_name =
-        TakeUniqueName(FolderOf(m_video), [fd](const std::string& path) { return LinkUnnamed(fd, path); });
+    m_name = TakeUniqueName([fd, folder](const std::string& name) { return LinkUnnamed(fd, folder, name); });
   }
 #endif
-  if (::rename(m_name.c_str(), m_video.c_str()) != 0) Fail(errno);
+  // Whoever may rename in the folder could have put another file or a link under the video's
+  // name since it was opened; that entry is left alone. (Should it happen even after this
+  // check, the rename replaces the entry itself and follows no link.)
+  struct stat held, named;
+  if (::fstat(static_cast<int>(video.m_handle), &held) != 0) Fail(errno);
+  if (::fstatat(folder, m_video.c_str(), &named, AT_SYMLINK_NOFOLLOW) != 0 || named.st_dev != held.st_dev ||
+      named.st_ino != held.st_ino) {
+    throw t_IoError(t_IoFailure::Other, "its name was given to another file while it was tagged");
+  }
+  if (::renameat(folder, m_name.c_str(), folder, m_video.c_str()) != 0) Fail(errno);
   m_published = true;
   if (t_IoObserver* o = IoObserver()) o->Renamed(m_file.m_handle);
-  // Held until now, so no other tagger could take the old file between our check and the switch.
-  video.Close();
+  UnmarkCopy(fd);
   // The rename itself must reach the disk, not only the data.
-  const int dir = ::open(FolderOf(m_video).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  const int dir = ::openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (dir >= 0) {
     if (::fsync(dir) == 0) {
       if (t_IoObserver* o = IoObserver()) o->FolderFlushed();
     }
     ::close(dir);
   }
+  // Held until now, so no other tagger could take the old file between our check and the
+  // switch; the folder, borrowed from it, goes with it.
+  video.Close();
 }
 
 std::string PathToUtf8(const t_NativePath& path) { return path; }

@@ -5,8 +5,10 @@
 
 #include <atomic>
 #include <cstdio>
+#include <optional>
 #include <random>
 #include <string>
+#include <utility>
 
 #include "fault_hook.hpp"
 #include "platform_file.hpp"
@@ -70,6 +72,25 @@ std::wstring ApiPath(const std::wstring& path) {
   return L"\\\\?\\" + full;
 }
 
+// The path of the open file itself, links resolved; the \\?\ form opens it at any length.
+std::wstring FinalPath(HANDLE h) {
+  const DWORD need = GetFinalPathNameByHandleW(h, nullptr, 0, FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+  if (need == 0) Fail(GetLastError());
+  std::wstring path(need, L'\0');
+  const DWORD got = GetFinalPathNameByHandleW(h, path.data(), need, FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+  if (got == 0 || got >= need) Fail(GetLastError());
+  path.resize(got);
+  return path;
+}
+
+// Which file a handle is open on: the volume and the file's index there; none when unknown.
+std::optional<std::pair<DWORD, std::uint64_t>> IdentityOf(HANDLE h) {
+  BY_HANDLE_FILE_INFORMATION info;
+  if (!GetFileInformationByHandle(h, &info)) return std::nullopt;
+  return std::pair{info.dwVolumeSerialNumber,
+                   (std::uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow};
+}
+
 std::wstring FolderOf(const std::wstring& path) {
   const std::wstring full = FullPath(path);
   const auto slash = full.find_last_of(L"\\/");
@@ -116,12 +137,13 @@ bool UnderWine() {
 }  // namespace
 
 t_File::~t_File() { Close(); }
-t_File::t_File(t_File&& other) noexcept : m_handle(other.m_handle) { other.m_handle = -1; }
+t_File::t_File(t_File&& other) noexcept
+    : m_handle(std::exchange(other.m_handle, -1)), m_name(std::move(other.m_name)) {}
 t_File& t_File::operator=(t_File&& other) noexcept {
   if (this != &other) {
     Close();
-    m_handle = other.m_handle;
-    other.m_handle = -1;
+    m_handle = std::exchange(other.m_handle, -1);
+    m_name = std::move(other.m_name);
   }
   return *this;
 }
@@ -142,6 +164,13 @@ t_File t_File::Open(const t_NativePath& path, t_OpenMode mode) {
   file.m_handle = reinterpret_cast<std::intptr_t>(h);
   // A pipe or a device is no video and no cover.
   if (GetFileType(h) != FILE_TYPE_DISK) throw t_IoError(t_IoFailure::NotAFile, "not a file");
+  if (mode == t_OpenMode::ReadWrite) {
+    // A link is resolved once, here, through the open file: the rewrite replaces the file
+    // itself, where it lies.
+    file.m_name = attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT)
+                      ? FinalPath(h)
+                      : FullPath(path);
+  }
   return file;
 }
 
@@ -151,6 +180,12 @@ std::uint64_t t_File::Size() const {
   LARGE_INTEGER size;
   if (!GetFileSizeEx(H(m_handle), &size)) Fail(GetLastError());
   return static_cast<std::uint64_t>(size.QuadPart);
+}
+
+std::uint64_t t_File::AllocatedSize() const {
+  FILE_STANDARD_INFO info{};
+  if (!GetFileInformationByHandleEx(H(m_handle), FileStandardInfo, &info, sizeof info)) Fail(GetLastError());
+  return static_cast<std::uint64_t>(info.AllocationSize.QuadPart);
 }
 
 void t_File::ReadAt(std::uint64_t offset, void* buffer, std::size_t size) const {
@@ -237,21 +272,19 @@ void t_File::CopyAttributesFrom(const t_File& model) {
 }
 
 void t_File::Close() {
-  if (m_handle != -1) {
-    CloseHandle(H(m_handle));
-    m_handle = -1;
-  }
+  if (m_handle != -1) CloseHandle(H(std::exchange(m_handle, -1)));
+  m_name.clear();
 }
 
-t_NativePath ResolveLinks(const t_NativePath& path) { return FullPath(path); }
-
-std::uint64_t FreeSpaceBeside(const t_NativePath& path) {
+std::uint64_t FreeSpaceBeside(const t_File& video) {
   ULARGE_INTEGER available;
-  if (!GetDiskFreeSpaceExW(ApiPath(FolderOf(path)).c_str(), &available, nullptr, nullptr)) return UINT64_MAX;
+  if (!GetDiskFreeSpaceExW(ApiPath(FolderOf(video.m_name)).c_str(), &available, nullptr, nullptr)) {
+    return UINT64_MAX;
+  }
   return available.QuadPart;
 }
 
-t_Replacement::t_Replacement(const t_NativePath& video) : m_video(FullPath(video)) {
+t_Replacement::t_Replacement(const t_File& video) : m_video(video.m_name) {
   // A name unique to this run, created exclusively, so no other run can take it.
   const std::wstring folder = FolderOf(m_video);
   std::random_device random;
@@ -279,9 +312,23 @@ t_Replacement::~t_Replacement() {
 void t_Replacement::Publish(t_File& video) {
   // ReplaceFileW opens both files itself, the copy without sharing: ours must be closed, and
   // the copy no longer marked, for that short step.
+  const auto identity = IdentityOf(H(video.m_handle));
   if (!SetDeleteOnClose(H(m_file.m_handle), false)) Fail(GetLastError());
   m_file.Close();
   video.Close();
+  // The video was held without delete sharing, so its name could not change until now.
+  // Whoever may rename in the folder could put another file or a link there from now on: the
+  // name, opened as the entry it is (a link not followed), must be the video still.
+  HANDLE named = CreateFileW(ApiPath(m_video).c_str(), FILE_READ_ATTRIBUTES,
+                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                             FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  bool same = false;
+  if (named != INVALID_HANDLE_VALUE) {
+    const auto now = IdentityOf(named);
+    same = identity && now == identity;
+    CloseHandle(named);
+  }
+  if (!same) throw t_IoError(t_IoFailure::Other, "its name was given to another file while it was tagged");
   if (UnderWine()) {
     // Wine's ReplaceFileW moves the video away and deletes it before the copy takes its name,
     // so a kill in between leaves no video at all; its rename over the video is atomic.

@@ -423,7 +423,7 @@ void WriteInPlace(t_File& file, t_Snapshot& snap, const std::vector<t_InPlacePla
   }
 }
 
-void CheckFreeSpace(const t_NativePath& video, std::uint64_t need) {
+void CheckFreeSpace(const t_File& video, std::uint64_t need) {
   const std::uint64_t available = FreeSpaceBeside(video);
   if (available != UINT64_MAX && available < need + kSpaceMargin) {
     throw t_NtagError(t_ExitCode::WriteFailed,
@@ -476,8 +476,7 @@ std::optional<std::uint64_t> CompactMoovAt(const t_Snapshot& snap, std::uint64_t
 // Writes a new last moov after the end of the file, without moving the media. False, with
 // nothing written, when that would leave more than 1/8 of the file free (old movie boxes
 // piling up on a small file): a rewrite that leaves the free space out costs little there.
-bool WriteAppended(t_File& file, const t_NativePath& video, const t_Snapshot& snap, const t_Bytes& newIlst,
-                   std::uint64_t dataEnd) {
+bool WriteAppended(t_File& file, const t_Snapshot& snap, const t_Bytes& newIlst, std::uint64_t dataEnd) {
   const t_BoxHeader& moov = snap.layout.Moov();
   const std::uint64_t end = snap.layout.fileSize;
   // The new moov's header is where the next appended edit switches: it goes within one sector.
@@ -504,7 +503,7 @@ bool WriteAppended(t_File& file, const t_NativePath& video, const t_Snapshot& sn
   AppendBoxHeader(before.bytes, old.type, old.size, old.largeSize);
   before.bytes.resize(8);
   const t_Bytes commit = FreeHeader(newAt - old.offset);
-  CheckFreeSpace(video, newAt - end + newMoov.size());
+  CheckFreeSpace(file, newAt - end + newMoov.size());
   // A free box of size 0 runs to the end of the file, so the file stays valid while it grows.
   t_Bytes grow;
   AppendBoxHeader(grow, kFree, 0);
@@ -623,12 +622,13 @@ void WriteRewritten(t_File& file, const t_NativePath& video, const t_Snapshot& s
     rewritten.push_back({last.offset, mdatHeader.size()});
   }
   move.MarkRewritten(std::move(rewritten));
-  CheckFreeSpace(video, newSize);
+  // The copy takes what the video takes on the disk (holes stay holes), with the new moov.
+  CheckFreeSpace(file, std::min(newSize, file.AllocatedSize() + newMoov.size()));
 
   // Removes itself on every way out but the final replace, and is seen by no other run.
   std::optional<t_Replacement> replacement;
   try {
-    replacement.emplace(ResolveLinks(video));
+    replacement.emplace(file);
   } catch (const t_IoError& e) {
     throw t_NtagError(t_ExitCode::WriteFailed,
                       "cannot create a temporary file beside the video: " + Describe(e));
@@ -778,7 +778,7 @@ t_WritePath WriteTags(const t_NativePath& video, const std::function<void(t_TagL
   bool sizeZero = false;
   for (const t_BoxHeader& b : snap.layout.boxes) sizeZero = sizeZero || b.toEnd;
   if (snap.layout.MoovIsLast() && !sizeZero) {
-    if (WriteAppended(file, video, snap, newIlst, dataEnd)) return t_WritePath::AppendedMovie;
+    if (WriteAppended(file, snap, newIlst, dataEnd)) return t_WritePath::AppendedMovie;
     WriteRewritten(file, video, snap, newIlst, CompactMoovAt(snap, dataEnd));
     return t_WritePath::Rewrite;
   }

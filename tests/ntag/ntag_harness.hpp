@@ -34,6 +34,7 @@ class t_HeldRun {
   t_HeldRun& operator=(const t_HeldRun&) = delete;
   // Whether it reached the mark and waits there.
   bool Holding() const { return m_holding; }
+  int Pid() const { return m_pid; }
   // Lets it go on; its exit code.
   int Release();
   // Ends it by SIGKILL.

@@ -5,7 +5,9 @@
 # new title or leave the video as it was; a kill at a random instant must leave, alone in its
 # folder, a video that decodes with every media packet and the complete old or new title, and
 # that a second run then tags. A rewrite held half way lets another video, whose name shares
-# its first 220 characters, be tagged meanwhile; released or killed, each video keeps its own media.
+# its first 220 characters, be tagged meanwhile; released or killed, each video keeps its own media;
+# when the held video's name is swapped for a link meanwhile, the run fails and the link's target
+# is never written.
 #   usage: wine_safety_test.sh NTAG_EXE NTAG_FAULT_EXE WINE_RUN   (NTAG_WINE_KILL_ROUNDS=6)
 set -uo pipefail
 ntag="$1"
@@ -122,7 +124,7 @@ b="$dir/$long-b.mp4"
 held="$work/held"
 cp "$work/fast.mp4" "$work/count.mp4"
 total="$("$wine_run" "$fault" -meta:title=A "$(win "$work/count.mp4")" 2>&1 > /dev/null | tr -d '\r' | sed -n 's/^written \([0-9]*\).*/\1/p')"
-for ending in release kill; do
+for ending in release kill swap; do
   cp "$work/fast.mp4" "$a"
   cp "$work/fast2.mp4" "$b"
   rm -f "$held"
@@ -137,6 +139,17 @@ for ending in release kill; do
     rm -f "$held"
     wait "$pid" || fail "shared names: the held run failed after its release"
     [ "$(tag "$a" title)" = A ] || fail "shared names: the held video is not tagged"
+  elif [ "$ending" = swap ]; then
+    # Whoever may rename in the folder puts a link to another file under the video's name.
+    mv "$a" "$dir/moved"
+    echo "another file" > "$work/bystander"
+    ln -s "$work/bystander" "$a"
+    rm -f "$held"
+    wait "$pid" && fail "swapped name: the held run reported success"
+    [ "$(cat "$work/bystander")" = "another file" ] || fail "swapped name: the link's target was written"
+    [ -L "$a" ] || fail "swapped name: the link was replaced"
+    mv -f "$dir/moved" "$a"
+    cmp -s "$a" "$work/fast.mp4" || fail "swapped name: the held run changed its video"
   else
     kill -KILL "$pid" 2> /dev/null
     wait "$pid" 2> /dev/null
