@@ -397,11 +397,11 @@ void CheckFreeSpace(const t_NativePath& video, std::uint64_t need) {
   }
 }
 
-// A new movie box carrying `newIlst` with padding after it sized to the file, chunk offsets unchanged.
-t_Movie WithNewIlst(const t_Snapshot& snap, const t_Bytes& newIlst, std::uint64_t extraPadding = 0) {
-  t_Movie result = snap.movie;
-  result.SetIlst(newIlst, PaddingFor(newIlst.size(), snap.layout.fileSize) + extraPadding);
-  return result;
+// Gives the snapshot's movie `newIlst` with padding after it sized to the file, chunk offsets
+// unchanged. In place, as a copy of a large movie costs its size again; setting the ilst once
+// more replaces the one set before, so a movie may take it repeatedly.
+void PutNewIlst(t_Snapshot& snap, const t_Bytes& newIlst, std::uint64_t extraPadding = 0) {
+  snap.movie.SetIlst(newIlst, PaddingFor(newIlst.size(), snap.layout.fileSize) + extraPadding);
 }
 
 // Takes back an appended movie: the old moov header first (when the switch may have begun),
@@ -430,33 +430,45 @@ std::optional<std::uint64_t> CompactMoovAt(const t_Snapshot& snap, std::uint64_t
   std::size_t first = snap.layout.moovIndex;
   while (first > 0 && IsFreeType(boxes[first - 1].type)) --first;
   const std::uint64_t at = boxes[first].offset;
-  const std::vector<std::uint64_t> offsets = snap.movie.ChunkOffsets();
-  if (dataEnd > at || std::any_of(offsets.begin(), offsets.end(), [&](std::uint64_t o) { return o >= at; }))
-    return std::nullopt;
+  if (dataEnd > at) return std::nullopt;
+  for (const t_OffsetTable& t : snap.movie.ChunkOffsets()) {
+    for (std::size_t i = 0; i < t.count; ++i) {
+      if (t[i] >= at) return std::nullopt;
+    }
+  }
   return at;
 }
 
 // Writes a new last moov after the end of the file, without moving the media. False, with
 // nothing written, when that would leave more than 1/8 of the file free (old movie boxes
 // piling up on a small file): a rewrite that leaves the free space out costs little there.
-bool WriteAppended(t_File& file, const t_NativePath& video, const t_Snapshot& snap, const t_Bytes& newIlst,
+bool WriteAppended(t_File& file, const t_NativePath& video, t_Snapshot& snap, const t_Bytes& newIlst,
                    std::uint64_t dataEnd) {
   const t_BoxHeader& moov = snap.layout.Moov();
   const std::uint64_t end = snap.layout.fileSize;
-  const t_Bytes newMoov = WithNewIlst(snap, newIlst).Root().Serialize();
-  const t_Movie proof = t_Movie::Parse(newMoov, end + 8);
-  if (!CarriesIlst(proof, newIlst) || proof.ChunkOffsets() != snap.movie.ChunkOffsets()) {
-    throw t_NtagError(t_ExitCode::VerifyFailed, "internal error: the new movie box does not hold");
-  }
+  PutNewIlst(snap, newIlst);
   if (const auto from = CompactMoovAt(snap, dataEnd);
-      from && (end + 8 - *from) * 8 > end + 8 + newMoov.size()) {
+      from && (end + 8 - *from) * 8 > end + 8 + snap.movie.Root().Size()) {
     return false;
+  }
+  const t_Bytes newMoov = snap.movie.Root().Serialize();
+  const t_Bytes commit = FreeHeader(end + 8 - moov.offset);
+  // Of the old movie box only the header that takes the switch back is needed from here on;
+  // the rest goes before the proof is parsed, so memory stays near three times moov.
+  const t_Bytes oldHeader(snap.moovBytes.begin(),
+                          snap.moovBytes.begin() +
+                              static_cast<std::ptrdiff_t>(std::min(commit.size(), snap.moovBytes.size())));
+  snap.moovBytes = t_Bytes();
+  {
+    const t_Movie proof = t_Movie::Parse(newMoov, end + 8);
+    if (!CarriesIlst(proof, newIlst) || !SameOffsets(proof.ChunkOffsets(), snap.movie.ChunkOffsets())) {
+      throw t_NtagError(t_ExitCode::VerifyFailed, "internal error: the new movie box does not hold");
+    }
   }
   CheckFreeSpace(video, newMoov.size() + 8);
   // A free box of size 0 runs to the end of the file, so the file stays valid while it grows.
   t_Bytes grow;
   AppendBoxHeader(grow, kFree, 0);
-  const t_Bytes commit = FreeHeader(end + 8 - moov.offset);
   bool switched = false;
   try {
     file.WriteAt(end, grow.data(), grow.size());
@@ -468,8 +480,7 @@ bool WriteAppended(t_File& file, const t_NativePath& video, const t_Snapshot& sn
     file.FlushData();
     if (!HoldsMoov(file, end + 8, newMoov)) VerifyFailed("movie box after the switch");
   } catch (...) {
-    RethrowAfterUndo(
-        UndoAppended(file, switched ? &snap.moovBytes : nullptr, moov.offset, commit.size(), end));
+    RethrowAfterUndo(UndoAppended(file, switched ? &oldHeader : nullptr, moov.offset, oldHeader.size(), end));
   }
   return true;
 }
@@ -522,20 +533,6 @@ std::vector<t_OffsetField> FindFragmentOffsets(const t_File& file, const t_FileL
   return fields;
 }
 
-using t_Tables = std::vector<std::vector<std::uint64_t>>;
-
-std::vector<std::uint64_t> Flatten(const t_Tables& tables) {
-  std::vector<std::uint64_t> all;
-  for (const auto& t : tables) all.insert(all.end(), t.begin(), t.end());
-  return all;
-}
-
-bool SameShape(const t_Tables& a, const t_Tables& b) {
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](const auto& x, const auto& y) {
-           return x.size() == y.size();
-         });
-}
-
 std::uint64_t ReadField(const t_File& file, const t_OffsetField& f) {
   std::uint8_t raw[8];
   file.ReadAt(f.position, raw, f.width);
@@ -564,23 +561,19 @@ bool SameFragmentOffsets(const t_File& oldFile, const std::vector<t_OffsetField>
 // moov, unchanged before it; and that both point at the same bytes. Those are compared for
 // every chunk, or, when the file system shared the media instead of copying it (so none of
 // it is in memory), for chunks spread over the file: the sharing itself is the file system's.
-bool SameMedia(const t_File& oldFile, const std::vector<std::uint64_t>& oldOffsets, const t_File& newFile,
-               const std::vector<std::uint64_t>& newOffsets, const t_BoxHeader& moov, std::int64_t delta,
+bool SameMedia(const t_File& oldFile, const std::vector<t_OffsetTable>& oldTables, const t_File& newFile,
+               const std::vector<t_OffsetTable>& newTables, const t_BoxHeader& moov, std::int64_t delta,
                std::uint64_t oldSize, std::uint64_t newSize, bool shared) {
   constexpr std::size_t kSampledChunks = 256;
-  if (oldOffsets.size() != newOffsets.size()) return false;
-  const std::uint64_t oldEnd = moov.offset + moov.size;
-  for (std::size_t i = 0; i < oldOffsets.size(); ++i) {
-    const std::uint64_t o = oldOffsets[i];
-    if (newOffsets[i] !=
-        (o >= oldEnd ? static_cast<std::uint64_t>(static_cast<std::int64_t>(o) + delta) : o)) {
-      return false;
-    }
+  if (oldTables.size() != newTables.size()) return false;
+  std::size_t count = 0;
+  for (std::size_t t = 0; t < oldTables.size(); ++t) {
+    if (oldTables[t].count != newTables[t].count) return false;
+    count += oldTables[t].count;
   }
-  const std::size_t count = oldOffsets.size();
+  const std::uint64_t oldEnd = moov.offset + moov.size;
   const std::size_t step = shared && count > kSampledChunks ? count / kSampledChunks : 1;
-  const auto sameBytes = [&](std::size_t i) {
-    const std::uint64_t o = oldOffsets[i], n = newOffsets[i];
+  const auto sameBytes = [&](std::uint64_t o, std::uint64_t n) {
     std::uint64_t limit = o < moov.offset ? moov.offset - o : oldSize - std::min(oldSize, o);
     limit = std::min<std::uint64_t>(limit, newSize - std::min(newSize, n));
     const auto len = static_cast<std::size_t>(std::min<std::uint64_t>(16, limit));
@@ -590,22 +583,27 @@ bool SameMedia(const t_File& oldFile, const std::vector<std::uint64_t>& oldOffse
     newFile.ReadAt(n, b, len);
     return std::memcmp(a, b, len) == 0;
   };
-  for (std::size_t i = 0; i < count; i += step) {
-    if (!sameBytes(i)) return false;
+  std::size_t flat = 0;
+  for (std::size_t t = 0; t < oldTables.size(); ++t) {
+    for (std::size_t i = 0; i < oldTables[t].count; ++i, ++flat) {
+      const std::uint64_t o = oldTables[t][i], n = newTables[t][i];
+      if (n != (o >= oldEnd ? static_cast<std::uint64_t>(static_cast<std::int64_t>(o) + delta) : o)) return false;
+      if ((flat % step == 0 || flat + 1 == count) && !sameBytes(o, n)) return false;
+    }
   }
-  return count == 0 || sameBytes(count - 1);
+  return true;
 }
 
 // `compactAt`: for a last moov, where the copy's moov starts instead (the start of the free
 // space before it); the free space around it is left out of the copy.
-void WriteRewritten(t_File& file, const t_NativePath& video, const t_Snapshot& snap, const t_Bytes& newIlst,
+void WriteRewritten(t_File& file, const t_NativePath& video, t_Snapshot& snap, const t_Bytes& newIlst,
                     std::optional<std::uint64_t> compactAt = std::nullopt) {
   const t_BoxHeader& moov = snap.layout.Moov();
   const std::uint64_t oldEnd = moov.offset + moov.size;
   const std::uint64_t at = compactAt.value_or(moov.offset);
   // Only tables both this tool and readers find can be moved with the media.
-  const t_Tables oldTables = ReaderChunkTables(snap.moovBytes.data(), snap.moovBytes.size());
-  if (Flatten(oldTables) != snap.movie.ChunkOffsets()) {
+  const std::vector<t_OffsetTable> oldTables = ReaderChunkTables(snap.moovBytes.data(), snap.moovBytes.size());
+  if (!SameOffsets(oldTables, snap.movie.ChunkOffsets())) {
     throw t_NtagError(t_ExitCode::LayoutRefused,
                       "a chunk offset table lies where players may read it but this tool would not move it");
   }
@@ -614,16 +612,14 @@ void WriteRewritten(t_File& file, const t_NativePath& video, const t_Snapshot& s
   constexpr std::int64_t kBlock = 4096;
   std::uint64_t extra = 0;
   std::int64_t delta = 0;
-  t_Movie shifted;
   for (int fit = 0; fit < 8; ++fit) {
-    const t_Movie base = WithNewIlst(snap, newIlst, extra);
+    PutNewIlst(snap, newIlst, extra);
+    const auto base = static_cast<std::int64_t>(snap.movie.Root().Size());
     // Moving the media may switch tables to co64, which grows moov and moves the media further.
-    delta = static_cast<std::int64_t>(base.Root().Size()) - static_cast<std::int64_t>(moov.size);
+    delta = base - static_cast<std::int64_t>(moov.size);
     for (int round = 0; round < 64; ++round) {
-      shifted = base;
-      shifted.ShiftOffsets(moov.offset, oldEnd, delta);
-      const std::int64_t next =
-          static_cast<std::int64_t>(shifted.Root().Size()) - static_cast<std::int64_t>(moov.size);
+      const std::int64_t next = base + static_cast<std::int64_t>(snap.movie.ShiftGrowth(oldEnd, delta)) -
+                                static_cast<std::int64_t>(moov.size);
       if (next == delta) break;
       delta = next;
     }
@@ -631,7 +627,10 @@ void WriteRewritten(t_File& file, const t_NativePath& video, const t_Snapshot& s
     if (off == 0 || compactAt) break;  // no media behind a last moov
     extra += static_cast<std::uint64_t>(kBlock - off);
   }
-  const t_Bytes newMoov = shifted.Root().Serialize();
+  snap.movie.ShiftOffsets(moov.offset, oldEnd, delta);
+  const t_Bytes newMoov = snap.movie.Root().Serialize();
+  // The tree is done with: its memory goes before the copy is checked.
+  snap.movie = t_Movie();
   if (static_cast<std::int64_t>(newMoov.size()) - static_cast<std::int64_t>(moov.size) != delta) {
     throw t_NtagError(t_ExitCode::VerifyFailed, "internal error: chunk offsets do not settle");
   }
@@ -676,18 +675,18 @@ void WriteRewritten(t_File& file, const t_NativePath& video, const t_Snapshot& s
     }
     // Checked while the write-back runs; the flush then makes exactly these bytes durable,
     // before the rename can publish them.
-    const t_Snapshot copy = TakeSnapshot(out);
-    if (copy.moovBytes != newMoov || copy.layout.Moov().offset != at || copy.layout.fileSize != newSize) {
+    t_FileLayout copyLayout;
+    if (!HoldsMoov(out, at, newMoov, &copyLayout) || copyLayout.fileSize != newSize) {
       VerifyFailed("movie box of the copy");
     }
-    // The tables are found afresh in both files, as a reader finds them.
-    const t_Tables newTables = ReaderChunkTables(copy.moovBytes.data(), copy.moovBytes.size());
-    if (!SameShape(oldTables, newTables) ||
-        !SameMedia(file, Flatten(oldTables), out, Flatten(newTables), moov, delta, snap.layout.fileSize,
-                   newSize, shared > 0)) {
+    (void)t_Movie::Parse(newMoov, at);
+    // The tables are found afresh in both files, as a reader finds them: the copy's moov
+    // holds exactly newMoov, so they are read from those bytes.
+    const std::vector<t_OffsetTable> newTables = ReaderChunkTables(newMoov.data(), newMoov.size());
+    if (!SameMedia(file, oldTables, out, newTables, moov, delta, snap.layout.fileSize, newSize, shared > 0)) {
       VerifyFailed("media of the copy");
     }
-    if (!SameFragmentOffsets(file, fields, out, FindFragmentOffsets(out, copy.layout), oldEnd, delta)) {
+    if (!SameFragmentOffsets(file, fields, out, FindFragmentOffsets(out, copyLayout), oldEnd, delta)) {
       VerifyFailed("fragment offsets of the copy");
     }
     out.Flush();

@@ -5,7 +5,7 @@ Builds files whose moov holds one track of N one-byte samples, one per chunk (st
 stco of N entries each: moov is about 8 N bytes), and runs ntag on them under
 /usr/bin/time -v: the listing, a first tagging of a faststart file (rewrite), of a file
 with moov at the end (appended movie), and a title edit in place on the tagged file.
-Prints max RSS per path and moov size, beside the 3 x moov + 64 MiB the README promises.
+(Its media is sparse, ten times moov.) Prints max RSS per path and moov size, beside the 3 x moov + 64 MiB the README promises.
   usage: bench/ntag/moov_memory.py [path-to-ntag] [million samples ...]   (default 1 4 12.5)
   NTAG_BENCH_DIR picks the folder (default /tmp).
 """
@@ -39,7 +39,7 @@ def build(path, samples, moov_first):
         stbl = (full(b"stsd", struct.pack(">I", 1) + box(b"mp4a", bytes(28)))
                 + full(b"stts", struct.pack(">III", 1, samples, 1))
                 + full(b"stsc", struct.pack(">IIII", 1, 1, 1, 1))
-                + full(b"stsz", struct.pack(">II", 0, samples) + table([1]) * 0 + b"\0\0\0\1" * samples)
+                + full(b"stsz", struct.pack(">II", 0, samples) + b"\0\0\0\1" * samples)
                 + full(b"stco", struct.pack(">I", samples) + table(range(base, base + samples))))
         dinf = box(b"dinf", full(b"dref", struct.pack(">I", 1) + box(b"url ", b"\0\0\0\1")))
         minf = box(b"minf", full(b"smhd", bytes(4)) + dinf + box(b"stbl", stbl))
@@ -47,15 +47,17 @@ def build(path, samples, moov_first):
         trak = box(b"trak", full(b"tkhd", bytes(80)) + mdia)
         return box(b"moov", full(b"mvhd", bytes(96)) + trak)
 
-    mdat = box(b"mdat", bytes(samples))
-    if moov_first:
-        size = len(moov(0))
-        data = ftyp + moov(len(ftyp) + size + 8) + mdat
-    else:
-        data = ftyp + mdat + moov(len(ftyp) + 8)
+    size = len(moov(0))
     with open(path, "wb") as f:
-        f.write(data)
-    return len(data)
+        if moov_first:
+            f.write(ftyp + moov(len(ftyp) + size + 8) + box(b"mdat", bytes(samples)))
+        else:
+            # A sparse mdat ten times moov: the old movie box stays under 1/8 of the file, so
+            # the edit appends a movie instead of rewriting the file without it.
+            media = 10 * size
+            f.write(ftyp + struct.pack(">I", media + 8) + b"mdat")
+            f.seek(media, os.SEEK_CUR)
+            f.write(moov(len(ftyp) + 8))
 
 
 def peak(ntag, args):
