@@ -229,30 +229,36 @@ std::optional<std::vector<t_InPlacePlan>> PlanInPlaceSteps(const t_Snapshot& sna
   const std::uint64_t moovAt = snap.layout.Moov().offset;
   if (auto plan = PlanInPlace(snap.movie, newIlst)) return std::vector<t_InPlacePlan>{std::move(*plan)};
   std::vector<t_InPlacePlan> steps;
-  t_Bytes moov = snap.moovBytes;
-  t_Movie movie = snap.movie;
+  // moov and its movie as the steps so far leave them: copied only once a step is taken, as
+  // most files need none, and a copy costs the size of moov.
+  t_Bytes moov;
+  t_Movie taken;
+  const auto movie = [&]() -> const t_Movie& { return steps.empty() ? snap.movie : taken; };
   auto take = [&](const t_InPlacePlan& plan) {
+    if (steps.empty()) moov = snap.moovBytes;
     steps.push_back(plan);
     Apply(moov, moovAt, plan);
-    movie = t_Movie::Parse(moov, moovAt);
+    taken = t_Movie();
+    taken = t_Movie::Parse(moov, moovAt);
   };
-  if (auto merge = PlanMerge(movie)) {
+  if (auto merge = PlanMerge(movie())) {
     take(*merge);
-    if (auto plan = PlanInPlace(movie, newIlst)) {
+    if (auto plan = PlanInPlace(movie(), newIlst)) {
       take(*plan);
       return steps;
     }
   }
-  const int ilst = movie.IlstIndex();
+  const int ilst = movie().IlstIndex();
   if (ilst < 0) return std::nullopt;
-  const t_Box& old = movie.Meta()->children[static_cast<std::size_t>(ilst)];
-  const auto begin = moov.begin() + static_cast<std::ptrdiff_t>(old.fileOffset - moovAt);
+  const t_Box& old = movie().Meta()->children[static_cast<std::size_t>(ilst)];
+  const auto begin = (steps.empty() ? snap.moovBytes : moov).begin() +
+                     static_cast<std::ptrdiff_t>(old.fileOffset - moovAt);
   const t_Bytes oldIlst(begin, begin + static_cast<std::ptrdiff_t>(old.originalSize));
-  const auto compact = PlanInPlace(movie, oldIlst, true);
+  const auto compact = PlanInPlace(movie(), oldIlst, true);
   if (!compact) return std::nullopt;
   take(*compact);
-  if (auto merge = PlanMerge(movie)) take(*merge);
-  const auto plan = PlanInPlace(movie, newIlst);
+  if (auto merge = PlanMerge(movie())) take(*merge);
+  const auto plan = PlanInPlace(movie(), newIlst);
   if (!plan) return std::nullopt;
   take(*plan);
   return steps;
