@@ -4,8 +4,9 @@
 Builds files whose moov holds one track of N one-byte samples, one per chunk (stsz and
 stco of N entries each: moov is about 8 N bytes), and runs ntag on them under
 /usr/bin/time -v: the listing, a first tagging of a faststart file (rewrite), of a file
-with moov at the end (appended movie), and a title edit in place on the tagged file.
-(Its media is sparse, ten times moov.) Prints max RSS per path and moov size, beside the 3 x moov + 64 MiB the README promises.
+with moov at the end (appended movie; its media is sparse, ten times moov), and a title
+edit in place on the tagged file. Prints the peak memory (max RSS) and wall time per path
+and moov size, beside the bound of 3 x moov + 64 MiB.
   usage: bench/ntag/moov_memory.py [path-to-ntag] [million samples ...]   (default 1 4 12.5)
   NTAG_BENCH_DIR picks the folder (default /tmp).
 """
@@ -64,7 +65,9 @@ def peak(ntag, args):
     r = subprocess.run(["/usr/bin/time", "-v", ntag] + args, capture_output=True, text=True)
     if r.returncode != 0:
         return "exit %d" % r.returncode
-    return "%d MiB" % (int(re.search(r"Maximum resident set size \(kbytes\): (\d+)", r.stderr).group(1)) >> 10)
+    rss = int(re.search(r"Maximum resident set size \(kbytes\): (\d+)", r.stderr).group(1)) >> 10
+    clock = re.search(r"Elapsed \(wall clock\) time \(h:mm:ss or m:ss\): (\S+)", r.stderr).group(1)
+    return "%d MiB, %s" % (rss, clock)
 
 
 def main():
