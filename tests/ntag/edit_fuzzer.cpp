@@ -4,6 +4,7 @@
 #include <stdlib.h>
 
 #include <cstddef>
+#include <cstdlib>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
@@ -22,13 +23,20 @@ void Require(bool holds) {
   if (!holds) __builtin_trap();
 }
 
-// A private folder for the video, in memory where there is one, so flushes cost nothing.
+// A private folder for the video, in memory where there is one, so flushes cost nothing;
+// removed when the run ends.
+std::string g_folder;
+
 const std::string& Video() {
   static const std::string path = [] {
-    std::string pattern = std::filesystem::is_directory("/dev/shm") ? "/dev/shm" : "/tmp";
-    pattern += "/ntag-edit-fuzz-XXXXXX";
-    Require(::mkdtemp(pattern.data()) != nullptr);
-    return pattern + "/video.mp4";
+    g_folder = std::filesystem::is_directory("/dev/shm") ? "/dev/shm" : "/tmp";
+    g_folder += "/ntag-edit-fuzz-XXXXXX";
+    Require(::mkdtemp(g_folder.data()) != nullptr);
+    std::atexit([] {
+      std::error_code ignored;
+      std::filesystem::remove_all(g_folder, ignored);
+    });
+    return g_folder + "/video.mp4";
   }();
   return path;
 }
