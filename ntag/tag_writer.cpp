@@ -229,17 +229,24 @@ std::optional<std::vector<t_InPlacePlan>> PlanInPlaceSteps(const t_Snapshot& sna
   const std::uint64_t moovAt = snap.layout.Moov().offset;
   if (auto plan = PlanInPlace(snap.movie, newIlst)) return std::vector<t_InPlacePlan>{std::move(*plan)};
   std::vector<t_InPlacePlan> steps;
-  // moov and its movie as the steps so far leave them: copied only once a step is taken, as
-  // most files need none, and a copy costs the size of moov.
-  t_Bytes moov;
+  // The tags as the steps so far leave them. The steps write only inside meta, and in-place
+  // edits take conforming tag boxes (one udta), so they are planned on a movie of that udta
+  // alone behind a moov header, at its place in the file: a copy of all of moov would cost
+  // its size again. Made once a step is taken; most edits need none.
+  const t_Box* udta = snap.movie.Root().Child(kUdta);
+  const std::uint64_t workAt = udta ? udta->fileOffset - 8 : moovAt;
+  t_Bytes work;
   t_Movie taken;
   const auto movie = [&]() -> const t_Movie& { return steps.empty() ? snap.movie : taken; };
   auto take = [&](const t_InPlacePlan& plan) {
-    if (steps.empty()) moov = snap.moovBytes;
+    if (steps.empty()) {
+      const auto from = snap.moovBytes.begin() + static_cast<std::ptrdiff_t>(udta->fileOffset - moovAt);
+      AppendBoxHeader(work, kMoov, 8 + udta->originalSize);
+      work.insert(work.end(), from, from + static_cast<std::ptrdiff_t>(udta->originalSize));
+    }
     steps.push_back(plan);
-    Apply(moov, moovAt, plan);
-    taken = t_Movie();
-    taken = t_Movie::Parse(moov, moovAt);
+    Apply(work, workAt, plan);
+    taken = t_Movie::Parse(work, workAt);
   };
   if (auto merge = PlanMerge(movie())) {
     take(*merge);
@@ -251,8 +258,8 @@ std::optional<std::vector<t_InPlacePlan>> PlanInPlaceSteps(const t_Snapshot& sna
   const int ilst = movie().IlstIndex();
   if (ilst < 0) return std::nullopt;
   const t_Box& old = movie().Meta()->children[static_cast<std::size_t>(ilst)];
-  const auto begin = (steps.empty() ? snap.moovBytes : moov).begin() +
-                     static_cast<std::ptrdiff_t>(old.fileOffset - moovAt);
+  const auto begin = steps.empty() ? snap.moovBytes.begin() + static_cast<std::ptrdiff_t>(old.fileOffset - moovAt)
+                                   : work.begin() + static_cast<std::ptrdiff_t>(old.fileOffset - workAt);
   const t_Bytes oldIlst(begin, begin + static_cast<std::ptrdiff_t>(old.originalSize));
   const auto compact = PlanInPlace(movie(), oldIlst, true);
   if (!compact) return std::nullopt;
