@@ -230,19 +230,46 @@ void t_Movie::SetIlst(const t_Bytes& ilstBox, std::uint64_t padding) {
   }
 }
 
-std::vector<std::uint64_t> t_Movie::ChunkOffsets() const {
-  std::vector<std::uint64_t> offsets;
+std::vector<t_OffsetTable> t_Movie::ChunkOffsets() const {
+  std::vector<t_OffsetTable> tables;
   ForEachSampleTable(const_cast<t_Box&>(m_root), [&](t_Box& stbl) {
     for (const t_Box& b : stbl.children) {
       if (b.type != kStco && b.type != kCo64) continue;
       const t_Table t = ReadTable(b);
-      for (std::uint32_t i = 0; i < t.count; ++i) {
-        const std::uint8_t* e = b.payload.data() + t.first + std::size_t{i} * t.width;
-        offsets.push_back(t.width == 4 ? Read32(e) : Read64(e));
-      }
+      tables.push_back({b.payload.data() + t.first, t.count, t.width});
     }
   });
-  return offsets;
+  return tables;
+}
+
+namespace {
+
+std::uint64_t Moved(std::uint64_t v, std::uint64_t from, std::int64_t delta) {
+  return v >= from ? static_cast<std::uint64_t>(static_cast<std::int64_t>(v) + delta) : v;
+}
+
+// Whether a 32-bit table of `box` would need wider entries once moved.
+bool Overflows(const t_Box& box, const t_Table& t, std::uint64_t from, std::int64_t delta) {
+  if (t.width != 4) return false;
+  const t_OffsetTable entries{box.payload.data() + t.first, t.count, t.width};
+  for (std::size_t i = 0; i < t.count; ++i) {
+    if (Moved(entries[i], from, delta) > 0xFFFFFFFFull) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+std::uint64_t t_Movie::ShiftGrowth(std::uint64_t from, std::int64_t delta) const {
+  std::uint64_t growth = 0;
+  ForEachSampleTable(const_cast<t_Box&>(m_root), [&](t_Box& stbl) {
+    for (const t_Box& b : stbl.children) {
+      if (b.type != kStco) continue;
+      const t_Table t = ReadTable(b);
+      if (Overflows(b, t, from, delta)) growth += 4ull * t.count;
+    }
+  });
+  return growth;
 }
 
 void t_Movie::ShiftOffsets(std::uint64_t inside, std::uint64_t from, std::int64_t delta) {
@@ -250,36 +277,35 @@ void t_Movie::ShiftOffsets(std::uint64_t inside, std::uint64_t from, std::int64_
     for (t_Box& b : stbl.children) {
       if (b.type != kStco && b.type != kCo64 && b.type != kSaio) continue;
       const t_Table t = ReadTable(b);
-      std::vector<std::uint64_t> values(t.count);
-      bool overflow = false;
-      for (std::uint32_t i = 0; i < t.count; ++i) {
-        const std::uint8_t* e = b.payload.data() + t.first + std::size_t{i} * t.width;
-        std::uint64_t v = t.width == 4 ? Read32(e) : Read64(e);
+      const t_OffsetTable entries{b.payload.data() + t.first, t.count, t.width};
+      for (std::size_t i = 0; i < t.count; ++i) {
+        const std::uint64_t v = entries[i];
         if (v >= inside && v < from && !(b.type == kSaio && v == 0)) {
           throw t_NtagError(t_ExitCode::LayoutRefused, "a track points into the movie box itself");
         }
-        if (v >= from) v = static_cast<std::uint64_t>(static_cast<std::int64_t>(v) + delta);
-        if (t.width == 4 && v > 0xFFFFFFFFull) overflow = true;
-        values[i] = v;
       }
+      const bool overflow = Overflows(b, t, from, delta);
       if (overflow && b.type == kSaio) {
         throw t_NtagError(t_ExitCode::LayoutRefused, "auxiliary sample offsets would exceed 4 GiB");
       }
       if (overflow) {
         // 32-bit chunk offsets cannot reach past 4 GiB: the track gets a co64 table.
-        t_Bytes payload(b.payload.begin(), b.payload.begin() + 4);
+        t_Bytes payload;
+        payload.reserve(8 + std::size_t{8} * t.count);
+        payload.assign(b.payload.begin(), b.payload.begin() + 4);
         Append32(payload, t.count);
-        for (std::uint64_t v : values) Append64(payload, v);
+        for (std::size_t i = 0; i < t.count; ++i) Append64(payload, Moved(entries[i], from, delta));
         b.type = kCo64;
         b.payload = std::move(payload);
         continue;
       }
-      for (std::uint32_t i = 0; i < t.count; ++i) {
-        std::uint8_t* e = b.payload.data() + t.first + std::size_t{i} * t.width;
+      for (std::size_t i = 0; i < t.count; ++i) {
+        std::uint8_t* e = b.payload.data() + t.first + i * t.width;
+        const std::uint64_t v = Moved(entries[i], from, delta);
         if (t.width == 4) {
-          Store32(e, static_cast<std::uint32_t>(values[i]));
+          Store32(e, static_cast<std::uint32_t>(v));
         } else {
-          Store64(e, values[i]);
+          Store64(e, v);
         }
       }
     }

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "box.hpp"
+#include "sample_tables.hpp"
 
 namespace n_zorbel::n_ntag {
 
@@ -38,12 +39,16 @@ class t_Movie {
   // repeats the first dropped), meta a full box, the hdlr first in it.
   void SetIlst(const t_Bytes& ilstBox, std::uint64_t padding);
 
-  // Every chunk offset of every track (stco and co64, in file order of the tables).
-  std::vector<std::uint64_t> ChunkOffsets() const;
+  // Every chunk offset table of every track (stco and co64, in file order), where it lies in
+  // the movie's boxes: valid until the movie changes.
+  std::vector<t_OffsetTable> ChunkOffsets() const;
   // Adds `delta` to every absolute offset at or past `from` (chunk offsets, saio in the
   // sample tables). Switches a table from stco to co64 when an offset no longer fits 32 bits.
   // Throws t_NtagError (LayoutRefused) for offsets inside [inside, from).
   void ShiftOffsets(std::uint64_t inside, std::uint64_t from, std::int64_t delta);
+  // The bytes the movie would grow by in ShiftOffsets(.., from, delta): the stco tables that
+  // would switch to co64. Changes nothing, so sizes can be tried without copying the movie.
+  std::uint64_t ShiftGrowth(std::uint64_t from, std::int64_t delta) const;
 
  private:
   // Moves the children of every udta into the first, in order.

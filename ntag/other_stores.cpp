@@ -125,7 +125,8 @@ std::string Utf16BeToUtf8(const std::uint8_t* p, std::size_t n) {
 // A QuickTime text item: its first string (16-bit length, 16-bit language, text), or an
 // iTunes-style data box that some writers put there instead.
 std::string UserDataText(const t_Bytes& p) {
-  if (p.size() >= 16 && Read32(p.data() + 4) == kData && Read32(p.data()) <= p.size()) {
+  // The data box must hold its own 16-byte header and lie inside the item.
+  if (p.size() >= 16 && Read32(p.data() + 4) == kData && Read32(p.data()) >= 16 && Read32(p.data()) <= p.size()) {
     return UpToNul(p.data() + 16, Read32(p.data()) - 16);
   }
   if (p.size() < 4 || 4u + Read16(p.data()) > p.size()) return {};

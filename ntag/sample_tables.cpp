@@ -9,8 +9,6 @@
 namespace n_zorbel::n_ntag {
 namespace {
 
-using t_Tables = std::vector<std::vector<std::uint64_t>>;
-
 // A box's payload, as positions in the bytes walked.
 struct t_Span {
   std::size_t begin = 0, end = 0;
@@ -49,21 +47,15 @@ t_Span PayloadOf(const std::uint8_t* box, std::size_t size) {
   return ReadSizeAndType(box, size, h) ? t_Span{h.headerSize, size} : t_Span{};
 }
 
-std::vector<std::uint64_t> ReadTable(const std::uint8_t* d, t_Span body, std::size_t width) {
-  std::vector<std::uint64_t> offsets;
-  if (body.Size() >= 8) {
-    const std::size_t count = std::min<std::size_t>(Read32(d + body.begin + 4), (body.Size() - 8) / width);
-    for (std::size_t i = 0; i < count; ++i) {
-      const std::uint8_t* e = d + body.begin + 8 + i * width;
-      offsets.push_back(width == 4 ? Read32(e) : Read64(e));
-    }
-  }
-  return offsets;
+t_OffsetTable ReadTable(const std::uint8_t* d, t_Span body, std::uint32_t width) {
+  if (body.Size() < 8) return {nullptr, 0, width};
+  const std::size_t count = std::min<std::size_t>(Read32(d + body.begin + 4), (body.Size() - 8) / width);
+  return {d + body.begin + 8, count, width};
 }
 
 // The chunk offset tables, and the sample tables that hold them, as players find them.
 struct t_Found {
-  t_Tables tables;
+  std::vector<t_OffsetTable> tables;
   std::vector<t_Span> sampleTables;
 };
 
@@ -143,7 +135,7 @@ class t_SampleSizes {
 // Calls visit(chunk) for each chunk of one sample table that holds bytes (none for an empty span).
 template <class t_Visit>
 void ForEachChunk(const std::uint8_t* d, t_Span stbl, t_Visit visit) {
-  std::vector<std::uint64_t> offsets;
+  t_OffsetTable offsets;
   t_Span stsc, sizes;
   bool compact = false, haveOffsets = false;
   ForEachBox(d, stbl.begin, stbl.end, [&](std::uint32_t type, t_Span body) {
@@ -163,7 +155,7 @@ void ForEachChunk(const std::uint8_t* d, t_Span stbl, t_Visit visit) {
   const auto firstChunk = [&](std::size_t r) { return Read32(d + stsc.begin + 8 + 12 * r); };
   std::uint64_t sample = 0;
   std::size_t run = 0;
-  for (std::size_t c = 0; c < offsets.size() && sample < samples.Count(); ++c) {
+  for (std::size_t c = 0; c < offsets.count && sample < samples.Count(); ++c) {
     while (run + 1 < runs && firstChunk(run + 1) <= c + 1) ++run;
     if (runs == 0 || firstChunk(run) > c + 1) continue;
     const std::uint64_t perChunk = Read32(d + stsc.begin + 8 + 12 * run + 4);
@@ -191,7 +183,22 @@ std::uint64_t TrexSampleSize(const std::uint8_t* moov, std::size_t size, std::ui
 
 }  // namespace
 
-std::vector<std::vector<std::uint64_t>> ReaderChunkTables(const std::uint8_t* moov, std::size_t size) {
+std::uint64_t t_OffsetTable::operator[](std::size_t i) const {
+  const std::uint8_t* e = entries + i * width;
+  return width == 4 ? Read32(e) : Read64(e);
+}
+
+bool SameOffsets(const std::vector<t_OffsetTable>& a, const std::vector<t_OffsetTable>& b) {
+  std::size_t ta = 0, ia = 0, tb = 0, ib = 0;
+  while (true) {
+    while (ta < a.size() && ia == a[ta].count) ++ta, ia = 0;
+    while (tb < b.size() && ib == b[tb].count) ++tb, ib = 0;
+    if (ta == a.size() || tb == b.size()) return ta == a.size() && tb == b.size();
+    if (a[ta][ia++] != b[tb][ib++]) return false;
+  }
+}
+
+std::vector<t_OffsetTable> ReaderChunkTables(const std::uint8_t* moov, std::size_t size) {
   return WalkMoov(moov, size).tables;
 }
 

@@ -11,11 +11,23 @@
 
 namespace n_zorbel::n_ntag {
 
-// Every stco and co64 table (its offsets, in file order) of the moov box held in moov[0, size),
+// One chunk offset table where it lies in memory: `count` entries of `width` (4 or 8) bytes.
+// Valid while the bytes it was read from are; so offsets are never copied out of moov.
+struct t_OffsetTable {
+  const std::uint8_t* entries = nullptr;
+  std::size_t count = 0;
+  std::uint32_t width = 4;
+  std::uint64_t operator[](std::size_t i) const;
+};
+
+// The offsets of `a` and `b` in order, tables one after another, are the same.
+bool SameOffsets(const std::vector<t_OffsetTable>& a, const std::vector<t_OffsetTable>& b);
+
+// Every stco and co64 table (in file order) of the moov box held in moov[0, size),
 // wherever in the boxes players open it sits. Boxes are read as players read them: size 0
 // runs to the end of the parent, a box is cut at its parent's end, a size below the
 // header's ends the list.
-std::vector<std::vector<std::uint64_t>> ReaderChunkTables(const std::uint8_t* moov, std::size_t size);
+std::vector<t_OffsetTable> ReaderChunkTables(const std::uint8_t* moov, std::size_t size);
 
 // A byte range players read sample data from: a chunk, or the samples of one trun.
 struct t_DataRange {

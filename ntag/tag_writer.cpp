@@ -250,30 +250,43 @@ std::optional<std::vector<t_InPlacePlan>> PlanInPlaceSteps(const t_Snapshot& sna
   const std::uint64_t moovAt = snap.layout.Moov().offset;
   if (auto plan = PlanInPlace(snap.movie, newIlst)) return std::vector<t_InPlacePlan>{std::move(*plan)};
   std::vector<t_InPlacePlan> steps;
-  t_Bytes moov = snap.moovBytes;
-  t_Movie movie = snap.movie;
+  // The tags as the steps so far leave them. The steps write only inside meta, and in-place
+  // edits take conforming tag boxes (one udta), so they are planned on a movie of that udta
+  // alone behind a moov header, at its place in the file: a copy of all of moov would cost
+  // its size again. Made once a step is taken; most edits need none.
+  const t_Box* udta = snap.movie.Root().Child(kUdta);
+  const std::uint64_t workAt = udta ? udta->fileOffset - 8 : moovAt;
+  t_Bytes work;
+  t_Movie taken;
+  const auto movie = [&]() -> const t_Movie& { return steps.empty() ? snap.movie : taken; };
   auto take = [&](const t_InPlacePlan& plan) {
+    if (steps.empty()) {
+      const auto from = snap.moovBytes.begin() + static_cast<std::ptrdiff_t>(udta->fileOffset - moovAt);
+      AppendBoxHeader(work, kMoov, 8 + udta->originalSize);
+      work.insert(work.end(), from, from + static_cast<std::ptrdiff_t>(udta->originalSize));
+    }
     steps.push_back(plan);
-    Apply(moov, moovAt, plan);
-    movie = t_Movie::Parse(moov, moovAt);
+    Apply(work, workAt, plan);
+    taken = t_Movie::Parse(work, workAt);
   };
-  if (auto merge = PlanMerge(movie)) {
+  if (auto merge = PlanMerge(movie())) {
     take(*merge);
-    if (auto plan = PlanInPlace(movie, newIlst)) {
+    if (auto plan = PlanInPlace(movie(), newIlst)) {
       take(*plan);
       return steps;
     }
   }
-  const int ilst = movie.IlstIndex();
+  const int ilst = movie().IlstIndex();
   if (ilst < 0) return std::nullopt;
-  const t_Box& old = movie.Meta()->children[static_cast<std::size_t>(ilst)];
-  const auto begin = moov.begin() + static_cast<std::ptrdiff_t>(old.fileOffset - moovAt);
+  const t_Box& old = movie().Meta()->children[static_cast<std::size_t>(ilst)];
+  const auto begin = steps.empty() ? snap.moovBytes.begin() + static_cast<std::ptrdiff_t>(old.fileOffset - moovAt)
+                                   : work.begin() + static_cast<std::ptrdiff_t>(old.fileOffset - workAt);
   const t_Bytes oldIlst(begin, begin + static_cast<std::ptrdiff_t>(old.originalSize));
-  const auto compact = PlanInPlace(movie, oldIlst, true);
+  const auto compact = PlanInPlace(movie(), oldIlst, true);
   if (!compact) return std::nullopt;
   take(*compact);
-  if (auto merge = PlanMerge(movie)) take(*merge);
-  const auto plan = PlanInPlace(movie, newIlst);
+  if (auto merge = PlanMerge(movie())) take(*merge);
+  const auto plan = PlanInPlace(movie(), newIlst);
   if (!plan) return std::nullopt;
   take(*plan);
   return steps;
@@ -432,14 +445,13 @@ void CheckFreeSpace(const t_File& video, std::uint64_t need) {
   }
 }
 
-// A new movie box, to be written at `moovAt`, carrying `newIlst` with padding after it sized
-// to the file, chunk offsets unchanged, and the ilst placed for the next in-place switch.
-t_Movie WithNewIlst(const t_Snapshot& snap, const t_Bytes& newIlst, std::uint64_t moovAt,
-                    std::uint64_t extraPadding = 0) {
-  t_Movie result = snap.movie;
-  result.SetIlst(newIlst, PaddingFor(newIlst.size(), snap.layout.fileSize) + extraPadding);
-  AlignTagRegion(result, moovAt);
-  return result;
+// Gives the snapshot's movie `newIlst`, to be written at `moovAt`, with padding after it sized
+// to the file, chunk offsets unchanged, and the ilst placed for the next in-place switch. In
+// place, as a copy of a large movie costs its size again; setting the ilst once more replaces
+// the one set before, so a movie may take it repeatedly.
+void PutNewIlst(t_Snapshot& snap, const t_Bytes& newIlst, std::uint64_t moovAt, std::uint64_t extraPadding = 0) {
+  snap.movie.SetIlst(newIlst, PaddingFor(newIlst.size(), snap.layout.fileSize) + extraPadding);
+  AlignTagRegion(snap.movie, moovAt);
 }
 
 // Takes back an appended movie: the switched header first (`header`, the bytes it covered,
@@ -467,26 +479,26 @@ std::optional<std::uint64_t> CompactMoovAt(const t_Snapshot& snap, std::uint64_t
   std::size_t first = snap.layout.moovIndex;
   while (first > 0 && IsFreeType(boxes[first - 1].type)) --first;
   const std::uint64_t at = boxes[first].offset;
-  const std::vector<std::uint64_t> offsets = snap.movie.ChunkOffsets();
-  if (dataEnd > at || std::any_of(offsets.begin(), offsets.end(), [&](std::uint64_t o) { return o >= at; }))
-    return std::nullopt;
+  if (dataEnd > at) return std::nullopt;
+  for (const t_OffsetTable& t : snap.movie.ChunkOffsets()) {
+    for (std::size_t i = 0; i < t.count; ++i) {
+      if (t[i] >= at) return std::nullopt;
+    }
+  }
   return at;
 }
 
 // Writes a new last moov after the end of the file, without moving the media. False, with
 // nothing written, when that would leave more than 1/8 of the file free (old movie boxes
 // piling up on a small file): a rewrite that leaves the free space out costs little there.
-bool WriteAppended(t_File& file, const t_Snapshot& snap, const t_Bytes& newIlst, std::uint64_t dataEnd) {
+bool WriteAppended(t_File& file, t_Snapshot& snap, const t_Bytes& newIlst, std::uint64_t dataEnd) {
   const t_BoxHeader& moov = snap.layout.Moov();
   const std::uint64_t end = snap.layout.fileSize;
   // The new moov's header is where the next appended edit switches: it goes within one sector.
   const std::uint64_t newAt = end + (WithinSector(end + 8, 8) ? 8 : 16);
-  const t_Bytes newMoov = WithNewIlst(snap, newIlst, newAt).Root().Serialize();
-  const t_Movie proof = t_Movie::Parse(newMoov, newAt);
-  if (!CarriesIlst(proof, newIlst) || proof.ChunkOffsets() != snap.movie.ChunkOffsets()) {
-    throw t_NtagError(t_ExitCode::VerifyFailed, "internal error: the new movie box does not hold");
-  }
-  if (const auto from = CompactMoovAt(snap, dataEnd); from && (newAt - *from) * 8 > newAt + newMoov.size()) {
+  PutNewIlst(snap, newIlst, newAt);
+  if (const auto from = CompactMoovAt(snap, dataEnd);
+      from && (newAt - *from) * 8 > newAt + snap.movie.Root().Size()) {
     return false;
   }
   // The switch turns everything from its header on to the new moov into one free box: the old
@@ -503,6 +515,13 @@ bool WriteAppended(t_File& file, const t_Snapshot& snap, const t_Bytes& newIlst,
   AppendBoxHeader(before.bytes, old.type, old.size, old.largeSize);
   before.bytes.resize(8);
   const t_Bytes commit = FreeHeader(newAt - old.offset);
+  const t_Bytes newMoov = snap.movie.Root().Serialize();
+  {
+    const t_Movie proof = t_Movie::Parse(newMoov, newAt);
+    if (!CarriesIlst(proof, newIlst) || !SameOffsets(proof.ChunkOffsets(), snap.movie.ChunkOffsets())) {
+      throw t_NtagError(t_ExitCode::VerifyFailed, "internal error: the new movie box does not hold");
+    }
+  }
   CheckFreeSpace(file, newAt - end + newMoov.size());
   // A free box of size 0 runs to the end of the file, so the file stays valid while it grows.
   t_Bytes grow;
@@ -527,57 +546,47 @@ bool WriteAppended(t_File& file, const t_Snapshot& snap, const t_Bytes& newIlst,
   return true;
 }
 
-using t_Tables = std::vector<std::vector<std::uint64_t>>;
-
-std::vector<std::uint64_t> Flatten(const t_Tables& tables) {
-  std::vector<std::uint64_t> all;
-  for (const auto& t : tables) all.insert(all.end(), t.begin(), t.end());
-  return all;
-}
-
-bool SameShape(const t_Tables& a, const t_Tables& b) {
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](const auto& x, const auto& y) {
-           return x.size() == y.size();
-         });
-}
-
 // Checks every chunk offset of the new file: its old one moved as `move` moves that place,
 // and that both point at the same bytes. Those are compared for every chunk, or, when the
 // file system shared the media instead of copying it (so none of it is in memory), for chunks
 // spread over the file: the sharing itself is the file system's.
-bool SameMedia(const t_File& oldFile, const std::vector<std::uint64_t>& oldOffsets, const t_File& newFile,
-               const std::vector<std::uint64_t>& newOffsets, const t_Relocation& move, bool shared) {
+bool SameMedia(const t_File& oldFile, const std::vector<t_OffsetTable>& oldTables, const t_File& newFile,
+               const std::vector<t_OffsetTable>& newTables, const t_Relocation& move, bool shared) {
   constexpr std::size_t kSampledChunks = 256;
-  if (oldOffsets.size() != newOffsets.size()) return false;
-  for (std::size_t i = 0; i < oldOffsets.size(); ++i) {
-    const auto shift = move.ShiftOf(oldOffsets[i], 0);
-    if (!shift ||
-        newOffsets[i] != static_cast<std::uint64_t>(static_cast<std::int64_t>(oldOffsets[i]) + *shift))
-      return false;
+  if (oldTables.size() != newTables.size()) return false;
+  std::size_t count = 0;
+  for (std::size_t t = 0; t < oldTables.size(); ++t) {
+    if (oldTables[t].count != newTables[t].count) return false;
+    count += oldTables[t].count;
   }
-  const std::size_t count = oldOffsets.size();
   const std::size_t step = shared && count > kSampledChunks ? count / kSampledChunks : 1;
   // Only bytes the copy carries unchanged are compared: a chunk at the end of what is kept may
   // be shorter than the window, and what follows it differs on purpose.
-  const auto sameBytes = [&](std::size_t i) {
-    return SameStart(oldFile, oldOffsets[i], newFile, newOffsets[i], move.SameBytesFrom(oldOffsets[i]));
+  const auto sameBytes = [&](std::uint64_t o, std::uint64_t n) {
+    return SameStart(oldFile, o, newFile, n, move.SameBytesFrom(o));
   };
-  for (std::size_t i = 0; i < count; i += step) {
-    if (!sameBytes(i)) return false;
+  std::size_t flat = 0;
+  for (std::size_t t = 0; t < oldTables.size(); ++t) {
+    for (std::size_t i = 0; i < oldTables[t].count; ++i, ++flat) {
+      const std::uint64_t o = oldTables[t][i], n = newTables[t][i];
+      const auto shift = move.ShiftOf(o, 0);
+      if (!shift || n != static_cast<std::uint64_t>(static_cast<std::int64_t>(o) + *shift)) return false;
+      if ((flat % step == 0 || flat + 1 == count) && !sameBytes(o, n)) return false;
+    }
   }
-  return count == 0 || sameBytes(count - 1);
+  return true;
 }
 
 // `compactAt`: for a last moov, where the copy's moov starts instead (the start of the free
 // space before it); the free space around it is left out of the copy.
-void WriteRewritten(t_File& file, const t_NativePath& video, const t_Snapshot& snap, const t_Bytes& newIlst,
+void WriteRewritten(t_File& file, const t_NativePath& video, t_Snapshot& snap, const t_Bytes& newIlst,
                     std::optional<std::uint64_t> compactAt = std::nullopt) {
   const t_BoxHeader& moov = snap.layout.Moov();
   const std::uint64_t oldEnd = moov.offset + moov.size;
   const std::uint64_t at = compactAt.value_or(moov.offset);
   // Only tables both this tool and readers find can be moved with the media.
-  const t_Tables oldTables = ReaderChunkTables(snap.moovBytes.data(), snap.moovBytes.size());
-  if (Flatten(oldTables) != snap.movie.ChunkOffsets()) {
+  const std::vector<t_OffsetTable> oldTables = ReaderChunkTables(snap.moovBytes.data(), snap.moovBytes.size());
+  if (!SameOffsets(oldTables, snap.movie.ChunkOffsets())) {
     throw t_NtagError(t_ExitCode::LayoutRefused,
                       "a chunk offset table lies where players may read it but this tool would not move it");
   }
@@ -586,16 +595,14 @@ void WriteRewritten(t_File& file, const t_NativePath& video, const t_Snapshot& s
   constexpr std::int64_t kBlock = 4096;
   std::uint64_t extra = 0;
   std::int64_t delta = 0;
-  t_Movie shifted;
   for (int fit = 0; fit < 8; ++fit) {
-    const t_Movie base = WithNewIlst(snap, newIlst, at, extra);
+    PutNewIlst(snap, newIlst, at, extra);
+    const auto base = static_cast<std::int64_t>(snap.movie.Root().Size());
     // Moving the media may switch tables to co64, which grows moov and moves the media further.
-    delta = static_cast<std::int64_t>(base.Root().Size()) - static_cast<std::int64_t>(moov.size);
+    delta = base - static_cast<std::int64_t>(moov.size);
     for (int round = 0; round < 64; ++round) {
-      shifted = base;
-      shifted.ShiftOffsets(moov.offset, oldEnd, delta);
-      const std::int64_t next =
-          static_cast<std::int64_t>(shifted.Root().Size()) - static_cast<std::int64_t>(moov.size);
+      const std::int64_t next = base + static_cast<std::int64_t>(snap.movie.ShiftGrowth(oldEnd, delta)) -
+                                static_cast<std::int64_t>(moov.size);
       if (next == delta) break;
       delta = next;
     }
@@ -603,7 +610,10 @@ void WriteRewritten(t_File& file, const t_NativePath& video, const t_Snapshot& s
     if (off == 0 || compactAt) break;  // no media behind a last moov
     extra += static_cast<std::uint64_t>(kBlock - off);
   }
-  const t_Bytes newMoov = shifted.Root().Serialize();
+  snap.movie.ShiftOffsets(moov.offset, oldEnd, delta);
+  const t_Bytes newMoov = snap.movie.Root().Serialize();
+  // The tree is done with: its memory goes before the copy is checked.
+  snap.movie = t_Movie();
   if (static_cast<std::int64_t>(newMoov.size()) - static_cast<std::int64_t>(moov.size) != delta) {
     throw t_NtagError(t_ExitCode::VerifyFailed, "internal error: chunk offsets do not settle");
   }
@@ -657,17 +667,18 @@ void WriteRewritten(t_File& file, const t_NativePath& video, const t_Snapshot& s
       out.WriteAt(inCopy(last.offset, mdatHeader.size()), mdatHeader.data(), mdatHeader.size());
     // Checked while the write-back runs; the flush then makes exactly these bytes durable,
     // before the rename can publish them.
-    const t_Snapshot copy = TakeSnapshot(out);
-    if (copy.moovBytes != newMoov || copy.layout.Moov().offset != at || copy.layout.fileSize != newSize) {
+    t_FileLayout copyLayout;
+    if (!HoldsMoov(out, at, newMoov, &copyLayout) || copyLayout.fileSize != newSize) {
       VerifyFailed("movie box of the copy");
     }
-    // The tables are found afresh in both files, as a reader finds them.
-    const t_Tables newTables = ReaderChunkTables(copy.moovBytes.data(), copy.moovBytes.size());
-    if (!SameShape(oldTables, newTables) ||
-        !SameMedia(file, Flatten(oldTables), out, Flatten(newTables), move, shared > 0)) {
+    (void)t_Movie::Parse(newMoov, at);
+    // The tables are found afresh in both files, as a reader finds them: the copy's moov
+    // holds exactly newMoov, so they are read from those bytes.
+    const std::vector<t_OffsetTable> newTables = ReaderChunkTables(newMoov.data(), newMoov.size());
+    if (!SameMedia(file, oldTables, out, newTables, move, shared > 0)) {
       VerifyFailed("media of the copy");
     }
-    if (!SameFragmentData(file, snap.layout, snap.moovBytes, out, copy.layout, copy.moovBytes, move)) {
+    if (!SameFragmentData(file, snap.layout, snap.moovBytes, out, copyLayout, newMoov, move)) {
       VerifyFailed("fragment offsets of the copy");
     }
     out.Flush();

@@ -15,7 +15,9 @@ void Put64(std::string& s, std::uint64_t v) {
   Put32(s, v & 0xFFFFFFFF);
 }
 
-std::string Box(const std::string& type, const std::string& body, bool large = false) {
+}  // namespace
+
+std::string Box(const std::string& type, const std::string& body, bool large) {
   std::string s;
   if (large) {
     Put32(s, 1);
@@ -29,6 +31,8 @@ std::string Box(const std::string& type, const std::string& body, bool large = f
 }
 
 std::string Zeros(std::size_t n) { return std::string(n, '\0'); }
+
+namespace {
 
 // The box with its 32-bit size field set to 0.
 std::string ZeroSize(std::string box) { return box.replace(0, 4, Zeros(4)); }

@@ -42,6 +42,10 @@ struct t_Chunk {
   std::string bytes;
 };
 
+// A box of `type` around `body`, with a 64-bit size field when `large`; and n zero bytes.
+std::string Box(const std::string& type, const std::string& body, bool large = false);
+std::string Zeros(std::size_t n);
+
 // Writes the file and returns the chunks it holds (their bytes; offsets are read back).
 std::vector<t_Chunk> BuildMp4(const t_BuildOptions& options, const std::string& path);
 
