@@ -124,12 +124,12 @@ TEST_F(CoverWorkerTest, AnAbandonedDecodeIsToldSoAndNeverDelivered) {
     sawAbandoned = abandoned();
   };
   bool firstDelivered = false;
-  worker.Start(scratch / "first.png", [&](auto) { firstDelivered = true; });
+  worker.Start(scratch / ZTEXT("first.png"), [&](auto) { firstDelivered = true; });
   ASSERT_EQ(entered.get_future().wait_for(20s), std::future_status::ready);
   worker.Abandon();
   release.set_value();
   // The next request is the only one delivered, whenever the first one ended.
-  EXPECT_EQ(Load(scratch / "second.png"), std::optional(1000u));
+  EXPECT_EQ(Load(scratch / ZTEXT("second.png")), std::optional(1000u));
   EXPECT_TRUE(sawAbandoned);
   EXPECT_FALSE(firstDelivered);
 }
