@@ -2,14 +2,20 @@
 
 namespace n_zorbel::n_preview {
 
-void LoadCoverImage(t_CoverDecoder& decoder, const t_String& path, std::unique_ptr<t_CoverImage>& held) {
+void LoadCoverImage(t_CoverDecoder& decoder, const t_String& path, std::unique_ptr<t_CoverImage>& held,
+                    const std::function<void()>& changed) {
   if (path.empty()) {
+    decoder.Abandon();
     held.reset();
+    changed();
     return;
   }
-  held = decoder.Decode(path);  // the old picture goes after the replacement
-  // The preview divides by both sides, so a picture needs both.
-  if (held && (held->Width() == 0 || held->Height() == 0)) held.reset();
+  decoder.Start(path, [&held, changed](std::unique_ptr<t_CoverImage> picture) {
+    // The preview divides by both sides, so a picture needs both.
+    if (picture && (picture->Width() == 0 || picture->Height() == 0)) picture.reset();
+    held = std::move(picture);  // the old picture goes after the replacement
+    changed();
+  });
 }
 
 }  // namespace n_zorbel::n_preview

@@ -4,6 +4,7 @@
 // the tagger. Each adapter's decoder returns its own image type, which its
 // drawing code knows how to paint.
 #include <cstdint>
+#include <functional>
 #include <memory>
 
 #include "system/text.hpp"
@@ -18,18 +19,30 @@ class t_CoverImage {
   virtual std::uint32_t Height() const noexcept = 0;
 };
 
+// Receives a finished decode on the dialog's thread: the picture, or null.
+using t_CoverDelivery = std::function<void(std::unique_ptr<t_CoverImage>)>;
+
 class t_CoverDecoder {
  public:
   virtual ~t_CoverDecoder() = default;
-  // Decodes the file by its content (not its name), JPEG and PNG at least;
-  // null when it cannot be read or decoded. A decoded picture must not keep
-  // other programs from reading the file.
-  virtual std::unique_ptr<t_CoverImage> Decode(const t_String& path) = 0;
+  // Starts decoding the file by its content (not its name), JPEG and PNG at
+  // least, away from the dialog's thread, so that no file can keep the
+  // window from painting; the decode started before is abandoned. `deliver`
+  // runs later on the dialog's thread, once, unless the decode is abandoned
+  // first: with null when the file cannot be read or decoded or lies outside
+  // the bounds (cover_bounds.hpp). A decoded picture must not keep other
+  // programs from reading the file.
+  virtual void Start(const t_String& path, t_CoverDelivery deliver) = 0;
+  // The decode in progress, if any, never delivers.
+  virtual void Abandon() noexcept = 0;
 };
 
-// The rule of loading the cover into `held`: an empty path leaves nothing; any
-// other path is decoded again from disk, the new picture replacing the old one
-// at once; a picture with a zero side counts as undecodable.
-void LoadCoverImage(t_CoverDecoder& decoder, const t_String& path, std::unique_ptr<t_CoverImage>& held);
+// The rule of loading the cover into `held`: an empty path leaves nothing at
+// once; any other path is decoded again from disk, and the new picture
+// replaces the old one when it arrives; a picture with a zero side counts as
+// undecodable. `changed` runs whenever `held` has been replaced. `held` must
+// outlive the decode or abandon it.
+void LoadCoverImage(t_CoverDecoder& decoder, const t_String& path, std::unique_ptr<t_CoverImage>& held,
+                    const std::function<void()>& changed);
 
 }  // namespace n_zorbel::n_preview

@@ -75,6 +75,8 @@ t_MainDialog::~t_MainDialog() {
   m_tags = {};
   m_videoFiles.Clear();
   m_tools.reset();
+  // A decode still running never reaches this object.
+  m_ports.coverDecoder.Abandon();
   m_coverImage.reset();
   if (!m_workspaceFolder.empty()) {
     try {
@@ -254,9 +256,15 @@ void t_MainDialog::ShowCoverPath() {
   ReloadCover();
 }
 
-void t_MainDialog::ReloadCover() {
-  n_preview::LoadCoverImage(m_ports.coverDecoder, m_tags.coverPath, m_coverImage);
+void t_MainDialog::RedrawCover() {
+  // The options show at once, over the picture held until the new decode arrives.
   m_view->RepaintPreview();
+  ReloadCover();
+}
+
+void t_MainDialog::ReloadCover() {
+  n_preview::LoadCoverImage(m_ports.coverDecoder, m_tags.coverPath, m_coverImage,
+                            [this] { m_view->RepaintPreview(); });
 }
 
 bool t_MainDialog::GatherTagSet() {
@@ -306,15 +314,15 @@ void t_MainDialog::OnCommandIdle(int id) {
       return;
     case kCommandDrawChecks:
       m_drawChecks = !m_drawChecks;
-      ReloadCover();
+      RedrawCover();
       return;
     case kCommandDrawVideoReel:
       m_drawVideoReel = !m_drawVideoReel;
-      ReloadCover();
+      RedrawCover();
       return;
     case kCommandFitInto256:
       m_fitInto256 = !m_fitInto256;
-      ReloadCover();
+      RedrawCover();
       return;
     case kCommandRefresh:
       ReloadCover();

@@ -108,7 +108,9 @@ class t_MainDialog {
   void ApplyRunState();
   void ShowVideoList();
   void ShowCoverPath();
+  // Decodes the cover again; the preview repaints when the picture arrives.
   void ReloadCover();
+  void RedrawCover();
   bool GatherTagSet();
   void StartRun();
   void StopRun();

@@ -23,6 +23,7 @@
 #include <thread>
 #include <vector>
 
+#include "hostile_covers.hpp"
 #include "support/file_bytes.hpp"
 #include "support/media.hpp"
 #include "support/scratch_folder.hpp"
@@ -397,6 +398,33 @@ TEST_F(ProgramTest, ASecondStartHandsItsPathsToTheRunningWindowOverTheSessionBus
   EXPECT_EQ(ProbeTags(scratch / "elsewhere/v.mp4")["date"], "2016");
   Close(window);
   EXPECT_EQ(first->Wait(20s), std::optional<int>(0));
+}
+
+// Covers that once kept the window from showing for minutes, or for ever:
+// whatever is named as the cover, the window shows and its close box or
+// SIGTERM ends the program.
+TEST_F(ProgramTest, AHostileCoverNeverKeepsTheWindowFromShowingOrEnding) {
+  const fs::path bomb(scratch / "bomb.jpg"), huge(scratch / "3 GB.jpg"), fifo(scratch / "fifo.jpg");
+  const QByteArray bombBytes = ScanBomb(4000, 3000);
+  ASSERT_FALSE(bombBytes.isEmpty());
+  std::ofstream(bomb, std::ios::binary).write(bombBytes.constData(), bombBytes.size());
+  std::ofstream(huge, std::ios::binary).close();
+  fs::resize_file(huge, 3ull << 30);  // sparse: no disk taken
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  const struct {
+    fs::path cover;
+    bool sigterm;
+  } cases[] = {{bomb, false}, {huge, false}, {fifo, true}};
+  for (const auto& c : cases) {
+    auto program = Start({c.cover.string()});
+    const std::string window = FindWindow(*program);
+    ASSERT_FALSE(window.empty()) << "no window with " << c.cover;
+    if (c.sigterm)
+      ASSERT_EQ(::kill(program->Pid(), SIGTERM), 0);
+    else
+      Close(window);
+    EXPECT_EQ(program->Wait(20s), std::optional<int>(0)) << c.cover;
+  }
 }
 
 TEST_F(ProgramTest, SigtermStopsARunAndEndsTheProgramCleanly) {

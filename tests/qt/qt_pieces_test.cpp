@@ -3,12 +3,16 @@
 #include <gtest/gtest.h>
 
 #include <QBuffer>
+#include <QCoreApplication>
 #include <QImage>
 #include <chrono>
 #include <cstdio>
 #include <fstream>
+#include <optional>
+#include <utility>
 #include <thread>
 
+#include "hostile_covers.hpp"
 #include "qt_test_support.hpp"
 #include "support/file_bytes.hpp"
 #include "support/scratch_folder.hpp"
@@ -76,39 +80,60 @@ TEST(WebAddress, KeepsThePathAndTheQuery) {
   EXPECT_EQ(url.query(), QStringLiteral("from=Mivora v1.0.12"));
 }
 
-TEST(CoverDecoder, DecodesByContentAndLeavesTheFileFree) {
+// Through the decoder's own thread and back over the event loop: the
+// picture's size, or 0 x 0 for null; nothing when no delivery came.
+std::optional<std::pair<std::uint32_t, std::uint32_t>> Decoded(t_QtCoverDecoder& decoder, const t_String& path) {
+  std::optional<std::pair<std::uint32_t, std::uint32_t>> size;
+  decoder.Start(path, [&](std::unique_ptr<n_preview::t_CoverImage> image) {
+    size = image ? std::pair(image->Width(), image->Height()) : std::pair(0u, 0u);
+  });
+  for (int wait = 0; wait < 400 && !size; ++wait) {
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  return size;
+}
+
+TEST(CoverDecoder, DecodesByContentAwayFromTheGuiThreadAndLeavesTheFileFree) {
   TestApplication();
   t_ScratchFolder scratch;
   QImage picture(30, 20, QImage::Format_RGB32);
   picture.fill(Qt::red);
   // Written through the file's bytes, so a name that is not UTF-8 stays so.
+  const auto write = [&](const char* name, const QByteArray& bytes) {
+    std::ofstream(std::filesystem::path(scratch / name), std::ios::binary).write(bytes.constData(), bytes.size());
+  };
   const auto save = [&](const char* name, const char* format) {
     QByteArray bytes;
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);
     ASSERT_TRUE(picture.save(&buffer, format));
-    std::ofstream(std::filesystem::path(scratch / name), std::ios::binary)
-        .write(bytes.constData(), bytes.size());
+    write(name, bytes);
   };
   save("png-named.jpg", "PNG");
   save("jpeg-named.png", "JPEG");
   save("caf\xe9.png", "PNG");
+  save("picture.bmp", "BMP");
+  write("progressive.jpg", ProgressiveJpeg(picture));
+  write("bomb.jpg", ScanBomb(64, 2000));
   scratch.MakeFile("text.png", "not a picture");
   scratch.MakeFile("empty.jpg", "");
   scratch.MakeFolder("folder.png");
+  const std::pair<std::uint32_t, std::uint32_t> none{0, 0}, whole{30, 20};
+  const struct {
+    const char* name;
+    std::pair<std::uint32_t, std::uint32_t> size;
+  } cases[] = {
+      {"png-named.jpg", whole}, {"jpeg-named.png", whole}, {"caf\xe9.png", whole}, {"progressive.jpg", whole},
+      {"picture.bmp", none},  // the tagger takes JPEG and PNG only
+      {"bomb.jpg", none},     {"text.png", none},        {"empty.jpg", none},    {"folder.png", none},
+      {"missing.png", none},
+  };
   t_QtCoverDecoder decoder;
-  for (const char* name : {"png-named.jpg", "jpeg-named.png", "caf\xe9.png"}) {
-    const auto image = decoder.Decode(scratch / name);
-    ASSERT_NE(image, nullptr) << name;
-    EXPECT_EQ(image->Width(), 30u);
-    EXPECT_EQ(image->Height(), 20u);
-  }
-  for (const char* name : {"text.png", "empty.jpg", "folder.png", "missing.png"})
-    EXPECT_EQ(decoder.Decode(scratch / name), nullptr) << name;
+  for (const auto& c : cases) EXPECT_EQ(Decoded(decoder, scratch / c.name), std::optional(c.size)) << c.name;
   // The decoded picture holds no handle: the file can be replaced at once.
-  const auto held = decoder.Decode(scratch / "png-named.jpg");
+  EXPECT_EQ(Decoded(decoder, scratch / "png-named.jpg"), std::optional(whole));
   EXPECT_TRUE(std::filesystem::remove(std::filesystem::path(scratch / "png-named.jpg")));
-  EXPECT_EQ(held->Width(), 30u);
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <utility>
 #include <string>
 #include <vector>
 
@@ -50,18 +51,33 @@ class t_FakeCoverImage final : public n_preview::t_CoverImage {
   std::uint32_t m_width, m_height;
 };
 
-// Decodes the pictures it was told about; anything else is undecodable.
+// Decodes the pictures it was told about; anything else is undecodable. It
+// delivers at once, or, while `holding`, when Deliver is called.
 class t_FakeCoverDecoder final : public n_preview::t_CoverDecoder {
  public:
   std::map<t_String, std::pair<std::uint32_t, std::uint32_t>> pictures;
   std::vector<t_String> decoded;
+  bool holding = false;
+  int abandons = 0;
 
-  std::unique_ptr<n_preview::t_CoverImage> Decode(const t_String& path) override {
+  void Start(const t_String& path, n_preview::t_CoverDelivery deliver) override {
     decoded.push_back(path);
-    const auto it = pictures.find(path);
-    if (it == pictures.end()) return nullptr;
-    return std::make_unique<t_FakeCoverImage>(it->second.first, it->second.second);
+    m_pending = std::move(deliver);
+    if (!holding) Deliver();
   }
+  void Abandon() noexcept override {
+    ++abandons;
+    m_pending = nullptr;
+  }
+  void Deliver() {
+    if (!m_pending) return;
+    const auto deliver = std::exchange(m_pending, nullptr);
+    const auto it = pictures.find(decoded.back());
+    deliver(it == pictures.end() ? nullptr : std::make_unique<t_FakeCoverImage>(it->second.first, it->second.second));
+  }
+
+ private:
+  n_preview::t_CoverDelivery m_pending;
 };
 
 // What one started tool does: how many polls it keeps running, then its exit code.

@@ -378,6 +378,34 @@ TEST_F(DialogTest, PreviewCommandsDecodeAgainAndRepaint) {
   EXPECT_FALSE(dialog->PreviewLayout(260, 260).hasPicture);
 }
 
+TEST_F(DialogTest, ThePictureArrivesLaterAndNeverAfterItsCoverWasRemoved) {
+  decoder.pictures[ZTEXT("c.png")] = {640, 360};
+  decoder.holding = true;
+  Open({ZTEXT("c.png")});
+  EXPECT_FALSE(dialog->Cover());  // the window opens while the picture decodes
+  view.Take();
+  decoder.Deliver();
+  EXPECT_EQ(view.Take(), t_Calls{"RepaintPreview"});
+  ASSERT_TRUE(dialog->Cover());
+
+  // A toggle shows at once over the picture held; its decode replaces it later.
+  Command(kCommandDrawChecks);
+  EXPECT_EQ(view.Take(), t_Calls{"RepaintPreview"});
+  EXPECT_TRUE(dialog->Cover());
+  Command(kCommandRemove);
+  EXPECT_FALSE(dialog->Cover());
+  decoder.Deliver();  // abandoned: nothing arrives
+  EXPECT_FALSE(dialog->Cover());
+
+  // A dialog that goes while its picture decodes is never reached by it.
+  const std::vector<t_DroppedPath> dropped = {ZTEXT("c.png")};
+  dialog->AcceptDrop(dropped);
+  const int abandons = decoder.abandons;
+  dialog.reset();
+  EXPECT_EQ(decoder.abandons, abandons + 1);
+  decoder.Deliver();
+}
+
 TEST_F(DialogTest, AnUndecodableCoverKeepsItsPath) {
   Open({ZTEXT("missing.png")});
   EXPECT_EQ(view.texts[kCoverPath], ZTEXT("missing.png"));

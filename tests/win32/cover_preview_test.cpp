@@ -6,10 +6,14 @@
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "preview/cover_bounds.hpp"
+#include "preview/cover_bytes.hpp"
 #include "preview/preview_geometry.hpp"
+#include "system/regular_file.hpp"
 #include "support/scratch_folder.hpp"
 #include "test_program.hpp"
 #include "ui/ids.hpp"
@@ -66,8 +70,13 @@ class CoverPreviewTest : public ::testing::Test {
   static void TearDownTestSuite() { delete s_gdiplus; }
   static n_ui::n_win32::t_GdiplusSession* s_gdiplus;
 
+  // The decode the worker's thread runs, here on the test's own.
+  static std::unique_ptr<t_GdiplusCoverImage> Decode(const std::wstring& path) {
+    auto bytes = n_system::ReadRegularFile(path, n_preview::kLargestCoverFile);
+    return bytes ? n_ui::n_win32::DecodeGdiplusCover(std::move(*bytes), [] { return false; }) : nullptr;
+  }
+
   t_ScratchFolder m_folder;
-  t_GdiplusCoverDecoder m_decoder;
 };
 n_ui::n_win32::t_GdiplusSession* CoverPreviewTest::s_gdiplus = nullptr;
 
@@ -77,10 +86,48 @@ TEST_F(CoverPreviewTest, DecodesByContentWhateverTheName) {
   const auto pngNamedJpg = m_folder.Fs() / "cover.jpg";
   ASSERT_TRUE(SaveAsPng(bmp.wstring(), pngNamedJpg.wstring()));
   for (const auto& path : {bmp, pngNamedJpg}) {
-    const auto image = m_decoder.Decode(path.wstring());
+    const auto image = Decode(path.wstring());
     ASSERT_NE(image, nullptr) << path;
     EXPECT_EQ(image->Width(), 300u);
     EXPECT_EQ(image->Height(), 200u);
+  }
+}
+
+// Through the decoder's thread and back through the message loop: only
+// JPEG and PNG pictures within the bounds arrive.
+TEST_F(CoverPreviewTest, TheDecoderDeliversThroughTheMessageLoopWithinTheBounds) {
+  const auto bmp = m_folder.Fs() / "red.bmp";
+  WriteBmp(bmp, 300, 200, 255, 0, 0);
+  const auto png = m_folder.Fs() / "red.png";
+  ASSERT_TRUE(SaveAsPng(bmp.wstring(), png.wstring()));
+  const auto write = [&](const char* name, const t_Bytes& bytes, std::uintmax_t size = 0) {
+    const auto path = m_folder.Fs() / name;
+    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+    if (size != 0) std::filesystem::resize_file(path, size);
+    return path;
+  };
+  const struct {
+    std::filesystem::path path;
+    std::uint32_t width;  // 0: null delivered
+  } cases[] = {
+      {png, 300},
+      {bmp, 0},  // the tagger takes JPEG and PNG only
+      {write("8000.png", PngHeader(8000, 8000)), 0},
+      {write("bomb.jpg", Jpeg(4000, 4000, 5000)), 0},
+      {write("large.png", PngHeader(100, 100), n_preview::kLargestCoverFile + 1), 0},
+  };
+  t_GdiplusCoverDecoder decoder;
+  for (const auto& c : cases) {
+    std::optional<std::uint32_t> width;
+    decoder.Start(c.path.wstring(), [&](std::unique_ptr<n_preview::t_CoverImage> image) {
+      width = image ? image->Width() : 0;
+    });
+    for (int wait = 0; wait < 400 && !width; ++wait) {
+      ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
+      MSG message;
+      while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) ::DispatchMessageW(&message);
+    }
+    EXPECT_EQ(width, std::optional(c.width)) << c.path;
   }
 }
 
@@ -90,7 +137,7 @@ TEST_F(CoverPreviewTest, UnreadableFilesGiveNoPicture) {
   const auto text = m_folder.Fs() / "notes.jpg";
   std::ofstream(text) << "not a picture at all";
   for (const std::filesystem::path& path : {m_folder.Fs() / "missing.png", empty, text, m_folder.Fs()})
-    EXPECT_EQ(m_decoder.Decode(path.wstring()), nullptr) << path;
+    EXPECT_EQ(Decode(path.wstring()), nullptr) << path;
 }
 
 // The tagger reads the cover during a run, and a user may replace it and
@@ -98,7 +145,7 @@ TEST_F(CoverPreviewTest, UnreadableFilesGiveNoPicture) {
 TEST_F(CoverPreviewTest, AShownPictureLeavesItsFileFreeToReplaceAndDelete) {
   const auto path = m_folder.Fs() / "cover.bmp";
   WriteBmp(path, 64, 32, 0, 0, 255);
-  const auto shown = m_decoder.Decode(path.wstring());
+  const auto shown = Decode(path.wstring());
   ASSERT_NE(shown, nullptr);
   const HANDLE exclusive = ::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                                          OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -106,7 +153,7 @@ TEST_F(CoverPreviewTest, AShownPictureLeavesItsFileFreeToReplaceAndDelete) {
   if (exclusive != INVALID_HANDLE_VALUE) ::CloseHandle(exclusive);
   WriteBmp(path, 20, 10, 0, 255, 0);  // replaced in place
   EXPECT_EQ(shown->Width(), 64u) << "the shown picture is the one decoded";
-  const auto refreshed = m_decoder.Decode(path.wstring());
+  const auto refreshed = Decode(path.wstring());
   ASSERT_NE(refreshed, nullptr);
   EXPECT_EQ(refreshed->Width(), 20u);
   std::error_code error;
@@ -180,7 +227,7 @@ TEST_F(CoverPreviewTest, LandscapePictureSitsInTheFilmStripOverChecks) {
   ASSERT_NE(wide, nullptr);
   const auto path = m_folder.Fs() / "wide.bmp";
   WriteBmp(path, 400, 200, 255, 0, 0);  // aspect 2000: the wide strip
-  const auto image = m_decoder.Decode(path.wstring());
+  const auto image = Decode(path.wstring());
   ASSERT_NE(image, nullptr);
 
   struct t_Case {

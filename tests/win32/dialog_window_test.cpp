@@ -26,9 +26,8 @@ namespace {
 
 class t_FailingDecoder final : public n_preview::t_CoverDecoder {
  public:
-  std::unique_ptr<n_preview::t_CoverImage> Decode(const t_String&) override {
-    throw std::runtime_error("decoder failed");
-  }
+  void Start(const t_String&, n_preview::t_CoverDelivery) override { throw std::runtime_error("decoder failed"); }
+  void Abandon() noexcept override {}
 };
 
 // Runs `script` inside the dialog's modal loop, once the dialog exists.

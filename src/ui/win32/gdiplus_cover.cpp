@@ -1,19 +1,15 @@
 #include "ui/win32/gdiplus_cover.hpp"
 
-#include "system/windows/handle.hpp"
+#include <cstring>
+
 #include "ui/win32/com_ptr.hpp"
 
 namespace n_zorbel::n_ui::n_win32 {
 
 namespace {
 
-// Opened for reading without keeping anyone else from reading, writing,
-// renaming or deleting the file.
-n_system::n_detail::t_FileHandle OpenSharedForReading(const t_String& path) noexcept {
-  return n_system::n_detail::t_FileHandle(
-      ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-}
+constexpr UINT kPictureFinished = WM_APP + 1;
+constexpr wchar_t kReceiverClass[] = L"MivoraCoverReceiver";
 
 class t_GlobalBlock {
  public:
@@ -30,28 +26,35 @@ class t_GlobalBlock {
   HGLOBAL m_block;
 };
 
-// The whole file in a memory stream, or nothing.
-t_ComPtr<IStream> ReadIntoStream(const t_String& path, std::uint64_t largest) {
+// The bytes in a memory stream of their own, or nothing.
+t_ComPtr<IStream> StreamOf(const std::vector<std::uint8_t>& bytes) {
   t_ComPtr<IStream> stream;
-  const n_system::n_detail::t_FileHandle file = OpenSharedForReading(path);
-  if (file.IsEmpty()) return stream;
-  LARGE_INTEGER size{};
-  if (!::GetFileSizeEx(file.Get(), &size) || size.QuadPart <= 0 ||
-      static_cast<std::uint64_t>(size.QuadPart) > largest)
-    return stream;
-  const auto length = static_cast<DWORD>(size.QuadPart);
-  t_GlobalBlock block(length);
-  if (block.Get() == nullptr) return stream;
-  void* bytes = ::GlobalLock(block.Get());
-  if (bytes == nullptr) return stream;
-  DWORD read = 0;
-  const BOOL ok = ::ReadFile(file.Get(), bytes, length, &read, nullptr);
+  t_GlobalBlock block(bytes.size());
+  if (bytes.empty() || block.Get() == nullptr) return stream;
+  void* memory = ::GlobalLock(block.Get());
+  if (memory == nullptr) return stream;
+  std::memcpy(memory, bytes.data(), bytes.size());
   ::GlobalUnlock(block.Get());
-  if (!ok || read != length) return stream;
   // The stream frees the block when it goes.
   if (SUCCEEDED(::CreateStreamOnHGlobal(block.Get(), TRUE, stream.Out()))) block.Release();
   return stream;
 }
+
+class t_Graphics {
+ public:
+  explicit t_Graphics(Gdiplus::GpImage* image) noexcept {
+    if (Gdiplus::DllExports::GdipGetImageGraphicsContext(image, &m_graphics) != Gdiplus::Ok) m_graphics = nullptr;
+  }
+  ~t_Graphics() {
+    if (m_graphics != nullptr) Gdiplus::DllExports::GdipDeleteGraphics(m_graphics);
+  }
+  t_Graphics(const t_Graphics&) = delete;
+  t_Graphics& operator=(const t_Graphics&) = delete;
+  Gdiplus::GpGraphics* Get() const noexcept { return m_graphics; }
+
+ private:
+  Gdiplus::GpGraphics* m_graphics = nullptr;
+};
 
 }  // namespace
 
@@ -69,14 +72,64 @@ std::uint32_t t_GdiplusCoverImage::Height() const noexcept {
   return height;
 }
 
-std::unique_ptr<n_preview::t_CoverImage> t_GdiplusCoverDecoder::Decode(const t_String& path) {
-  const t_ComPtr<IStream> stream = ReadIntoStream(path, kLargestFile);
+std::unique_ptr<t_GdiplusCoverImage> DecodeGdiplusCover(std::vector<std::uint8_t> bytes,
+                                                        const std::function<bool()>& abandoned) {
+  const t_ComPtr<IStream> stream = StreamOf(bytes);
+  bytes = {};  // the stream holds its own copy
   if (!stream) return nullptr;
-  // GDI+ keeps its own reference to the stream for the image's life.
-  Gdiplus::GpImage* image = nullptr;
-  if (Gdiplus::DllExports::GdipLoadImageFromStream(stream.Get(), &image) != Gdiplus::Ok || image == nullptr)
+  Gdiplus::GpImage* loaded = nullptr;
+  if (Gdiplus::DllExports::GdipLoadImageFromStream(stream.Get(), &loaded) != Gdiplus::Ok || loaded == nullptr)
     return nullptr;
-  return std::make_unique<t_GdiplusCoverImage>(image);
+  const t_GdiplusCoverImage source(loaded);
+  const UINT width = source.Width(), height = source.Height();
+  if (width == 0 || height == 0 || abandoned()) return nullptr;
+  // GDI+ may decode only when the picture is first drawn: drawing it once
+  // here does the work on this thread, and lets the stream and the
+  // decoder's own copy go.
+  Gdiplus::GpBitmap* bitmap = nullptr;
+  if (Gdiplus::DllExports::GdipCreateBitmapFromScan0(static_cast<INT>(width), static_cast<INT>(height), 0,
+                                                     PixelFormat32bppPARGB, nullptr, &bitmap) != Gdiplus::Ok ||
+      bitmap == nullptr)
+    return nullptr;
+  auto picture = std::make_unique<t_GdiplusCoverImage>(bitmap);
+  const t_Graphics graphics(bitmap);
+  if (graphics.Get() == nullptr ||
+      Gdiplus::DllExports::GdipSetCompositingMode(graphics.Get(), Gdiplus::CompositingModeSourceCopy) != Gdiplus::Ok ||
+      Gdiplus::DllExports::GdipDrawImageRectI(graphics.Get(), loaded, 0, 0, static_cast<INT>(width),
+                                              static_cast<INT>(height)) != Gdiplus::Ok)
+    return nullptr;
+  return picture;
+}
+
+t_GdiplusCoverDecoder::t_Receiver::t_Receiver() noexcept {
+  WNDCLASSEXW windowClass{};
+  windowClass.cbSize = sizeof windowClass;
+  windowClass.lpfnWndProc = &Procedure;
+  windowClass.hInstance = ::GetModuleHandleW(nullptr);
+  windowClass.lpszClassName = kReceiverClass;
+  ::RegisterClassExW(&windowClass);  // an earlier decoder may have registered it
+  m_window = ::CreateWindowExW(0, kReceiverClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                               ::GetModuleHandleW(nullptr), nullptr);
+}
+
+t_GdiplusCoverDecoder::t_Receiver::~t_Receiver() {
+  if (m_window != nullptr) ::DestroyWindow(m_window);
+}
+
+LRESULT CALLBACK t_GdiplusCoverDecoder::t_Receiver::Procedure(HWND window, UINT message, WPARAM wParam,
+                                                              LPARAM lParam) {
+  if (message != kPictureFinished) return ::DefWindowProcW(window, message, wParam, lParam);
+  if (auto* worker = reinterpret_cast<n_preview::t_CoverWorker*>(::GetWindowLongPtrW(window, GWLP_USERDATA)))
+    worker->DeliverFinished();
+  return 0;
+}
+
+t_GdiplusCoverDecoder::t_GdiplusCoverDecoder()
+    : m_worker([](std::vector<std::uint8_t> bytes, const std::function<bool()>& abandoned)
+                   -> std::unique_ptr<n_preview::t_CoverImage> { return DecodeGdiplusCover(std::move(bytes), abandoned); },
+               [this] { ::PostMessageW(m_receiver.Get(), kPictureFinished, 0, 0); }) {
+  if (m_receiver.Get() != nullptr)
+    ::SetWindowLongPtrW(m_receiver.Get(), GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&m_worker));
 }
 
 t_GdiplusSession::t_GdiplusSession() noexcept {

@@ -1,11 +1,14 @@
 #pragma once
-// The cover picture decoded by GDI+ (flat interface). The file is read into
-// memory first and decoded from there, so the picture never holds the file:
-// the tagger reads it during a run, and the user may replace it and press
-// "Refresh" while it is shown.
+// The cover picture decoded by GDI+ (flat interface) on the cover worker's
+// thread. The file is read into memory first and decoded from there, so the
+// picture never holds the file: the tagger reads it during a run, and the
+// user may replace it and press "Refresh" while it is shown.
+#include <cstdint>
+#include <functional>
 #include <memory>
+#include <vector>
 
-#include "preview/cover_image.hpp"
+#include "preview/cover_worker.hpp"
 #include "system/text.hpp"
 #include "ui/win32/win32.hpp"
 
@@ -27,11 +30,38 @@ class t_GdiplusCoverImage final : public n_preview::t_CoverImage {
   Gdiplus::GpImage* m_image;
 };
 
+// Decodes bytes already read whole into a bitmap of its own, so the decoding
+// is done here and not at the first paint; null when they do not decode or
+// the decode was abandoned meanwhile.
+std::unique_ptr<t_GdiplusCoverImage> DecodeGdiplusCover(std::vector<std::uint8_t> bytes,
+                                                        const std::function<bool()>& abandoned);
+
+// Made on the dialog's thread, which receives the pictures through a
+// message-only window of its own (the modal loop dispatches its messages).
 class t_GdiplusCoverDecoder final : public n_preview::t_CoverDecoder {
  public:
-  // Files larger than this are not decoded (a cover is a picture, not a video).
-  static constexpr std::uint64_t kLargestFile = 256ull << 20;
-  std::unique_ptr<n_preview::t_CoverImage> Decode(const t_String& path) override;
+  t_GdiplusCoverDecoder();
+
+  void Start(const t_String& path, n_preview::t_CoverDelivery deliver) override { m_worker.Start(path, std::move(deliver)); }
+  void Abandon() noexcept override { m_worker.Abandon(); }
+
+ private:
+  // The message-only window; null when it could not be made (no picture then arrives).
+  class t_Receiver {
+   public:
+    t_Receiver() noexcept;
+    ~t_Receiver();
+    t_Receiver(const t_Receiver&) = delete;
+    t_Receiver& operator=(const t_Receiver&) = delete;
+    HWND Get() const noexcept { return m_window; }
+
+   private:
+    static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    HWND m_window;
+  };
+
+  t_Receiver m_receiver;  // goes after the worker's thread has ended
+  n_preview::t_CoverWorker m_worker;
 };
 
 // Starts GDI+ for the life of the object (version 1, no debug callback, its

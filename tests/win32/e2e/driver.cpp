@@ -24,6 +24,7 @@
 #include <thread>
 #include <vector>
 
+#include "preview/cover_bytes.hpp"
 #include "support/links.hpp"
 
 namespace {
@@ -644,6 +645,34 @@ void StopEndsTheRun(const t_Setup& setup) {
              L"closing ends the program with code 0");
 }
 
+// Covers that once kept the dialog from showing: a scan bomb, a picture too
+// large for the 32-bit program, a 3 GB file named .jpg. Whatever the cover,
+// the dialog shows, answers and closes.
+void HostileCovers(const t_Setup& setup) {
+  const auto write = [&](const wchar_t* name, const n_zorbel::n_testing::t_Bytes& bytes, std::uintmax_t size = 0) {
+    const std::filesystem::path path(setup.work + name);
+    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+    if (size != 0) std::filesystem::resize_file(path, size);  // sparse: no disk taken
+    return path.wstring();
+  };
+  const std::wstring covers[] = {
+      write(L"bomb.jpg", n_zorbel::n_testing::Jpeg(4000, 4000, 20000)),
+      write(L"8000.png", n_zorbel::n_testing::PngHeader(8000, 8000)),
+      write(L"3 GB.jpg", {}, 3ull << 30),
+  };
+  for (const std::wstring& cover : covers) {
+    t_Mivora mivora(setup.program, {cover}, setup.environment);
+    if (mivora.Dialog() == nullptr) {
+      Check(false, L"the dialog shows with the cover " + cover);
+      continue;
+    }
+    CheckEqual(mivora.Text(1005), cover, L"the cover is named");
+    mivora.Post(WM_CLOSE, 0, 0);
+    Check(mivora.WaitForExit(20s) == 0, L"closed with exit code 0 with the cover " + cover);
+  }
+  for (const std::wstring& cover : covers) std::filesystem::remove(cover);
+}
+
 // With no usable temporary folder start-up fails, and the exception ends the
 // process with 713 before any window shows.
 void StartUpFailure(const t_Setup& setup) {
@@ -704,6 +733,7 @@ int wmain(int argc, wchar_t** argv) {
     FailureIsReported(setup);
     StopEndsTheRun(setup);
     StartUpFailure(setup);
+    HostileCovers(setup);
   }
   std::fwprintf(stdout, L"%d check(s) failed\n", g_failures);
   return g_failures;
