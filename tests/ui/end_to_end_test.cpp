@@ -145,6 +145,7 @@ class t_SlowToolSystem final : public n_tagging::t_JobSystem, n_system::t_Proces
     return m_real.UnpackTools(folder);
   }
   n_system::t_ProcessRunner& Runner() override { return *this; }
+  n_system::t_CommandLimits CommandLimits() override { return m_real.CommandLimits(); }
   std::unique_ptr<n_system::t_ToolProcess> Start(const t_String&, const t_String& commandLine) override {
     return m_real.Runner().Start(FromUtf8(MIVORA_STAND_IN), commandLine);
   }
