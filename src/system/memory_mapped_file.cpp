@@ -85,6 +85,9 @@ void t_MemoryMappedFile::Grow(std::uint32_t newLength, std::uint64_t oldLength, 
   const std::uint64_t d = newLength - oldLength;
   const std::uint64_t oldSize = m_size;
   m_size = CheckedAdd(m_size, d);
+  // No view may stay mapped: a growth that fails shrinks the file back,
+  // which Windows refuses while a view is mapped.
+  Unmap();
   ApplySize(oldSize);
   std::uint64_t tail = m_size - newLength - offset;
   if (tail == 0) return;

@@ -6,6 +6,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -18,9 +19,8 @@
 #include "support/file_bytes.hpp"
 #include "support/poll.hpp"
 #include "support/scratch_folder.hpp"
+#include "support/small_disk.hpp"
 #ifndef _WIN32
-#include <sys/mount.h>
-
 #include "support/media.hpp"
 #endif
 #include "tagging/job_system.hpp"
@@ -206,39 +206,20 @@ TEST_F(DialogEndToEnd, ARealFolderDroppedIsScannedAndAFailingToolIsReported) {
   EXPECT_EQ(view.messages[0].second, ZTEXT("Mivora error"));
 }
 
-#ifndef _WIN32
-// A tmpfs of its own on `folder`, so that a test can fill a disk; unmounted
-// at the end. Mounted() is false where this process may not mount.
-class t_SmallDisk {
- public:
-  t_SmallDisk(const std::filesystem::path& folder, const char* size) : m_folder(folder) {
-    std::filesystem::create_directories(folder);
-    m_mounted =
-        ::mount("tmpfs", folder.c_str(), "tmpfs", 0, (std::string("mode=0700,size=") + size).c_str()) == 0;
-  }
-  ~t_SmallDisk() {
-    if (m_mounted) ::umount2(m_folder.c_str(), MNT_DETACH);
-  }
-  t_SmallDisk(const t_SmallDisk&) = delete;
-  t_SmallDisk& operator=(const t_SmallDisk&) = delete;
-  bool Mounted() const noexcept { return m_mounted; }
-  bool Resize(const char* size) const {
-    return ::mount("tmpfs", m_folder.c_str(), "tmpfs", MS_REMOUNT, (std::string("size=") + size).c_str()) ==
-           0;
-  }
-
- private:
-  std::filesystem::path m_folder;
-  bool m_mounted = false;
-};
-
 // The tool does not fit on the workspace's disk: the first Apply reports it
 // like any failing call, leaves no partial tool, and the next Apply, with
 // room made meanwhile, unpacks it and tags.
 TEST_F(DialogEndToEnd, AFullWorkspaceDiskFailsTheUnpackingAndTheNextApplyTriesAgain) {
-  const t_SmallDisk disk(std::filesystem::path(scratch / ZTEXT("small")), "64k");
-  if (!disk.Mounted()) GTEST_SKIP() << "mounting a tmpfs is not allowed here";
-  const t_String workspace = scratch / ZTEXT("small/Mivora/");
+  const t_SmallDisk disk(std::filesystem::path(scratch / ZTEXT("small")), "16m");
+  if (!disk.Ready()) GTEST_SKIP() << "no small disk to fill here";
+  const std::filesystem::path filler(disk.Path() + ZTEXT("filler"));
+  {
+    std::ofstream fill(filler, std::ios::binary);
+    const std::string block(65536, 'f');
+    while (fill.write(block.data(), static_cast<std::streamsize>(block.size())) && fill.flush()) {
+    }
+  }
+  const t_String workspace = disk.Path() + ZTEXT("Mivora") + kPathSeparator;
   const t_String video = scratch / ZTEXT("one.mp4");
   MakeVideo(video);
   {
@@ -253,16 +234,15 @@ TEST_F(DialogEndToEnd, AFullWorkspaceDiskFailsTheUnpackingAndTheNextApplyTriesAg
     EXPECT_FALSE(dialog.HasUnpackedTools());
     EXPECT_TRUE(std::filesystem::is_empty(std::filesystem::path(workspace))) << "no partial tool stays";
 
-    ASSERT_TRUE(disk.Resize("64m"));
+    std::filesystem::remove(filler);
     dialog.OnCommand(kApply);
     TickUntil(dialog, [&] { return !dialog.Running(); });
     EXPECT_EQ(view.messages.size(), 1u);
     EXPECT_TRUE(dialog.HasUnpackedTools());
     EXPECT_EQ(ReadTitle(video), "Blue Sky");
   }
-  EXPECT_FALSE(scratch.Exists(ZTEXT("small/Mivora")));
+  EXPECT_FALSE(std::filesystem::exists(std::filesystem::path(workspace)));
 }
-#endif
 
 }  // namespace
 }  // namespace n_zorbel::n_testing

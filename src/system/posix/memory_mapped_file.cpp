@@ -87,7 +87,12 @@ void t_MemoryMappedFile::ApplySize(std::uint64_t oldSize) {
       error = ::posix_fallocate(m_handles->file.Get(), static_cast<off_t>(oldSize),
                                 static_cast<off_t>(m_size - oldSize));
     } while (error == EINTR);
-    if (error != 0) RaiseSystemError(WindowsErrorFromErrno(error));
+    if (error != 0) {
+      // Back to the length it had, so that Size() and the file agree.
+      (void)::ftruncate(m_handles->file.Get(), static_cast<off_t>(oldSize));
+      m_size = oldSize;
+      RaiseSystemError(WindowsErrorFromErrno(error));
+    }
   }
   // Windows refuses to map an empty file; answer the same here so callers
   // see one behaviour.
