@@ -8,6 +8,8 @@ void t_SystemPathQueries::ListFolder(const t_String& folder, const t_FolderVisit
   n_system::WalkFolder(folder, visit);
 }
 
+bool t_SystemPathQueries::IsLink(const t_String& path) { return n_system::IsLink(path); }
+
 t_SystemPathQueries& t_SystemPathQueries::Instance() {
   static t_SystemPathQueries instance;
   return instance;

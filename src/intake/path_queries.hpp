@@ -20,6 +20,8 @@ class t_PathQueries {
   // Calls `visit` with the full path and entry of every entry of `folder`
   // (which ends with the separator) but "." and ".."; raises on failure.
   virtual void ListFolder(const t_String& folder, const t_FolderVisit& visit) = 0;
+  // Whether `path` itself is a link, not following it; false when unknown.
+  virtual bool IsLink(const t_String& path) = 0;
 };
 
 // The real disk, through the system layer.
@@ -27,6 +29,7 @@ class t_SystemPathQueries final : public t_PathQueries {
  public:
   n_system::t_PathKind Query(const t_String& path) override;
   void ListFolder(const t_String& folder, const t_FolderVisit& visit) override;
+  bool IsLink(const t_String& path) override;
 
   static t_SystemPathQueries& Instance();
 };

@@ -2,6 +2,8 @@
 
 #include <exception>
 
+#include "system/error.hpp"
+
 namespace n_zorbel::n_intake {
 
 using n_system::t_PathKind;
@@ -21,29 +23,39 @@ bool HasExtension(t_StringView path, t_StringView ext) noexcept {
 
 void SetCoverPath(t_String& coverPath, t_StringView path) { coverPath.assign(path); }
 
-void t_VideoFileList::AddPath(t_StringView path, t_String& coverPath) { AddPath(path, coverPath, false); }
+void t_VideoFileList::AddPath(t_StringView path, t_String& coverPath) { AddPath(path, coverPath, nullptr); }
 
-void t_VideoFileList::AddPath(t_StringView path, t_String& coverPath, bool linkInScan) {
-  // Intake skips what it cannot read, silently.
+void t_VideoFileList::AddPath(t_StringView path, t_String& coverPath,
+                              const n_system::t_FolderEntry* scanned) {
+  // Intake skips what it cannot read; only paths too long for the platform
+  // are counted, since the user cannot see why those are missing.
   try {
     const t_String text(path);
     const t_PathKind kind = m_queries->Query(text);  // not found: taken by its name
     if (kind == t_PathKind::Folder) {
       // A link met inside a scan is never followed into a folder, so a link
       // cycle cannot recurse without end; a link given directly still is.
-      if (linkInScan) return;
+      if (scanned != nullptr && scanned->isLink) return;
       t_String folder = text;
       if (folder.empty() || folder.back() != kPathSeparator) folder += kPathSeparator;
       ScanFolder(folder, coverPath);
       return;
     }
     if (HasExtension(text, ZTEXT("MP4"))) {
+      const bool link = scanned != nullptr ? scanned->isLink : m_queries->IsLink(text);
       m_entries.push_back(text);
+      m_listedAsLink.push_back(link);
     } else if (HasExtension(text, ZTEXT("JPG")) || HasExtension(text, ZTEXT("PNG"))) {
       SetCoverPath(coverPath, text);
     }
+  } catch (const n_system::t_ErrorException& error) {
+    if (error.Code() == n_system::ConvertSystemError(n_system::kErrorFilenameTooLong)) ++m_skippedTooLong;
   } catch (const std::exception&) {
   }
+}
+
+bool t_VideoFileList::BecameLink(std::size_t index) const {
+  return !m_listedAsLink[index] && m_queries->IsLink(m_entries[index]);
 }
 
 void t_VideoFileList::ScanFolder(const t_String& folder, t_String& coverPath) {
@@ -51,7 +63,7 @@ void t_VideoFileList::ScanFolder(const t_String& folder, t_String& coverPath) {
   // its entry comes up. A failure inside a sub-folder is caught by its own
   // AddPath; a failure listing this folder ends this scan.
   m_queries->ListFolder(folder, [&](const t_String& path, const n_system::t_FolderEntry& entry) {
-    AddPath(path, coverPath, entry.isLink);
+    AddPath(path, coverPath, &entry);
   });
 }
 

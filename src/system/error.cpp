@@ -37,6 +37,8 @@ std::uint32_t WindowsErrorFromErrno(int error) noexcept {
       return kErrorDiskFull;
     case ENOTEMPTY:
       return kErrorDirNotEmpty;
+    case ENAMETOOLONG:
+      return kErrorFilenameTooLong;
     case EEXIST:
       return kErrorAlreadyExists;
     default:

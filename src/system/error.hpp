@@ -32,7 +32,8 @@ std::uint32_t LastSystemError() noexcept;
 // Shorthand used right after a failing call.
 [[noreturn]] void RaiseLastError();
 
-// POSIX errno values that have a Windows counterpart are given that number,
+// POSIX errno values that have a Windows counterpart are given that number
+// (ENAMETOOLONG among them: ERROR_FILENAME_EXCED_RANGE),
 // so a user sees the same code on both platforms; others pass unchanged.
 std::uint32_t WindowsErrorFromErrno(int error) noexcept;
 
@@ -47,7 +48,9 @@ inline constexpr std::uint32_t kErrorSharingViolation = 32;
 inline constexpr std::uint32_t kErrorInvalidParameter = 87;
 inline constexpr std::uint32_t kErrorDiskFull = 112;
 inline constexpr std::uint32_t kErrorDirNotEmpty = 145;
+inline constexpr std::uint32_t kErrorFilenameTooLong = 206;  // ERROR_FILENAME_EXCED_RANGE
 inline constexpr std::uint32_t kErrorAlreadyExists = 183;
+inline constexpr std::uint32_t kErrorStoppedOnSymlink = 681;
 inline constexpr std::int32_t kCodeUnexpected = static_cast<std::int32_t>(0x80004005u);  // E_FAIL
 
 }  // namespace n_zorbel::n_system

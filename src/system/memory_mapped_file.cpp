@@ -83,8 +83,12 @@ std::byte* t_MemoryMappedFile::ReplaceRegion(std::uint32_t newLength, std::uint6
 // overwritten before it has been read.
 void t_MemoryMappedFile::Grow(std::uint32_t newLength, std::uint64_t oldLength, std::uint64_t offset) {
   const std::uint64_t d = newLength - oldLength;
+  const std::uint64_t oldSize = m_size;
   m_size = CheckedAdd(m_size, d);
-  ApplySize();
+  // No view may stay mapped: a growth that fails shrinks the file back,
+  // which Windows refuses while a view is mapped.
+  Unmap();
+  ApplySize(oldSize);
   std::uint64_t tail = m_size - newLength - offset;
   if (tail == 0) return;
   t_WorkBuffer buffer(static_cast<std::size_t>(std::min<std::uint64_t>(tail, kChunkSize)));
@@ -122,8 +126,9 @@ void t_MemoryMappedFile::Shrink(std::uint32_t newLength, std::uint64_t oldLength
     Unmap();
     buffer.Release();
   }
+  const std::uint64_t oldSize = m_size;
   m_size -= d;
-  ApplySize();
+  ApplySize(oldSize);
 }
 
 }  // namespace n_zorbel::n_system

@@ -58,7 +58,10 @@ class t_MemoryMappedFile {
 
   void Unmap();
   void MapRegion(std::uint64_t offset, std::uint64_t length);
-  void ApplySize();
+  // Makes the file m_size bytes long; space that grows from `oldSize` is
+  // really reserved first, so a full disk raises here instead of faulting
+  // when the view is written.
+  void ApplySize(std::uint64_t oldSize);
   void Grow(std::uint32_t newLength, std::uint64_t oldLength, std::uint64_t offset);
   void Shrink(std::uint32_t newLength, std::uint64_t oldLength, std::uint64_t offset);
   void CheckRange(std::uint64_t offset, std::uint64_t length) const;

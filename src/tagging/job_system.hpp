@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "system/child_process.hpp"
+#include "system/command_limits.hpp"
 #include "system/text.hpp"
 #include "tools/module.hpp"
 #include "tools/unpacked_tools.hpp"
@@ -23,6 +24,8 @@ class t_JobSystem {
   // Unpacks the tool package into `folder`; raises on failure.
   virtual std::unique_ptr<n_tools::t_UnpackedTools> UnpackTools(const t_String& folder) = 0;
   virtual n_system::t_ProcessRunner& Runner() = 0;
+  // What a started tool can be handed (checked before a run starts).
+  virtual n_system::t_CommandLimits CommandLimits() = 0;
 };
 
 // The real thing: the workspace rules of the system layer, the package of
@@ -34,6 +37,7 @@ class t_RealJobSystem final : public t_JobSystem {
   void RemoveWorkspace(const t_String& folder) override;
   std::unique_ptr<n_tools::t_UnpackedTools> UnpackTools(const t_String& folder) override;
   n_system::t_ProcessRunner& Runner() override { return m_runner; }
+  n_system::t_CommandLimits CommandLimits() override { return n_system::CommandLimits(); }
 
  private:
   const n_tools::t_Module& m_module;

@@ -82,6 +82,12 @@ void t_TaggingJob::SetUp() {
 
 void t_TaggingJob::StartNextFile() {
   m_errorStage = t_ErrorStage::RunTool;
+  // Asked right before the start: a video swapped for a link since it was
+  // listed would have the link's target tagged instead.
+  if (m_videoFiles.BecameLink(m_currentFile)) {
+    m_refusedLink = true;
+    n_system::RaiseSystemError(n_system::kErrorStoppedOnSymlink);
+  }
   BuildCommandLine(m_tags, m_removeBlank, m_videoFiles[m_currentFile], m_commandLine);
   // A failed start leaves the previous (finished) child in place.
   std::unique_ptr<n_system::t_ToolProcess> started =

@@ -43,6 +43,9 @@ class t_TaggingJob {
   std::int32_t ErrorCode() const noexcept { return m_errorCode; }
   // The exit code of a tool that ended with one other than 0; 0 otherwise.
   std::uint32_t ToolExitCode() const noexcept { return m_toolExitCode; }
+  // True when the run failed because the current video had become a link
+  // since it was listed (its code is "stopped on a symbolic link").
+  bool RefusedLink() const noexcept { return m_refusedLink; }
   // The file being tagged; equal to the list's size when done.
   std::size_t CurrentFile() const noexcept { return m_currentFile; }
   t_State CurrentState() const noexcept { return m_state; }
@@ -65,6 +68,7 @@ class t_TaggingJob {
   bool m_removeBlank;
   bool m_runOn = false;
   bool m_failed = false;
+  bool m_refusedLink = false;
   t_ErrorStage m_errorStage = t_ErrorStage::None;
   std::int32_t m_errorCode = 0;
   std::uint32_t m_toolExitCode = 0;

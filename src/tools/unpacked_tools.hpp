@@ -18,7 +18,8 @@ class t_UnpackedTools {
   // `workspaceFolder` (an existing folder, ending with the separator),
   // replacing what is there. Raises code 13 for a damaged package, and the
   // converted system error for anything the system refuses; then no handle
-  // is left open (files already written stay until the workspace goes).
+  // is left open, a file whose writing failed is removed (a full disk leaves
+  // no partial tool), and files written before it stay until the workspace goes.
   t_UnpackedTools(const t_Module& module, const t_String& workspaceFolder);
   t_UnpackedTools(const t_UnpackedTools&) = delete;
   t_UnpackedTools& operator=(const t_UnpackedTools&) = delete;

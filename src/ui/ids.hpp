@@ -73,6 +73,19 @@ inline constexpr int kTextAlwaysOnTop = 125;
 // Why the tagger failed, for its exit codes 1 to 7 (its own table): 125 + code.
 inline constexpr int kTextToolExitReasons = 125;
 inline constexpr int kLastToolExitReason = 7;
+// Values the platform cannot hand to the tagger ("%1" the field, "%2" the limit).
+inline constexpr int kTextValueTooLong = 133;
+inline constexpr int kTextLineTooLongBytes = 134;
+inline constexpr int kTextLineTooLongCharacters = 135;
+// A folder scan met paths longer than the platform takes ("%1" how many).
+inline constexpr int kTextPathsTooLong = 136;
+// Why a video was refused: it became a link after it was listed.
+inline constexpr int kTextVideoBecameLink = 137;
+
+// The tag fields, and the longest text each takes: the Windows edit
+// controls' own default, kept on both platforms.
+inline constexpr int kTagFields[] = {kTitle, kAuthor, kGenre, kYear, kAudioSources, kVideoSources, kComment};
+inline constexpr int kFieldLimit = 32767;
 
 // Platform commands that must not close the dialog (Enter and Escape).
 inline constexpr int kCommandOk = 1;

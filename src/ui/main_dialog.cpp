@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <string>
+#include <utility>
 
 #include "ui/ids.hpp"
 #include "ui/texts.hpp"
@@ -34,6 +35,31 @@ constexpr t_ControlText kControlTexts[] = {
     {kAbout, kTextAbout},
 };
 
+// The label of each tag field, which messages name it by.
+struct t_FieldLabel {
+  int control;
+  int textId;
+};
+constexpr t_FieldLabel kFieldLabels[] = {
+    {kTitle, kTextTitle},
+    {kAuthor, kTextAuthor},
+    {kGenre, kTextGenre},
+    {kYear, kTextYear},
+    {kAudioSources, kTextAudioSources},
+    {kVideoSources, kTextVideoSources},
+    {kComment, kTextComment},
+};
+
+// The label of the value each other argument of the tool's line carries.
+constexpr std::pair<n_tagging::t_LineField, int> kLineFieldLabels[] = {
+    {n_tagging::t_LineField::Title, kTextTitle},     {n_tagging::t_LineField::Artist, kTextAuthor},
+    {n_tagging::t_LineField::Year, kTextYear},       {n_tagging::t_LineField::Genre, kTextGenre},
+    {n_tagging::t_LineField::Cover, kTextCoverFile}, {n_tagging::t_LineField::Video, kTextVideoFiles},
+};
+
+// The three fields that make the comment tag, from here to the end.
+constexpr std::size_t kFirstCommentPart = 4;
+
 constexpr std::int32_t kYearMinimum = 0;
 constexpr std::int32_t kYearMaximum = 32767;
 
@@ -43,6 +69,24 @@ void AppendDecimal(t_String& text, std::int64_t value) {
 }
 
 void AppendAscii(t_String& text, std::string_view ascii) { text.append(ascii.begin(), ascii.end()); }
+
+// The text with "%1" and "%2" replaced by the two values.
+t_String FillIn(t_String text, const t_String& first, const t_String& second) {
+  const t_String values[] = {first, second};
+  for (std::size_t i = 0; i < 2; ++i) {
+    t_String mark = ZTEXT("%");
+    AppendDecimal(mark, static_cast<std::int64_t>(i + 1));
+    for (auto at = text.find(mark); at != t_String::npos; at = text.find(mark, at + values[i].size()))
+      text.replace(at, mark.size(), values[i]);
+  }
+  return text;
+}
+
+t_String Decimal(std::int64_t value) {
+  t_String text;
+  AppendDecimal(text, value);
+  return text;
+}
 
 // Both edges count as inside: one pixel more than the platforms' own test.
 bool ContainsEdgesIncluded(const t_ScreenRect& rect, t_ScreenPoint point) noexcept {
@@ -91,6 +135,7 @@ t_MainDialog::~t_MainDialog() {
 
 bool t_MainDialog::OnInitDialog(t_View& view) {
   m_view = &view;
+  for (const int field : kTagFields) view.LimitField(field, kFieldLimit);
   view.SetYearSpin(kYearMinimum, kYearMaximum, kInitialYear);
   for (const auto& [control, textId] : kControlTexts) view.SetControlText(control, view.LoadText(textId));
   view.AddAlwaysOnTopItem(view.LoadText(kTextAlwaysOnTop));
@@ -98,6 +143,7 @@ bool t_MainDialog::OnInitDialog(t_View& view) {
   for (const t_String& argument : m_arguments) AddPath(argument);
   ShowVideoList();
   ShowCoverPath();
+  ReportSkippedPaths();
   return true;
 }
 
@@ -141,6 +187,10 @@ t_String t_MainDialog::FailureMessage() {
     AppendAscii(message, "\n");
     message += m_view->LoadText(kTextToolExitReasons + static_cast<int>(exitCode));
   }
+  if (m_job->RefusedLink()) {
+    AppendAscii(message, "\n");
+    message += m_view->LoadText(kTextVideoBecameLink);
+  }
   return message;
 }
 
@@ -162,6 +212,8 @@ void t_MainDialog::OnTimerTick() {
 }
 
 void t_MainDialog::OnClose() { m_view->EndDialog(); }
+
+void t_MainDialog::OnFieldFull() { m_view->Beep(); }
 
 void t_MainDialog::OnSessionEnding() {
   if (m_job) StopRun();
@@ -202,6 +254,7 @@ void t_MainDialog::AcceptDrop(std::span<const t_DroppedPath> paths) {
     if (path && !path->empty() && path->size() <= kLongestDroppedPath) AddPath(*path);
   ShowVideoList();
   ShowCoverPath();
+  ReportSkippedPaths();
 }
 
 n_preview::t_PreviewLayout t_MainDialog::PreviewLayout(std::int32_t itemWidth,
@@ -267,19 +320,65 @@ void t_MainDialog::ReloadCover() {
                             [this] { m_view->RepaintPreview(); });
 }
 
-bool t_MainDialog::GatherTagSet() {
-  const n_tagging::t_TagFieldTexts texts{.title = m_view->ControlText(kTitle),
-                                         .artist = m_view->ControlText(kAuthor),
-                                         .genre = m_view->ControlText(kGenre),
-                                         .year = m_view->ControlText(kYear),
-                                         .audioSources = m_view->ControlText(kAudioSources),
-                                         .videoSources = m_view->ControlText(kVideoSources),
-                                         .comment = m_view->ControlText(kComment)};
-  return n_tagging::GatherTagSet(texts, m_view->IsChecked(kRemoveBlank), m_tags, m_removeBlank);
+n_tagging::t_TagFieldTexts t_MainDialog::ReadTagFields() {
+  return {.title = m_view->ControlText(kTitle),
+          .artist = m_view->ControlText(kAuthor),
+          .genre = m_view->ControlText(kGenre),
+          .year = m_view->ControlText(kYear),
+          .audioSources = m_view->ControlText(kAudioSources),
+          .videoSources = m_view->ControlText(kVideoSources),
+          .comment = m_view->ControlText(kComment)};
+}
+
+std::optional<t_String> t_MainDialog::LineTooLongMessage(const n_tagging::t_TagFieldTexts& texts) {
+  const n_system::t_CommandLimits limits = m_ports.jobSystem.CommandLimits();
+  const std::optional<n_tagging::t_LineBreach> breach =
+      n_tagging::CheckCommandLine(m_tags, m_removeBlank, m_videoFiles.Entries(), limits);
+  if (!breach) return std::nullopt;
+  const t_String* const fieldTexts[] = {&texts.title,        &texts.artist,       &texts.genre,  &texts.year,
+                                        &texts.audioSources, &texts.videoSources, &texts.comment};
+  t_String name;
+  if (!breach->field) {
+    // The whole line: the longest field is the one to shorten.
+    std::size_t longest = 0;
+    for (std::size_t i = 1; i < std::size(kFieldLabels); ++i)
+      if (fieldTexts[i]->size() > fieldTexts[longest]->size()) longest = i;
+    name = m_view->LoadText(kFieldLabels[longest].textId);
+    const int textId = limits.measure == n_system::t_CommandLimits::t_Measure::Arguments
+                           ? kTextLineTooLongBytes
+                           : kTextLineTooLongCharacters;
+    return FillIn(m_view->LoadText(textId), name, Decimal(static_cast<std::int64_t>(breach->limit)));
+  }
+  if (*breach->field == n_tagging::t_LineField::Comment) {
+    // One value made of three fields: each one that contributes is named.
+    for (std::size_t i = kFirstCommentPart; i < std::size(kFieldLabels); ++i) {
+      if (fieldTexts[i]->empty()) continue;
+      if (!name.empty()) AppendAscii(name, " + ");
+      name += m_view->LoadText(kFieldLabels[i].textId);
+    }
+  } else {
+    for (const auto& [field, textId] : kLineFieldLabels)
+      if (field == *breach->field) name = m_view->LoadText(textId);
+  }
+  return FillIn(m_view->LoadText(kTextValueTooLong), name, Decimal(static_cast<std::int64_t>(breach->limit)));
+}
+
+void t_MainDialog::ReportSkippedPaths() {
+  const std::size_t skipped = m_videoFiles.TakeSkippedTooLong();
+  if (skipped == 0) return;
+  m_view->ShowMessage(
+      FillIn(m_view->LoadText(kTextPathsTooLong), Decimal(static_cast<std::int64_t>(skipped)), {}),
+      FromUtf8(kProductName));
 }
 
 void t_MainDialog::StartRun() {
-  if (!GatherTagSet()) return;
+  const n_tagging::t_TagFieldTexts texts = ReadTagFields();
+  if (!n_tagging::GatherTagSet(texts, m_view->IsChecked(kRemoveBlank), m_tags, m_removeBlank)) return;
+  // Nothing starts with values the platform would refuse or cut.
+  if (const std::optional<t_String> tooLong = LineTooLongMessage(texts)) {
+    m_view->ShowMessage(*tooLong, FromUtf8(kFailureCaption));
+    return;
+  }
   m_job = std::make_unique<n_tagging::t_TaggingJob>(m_tools, m_ports.jobSystem, m_workspaceFolder,
                                                     m_videoFiles, m_tags, m_removeBlank);
   ApplyRunState();
@@ -352,6 +451,7 @@ void t_MainDialog::BrowseVideos() {
   request.multiSelect = true;
   for (const t_String& path : m_view->PickFiles(request)) AddPath(path);
   ShowVideoList();
+  ReportSkippedPaths();
 }
 
 void t_MainDialog::BrowseCover() {
@@ -368,6 +468,11 @@ void t_MainDialog::InsertGenre(int command) {
   t_String genres = m_view->ControlText(kGenre);
   if (!genres.empty()) AppendAscii(genres, ", ");
   genres += *genre;
+  // As when typing into a full field: nothing is cut, the user hears it.
+  if (genres.size() > static_cast<std::size_t>(kFieldLimit)) {
+    m_view->Beep();
+    return;
+  }
   m_view->SetControlText(kGenre, genres);
 }
 

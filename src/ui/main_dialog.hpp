@@ -15,6 +15,7 @@
 #include "preview/cover_image.hpp"
 #include "preview/preview_geometry.hpp"
 #include "system/text.hpp"
+#include "tagging/command_line_check.hpp"
 #include "tagging/tag_set.hpp"
 #include "tagging/tagging_job.hpp"
 #include "ui/view.hpp"
@@ -72,6 +73,8 @@ class t_MainDialog {
   void OnClose();
   // The user's session is ending: a run is stopped, then the dialog ends.
   void OnSessionEnding();
+  // An input field refused what did not fit into it (typing, a paste).
+  void OnFieldFull();
   // A menu is about to open; true when its check marks are ours.
   bool UpdateMenuChecks(t_MenuKind menu);
   // Non-client hit test at a screen point: true means "caption", so the
@@ -111,7 +114,12 @@ class t_MainDialog {
   // Decodes the cover again; the preview repaints when the picture arrives.
   void ReloadCover();
   void RedrawCover();
-  bool GatherTagSet();
+  n_tagging::t_TagFieldTexts ReadTagFields();
+  // The one message for values the platform cannot hand to the tagger, or
+  // nothing when the line fits.
+  std::optional<t_String> LineTooLongMessage(const n_tagging::t_TagFieldTexts& texts);
+  // After each intake: says once how many paths were too long to be added.
+  void ReportSkippedPaths();
   void StartRun();
   void StopRun();
   // The first line names the stage and the code; the video and the tagger's

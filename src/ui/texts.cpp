@@ -56,6 +56,17 @@ constexpr t_TextEntry kEnglishTexts[] = {
      "Writing failed: the disk is full, access was denied, another program is using the video, or the device "
      "failed."},
     {132, "What was written did not read back right; the video was put back as it was."},
+    {133,
+     "“%1” is too long to hand to the tagger: this system takes at most %2 bytes for it. Nothing was "
+     "tagged."},
+    {134,
+     "The values are too long together to hand to the tagger: this system takes at most %2 bytes for all of "
+     "them. Shorten “%1”, the longest. Nothing was tagged."},
+    {135,
+     "The values are too long together to hand to the tagger: this system takes at most %2 characters for "
+     "all of them. Shorten “%1”, the longest. Nothing was tagged."},
+    {136, "Some files were not added: their paths are longer than this system allows. Skipped: %1"},
+    {137, "The video was replaced by a link after it was added; it was not tagged."},
 };
 constexpr t_TextEntry kDutchTexts[] = {
     {101, "Video bestand(en)"},
@@ -94,6 +105,20 @@ constexpr t_TextEntry kDutchTexts[] = {
      "Schrijven mislukt: de schijf is vol, de toegang is geweigerd, een ander programma gebruikt de video, "
      "of het apparaat faalde."},
     {132, "Wat geschreven werd, las niet goed terug; de video is teruggezet zoals hij was."},
+    {133,
+     "De waarde van „%1” is te lang om aan de tagger door te geven: dit systeem neemt er hoogstens %2 bytes "
+     "van aan. Er is "
+     "niets getagd."},
+    {134,
+     "De waarden zijn samen te lang om aan de tagger door te geven: dit systeem neemt hoogstens %2 bytes "
+     "voor alle samen aan. Kort „%1” in, de langste. Er is niets getagd."},
+    {135,
+     "De waarden zijn samen te lang om aan de tagger door te geven: dit systeem neemt hoogstens %2 tekens "
+     "voor alle samen aan. Kort „%1” in, de langste. Er is niets getagd."},
+    {136,
+     "Sommige bestanden zijn niet toegevoegd: hun paden zijn langer dan dit systeem toestaat. Overgeslagen: "
+     "%1"},
+    {137, "De video is na het toevoegen door een koppeling vervangen; hij is niet getagd."},
 };
 constexpr t_TextEntry kRussianTexts[] = {
     {101, "Файл(ы) видео"},
@@ -130,6 +155,17 @@ constexpr t_TextEntry kRussianTexts[] = {
      "Запись не удалась: диск заполнен, доступ запрещён, видео занято другой программой или произошёл сбой "
      "устройства."},
     {132, "Записанное не прошло проверку; видео возвращено в прежний вид."},
+    {133,
+     "Значение поля «%1» слишком длинное для передачи программе записи тегов: эта система принимает не более "
+     "%2 байт. Ничего не записано."},
+    {134,
+     "Значения вместе слишком длинные для передачи программе записи тегов: эта система принимает для всех не "
+     "более %2 байт. Сократите поле «%1», самое длинное. Ничего не записано."},
+    {135,
+     "Значения вместе слишком длинные для передачи программе записи тегов: эта система принимает для всех не "
+     "более %2 символов. Сократите поле «%1», самое длинное. Ничего не записано."},
+    {136, "Некоторые файлы не добавлены: их пути длиннее, чем допускает система. Пропущено: %1"},
+    {137, "После добавления видео было заменено ссылкой; теги не записаны."},
 };
 constexpr t_TextEntry kGreekTexts[] = {
     {101, "Αρχείο(α) βίντεο"},
@@ -166,6 +202,20 @@ constexpr t_TextEntry kGreekTexts[] = {
      "Η εγγραφή απέτυχε: ο δίσκος είναι γεμάτος, η πρόσβαση απορρίφθηκε, άλλο πρόγραμμα χρησιμοποιεί το "
      "βίντεο ή η συσκευή απέτυχε."},
     {132, "Όσα γράφτηκαν δεν διαβάστηκαν σωστά· το βίντεο επανήλθε όπως ήταν."},
+    {133,
+     "Η τιμή του πεδίου «%1» είναι πολύ μεγάλη για να δοθεί στο πρόγραμμα ετικετών: αυτό το σύστημα δέχεται "
+     "το πολύ %2 "
+     "byte. Δεν γράφτηκε τίποτα."},
+    {134,
+     "Οι τιμές μαζί είναι πολύ μεγάλες για να δοθούν στο πρόγραμμα ετικετών: αυτό το σύστημα δέχεται το πολύ "
+     "%2 byte για όλες. Συντομεύστε το πεδίο «%1», το μεγαλύτερο. Δεν γράφτηκε τίποτα."},
+    {135,
+     "Οι τιμές μαζί είναι πολύ μεγάλες για να δοθούν στο πρόγραμμα ετικετών: αυτό το σύστημα δέχεται το πολύ "
+     "%2 χαρακτήρες για όλες. Συντομεύστε το πεδίο «%1», το μεγαλύτερο. Δεν γράφτηκε τίποτα."},
+    {136,
+     "Κάποια αρχεία δεν προστέθηκαν: οι διαδρομές τους είναι μεγαλύτερες από όσο επιτρέπει το σύστημα. "
+     "Παραλείφθηκαν: %1"},
+    {137, "Το βίντεο αντικαταστάθηκε από σύνδεσμο αφού προστέθηκε· δεν γράφτηκαν ετικέτες."},
 };
 
 constexpr t_MenuItem kEnglishPreviewMenu[] = {

@@ -63,6 +63,12 @@ class t_View {
   // An id without a control is skipped.
   virtual void EnableControl(int control, bool enabled) = 0;
   virtual bool IsChecked(int control) = 0;
+  // The most characters (UTF-16 units, line breaks as CR LF) the user can
+  // put into an input field; what does not fit of a typing or a paste is
+  // left out, and the adapter tells t_MainDialog::OnFieldFull.
+  virtual void LimitField(int control, std::int32_t characters) = 0;
+  // The platform's warning sound.
+  virtual void Beep() = 0;
   // The year spin: its range, then its position, which it writes into its field.
   virtual void SetYearSpin(std::int32_t minimum, std::int32_t maximum, std::int32_t position) = 0;
 
@@ -108,7 +114,7 @@ class t_View {
   virtual void SetTopmost(bool topmost) = 0;
   virtual bool IsCtrlDown() = 0;
 
-  // The text of string id 101 to 132 in the interface language.
+  // The text of string id 101 to 137 in the interface language.
   virtual t_String LoadText(int id) = 0;
 
   // Ends the modal dialog with result 0.

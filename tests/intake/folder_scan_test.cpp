@@ -11,6 +11,8 @@
 #include "support/scratch_folder.hpp"
 
 #ifndef _WIN32
+#include <fcntl.h>
+#include <limits.h>
 #include <unistd.h>
 #endif
 
@@ -132,6 +134,42 @@ TEST_F(FolderScan, NeverFollowsALinkMetInsideAScan) {
   EXPECT_EQ(Sorted(list.Entries()), Sorted({At("clips/sub/loop/x.mp4"), At("clips/sub/loop/sub/y.mp4"),
                                             At("clips/sub/loop/sub/link.mp4")}));
 }
+
+#ifndef _WIN32
+// Folders nested deeper than PATH_MAX, made and removed through descriptors
+// (no path to them is short enough for the usual calls). What lies too deep
+// is skipped and counted, once per entry met; the rest is scanned.
+TEST_F(FolderScan, CountsWhatLiesDeeperThanThePathLimit) {
+  const std::string name(250, 'd');
+  const std::string video = std::string(246, 'v') + ".mp4";
+  // The deepest folder whose path (with its separator) still fits.
+  const std::size_t deepest = (PATH_MAX - 1 - m_root.native().size() - 1) / (name.size() + 1);
+  std::vector<int> folders{::open(m_root.c_str(), O_RDONLY | O_DIRECTORY)};
+  for (std::size_t level = 0; level <= deepest; ++level) {
+    ASSERT_EQ(::mkdirat(folders.back(), name.c_str(), 0700), 0);
+    folders.push_back(::openat(folders.back(), name.c_str(), O_RDONLY | O_DIRECTORY));
+    ASSERT_GE(folders.back(), 0);
+  }
+  // The deepest holds a video and a folder, both past the limit; that folder a video.
+  for (const int folder : {folders[deepest], folders[deepest + 1]})
+    ::close(::openat(folder, video.c_str(), O_CREAT | O_WRONLY, 0600));
+  Touch("shallow.mp4");
+
+  t_VideoFileList list;
+  t_String cover;
+  list.AddPath(m_root.native(), cover);
+  EXPECT_EQ(list.Entries(), std::vector<t_String>{At("shallow.mp4")});
+  EXPECT_EQ(list.TakeSkippedTooLong(), 2u);
+  EXPECT_EQ(list.TakeSkippedTooLong(), 0u) << "told once";
+
+  for (std::size_t level = folders.size() - 1; level > 0; --level) {
+    ::unlinkat(folders[level], video.c_str(), 0);
+    ::close(folders[level]);
+    ::unlinkat(folders[level - 1], name.c_str(), AT_REMOVEDIR);
+  }
+  ::close(folders[0]);
+}
+#endif
 
 }  // namespace
 }  // namespace n_zorbel::n_intake

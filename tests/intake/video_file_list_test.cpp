@@ -47,6 +47,7 @@ class t_FakeDisk final : public t_PathQueries {
   void Kind(const t_String& path, t_PathKind kind) { m_kinds[path] = kind; }
   void FailQuery(const t_String& path, bool outOfMemory = false) { m_failures[path] = outOfMemory; }
 
+  bool IsLink(const t_String&) override { return false; }
   t_PathKind Query(const t_String& path) override {
     queried.push_back(path);
     if (const auto failure = m_failures.find(path); failure != m_failures.end()) {

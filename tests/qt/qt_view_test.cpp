@@ -7,6 +7,7 @@
 
 #include <QAbstractButton>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QDialog>
 #include <QLabel>
 #include <QLineEdit>
@@ -628,6 +629,31 @@ TEST_F(PreviewTest, RemoveDropsTheCoverAndRefreshReadsTheFileAgain) {
   QTest::qWait(20);
   EXPECT_EQ(TextOf(kCoverPath), t_String());
   EXPECT_EQ(dialog->Cover(), nullptr);
+}
+
+// The tag fields take what the Windows fields take: a paste that does not
+// fit is cut to the limit (the dialog beeps meanwhile), and a full field
+// takes no more typing. Digits, so that the year takes them too; the
+// multi-line fields count a line break as the two characters they give.
+TEST_F(QtViewTest, TagFieldsTakeAsMuchAsTheWindowsFieldsAndNoMore) {
+  Open();
+  for (const int id : kTagFields) {
+    SCOPED_TRACE(id);
+    const bool multiLine = qobject_cast<n_ui::n_qt::t_MultiLineEdit*>(C(id)) != nullptr;
+    QString pasted = QString(kFieldLimit + 500, QLatin1Char('7'));
+    if (multiLine)
+      for (int at = 10; at < pasted.size(); at += 10) pasted[at] = QLatin1Char('\n');
+    QApplication::clipboard()->setText(pasted);
+    C(id)->setFocus();
+    QWidget* focused = QApplication::focusWidget();
+    QTest::keyClick(focused, Qt::Key_V, Qt::ControlModifier);
+    const std::size_t length = TextOf(id).size();
+    EXPECT_LE(length, static_cast<std::size_t>(kFieldLimit));
+    EXPECT_GE(length, static_cast<std::size_t>(kFieldLimit - 1));  // a break does not fit in one
+    QTest::keyClick(focused, Qt::Key_7);
+    QTest::keyClick(focused, Qt::Key_7);
+    EXPECT_LE(TextOf(id).size(), static_cast<std::size_t>(kFieldLimit));
+  }
 }
 
 }  // namespace

@@ -16,6 +16,7 @@
 #include "support/file_bytes.hpp"
 #include "support/raised_code.hpp"
 #include "support/scratch_folder.hpp"
+#include "support/small_disk.hpp"
 
 namespace n_zorbel::n_system {
 namespace {
@@ -264,6 +265,24 @@ TEST_F(MemoryMappedFileTest, FileIsHeldExclusivelyUntilClosed) {
   EXPECT_EQ(second.Size(), 10u);
   EXPECT_EQ(0, std::memcmp(second.ReplaceRegion(10, 10, 0), "\xEE\xEE\xEE\xEE", 4));
   EXPECT_EQ(0, std::memcmp(second.RegionBegin() + 4, old.data() + 4, 6));
+}
+
+// Growing a file on a disk without the room fails with "disk full" before a
+// view can be written (a write into a hole of a full disk would end the
+// process); the file is left as long as it was, with what it had.
+TEST(MemoryMappedFileFullDiskTest, GrowingPastTheRoomLeftRaisesDiskFull) {
+  n_testing::t_ScratchFolder scratch;
+  const n_testing::t_SmallDisk disk(scratch.Fs() / "small", "256k");
+  if (!disk.Ready()) GTEST_SKIP() << "no small disk to fill here";
+  const t_String path = disk.Path() + ZTEXT("grown");
+  t_MemoryMappedFile file;
+  file.Open(path);
+  std::memcpy(file.ReplaceRegion(4, 0, 0), "keep", 4);
+  EXPECT_EQ(n_testing::CodeOf([&] { file.ReplaceRegion(static_cast<std::uint32_t>(4 * kMiB), 0, 4); }),
+            static_cast<std::int32_t>(0x80070070u));
+  EXPECT_EQ(file.Size(), 4u);
+  file.Close();
+  EXPECT_EQ(ReadFile(fs::path(path)), "keep");
 }
 
 }  // namespace

@@ -5,7 +5,10 @@
 #include <algorithm>
 #include <vector>
 
+#include "system/child_process.hpp"
+#include "system/command_limits.hpp"
 #include "system/command_line_splitter.hpp"
+#include "tagging/command_line_check.hpp"
 
 namespace n_zorbel::n_tagging {
 namespace {
@@ -166,6 +169,44 @@ TEST(BuildCommandLine, TheToolReceivesEveryValueAndPathUnchanged) {
           << testing::PrintToString(path);
     }
   }
+}
+
+// The platform's own limits, against a real start: the longest value the
+// check lets through is handed over, one more is refused before the start.
+TEST(CheckCommandLine, ThePlatformsOwnLimitsHoldForARealStart) {
+  const n_system::t_CommandLimits limits = n_system::CommandLimits();
+  const std::vector<t_String> videos{ZTEXT("a.mp4"), ZTEXT("a-longer-name.mp4")};
+  t_TagSet tags;
+  tags.title = t_String(30000, ZTEXT('t'));
+  tags.comment = t_String(30000, ZTEXT('c'));
+#ifdef _WIN32
+  // CreateProcessW takes 32,767 characters in all.
+  const auto breach = CheckCommandLine(tags, false, videos, limits);
+  ASSERT_TRUE(breach);
+  EXPECT_FALSE(breach->field);
+  EXPECT_EQ(breach->limit, 32767u);
+  tags.comment.resize(2000);
+  EXPECT_FALSE(CheckCommandLine(tags, false, videos, limits));
+#else
+  EXPECT_FALSE(CheckCommandLine(tags, false, videos, limits));
+  // One argument: MAX_ARG_STRLEN less the option's name and the terminator.
+  tags.comment.assign(limits.argument - 1 - 14, ZTEXT('c'));
+  EXPECT_FALSE(CheckCommandLine(tags, false, videos, limits));
+  t_String line;
+  BuildCommandLine(tags, false, videos[1], line);
+  n_system::t_ChildProcessRunner runner;
+  auto process = runner.Start(ZTEXT("/bin/true"), line);
+  process->Finish(n_system::kWaitForever, true);
+  EXPECT_EQ(process->ExitCode(), 0u);
+
+  tags.comment += ZTEXT('c');
+  const auto breach = CheckCommandLine(tags, false, videos, limits);
+  ASSERT_TRUE(breach);
+  EXPECT_EQ(breach->field, t_LineField::Comment);
+  EXPECT_EQ(breach->limit, limits.argument - 1 - 14);
+  BuildCommandLine(tags, false, videos[1], line);
+  EXPECT_THROW(runner.Start(ZTEXT("/bin/true"), line), n_system::t_ErrorException) << "the kernel agrees";
+#endif
 }
 
 }  // namespace

@@ -86,6 +86,7 @@ class t_FakeSystem final : public n_tagging::t_JobSystem, public n_system::t_Pro
     return std::make_unique<n_tools::t_UnpackedTools>(m_module, folder);
   }
   n_system::t_ProcessRunner& Runner() override { return *this; }
+  n_system::t_CommandLimits CommandLimits() override { return n_system::CommandLimits(); }
 
   std::unique_ptr<n_system::t_ToolProcess> Start(const t_String& application,
                                                  const t_String& commandLine) override {

@@ -6,6 +6,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -18,6 +19,7 @@
 #include "support/file_bytes.hpp"
 #include "support/poll.hpp"
 #include "support/scratch_folder.hpp"
+#include "support/small_disk.hpp"
 #ifndef _WIN32
 #include "support/media.hpp"
 #endif
@@ -143,6 +145,7 @@ class t_SlowToolSystem final : public n_tagging::t_JobSystem, n_system::t_Proces
     return m_real.UnpackTools(folder);
   }
   n_system::t_ProcessRunner& Runner() override { return *this; }
+  n_system::t_CommandLimits CommandLimits() override { return m_real.CommandLimits(); }
   std::unique_ptr<n_system::t_ToolProcess> Start(const t_String&, const t_String& commandLine) override {
     return m_real.Runner().Start(FromUtf8(MIVORA_STAND_IN), commandLine);
   }
@@ -201,6 +204,44 @@ TEST_F(DialogEndToEnd, ARealFolderDroppedIsScannedAndAFailingToolIsReported) {
       ZTEXT("neroAACTag process did not exit gracefully: error #-2147024891\n") + dialog->VideoFiles()[0] +
           ZTEXT("\nThe cover is missing, cannot be read, is over 64 MiB, or is not a JPEG or PNG picture."));
   EXPECT_EQ(view.messages[0].second, ZTEXT("Mivora error"));
+}
+
+// The tool does not fit on the workspace's disk: the first Apply reports it
+// like any failing call, leaves no partial tool, and the next Apply, with
+// room made meanwhile, unpacks it and tags.
+TEST_F(DialogEndToEnd, AFullWorkspaceDiskFailsTheUnpackingAndTheNextApplyTriesAgain) {
+  const t_SmallDisk disk(std::filesystem::path(scratch / ZTEXT("small")), "16m");
+  if (!disk.Ready()) GTEST_SKIP() << "no small disk to fill here";
+  const std::filesystem::path filler(disk.Path() + ZTEXT("filler"));
+  {
+    std::ofstream fill(filler, std::ios::binary);
+    const std::string block(65536, 'f');
+    while (fill.write(block.data(), static_cast<std::streamsize>(block.size())) && fill.flush()) {
+    }
+  }
+  const t_String workspace = disk.Path() + ZTEXT("Mivora") + kPathSeparator;
+  const t_String video = scratch / ZTEXT("one.mp4");
+  MakeVideo(video);
+  {
+    t_MainDialog dialog(t_MainDialogSetup{{video}, workspace, 16},
+                        t_MainDialogPorts{system, n_intake::t_SystemPathQueries::Instance(), decoder});
+    dialog.OnInitDialog(view);
+    view.texts[kTitle] = ZTEXT("Blue Sky");
+    dialog.OnCommand(kApply);
+    TickUntil(dialog, [&] { return !dialog.Running(); });
+    ASSERT_EQ(view.messages.size(), 1u);
+    EXPECT_EQ(view.messages[0].first, ZTEXT("failed to unpack tools: error #-2147024784"));
+    EXPECT_FALSE(dialog.HasUnpackedTools());
+    EXPECT_TRUE(std::filesystem::is_empty(std::filesystem::path(workspace))) << "no partial tool stays";
+
+    std::filesystem::remove(filler);
+    dialog.OnCommand(kApply);
+    TickUntil(dialog, [&] { return !dialog.Running(); });
+    EXPECT_EQ(view.messages.size(), 1u);
+    EXPECT_TRUE(dialog.HasUnpackedTools());
+    EXPECT_EQ(ReadTitle(video), "Blue Sky");
+  }
+  EXPECT_FALSE(std::filesystem::exists(std::filesystem::path(workspace)));
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <set>
 #include <utility>
 #include <string>
 #include <vector>
@@ -22,12 +23,16 @@
 
 namespace n_zorbel::n_testing {
 
-// Every path is missing (so it is taken by its name) unless listed as a folder.
+// Every path is missing (so it is taken by its name) unless listed as a
+// folder; paths listed as links are links, and too long ones fail as such.
 class t_FakePathQueries final : public n_intake::t_PathQueries {
  public:
   std::map<t_String, std::vector<t_String>> folders;  // folder (with separator) -> entry names
+  std::set<t_String> links;
+  std::set<t_String> tooLong;
 
   n_system::t_PathKind Query(const t_String& path) override {
+    if (tooLong.count(path)) n_system::RaiseSystemError(n_system::kErrorFilenameTooLong);
     if (folders.count(path) || folders.count(path + kPathSeparator)) return n_system::t_PathKind::Folder;
     return n_system::t_PathKind::Missing;
   }
@@ -36,9 +41,11 @@ class t_FakePathQueries final : public n_intake::t_PathQueries {
       n_system::t_FolderEntry entry;
       entry.name = name;
       entry.isFolder = folders.count(folder + name + kPathSeparator) != 0;
+      entry.isLink = links.count(folder + name) != 0;
       visit(folder + name, entry);
     }
   }
+  bool IsLink(const t_String& path) override { return links.count(path) != 0; }
 };
 
 class t_FakeCoverImage final : public n_preview::t_CoverImage {
@@ -159,6 +166,8 @@ class t_FakeJobSystem final : public n_tagging::t_JobSystem {
   int workspacesCreated = 0;
   int unpacks = 0;
   std::optional<std::uint32_t> createFailure;
+  // Room enough for every test that is not about it.
+  n_system::t_CommandLimits limits{n_system::t_CommandLimits::t_Measure::Arguments, 1 << 20, 1 << 24};
 
   void CreateWorkspace(const t_String& folder) override {
     ++workspacesCreated;
@@ -180,6 +189,7 @@ class t_FakeJobSystem final : public n_tagging::t_JobSystem {
     return std::make_unique<n_tools::t_UnpackedTools>(m_module, folder);
   }
   n_system::t_ProcessRunner& Runner() override { return m_runnerInUse ? *m_runnerInUse : runner; }
+  n_system::t_CommandLimits CommandLimits() override { return limits; }
 
  private:
   // An unpacked tool is held with a shared lock that our exclusive opening

@@ -68,6 +68,10 @@ class t_FakeView final : public n_ui::t_View {
     Record("EnableControl(" + std::to_string(control) + ", " + (enable ? "true" : "false") + ")");
   }
   bool IsChecked(int control) override { return checked[control]; }
+  void LimitField(int control, std::int32_t characters) override {
+    Record("LimitField(" + std::to_string(control) + ", " + std::to_string(characters) + ")");
+  }
+  void Beep() override { Record("Beep"); }
   void SetYearSpin(std::int32_t minimum, std::int32_t maximum, std::int32_t position) override {
     texts[n_ui::kYear] = FromUtf8(std::to_string(position));
     Record("SetYearSpin(" + std::to_string(minimum) + ", " + std::to_string(maximum) + ", " +

@@ -18,6 +18,13 @@ using t_Calls = std::vector<std::string>;
 TEST_F(DialogTest, OpensTitledWithEveryTextAndAnEmptyList) {
   Open();
   EXPECT_EQ(view.Take(), (t_Calls{
+                             "LimitField(1008, 32767)",
+                             "LimitField(1010, 32767)",
+                             "LimitField(1012, 32767)",
+                             "LimitField(1015, 32767)",
+                             "LimitField(1018, 32767)",
+                             "LimitField(1020, 32767)",
+                             "LimitField(1022, 32767)",
                              "SetYearSpin(0, 32767, 2016)",
                              "SetControlText(1001, Video file(s))",
                              "SetControlText(1003, Browse...)",

@@ -1,5 +1,5 @@
 // POSIX: open + an exclusive non-blocking flock stand for Windows' unshared
-// CreateFileW, ftruncate for SetEndOfFile, and mmap at page granularity for
+// CreateFileW, ftruncate and posix_fallocate for SetEndOfFile, and mmap at page granularity for
 // the views. There is no mapping object; `mapped` records whether Windows
 // would hold one (the file is not empty), so both platforms answer alike.
 #include "system/memory_mapped_file.hpp"
@@ -72,12 +72,28 @@ void* t_MemoryMappedFile::MapView(std::uint64_t alignedOffset, std::size_t lengt
   return view;
 }
 
-void t_MemoryMappedFile::ApplySize() {
+void t_MemoryMappedFile::ApplySize(std::uint64_t oldSize) {
   m_handles->mapped = false;
   if (m_size > static_cast<std::uint64_t>(std::numeric_limits<off_t>::max())) {
     RaiseSystemError(kErrorInvalidParameter);
   }
   if (::ftruncate(m_handles->file.Get(), static_cast<off_t>(m_size)) != 0) RaiseLastError();
+  // ftruncate only names the new bytes; a write through the view into a
+  // page the file system cannot supply kills the process with SIGBUS.
+  // posix_fallocate answers its error instead of setting errno.
+  if (m_size > oldSize) {
+    int error = 0;
+    do {
+      error = ::posix_fallocate(m_handles->file.Get(), static_cast<off_t>(oldSize),
+                                static_cast<off_t>(m_size - oldSize));
+    } while (error == EINTR);
+    if (error != 0) {
+      // Back to the length it had, so that Size() and the file agree.
+      (void)::ftruncate(m_handles->file.Get(), static_cast<off_t>(oldSize));
+      m_size = oldSize;
+      RaiseSystemError(WindowsErrorFromErrno(error));
+    }
+  }
   // Windows refuses to map an empty file; answer the same here so callers
   // see one behaviour.
   if (m_size == 0) RaiseSystemError(kErrorFileInvalid);

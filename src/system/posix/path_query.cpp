@@ -17,4 +17,9 @@ t_PathKind QueryPath(const t_String& path) {
   return S_ISDIR(info.st_mode) ? t_PathKind::Folder : t_PathKind::File;
 }
 
+bool IsLink(const t_String& path) noexcept {
+  struct stat info {};
+  return lstat(path.c_str(), &info) == 0 && S_ISLNK(info.st_mode);
+}
+
 }  // namespace n_zorbel::n_system

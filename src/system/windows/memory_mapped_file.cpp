@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <utility>
 
 #include "system/windows/handle.hpp"
@@ -18,6 +19,34 @@ HANDLE CreateWholeFileMapping(HANDLE file) {
   HANDLE mapping = ::CreateFileMappingW(file, nullptr, PAGE_READWRITE, 0, 0, nullptr);
   if (mapping == nullptr) RaiseLastError();
   return mapping;
+}
+
+// Writes zeros over [from, to): only written bytes are sure to have room;
+// answers the error, 0 when all were written.
+// NTFS allocates at SetEndOfFile, but other file systems (Wine's host among
+// them) may leave a hole, and a view written into a hole on a full disk
+// ends the process with an in-page error instead of failing a call.
+DWORD ReserveTail(HANDLE file, std::uint64_t from, std::uint64_t to) {
+  LARGE_INTEGER position;
+  position.QuadPart = static_cast<LONGLONG>(from);
+  if (!::SetFilePointerEx(file, position, nullptr, FILE_BEGIN)) return ::GetLastError();
+  static constexpr DWORD kZerosSize = 0x10000;
+  static constexpr char kZeros[kZerosSize] = {};
+  while (from < to) {
+    const auto chunk = static_cast<DWORD>(std::min<std::uint64_t>(to - from, kZerosSize));
+    DWORD written = 0;
+    if (!::WriteFile(file, kZeros, chunk, &written, nullptr)) return ::GetLastError();
+    if (written != chunk) return ERROR_DISK_FULL;
+    from += chunk;
+  }
+  return 0;
+}
+
+// Sets the end of `file` at `size`.
+bool SetEnd(HANDLE file, std::uint64_t size) {
+  LARGE_INTEGER position;
+  position.QuadPart = static_cast<LONGLONG>(size);
+  return ::SetFilePointerEx(file, position, nullptr, FILE_BEGIN) && ::SetEndOfFile(file);
 }
 
 }  // namespace
@@ -72,16 +101,17 @@ void* t_MemoryMappedFile::MapView(std::uint64_t alignedOffset, std::size_t lengt
   return view;
 }
 
-void t_MemoryMappedFile::ApplySize() {
+void t_MemoryMappedFile::ApplySize(std::uint64_t oldSize) {
   m_handles->mapping.Close();
-  LONG high = static_cast<LONG>(m_size >> 32);
-  ::SetLastError(0);
-  if (::SetFilePointer(m_handles->file.Get(), static_cast<LONG>(m_size & 0xFFFFFFFFu), &high, FILE_BEGIN) ==
-          INVALID_SET_FILE_POINTER &&
-      ::GetLastError() != 0) {
-    RaiseLastError();
+  if (!SetEnd(m_handles->file.Get(), m_size)) RaiseLastError();
+  if (m_size > oldSize) {
+    if (const DWORD error = ReserveTail(m_handles->file.Get(), oldSize, m_size); error != 0) {
+      // Back to the length it had, so that Size() and the file agree.
+      SetEnd(m_handles->file.Get(), oldSize);
+      m_size = oldSize;
+      RaiseSystemError(error);
+    }
   }
-  if (!::SetEndOfFile(m_handles->file.Get())) RaiseLastError();
   m_handles->mapping = t_Handle(CreateWholeFileMapping(m_handles->file.Get()));
 }
 

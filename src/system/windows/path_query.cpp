@@ -16,4 +16,9 @@ t_PathKind QueryPath(const t_String& path) {
   return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? t_PathKind::Folder : t_PathKind::File;
 }
 
+bool IsLink(const t_String& path) noexcept {
+  const DWORD attributes = GetFileAttributesW(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+}
+
 }  // namespace n_zorbel::n_system

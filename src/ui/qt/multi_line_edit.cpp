@@ -1,6 +1,9 @@
 #include "ui/qt/multi_line_edit.hpp"
 
 #include <QKeyEvent>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <utility>
 
 #include "ui/qt/qt_text.hpp"
 
@@ -23,6 +26,39 @@ void t_MultiLineEdit::SetText(const t_String& text) {
   QString plain = ToQString(text);
   plain.replace(QLatin1String("\r\n"), QLatin1String("\n"));
   setPlainText(plain);
+}
+
+void t_MultiLineEdit::SetLimit(int limit, std::function<void()> onFull) {
+  m_limit = limit;
+  m_onFull = std::move(onFull);
+  connect(this, &QPlainTextEdit::textChanged, this, &t_MultiLineEdit::EnforceLimit, Qt::UniqueConnection);
+}
+
+// Runs after every change, whatever made it (typing, a paste, a drop, an
+// input method, undo), and takes out before the cursor what went over.
+void t_MultiLineEdit::EnforceLimit() {
+  // The document counts a line break once; Text() gives it as two.
+  const int length = document()->characterCount() - 1 + document()->blockCount() - 1;
+  if (m_limit <= 0 || length <= m_limit) return;
+  const QString text = toPlainText();
+  QTextCursor cursor = textCursor();
+  int end = cursor.position();
+  int begin = end;
+  for (int excess = length - m_limit; excess > 0;) {
+    if (begin == 0) {
+      // Nothing left before the cursor: the end of the text goes instead.
+      begin = end = static_cast<int>(text.size());
+      while (excess > 0 && begin > 0) excess -= text[--begin] == QLatin1Char('\n') ? 2 : 1;
+      break;
+    }
+    excess -= text[--begin] == QLatin1Char('\n') ? 2 : 1;
+  }
+  if (begin > 0 && text[begin].isLowSurrogate()) --begin;
+  cursor.setPosition(begin);
+  cursor.setPosition(end, QTextCursor::KeepAnchor);
+  cursor.removeSelectedText();  // changes the text again, now within the limit
+  setTextCursor(cursor);
+  if (m_onFull) m_onFull();
 }
 
 void t_MultiLineEdit::keyPressEvent(QKeyEvent* event) {

@@ -23,6 +23,7 @@
 #include "ui/ids.hpp"
 #include "ui/qt/about_dialog.hpp"
 #include "ui/qt/cover_decoder.hpp"
+#include "ui/qt/field_limit.hpp"
 #include "ui/qt/multi_line_edit.hpp"
 #include "ui/qt/preview_painter.hpp"
 #include "ui/qt/qt_text.hpp"
@@ -331,6 +332,22 @@ bool t_QtView::IsChecked(int control) {
   auto* box = qobject_cast<QAbstractButton*>(Control(control));
   return box != nullptr && box->isChecked();
 }
+
+void t_QtView::LimitField(int control, std::int32_t characters) {
+  QWidget* widget = Control(control);
+  auto full = [this] { m_dialog.OnFieldFull(); };
+  if (auto* year = qobject_cast<t_YearSpinBox*>(widget)) {
+    year->SetLimit(characters, full);
+  } else if (auto* edit = qobject_cast<QLineEdit*>(widget)) {
+    // One over, so that Qt's own silent cut shows in the validator.
+    edit->setMaxLength(characters + 1);
+    edit->setValidator(new t_FieldLimitValidator(characters, full, edit));
+  } else if (auto* multi = qobject_cast<t_MultiLineEdit*>(widget)) {
+    multi->SetLimit(characters, full);
+  }
+}
+
+void t_QtView::Beep() { QApplication::beep(); }
 
 void t_QtView::SetYearSpin(std::int32_t minimum, std::int32_t maximum, std::int32_t position) {
   auto* year = qobject_cast<t_YearSpinBox*>(Control(kYear));

@@ -1,6 +1,9 @@
 #include "ui/qt/year_spin_box.hpp"
 
 #include <algorithm>
+#include <utility>
+
+#include "ui/qt/field_limit.hpp"
 
 namespace n_zorbel::n_ui::n_qt {
 
@@ -38,7 +41,15 @@ void t_YearSpinBox::stepBy(int steps) {
   lineEdit()->selectAll();
 }
 
-QValidator::State t_YearSpinBox::validate(QString& input, int& /*position*/) const {
+void t_YearSpinBox::SetLimit(int limit, std::function<void()> onFull) {
+  m_limit = limit;
+  m_onFull = std::move(onFull);
+  // One over, so that a cut shows here (see t_FieldLimitValidator).
+  lineEdit()->setMaxLength(limit + 1);
+}
+
+QValidator::State t_YearSpinBox::validate(QString& input, int& position) const {
+  if (m_limit > 0 && TrimToLimit(input, position, m_limit) && m_onFull) m_onFull();
   return AllDigits(input) ? QValidator::Acceptable : QValidator::Invalid;
 }
 

@@ -5,6 +5,7 @@
 // field may be left empty (no year is written then).
 #include <QAbstractSpinBox>
 #include <QLineEdit>
+#include <functional>
 
 namespace n_zorbel::n_ui::n_qt {
 
@@ -18,6 +19,8 @@ class t_YearSpinBox final : public QAbstractSpinBox {
   void SetPosition(int position);
   int Position() const noexcept { return m_position; }
   QLineEdit* Edit() const { return lineEdit(); }
+  // At most `limit` characters; what does not fit is left out and `onFull` called.
+  void SetLimit(int limit, std::function<void()> onFull);
 
   void stepBy(int steps) override;
   QValidator::State validate(QString& input, int& position) const override;
@@ -30,6 +33,8 @@ class t_YearSpinBox final : public QAbstractSpinBox {
   int m_minimum = 0;
   int m_maximum = 32767;
   int m_position = 0;
+  int m_limit = 0;  // 0: no limit of ours
+  std::function<void()> m_onFull;
 };
 
 }  // namespace n_zorbel::n_ui::n_qt

@@ -116,6 +116,12 @@ INT_PTR t_DialogWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam
       m_dialog.ShowPreviewMenu(UnpackPoint(lParam));
       return TRUE;
     case WM_COMMAND:
+      // An edit control that left out what did not fit says so with this
+      // notification, not with a command.
+      if (HIWORD(wParam) == EN_MAXTEXT) {
+        m_dialog.OnFieldFull();
+        return TRUE;
+      }
       m_dialog.OnCommand(LOWORD(wParam));
       return TRUE;
     case WM_SYSCOMMAND:
@@ -220,6 +226,12 @@ void t_DialogWindow::EnableControl(int control, bool enabled) {
 }
 
 bool t_DialogWindow::IsChecked(int control) { return ::IsDlgButtonChecked(m_window, control) == BST_CHECKED; }
+
+void t_DialogWindow::LimitField(int control, std::int32_t characters) {
+  ::SendDlgItemMessageW(m_window, control, EM_SETLIMITTEXT, static_cast<WPARAM>(characters), 0);
+}
+
+void t_DialogWindow::Beep() { ::MessageBeep(MB_OK); }
 
 void t_DialogWindow::SetYearSpin(std::int32_t minimum, std::int32_t maximum, std::int32_t position) {
   // The range packs the maximum in the low word and the minimum in the high word.

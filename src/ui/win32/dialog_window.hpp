@@ -88,6 +88,8 @@ class t_DialogWindow final : public t_View, private t_DropSink {
   t_String ControlText(int control) override;
   void EnableControl(int control, bool enabled) override;
   bool IsChecked(int control) override;
+  void LimitField(int control, std::int32_t characters) override;
+  void Beep() override;
   void SetYearSpin(std::int32_t minimum, std::int32_t maximum, std::int32_t position) override;
   void SetTitle(const t_String& title) override;
   void StartTick(std::uint32_t periodMs) override;
