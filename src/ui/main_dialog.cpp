@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <string>
+#include <utility>
 
 #include "ui/ids.hpp"
 #include "ui/texts.hpp"
@@ -162,6 +163,8 @@ void t_MainDialog::OnTimerTick() {
 void t_MainDialog::OnClose() { m_view->EndDialog(); }
 
 void t_MainDialog::OnSessionEnding() {
+  // The window closes: scanning what waits would only delay the end.
+  m_handedDuringRun.clear();
   if (m_job) StopRun();
   m_view->EndDialog();
 }
@@ -200,6 +203,13 @@ void t_MainDialog::AcceptDrop(std::span<const t_DroppedPath> paths) {
     if (path && !path->empty() && path->size() <= kLongestDroppedPath) AddPath(*path);
   ShowVideoList();
   ShowCoverPath();
+}
+
+void t_MainDialog::AcceptHandedPaths(std::span<const t_DroppedPath> paths) {
+  if (m_job)
+    m_handedDuringRun.insert(m_handedDuringRun.end(), paths.begin(), paths.end());
+  else
+    AcceptDrop(paths);
 }
 
 n_preview::t_PreviewLayout t_MainDialog::PreviewLayout(std::int32_t itemWidth,
@@ -288,6 +298,7 @@ void t_MainDialog::StopRun() {
   job.reset();
   ApplyRunState();
   RefreshTitle();
+  if (!m_handedDuringRun.empty()) AcceptDrop(std::exchange(m_handedDuringRun, {}));
 }
 
 void t_MainDialog::OnCommandIdle(int id) {
