@@ -73,6 +73,9 @@ inline constexpr int kTextAlwaysOnTop = 125;
 // Why the tagger failed, for its exit codes 1 to 7 (its own table): 125 + code.
 inline constexpr int kTextToolExitReasons = 125;
 inline constexpr int kLastToolExitReason = 7;
+// A second start that could not hand its paths to the running window.
+inline constexpr int kTextAlreadyRunning = 133;
+inline constexpr int kTextPathsNotHandedOver = 134;
 
 // Platform commands that must not close the dialog (Enter and Escape).
 inline constexpr int kCommandOk = 1;

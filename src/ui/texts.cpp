@@ -56,6 +56,8 @@ constexpr t_TextEntry kEnglishTexts[] = {
      "Writing failed: the disk is full, access was denied, another program is using the video, or the device "
      "failed."},
     {132, "What was written did not read back right; the video was put back as it was."},
+    {133, "Mivora is already running."},
+    {134, "The files given to this start were not added; drop them onto its window."},
 };
 constexpr t_TextEntry kDutchTexts[] = {
     {101, "Video bestand(en)"},
@@ -94,6 +96,8 @@ constexpr t_TextEntry kDutchTexts[] = {
      "Schrijven mislukt: de schijf is vol, de toegang is geweigerd, een ander programma gebruikt de video, "
      "of het apparaat faalde."},
     {132, "Wat geschreven werd, las niet goed terug; de video is teruggezet zoals hij was."},
+    {133, "Mivora draait al."},
+    {134, "De bestanden die deze start kreeg, zijn niet toegevoegd; sleep ze naar het venster."},
 };
 constexpr t_TextEntry kRussianTexts[] = {
     {101, "Файл(ы) видео"},
@@ -130,6 +134,8 @@ constexpr t_TextEntry kRussianTexts[] = {
      "Запись не удалась: диск заполнен, доступ запрещён, видео занято другой программой или произошёл сбой "
      "устройства."},
     {132, "Записанное не прошло проверку; видео возвращено в прежний вид."},
+    {133, "Mivora уже запущена."},
+    {134, "Файлы, переданные этому запуску, не добавлены; перетащите их в её окно."},
 };
 constexpr t_TextEntry kGreekTexts[] = {
     {101, "Αρχείο(α) βίντεο"},
@@ -166,6 +172,8 @@ constexpr t_TextEntry kGreekTexts[] = {
      "Η εγγραφή απέτυχε: ο δίσκος είναι γεμάτος, η πρόσβαση απορρίφθηκε, άλλο πρόγραμμα χρησιμοποιεί το "
      "βίντεο ή η συσκευή απέτυχε."},
     {132, "Όσα γράφτηκαν δεν διαβάστηκαν σωστά· το βίντεο επανήλθε όπως ήταν."},
+    {133, "Το Mivora εκτελείται ήδη."},
+    {134, "Τα αρχεία που δόθηκαν σε αυτή την εκκίνηση δεν προστέθηκαν· σύρετέ τα στο παράθυρό του."},
 };
 
 constexpr t_MenuItem kEnglishPreviewMenu[] = {
