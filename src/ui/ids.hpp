@@ -86,6 +86,9 @@ inline constexpr int kTextVideoBecameLink = 137;
 // controls' own default, kept on both platforms.
 inline constexpr int kTagFields[] = {kTitle, kAuthor, kGenre, kYear, kAudioSources, kVideoSources, kComment};
 inline constexpr int kFieldLimit = 32767;
+// A second start that could not hand its paths to the running window.
+inline constexpr int kTextAlreadyRunning = 138;
+inline constexpr int kTextPathsNotHandedOver = 139;
 
 // Platform commands that must not close the dialog (Enter and Escape).
 inline constexpr int kCommandOk = 1;

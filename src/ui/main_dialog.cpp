@@ -216,6 +216,8 @@ void t_MainDialog::OnClose() { m_view->EndDialog(); }
 void t_MainDialog::OnFieldFull() { m_view->Beep(); }
 
 void t_MainDialog::OnSessionEnding() {
+  // The window closes: scanning what waits would only delay the end.
+  m_handedDuringRun.clear();
   if (m_job) StopRun();
   m_view->EndDialog();
 }
@@ -255,6 +257,13 @@ void t_MainDialog::AcceptDrop(std::span<const t_DroppedPath> paths) {
   ShowVideoList();
   ShowCoverPath();
   ReportSkippedPaths();
+}
+
+void t_MainDialog::AcceptHandedPaths(std::span<const t_DroppedPath> paths) {
+  if (m_job)
+    m_handedDuringRun.insert(m_handedDuringRun.end(), paths.begin(), paths.end());
+  else
+    AcceptDrop(paths);
 }
 
 n_preview::t_PreviewLayout t_MainDialog::PreviewLayout(std::int32_t itemWidth,
@@ -395,6 +404,7 @@ void t_MainDialog::StopRun() {
   job.reset();
   ApplyRunState();
   RefreshTitle();
+  if (!m_handedDuringRun.empty()) AcceptDrop(std::exchange(m_handedDuringRun, {}));
 }
 
 void t_MainDialog::OnCommandIdle(int id) {

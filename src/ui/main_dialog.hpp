@@ -85,6 +85,11 @@ class t_MainDialog {
   // A drop of files and folders, in the drop's order; ignored during a run.
   // Entries that are missing, empty or longer than kLongestDroppedPath are skipped.
   void AcceptDrop(std::span<const t_DroppedPath> paths);
+  // Paths a second start of the program handed to this window, taken as a
+  // drop. During a run they wait and join the list when the run ends, however
+  // it ends: the job reads the list by position, and a user who opened files
+  // must not lose them.
+  void AcceptHandedPaths(std::span<const t_DroppedPath> paths);
 
   // --- What the adapter reads to draw ----------------------------------
 
@@ -156,6 +161,7 @@ class t_MainDialog {
   n_intake::t_VideoFileList m_videoFiles;
   n_tagging::t_TagSet m_tags;
   std::unique_ptr<n_tagging::t_TaggingJob> m_job;  // exactly while a run is active
+  std::vector<t_DroppedPath> m_handedDuringRun;     // added when the run ends
 };
 
 }  // namespace n_zorbel::n_ui

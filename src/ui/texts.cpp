@@ -67,6 +67,8 @@ constexpr t_TextEntry kEnglishTexts[] = {
      "all of them. Shorten “%1”, the longest. Nothing was tagged."},
     {136, "Some files were not added: their paths are longer than this system allows. Skipped: %1"},
     {137, "The video was replaced by a link after it was added; it was not tagged."},
+    {138, "Mivora is already running."},
+    {139, "The files given to this start were not added; drop them onto its window."},
 };
 constexpr t_TextEntry kDutchTexts[] = {
     {101, "Video bestand(en)"},
@@ -119,6 +121,8 @@ constexpr t_TextEntry kDutchTexts[] = {
      "Sommige bestanden zijn niet toegevoegd: hun paden zijn langer dan dit systeem toestaat. Overgeslagen: "
      "%1"},
     {137, "De video is na het toevoegen door een koppeling vervangen; hij is niet getagd."},
+    {138, "Mivora draait al."},
+    {139, "De bestanden die deze start kreeg, zijn niet toegevoegd; sleep ze naar het venster."},
 };
 constexpr t_TextEntry kRussianTexts[] = {
     {101, "Файл(ы) видео"},
@@ -166,6 +170,8 @@ constexpr t_TextEntry kRussianTexts[] = {
      "более %2 символов. Сократите поле «%1», самое длинное. Ничего не записано."},
     {136, "Некоторые файлы не добавлены: их пути длиннее, чем допускает система. Пропущено: %1"},
     {137, "После добавления видео было заменено ссылкой; теги не записаны."},
+    {138, "Mivora уже запущена."},
+    {139, "Файлы, переданные этому запуску, не добавлены; перетащите их в её окно."},
 };
 constexpr t_TextEntry kGreekTexts[] = {
     {101, "Αρχείο(α) βίντεο"},
@@ -216,6 +222,8 @@ constexpr t_TextEntry kGreekTexts[] = {
      "Κάποια αρχεία δεν προστέθηκαν: οι διαδρομές τους είναι μεγαλύτερες από όσο επιτρέπει το σύστημα. "
      "Παραλείφθηκαν: %1"},
     {137, "Το βίντεο αντικαταστάθηκε από σύνδεσμο αφού προστέθηκε· δεν γράφτηκαν ετικέτες."},
+    {138, "Το Mivora εκτελείται ήδη."},
+    {139, "Τα αρχεία που δόθηκαν σε αυτή την εκκίνηση δεν προστέθηκαν· σύρετέ τα στο παράθυρό του."},
 };
 
 constexpr t_MenuItem kEnglishPreviewMenu[] = {

@@ -279,6 +279,68 @@ TEST_F(RunControl, ClosingDuringARunEndsTheToolAndRemovesTheWorkspace) {
   EXPECT_FALSE(scratch.Exists(ZTEXT("Mivora")));
 }
 
+TEST_F(RunControl, PathsHandedOverDuringARunJoinTheListWhenItEnds) {
+  struct t_Case {
+    const char* name;
+    t_ToolScript firstTool;
+    bool stop;  // the user presses Stop after the first tick
+    std::size_t messages;
+  };
+  const t_Case cases[] = {
+      {"ends normally", {1, 0}, false, 0},
+      {"stopped", {1000000, 0}, true, 0},
+      {"failed", {1, 3}, false, 1},
+  };
+  const std::vector<n_ui::t_DroppedPath> handed = {ZTEXT("late.mp4"), ZTEXT("late.png"), std::nullopt};
+  const std::vector<n_ui::t_DroppedPath> whileBoxOpen = {ZTEXT("later.mp4")};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    t_FakeJobSystem system;
+    system.runner.scripts[0] = c.firstTool;
+    t_FakeView caseView;
+    n_ui::t_MainDialogSetup setup{Clips(2), Workspace(), 16};
+    n_ui::t_MainDialog caseDialog(setup, {system, paths, decoder});
+    caseDialog.OnInitDialog(caseView);
+    caseView.texts[n_ui::kTitle] = ZTEXT("x");
+    caseDialog.OnCommand(n_ui::kApply);
+    caseView.Take();
+    caseDialog.AcceptHandedPaths(handed);
+    caseView.whileMessageOpen = [&] { caseDialog.AcceptHandedPaths(whileBoxOpen); };
+    // The job reads the list by position: nothing joins it during the run.
+    EXPECT_EQ(caseView.Take(), t_Calls{});
+    EXPECT_EQ(caseDialog.VideoFiles().Entries(), Clips(2));
+    caseDialog.OnTimerTick();
+    if (c.stop) caseDialog.OnCommand(n_ui::kApply);
+    for (int i = 0; i < 10 && caseDialog.Running(); ++i) caseDialog.OnTimerTick();
+    ASSERT_FALSE(caseDialog.Running());
+    EXPECT_EQ(caseView.messages.size(), c.messages);
+    std::vector<t_String> expected = Clips(2);
+    expected.push_back(ZTEXT("late.mp4"));
+    if (c.messages != 0) expected.push_back(ZTEXT("later.mp4"));
+    EXPECT_EQ(caseDialog.VideoFiles().Entries(), expected);
+    EXPECT_EQ(caseDialog.Tags().coverPath, ZTEXT("late.png"));
+    EXPECT_EQ(caseView.texts[n_ui::kVideoList], caseDialog.VideoFiles().DisplayText());
+    EXPECT_TRUE(caseView.enabled[n_ui::kApply]);
+    // What waited was added once.
+    caseDialog.OnCommand(n_ui::kApply);
+    for (int i = 0; i < 10 && caseDialog.Running(); ++i) caseDialog.OnTimerTick();
+    EXPECT_EQ(caseDialog.VideoFiles().Size(), expected.size());
+  }
+}
+
+TEST_F(RunControl, HandedPathsJoinAtOnceWhenIdleAndNotAtTheEndOfTheSession) {
+  OpenWithClips(1);
+  const std::vector<n_ui::t_DroppedPath> handed = {ZTEXT("late.mp4")};
+  dialog->AcceptHandedPaths(handed);
+  EXPECT_EQ(dialog->VideoFiles().Size(), 2u);
+  jobs.runner.scripts[0] = {1000000, 0};
+  Command(n_ui::kApply);
+  dialog->AcceptHandedPaths(handed);
+  dialog->OnSessionEnding();
+  EXPECT_EQ(view.calls.back(), "EndDialog");
+  EXPECT_EQ(dialog->VideoFiles().Size(), 2u);
+}
+
 TEST_F(RunControl, TeardownWithoutAWorkspaceIsQuiet) {
   Open();
   dialog.reset();

@@ -20,6 +20,7 @@
 #include "ui/ids.hpp"
 #include "ui/main_dialog.hpp"
 #include "ui/win32/gdiplus_cover.hpp"
+#include "ui/win32/handed_paths.hpp"
 
 namespace n_zorbel::n_testing {
 namespace {
@@ -210,6 +211,34 @@ TEST_F(DialogWindowTest, OnlyASessionThatIsEndingClosesTheDialog) {
       EXPECT_EQ(::IsWindowVisible(dialog) == FALSE, c.closes) << c.ending << " " << c.flags;
     });
   }
+}
+
+TEST_F(DialogWindowTest, OnlyAWellFormedHandoverJoinsTheListOfTheWindowASecondStartFinds) {
+  n_ui::n_win32::t_GdiplusSession gdiplus;
+  n_ui::n_win32::t_GdiplusCoverDecoder decoder;
+  Run(decoder, {L"C:\\a.mp4"}, [&](HWND dialog) {
+    EXPECT_EQ(n_ui::n_win32::FindRunningWindow(), dialog);
+    const std::vector<t_String> paths = {L"C:\\b.mp4", L"C:\\c.mp4"};
+    const t_String data = n_ui::n_win32::EncodeHandedPaths(paths);
+    const DWORD bytes = static_cast<DWORD>(data.size() * sizeof(wchar_t));
+    const struct {
+      ULONG_PTR tag;
+      DWORD bytes;
+      LRESULT taken;
+      const wchar_t* list;
+    } cases[] = {
+        {n_ui::n_win32::kHandedPathsTag + 1, bytes, FALSE, L"C:\\a.mp4"},  // another program's data
+        {n_ui::n_win32::kHandedPathsTag, bytes - 1, FALSE, L"C:\\a.mp4"},  // half a character
+        {n_ui::n_win32::kHandedPathsTag, 0, TRUE, L"C:\\a.mp4"},           // no paths: only raised
+        {n_ui::n_win32::kHandedPathsTag, bytes - 2, TRUE, L"C:\\a.mp4;C:\\b.mp4;C:\\c.mp4"},  // unterminated
+    };
+    for (const auto& c : cases) {
+      COPYDATASTRUCT copy{c.tag, c.bytes, const_cast<wchar_t*>(data.data())};
+      EXPECT_EQ(::SendMessageW(dialog, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&copy)), c.taken) << c.list;
+      EXPECT_EQ(s_window->ControlText(n_ui::kVideoList), c.list);
+    }
+  });
+  EXPECT_EQ(n_ui::n_win32::FindRunningWindow(), nullptr);
 }
 
 TEST_F(DialogWindowTest, AnExceptionInAHandlerEndsTheDialogAndIsRaisedFromRun) {

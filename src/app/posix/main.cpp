@@ -1,7 +1,8 @@
 // The Linux program: one instance per user (a second start hands its paths to
 // the first), the Qt dialog over t_MainDialog, the packed tagger inside the
-// executable. Exit code 0 after a normal end or when another instance runs;
-// 713 when an exception escapes.
+// executable. Exit code 0 after a normal end or when the running instance
+// took the paths; 1 when it could not be given them; 713 when an exception
+// escapes.
 #include <unistd.h>
 
 #include <cstdlib>
@@ -9,6 +10,7 @@
 
 #include "app/posix/application.hpp"
 #include "app/posix/instance_lock.hpp"
+#include "app/posix/second_start.hpp"
 #include "app/posix/session_end.hpp"
 #include "intake/path_queries.hpp"
 #include "system/temp_folder.hpp"
@@ -18,7 +20,6 @@
 #include "ui/qt/art.hpp"
 #include "ui/qt/cover_decoder.hpp"
 #include "ui/qt/desktop_services.hpp"
-#include "ui/qt/open_requests.hpp"
 #include "ui/qt/qt_view.hpp"
 
 namespace {
@@ -37,13 +38,7 @@ int main(int argc, char** argv) {
   try {
     const n_app::t_InstanceLock lock(
         n_app::InstanceLockPath(RuntimeFolder(), n_system::TempFolderPath(), ::geteuid()));
-    if (lock.AnotherInstanceRuns()) {
-      // The running window takes the paths, as a drop; nothing is shown here.
-      int qtArgc = 1;  // Qt takes none of the paths for its own options
-      QCoreApplication bus(qtArgc, argv);
-      n_ui::n_qt::HandToRunningInstance(QStringLiteral(MIVORA_DESKTOP_ID), {argv + 1, argv + argc});
-      return 0;
-    }
+    if (lock.AnotherInstanceRuns()) return n_app::RunSecondStart(argc, argv);
 
     n_app::t_Application application(argc, argv);
     n_ui::n_qt::t_QtCoverDecoder decoder;

@@ -68,12 +68,12 @@ t_Application::t_InterfaceSetup::t_InterfaceSetup(t_DisplayMetrics& metrics) {
                        ::GetSystemMetrics(SM_CXSMICON), ::GetSystemMetrics(SM_CYSMICON)};
 }
 
-t_Application::t_ArgumentVector::t_ArgumentVector(const wchar_t* commandLineTail) {
+t_ArgumentVector::t_ArgumentVector(const wchar_t* commandLineTail) {
   arguments = ::CommandLineToArgvW(commandLineTail != nullptr ? commandLineTail : L"", &count);
   if (arguments == nullptr) n_system::RaiseLastError();
 }
 
-t_Application::t_ArgumentVector::~t_ArgumentVector() {
+t_ArgumentVector::~t_ArgumentVector() {
   // A release that fails here cannot be reported: the process ends.
   if (::LocalFree(arguments) != nullptr) std::terminate();
 }

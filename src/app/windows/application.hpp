@@ -15,6 +15,18 @@
 
 namespace n_zorbel::n_app {
 
+// The command line's tail split by the shell's rules (CommandLineToArgvW);
+// raises t_ErrorException when the split fails.
+class t_ArgumentVector {
+ public:
+  explicit t_ArgumentVector(const wchar_t* commandLineTail);
+  ~t_ArgumentVector();
+  t_ArgumentVector(const t_ArgumentVector&) = delete;
+  t_ArgumentVector& operator=(const t_ArgumentVector&) = delete;
+  wchar_t** arguments = nullptr;
+  int count = 0;
+};
+
 // Display values read once at start-up.
 struct t_DisplayMetrics {
   std::int32_t horizontalDpi = 96;
@@ -43,15 +55,6 @@ class t_Application {
     ~t_OleSession();
     t_OleSession(const t_OleSession&) = delete;
     t_OleSession& operator=(const t_OleSession&) = delete;
-  };
-  class t_ArgumentVector {
-   public:
-    explicit t_ArgumentVector(const wchar_t* commandLineTail);
-    ~t_ArgumentVector();
-    t_ArgumentVector(const t_ArgumentVector&) = delete;
-    t_ArgumentVector& operator=(const t_ArgumentVector&) = delete;
-    wchar_t** arguments = nullptr;
-    int count = 0;
   };
   struct t_HeapGuard {
     t_HeapGuard();

@@ -1,9 +1,11 @@
-// The Windows program's entry: one instance at a time, the process services,
-// the dialog, and the exit code (0 after a normal end or when another
-// instance runs, 713 when anything escapes).
+// The Windows program's entry: one instance at a time (a second start hands
+// its paths to the first), the process services, the dialog, and the exit
+// code (0 after a normal end or when the running window took the paths, 1
+// when it could not be given them, 713 when anything escapes).
 #include <windows.h>
 
 #include "application.hpp"
+#include "second_start.hpp"
 #include "intake/path_queries.hpp"
 #include "preview/preview_geometry.hpp"
 #include "system/error.hpp"
@@ -48,7 +50,7 @@ int WINAPI wWinMain(HINSTANCE module, HINSTANCE /*previous*/, PWSTR commandLineT
     if (marker.IsEmpty()) n_system::RaiseSystemError(error);
     if (error == ERROR_ALREADY_EXISTS) {
       marker.Close();
-      return 0;
+      return n_app::RunSecondStart(module, commandLineTail);
     }
     // The marker stays open until the dialog and everything it held are gone.
     return RunDialog(module, commandLineTail);

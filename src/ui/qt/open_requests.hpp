@@ -2,7 +2,8 @@
 // A second start of the program hands its paths to the window that runs:
 // through the session bus, by the desktop's org.freedesktop.Application
 // interface (Open with file URIs, Activate without), under the desktop
-// entry's name. Without a session bus the second start ends as before.
+// entry's name. What the second start does when no window answers is the
+// entry point's (src/app/posix/second_start.hpp).
 #include <QDBusAbstractAdaptor>
 #include <QStringList>
 #include <QVariantMap>

@@ -268,7 +268,8 @@ void t_QtView::Open() {
   m_window->show();
   KeepFrameOnScreen(40);
   m_services.ServeSecondStarts(*m_window, [this](const std::vector<t_String>& paths) {
-    AcceptPaths(paths);
+    const std::vector<t_DroppedPath> entries(paths.begin(), paths.end());
+    m_dialog.AcceptHandedPaths(entries);
     m_window->raise();
     m_window->activateWindow();
   });

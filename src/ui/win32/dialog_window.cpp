@@ -5,6 +5,7 @@
 #include "ui/ids.hpp"
 #include "ui/win32/gdiplus_cover.hpp"
 #include "ui/win32/guids.hpp"
+#include "ui/win32/handed_paths.hpp"
 #include "ui/win32/preview_painter.hpp"
 #include "ui/win32/resource_text.hpp"
 
@@ -75,6 +76,8 @@ INT_PTR t_DialogWindow::OnInitDialog() {
   ::SetWindowLongPtrW(m_window, DWLP_DLGPROC, reinterpret_cast<LONG_PTR>(&ForwardingProcedure));
   // Without registration dropping does nothing; nothing to report.
   m_dropTarget.Register(m_window);
+  // How a second start finds this window to hand over its paths.
+  ::SetPropW(m_window, kRunningWindowProperty, m_window);
   ::ChangeWindowMessageFilterEx(m_window, m_taskbarButtonCreatedMessage, MSGFLT_ALLOW, nullptr);
   m_bigIcon.Reset(
       static_cast<HICON>(::LoadImageW(m_module, MAKEINTRESOURCEW(kIconGroupId), IMAGE_ICON,
@@ -95,6 +98,7 @@ INT_PTR t_DialogWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam
   switch (message) {
     case WM_DESTROY:
       m_dropTarget.Revoke(m_window);
+      ::RemovePropW(m_window, kRunningWindowProperty);
       ::SetWindowLongPtrW(m_window, GWLP_USERDATA, 0);
       return TRUE;
     case WM_CLOSE:
@@ -104,6 +108,8 @@ INT_PTR t_DialogWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam
       if (wParam != FALSE || (lParam & (ENDSESSION_CLOSEAPP | ENDSESSION_CRITICAL)) != 0)
         m_dialog.OnSessionEnding();
       return TRUE;
+    case WM_COPYDATA:
+      return lParam != 0 && TakeHandedPaths(*reinterpret_cast<const COPYDATASTRUCT*>(lParam)) ? TRUE : FALSE;
     case WM_DRAWITEM:
       if (lParam != 0) DrawItem(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
       return TRUE;
@@ -140,6 +146,22 @@ INT_PTR t_DialogWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam
       }
       return FALSE;
   }
+}
+
+bool t_DialogWindow::TakeHandedPaths(const COPYDATASTRUCT& data) {
+  const std::optional<std::vector<t_DroppedPath>> paths = DecodeHandedPaths(data);
+  if (!paths) return false;
+  // The sender goes on at once (its data was copied): a folder scan here
+  // must not run into its time limit.
+  ::ReplyMessage(TRUE);
+  if (::IsIconic(m_window)) ::ShowWindow(m_window, SW_RESTORE);
+  // The sender, in the foreground, allowed this.
+  ::SetForegroundWindow(m_window);
+  m_dialog.AcceptHandedPaths(*paths);
+  // The answer when sent from this thread; last, as the messages the list
+  // sends on the way reset it.
+  ::SetWindowLongPtrW(m_window, DWLP_MSGRESULT, TRUE);
+  return true;
 }
 
 void t_DialogWindow::DrawItem(const DRAWITEMSTRUCT& item) {

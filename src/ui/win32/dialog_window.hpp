@@ -135,6 +135,8 @@ class t_DialogWindow final : public t_View, private t_DropSink {
   }
   INT_PTR OnInitDialog();
   INT_PTR HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
+  // WM_COPYDATA: the paths a second start handed over; false when not ours.
+  bool TakeHandedPaths(const COPYDATASTRUCT& data);
   void DrawItem(const DRAWITEMSTRUCT& item);
   void OnTaskbarButtonCreated() noexcept;
   HMENU MenuHandle(t_MenuKind menu) const noexcept;

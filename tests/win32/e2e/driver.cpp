@@ -19,6 +19,7 @@
 #include <functional>
 #include <iterator>
 #include <map>
+#include <memory>
 #include <set>
 #include <string>
 #include <thread>
@@ -430,12 +431,15 @@ void TagFourFiles(const t_Setup& setup) {
   Check(FindDialog(mivora.Id(), L"Mivora error") == nullptr, L"no failure was reported");
   Check(Exists(workspace + L"ntag.exe"), L"the tool was unpacked into " + workspace);
 
-  // A second start while this one runs ends at once with 0 and shows nothing.
+  // A second start hands its path to this window, ends with 0 and shows nothing.
   {
+    const std::wstring listed = mivora.Text(1002) + L";" + one;
     t_Mivora second(setup.program, {one}, setup.environment);
     CheckEqual(std::to_wstring(second.WaitForExit(20s)), std::wstring(L"0"),
                L"a second instance exits with code 0");
     Check(FindDialog(second.Id(), L"") == nullptr, L"the second instance showed no window");
+    WaitFor([&] { return mivora.Text(1002) == listed; }, 10s);
+    CheckEqual(mivora.Text(1002), listed, L"the second start's path joins the list");
   }
 
   mivora.Post(WM_CLOSE, 0, 0);
@@ -632,9 +636,28 @@ void StopEndsTheRun(const t_Setup& setup) {
   int position = 0;
   Check(WaitFor([&] { return ProgressTitle(mivora.Title(), 24, &position) && position >= 3; }, 60s),
         L"the run reached the third file");
+  // "Open with" on several videos: one program each, all at once, during the run.
+  const std::wstring listed = mivora.Text(1002);
+  const std::vector<std::wstring> handed = {setup.work + L"videos\\one.mp4", setup.work + L"videos\\two.mp4",
+                                            setup.work + L"folder\\three.mp4"};
+  {
+    std::vector<std::unique_ptr<t_Mivora>> starts;
+    for (const std::wstring& path : handed)
+      starts.push_back(std::make_unique<t_Mivora>(setup.program, std::vector<std::wstring>{path}, setup.environment));
+    for (const auto& start : starts)
+      CheckEqual(std::to_wstring(start->WaitForExit(20s)), std::wstring(L"0"), L"a start during the run exits with 0");
+  }
+  CheckEqual(mivora.Text(1002), listed, L"the list stays as it is during the run");
   mivora.Press(1026);
   Check(WaitFor([&] { return mivora.Title() == L"Mivora" && mivora.Text(1026) == L"Apply"; }, 10s),
         L"Stop: title Mivora and button Apply at once");
+  WaitFor([&] { return mivora.Text(1002).size() > listed.size(); }, 10s);
+  const std::wstring after = mivora.Text(1002);
+  Check(after.rfind(listed + L";", 0) == 0 &&
+            std::all_of(handed.begin(), handed.end(),
+                        [&](const std::wstring& path) { return after.find(L";" + path) != std::wstring::npos; }) &&
+            std::count(after.begin(), after.end(), L';') == std::count(listed.begin(), listed.end(), L';') + 3,
+        L"the paths handed over during the run join the list when it ends: " + after.substr(listed.size()));
   Check(RunningProcesses(L"ntag.exe") == 0, L"no tool runs after Stop");
   std::this_thread::sleep_for(500ms);
   Check(RunningProcesses(L"ntag.exe") == 0 && mivora.Title() == L"Mivora",
@@ -671,6 +694,27 @@ void HostileCovers(const t_Setup& setup) {
     Check(mivora.WaitForExit(20s) == 0, L"closed with exit code 0 with the cover " + cover);
   }
   for (const std::wstring& cover : covers) std::filesystem::remove(cover);
+}
+
+// The mutex held, but no window to take the paths (here the driver holds it):
+// the second start says so and ends with 1.
+void SecondStartWithoutAWindow(const t_Setup& setup) {
+  const HANDLE marker = ::CreateMutexW(nullptr, FALSE, L"Mivora");
+  t_Mivora second(setup.program, {setup.work + L"videos\\one.mp4"}, setup.environment);
+  HWND box = nullptr;
+  Check(WaitFor([&] { return (box = FindDialog(second.Id(), L"Mivora")) != nullptr; }, 30s),
+        L"a second start that reaches no window shows a box");
+  if (box != nullptr) {
+    const std::vector<std::wstring> texts = StaticTexts(box);
+    const std::wstring expected =
+        L"Mivora is already running.\nThe files given to this start were not added; drop them onto its window.";
+    Check(std::find(texts.begin(), texts.end(), expected) != texts.end(),
+          L"the box says \"" + expected + L"\"" + (texts.empty() ? L"" : L" (it says \"" + texts.front() + L"\")"));
+    ::PostMessageW(box, WM_COMMAND, IDOK, 0);
+  }
+  CheckEqual(std::to_wstring(second.WaitForExit(20s)), std::wstring(L"1"),
+             L"paths not handed over end the second start with 1");
+  ::CloseHandle(marker);
 }
 
 // With no usable temporary folder start-up fails, and the exception ends the
@@ -734,6 +778,7 @@ int wmain(int argc, wchar_t** argv) {
     StopEndsTheRun(setup);
     StartUpFailure(setup);
     HostileCovers(setup);
+    SecondStartWithoutAWindow(setup);
   }
   std::fwprintf(stdout, L"%d check(s) failed\n", g_failures);
   return g_failures;
