@@ -46,6 +46,7 @@ rules=(
   "src/ui/* | ui $below_ui | std"
   "src/app/windows/* | app $below_app | std win32"
   "src/app/posix/* | app $below_app | std qt posix"
+  "src/app/* | app $below_app | std"
   "ntag/platform_windows.cpp | ntag utf8 | std win32"
   "ntag/platform_posix.cpp | ntag utf8 | std posix"
   "ntag/main.cpp | ntag utf8 | std posix"  # the entry point names its process on Linux

@@ -1,8 +1,9 @@
 // The Windows program's entry: one instance at a time, the process services,
 // the dialog, and the exit code (0 after a normal end or when another
-// instance runs, 713 when anything escapes).
+// instance runs, kEscapedExceptionExitCode when anything escapes).
 #include <windows.h>
 
+#include "app/exit_code.hpp"
 #include "application.hpp"
 #include "intake/path_queries.hpp"
 #include "preview/preview_geometry.hpp"
@@ -17,8 +18,6 @@
 namespace {
 
 using namespace n_zorbel;
-
-constexpr int kEscapedException = 713;
 
 int RunDialog(HINSTANCE module, const wchar_t* commandLineTail) {
   const n_app::t_Application application(module, commandLineTail);
@@ -53,6 +52,6 @@ int WINAPI wWinMain(HINSTANCE module, HINSTANCE /*previous*/, PWSTR commandLineT
     // The marker stays open until the dialog and everything it held are gone.
     return RunDialog(module, commandLineTail);
   } catch (...) {
-    return kEscapedException;
+    return n_app::kEscapedExceptionExitCode;
   }
 }
