@@ -1,36 +1,129 @@
 #!/usr/bin/env bash
-# The layers of src/ as the build should keep them: a file includes only its
-# own layer and those below it, and the portable folders include no platform
-# or toolkit header (those belong in system/{windows,posix}, tools/{windows,
-# posix}, ui/{win32,qt} and app/). Prints each breach and fails on any.
-# Usage: layers_check.sh SRC-FOLDER
+# What each layer may include: the project files of its own layer and of the
+# layers below it, and the system headers its platform allows. Portable code
+# (everything outside the platform folders) includes no platform or toolkit
+# header; ntag includes the standard library, its own files and the project's
+# UTF-8 codec only. Whatever no rule allows is a breach, so a header of a new
+# kind needs a line here. Prints each breach and fails on any.
+# Usage: layers_check.sh PROJECT-FOLDER [FILE...], the files relative to the
+# project folder; without files, every source file of src/ and ntag/.
 set -uo pipefail
-src="$1"
-# Rank of each layer; a layer may include its own and lower ranks only
-# (layers of the same rank are strangers to each other).
-declare -A rank=([system]=0 [tools]=1 [intake]=1 [preview]=1 [tagging]=2 [ui]=3 [app]=4)
-platform_headers='^#include <(windows\.h|Q[A-Za-z]*|unistd\.h|sys/|fcntl\.h|dirent\.h|spawn\.h|signal\.h|pthread\.h)'
+root="$1"
+shift
+
+# System headers by kind: extended regular expressions over the name in <>.
+declare -A kinds=(
+  [std]='[a-z_]+'  # the C++ standard library, the only headers named without an extension
+  [c]='(stddef|stdlib)\.h'
+  [lzma]='Lz[A-Za-z]+\.h'  # the LZMA SDK's, from its own folder
+  [posix]='(dirent|fcntl|sched|signal|spawn|unistd)\.h|(sys|linux)/[a-z_]+\.h'
+  [win32]='(commctrl|gdiplus|objidl|ole2|shellapi|shlobj|shobjidl|windows|windowsx)\.h'
+  [qt]='Q[A-Za-z]+'
+)
+# Project files by layer.
+declare -A layers=(
+  [system]='src/system/*' [tools]='src/tools/*' [intake]='src/intake/*' [preview]='src/preview/*'
+  [tagging]='src/tagging/*' [ui]='src/ui/*' [app]='src/app/*'
+  [ntag]='ntag/*' [utf8]='src/system/utf8.hpp'
+)
+below_ui='tagging tools intake preview system'
+below_app="ui $below_ui"
+# FILES | LAYERS THEY MAY INCLUDE | KINDS OF SYSTEM HEADERS; the first match wins.
+rules=(
+  "src/system/windows/* | system | std win32"
+  "src/system/posix/* | system | std posix"
+  "src/system/* | system | std"
+  "src/tools/lzma/* | tools | c lzma"
+  "src/tools/packer/* | tools | std"
+  "src/tools/windows/* | tools system | std win32"
+  "src/tools/posix/* | tools system | std posix"
+  "src/tools/* | tools system | std"
+  "src/intake/* | intake system | std"
+  "src/preview/* | preview system | std"
+  "src/tagging/* | tagging tools intake system | std"
+  "src/ui/win32/* | ui $below_ui | std win32"
+  "src/ui/qt/* | ui $below_ui | std qt posix"
+  "src/ui/* | ui $below_ui | std"
+  "src/app/windows/* | app $below_app | std win32"
+  "src/app/posix/* | app $below_app | std qt posix"
+  "src/app/* | app $below_app | std"
+  "ntag/platform_windows.cpp | ntag utf8 | std win32"
+  "ntag/platform_posix.cpp | ntag utf8 | std posix"
+  "ntag/main.cpp | ntag utf8 | std posix"  # the entry point names its process on Linux
+  "ntag/* | ntag utf8 | std"
+)
+# Platform files may be included only by files of the same platform.
+platform_of() {  # PATH -> platform
+  case "$1" in
+    */windows/* | */win32/* | ntag/platform_windows.cpp) platform=windows ;;
+    */posix/* | */qt/* | ntag/platform_posix.cpp) platform=posix ;;
+    *) platform=portable ;;
+  esac
+}
+
 breaches=0
 breach() { echo "layers_check: $*" >&2; breaches=$((breaches + 1)); }
 
-while IFS= read -r -d '' file; do
-  relative="${file#"$src"/}"
-  layer="${relative%%/*}"
-  [ -n "${rank[$layer]+x}" ] || continue
-  while IFS= read -r included; do
-    target="${included%%/*}"
-    [ -n "${rank[$target]+x}" ] || continue
-    if [ "$target" != "$layer" ] && [ "${rank[$target]}" -ge "${rank[$layer]}" ]; then
-      breach "$relative includes $included: $target is not below $layer"
-    fi
-  done < <(sed -n 's/^#include "\([^"]*\)".*/\1/p' "$file")
-  case "$relative" in
-    */windows/* | */posix/* | ui/win32/* | ui/qt/* | app/* | tools/lzma/* | tools/packer/*) continue ;;
+# The project file an include names, relative to the project folder, as the
+# compiler finds it: beside the including file (quoted only), then from src/.
+resolve() {  # FOLDER DELIMITER NAME -> target, empty for a system header
+  target=""
+  if [ "$2" = '"' ] && [ -f "$root/$1/$3" ]; then
+    target="$1/$3"
+  elif [ -f "$root/src/$3" ]; then
+    target="src/$3"
+  fi
+  case "$target" in
+    */./* | */../*) target="$(realpath -m --relative-to="$root" "$root/$target")" ;;
   esac
-  while IFS= read -r line; do
-    breach "$relative:$line: a platform header in portable code"
-  done < <(grep -nE "$platform_headers" "$file")
-done < <(find "$src" -type f \( -name '*.cpp' -o -name '*.hpp' -o -name '*.h' \) -print0)
+}
+
+include_line='^[[:space:]]*#[[:space:]]*include[[:space:]]*([<"])([^>"]*)[>"]'
+check_file() {  # FILE
+  local file="$1" path="$root/$1" rule candidate pattern="" number text
+  for rule in "${rules[@]}"; do
+    IFS='|' read -r candidate allowed_layers allowed_kinds <<<"$rule"
+    candidate="${candidate% }" allowed_layers="${allowed_layers# }" allowed_kinds="${allowed_kinds# }"
+    # shellcheck disable=SC2053  # the pattern is a glob on purpose
+    if [[ $file == $candidate ]]; then pattern=$candidate; break; fi
+  done
+  if [ -z "$pattern" ]; then
+    breach "$file: no layer rule covers this file"
+    return
+  fi
+  platform_of "$file"
+  own_platform=$platform
+  while IFS=: read -r number text; do
+    [[ $text =~ $include_line ]] || continue
+    delimiter="${BASH_REMATCH[1]}" name="${BASH_REMATCH[2]}"
+    resolve "${file%/*}" "$delimiter" "$name"
+    ok=""
+    if [ -n "$target" ]; then
+      for layer in $allowed_layers; do
+        # shellcheck disable=SC2053
+        [[ $target == ${layers[$layer]} ]] && ok=1
+      done
+      platform_of "$target"
+      if [ -n "$ok" ] && [ "$platform" != portable ] && [ "$platform" != "$own_platform" ]; then
+        breach "$file:$number: includes $target, a $platform file, from $own_platform code"
+        continue
+      fi
+    else
+      for kind in $allowed_kinds; do
+        [[ $name =~ ^(${kinds[$kind]})$ ]] && ok=1
+      done
+    fi
+    [ -n "$ok" ] || breach "$file:$number: includes ${target:-<$name>}, which $pattern may not (layers: ${allowed_layers% }; headers: $allowed_kinds)"
+  done < <(grep -nE "$include_line" "$path")
+}
+
+if [ "$#" -eq 0 ]; then
+  while IFS= read -r -d '' path; do
+    check_file "${path#"$root"/}"
+  done < <(find "$root/src" "$root/ntag" -type f \( -name '*.cpp' -o -name '*.hpp' -o -name '*.c' -o -name '*.h' \) -print0)
+else
+  for file in "$@"; do check_file "$file"; done
+fi
 
 if [ "$breaches" -gt 0 ]; then
   echo "layers_check: $breaches breach(es)"

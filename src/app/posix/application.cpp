@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "app/exit_code.hpp"
 #include "preview/preview_geometry.hpp"
 #include "system/workspace.hpp"
 #include "ui/language.hpp"
@@ -16,8 +17,6 @@ std::string_view Environment(const char* name) {
   const char* value = std::getenv(name);
   return value == nullptr ? std::string_view() : std::string_view(value);
 }
-
-constexpr int kExitFailure = 713;
 
 }  // namespace
 
@@ -32,7 +31,7 @@ bool t_GuardedApplication::notify(QObject* receiver, QEvent* event) {
     return QApplication::notify(receiver, event);
   } catch (...) {
     m_failed = true;
-    QCoreApplication::exit(kExitFailure);
+    QCoreApplication::exit(kEscapedExceptionExitCode);
     return false;
   }
 }
@@ -62,7 +61,7 @@ t_Application::~t_Application() = default;
 
 int t_Application::Exec() {
   const int result = QApplication::exec();
-  return m_qt->Failed() ? kExitFailure : result;
+  return m_qt->Failed() ? kEscapedExceptionExitCode : result;
 }
 
 }  // namespace n_zorbel::n_app

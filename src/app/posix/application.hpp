@@ -19,7 +19,7 @@ namespace n_zorbel::n_app {
 n_ui::t_Language LanguageFromEnvironment();
 
 // QApplication that turns an exception escaping an event handler into the
-// end of the program with exit code 713, as the entry point does for one
+// end of the program with kEscapedExceptionExitCode, as the entry point does for one
 // escaping the dialog loop.
 class t_GuardedApplication final : public QApplication {
  public:
@@ -42,7 +42,8 @@ class t_Application {
 
   n_ui::t_Language UiLanguage() const noexcept { return m_language; }
   const n_ui::t_MainDialogSetup& Setup() const noexcept { return m_setup; }
-  // Runs the event loop until the dialog ends; 713 when an exception escaped.
+  // Runs the event loop until the dialog ends; kEscapedExceptionExitCode when
+  // an exception escaped.
   int Exec();
 
  private:

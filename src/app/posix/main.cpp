@@ -1,13 +1,14 @@
 // The Linux program: one instance per user (a second start hands its paths to
 // the first), the Qt dialog over t_MainDialog, the packed tagger inside the
 // executable. Exit code 0 after a normal end or when the running instance
-// took the paths; 1 when it could not be given them; 713 when an exception
-// escapes.
+// took the paths; 1 when it could not be given them; kEscapedExceptionExitCode
+// when an exception escapes.
 #include <unistd.h>
 
 #include <cstdlib>
 #include <string_view>
 
+#include "app/exit_code.hpp"
 #include "app/posix/application.hpp"
 #include "app/posix/instance_lock.hpp"
 #include "app/posix/second_start.hpp"
@@ -23,8 +24,6 @@
 #include "ui/qt/qt_view.hpp"
 
 namespace {
-
-constexpr int kExitFailure = 713;
 
 std::string_view RuntimeFolder() {
   const char* folder = std::getenv("XDG_RUNTIME_DIR");
@@ -59,6 +58,6 @@ int main(int argc, char** argv) {
     }    // then t_MainDialog: a running tool ended, the tool released, the workspace removed
     return result;
   } catch (...) {
-    return kExitFailure;
+    return n_app::kEscapedExceptionExitCode;
   }
 }

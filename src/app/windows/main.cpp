@@ -1,9 +1,11 @@
 // The Windows program's entry: one instance at a time (a second start hands
 // its paths to the first), the process services, the dialog, and the exit
 // code (0 after a normal end or when the running window took the paths, 1
-// when it could not be given them, 713 when anything escapes).
+// when it could not be given them, kEscapedExceptionExitCode when anything
+// escapes).
 #include <windows.h>
 
+#include "app/exit_code.hpp"
 #include "application.hpp"
 #include "second_start.hpp"
 #include "intake/path_queries.hpp"
@@ -19,8 +21,6 @@
 namespace {
 
 using namespace n_zorbel;
-
-constexpr int kEscapedException = 713;
 
 int RunDialog(HINSTANCE module, const wchar_t* commandLineTail) {
   const n_app::t_Application application(module, commandLineTail);
@@ -55,6 +55,6 @@ int WINAPI wWinMain(HINSTANCE module, HINSTANCE /*previous*/, PWSTR commandLineT
     // The marker stays open until the dialog and everything it held are gone.
     return RunDialog(module, commandLineTail);
   } catch (...) {
-    return kEscapedException;
+    return n_app::kEscapedExceptionExitCode;
   }
 }

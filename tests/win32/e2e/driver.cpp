@@ -25,6 +25,7 @@
 #include <thread>
 #include <vector>
 
+#include "app/exit_code.hpp"
 #include "preview/cover_bytes.hpp"
 #include "support/links.hpp"
 
@@ -718,15 +719,16 @@ void SecondStartWithoutAWindow(const t_Setup& setup) {
 }
 
 // With no usable temporary folder start-up fails, and the exception ends the
-// process with 713 before any window shows.
+// process with the escaped exception's exit code before any window shows.
 void StartUpFailure(const t_Setup& setup) {
   std::map<std::wstring, std::wstring> environment = setup.environment;
   const std::wstring tooLong = L"C:\\" + std::wstring(300, L'x');
   environment[L"TMP"] = tooLong;
   environment[L"TEMP"] = tooLong;
   t_Mivora mivora(setup.program, {}, environment);
-  CheckEqual(std::to_wstring(mivora.WaitForExit(30s)), std::wstring(L"713"),
-             L"a start-up failure ends the program with code 713");
+  CheckEqual(std::to_wstring(mivora.WaitForExit(30s)),
+             std::to_wstring(n_zorbel::n_app::kEscapedExceptionExitCode),
+             L"a start-up failure ends the program with the escaped exception's exit code");
   Check(FindDialog(mivora.Id(), L"") == nullptr, L"no window after a start-up failure");
 }
 
