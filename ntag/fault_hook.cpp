@@ -63,7 +63,7 @@ std::size_t WriteAllowance(std::size_t want) {
     AtWriteMark();
     return want;
   }
-  const std::size_t n = std::min<std::uint64_t>(want, static_cast<std::uint64_t>(budget));
+  const auto n = static_cast<std::size_t>(std::min<std::uint64_t>(want, static_cast<std::uint64_t>(budget)));
   g_writeBudget = budget - static_cast<std::int64_t>(n);
   return n;
 }

@@ -67,7 +67,7 @@ bool CloneInKernel(int in, std::uint64_t at, std::uint64_t size, int out, std::u
   bool first = true;
   while (size > 0) {
     const auto piece = static_cast<std::size_t>(std::min<std::uint64_t>(size, kClonePiece));
-    n_hook::WholeWriteAllowance(piece);
+    n_hook::WholeWriteAllowance(piece);  // only whole pieces can be shared
     file_clone_range range{};
     range.src_fd = in;
     range.src_offset = at;
