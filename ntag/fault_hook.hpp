@@ -1,22 +1,13 @@
 #pragma once
-// Test hooks beside the write fault of platform_file.hpp (SetWriteFaultBudget): flushes that
-// keep failing, and a read that fails, at a mark. Off unless a test program turns them on.
+// Fault injection and the I/O observer: a layer over the file layer that only the test build of
+// ntag has (ntag_core_testable, compiled with NTAG_TEST_HOOKS). The file layer calls the hook
+// points of n_hook around its system calls; in the shipped build they are empty inline
+// functions, so `ntag` carries none of this. Faults come once (a write at a mark, a read) or
+// persist from a mark on (flushes, every write and flush), as on disks that fail either way.
 #include <cstddef>
 #include <cstdint>
 
 namespace n_zorbel::n_ntag {
-
-// Once `bytes` bytes have been written through t_File, every flush fails with an I/O error,
-// as on a disk that keeps failing to write back; writes still succeed. Negative turns it off.
-void SetFlushFaultMark(std::int64_t bytes);
-// Once `bytes` bytes have been written through t_File, every later write and flush fails
-// with an I/O error, as on a disk that stopped taking data; reads and cuts still work.
-// A write that would pass the mark fails whole. Negative turns it off.
-void SetStuckFaultMark(std::int64_t bytes);
-// The read that would pass `bytes` more bytes fails with an I/O error (once). Negative: off.
-void SetReadFaultBudget(std::int64_t bytes);
-// Bytes read through t_File so far in this process.
-std::uint64_t BytesRead();
 
 // Told of every change made to a file through t_File and t_Replacement, in order, so that a
 // test can replay them and build every state a power loss could leave. Files are named by
@@ -34,12 +25,68 @@ class t_IoObserver {
   virtual void Renamed(std::intptr_t file) = 0;
   virtual void FolderFlushed() = 0;
 };
-void SetIoObserver(t_IoObserver* observer);
-t_IoObserver* IoObserver();
 
-// Called by t_File before each flush and each read; throw t_IoError when a hook says so.
-void FaultBeforeFlush();
-void FaultBeforeWrite(std::size_t size);
-void FaultBeforeRead(std::size_t size);
+#ifdef NTAG_TEST_HOOKS
+// After `bytes` more bytes have been written through t_File, the write that would pass that
+// mark fails as if the disk were full (once; later writes succeed, as the undo of an
+// interrupted in-place edit needs them). Negative turns it off.
+void SetWriteFaultBudget(std::int64_t bytes);
+// With `hold` set, the write that reaches that mark calls it and then goes on instead of
+// failing, so a test can act while a run is in the middle of its work.
+void SetWriteFaultHold(void (*hold)());
+// Once `bytes` bytes have been written through t_File, every flush fails with an I/O error,
+// as on a disk that keeps failing to write back; writes still succeed. Negative turns it off.
+void SetFlushFaultMark(std::int64_t bytes);
+// Once `bytes` bytes have been written through t_File, every later write and flush fails
+// with an I/O error, as on a disk that stopped taking data; reads and cuts still work.
+// A write that would pass the mark fails whole. Negative turns it off.
+void SetStuckFaultMark(std::int64_t bytes);
+// The read that would pass `bytes` more bytes fails with an I/O error (once). Negative: off.
+void SetReadFaultBudget(std::int64_t bytes);
+// Bytes written and read through t_File so far in this process.
+std::uint64_t BytesWritten();
+std::uint64_t BytesRead();
+void SetIoObserver(t_IoObserver* observer);
+#endif
+
+// The hook points, called by the file layer only. Each throws t_IoError where a fault is set.
+namespace n_hook {
+#ifdef NTAG_TEST_HOOKS
+void BeforeRead(std::size_t size);
+// Before a write of `size` bytes, whole.
+void BeforeWrite(std::size_t size);
+// How many of `want` (> 0) bytes the next system write may take under the write budget.
+std::size_t WriteAllowance(std::size_t want);
+// The same for a write that can only be done whole: it reaches the mark unless all fit.
+void WholeWriteAllowance(std::size_t want);
+// After a system write that was allowed `allowed` bytes and wrote `written` (0 on failure).
+void AfterWrite(std::size_t allowed, std::size_t written);
+void BeforeFlush();
+t_IoObserver* Observer();
+// While it lives, the observer is not told: a copy is told as one, not as its pieces.
+class t_Quiet {
+ public:
+  t_Quiet();
+  ~t_Quiet();
+  t_Quiet(const t_Quiet&) = delete;
+  t_Quiet& operator=(const t_Quiet&) = delete;
+
+ private:
+  t_IoObserver* m_observer;
+};
+#else
+inline void BeforeRead(std::size_t) {}
+inline void BeforeWrite(std::size_t) {}
+inline std::size_t WriteAllowance(std::size_t want) { return want; }
+inline void WholeWriteAllowance(std::size_t) {}
+inline void AfterWrite(std::size_t, std::size_t) {}
+inline void BeforeFlush() {}
+inline t_IoObserver* Observer() { return nullptr; }
+class t_Quiet {
+ public:
+  t_Quiet() {}
+};
+#endif
+}  // namespace n_hook
 
 }  // namespace n_zorbel::n_ntag

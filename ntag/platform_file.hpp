@@ -1,7 +1,8 @@
 #pragma once
-// The few file operations ntag needs, behind one interface; platform_posix.cpp
-// and platform_windows.cpp implement them. Paths are native strings: UTF-16 on
-// Windows, bytes on POSIX.
+// The few file operations ntag needs, behind one interface: platform_file.cpp implements
+// t_File once on the system calls of platform_handle.hpp, which platform_posix.cpp and
+// platform_windows.cpp implement with the rest. Paths are native strings: UTF-16 on Windows,
+// bytes on POSIX.
 #include <cstddef>
 #include <cstdint>
 #include <stdexcept>
@@ -72,11 +73,14 @@ class t_File {
   // Gives the file the permissions and attributes of `model`: on POSIX the mode, the owner where
   // allowed and every extended attribute this user may set; on Windows the file attributes.
   void CopyAttributesFrom(const t_File& model);
+  // Never fails: a failed close is not reported (platform_handle.hpp says why).
   void Close();
 
  private:
   friend class t_Replacement;
   friend std::uint64_t FreeSpaceBeside(const t_File& video);
+  friend std::uint64_t CopyRange(const t_File& from, std::uint64_t at, std::uint64_t size, t_File& to,
+                                 std::uint64_t toAt);
   std::intptr_t m_handle = -1;
   // Opened for writing: the folder it was found in (POSIX, held open) and its name there
   // (the full path on Windows).
@@ -128,15 +132,5 @@ std::string PathToUtf8(const t_NativePath& path);
 // Writes UTF-8 text to standard output or error, as the console expects it.
 void WriteOut(const std::string& utf8);
 void WriteErr(const std::string& utf8);
-
-// Test hook: after `bytes` more bytes have been written through t_File, the write that
-// would pass that mark fails as if the disk were full (once; later writes succeed, as the
-// undo of an interrupted in-place edit needs them). Negative turns the hook off.
-void SetWriteFaultBudget(std::int64_t bytes);
-// Test hook: with `hold` set, the write that reaches the mark calls it and then goes on
-// instead of failing, so a test can act while a run is in the middle of its work.
-void SetWriteFaultHold(void (*hold)());
-// Bytes written through t_File so far in this process.
-std::uint64_t BytesWritten();
 
 }  // namespace n_zorbel::n_ntag

@@ -13,7 +13,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cerrno>
 #include <climits>
 #include <cstdio>
@@ -28,13 +27,10 @@
 #include "copy_mark.hpp"
 #include "fault_hook.hpp"
 #include "platform_file.hpp"
+#include "platform_handle.hpp"
 
 namespace n_zorbel::n_ntag {
 namespace {
-
-std::atomic<std::int64_t> g_faultBudget{-1};
-std::atomic<std::uint64_t> g_bytesWritten{0};
-std::atomic<void (*)()> g_faultHold{nullptr};
 
 t_IoFailure KindOf(int error) {
   switch (error) {
@@ -61,32 +57,6 @@ t_IoFailure KindOf(int error) {
 
 [[noreturn]] void Fail(int error) { throw t_IoError(KindOf(error), std::strerror(error)); }
 
-// The test hook's mark is reached: the write fails as on a full disk, or waits for the test.
-void AtMark() {
-  g_faultBudget = -1;
-  if (void (*hold)() = g_faultHold.load()) return hold();
-  Fail(ENOSPC);
-}
-
-// How many of `want` bytes the test hook lets through; once it lets none, the mark is reached.
-std::size_t Allowed(std::size_t want) {
-  const std::int64_t budget = g_faultBudget.load();
-  if (budget < 0 || want == 0) return want;
-  if (budget == 0) {
-    AtMark();
-    return want;
-  }
-  const std::size_t n = std::min<std::uint64_t>(want, static_cast<std::uint64_t>(budget));
-  g_faultBudget = budget - static_cast<std::int64_t>(n);
-  return n;
-}
-
-// Gives back bytes the hook let through that were not written.
-void Refund(std::size_t unused) {
-  const std::int64_t budget = g_faultBudget.load();
-  if (budget >= 0) g_faultBudget = budget + static_cast<std::int64_t>(unused);
-}
-
 #ifdef __linux__
 // Shares the blocks of [at, at + size) with `toAt` in the other file (a reflink), in pieces;
 // the file system needs both offsets on a block boundary (`size` may end at the end of the
@@ -96,13 +66,8 @@ constexpr std::uint64_t kClonePiece = 256ull << 20;
 bool CloneInKernel(int in, std::uint64_t at, std::uint64_t size, int out, std::uint64_t toAt) {
   bool first = true;
   while (size > 0) {
-    const auto want = static_cast<std::size_t>(std::min<std::uint64_t>(size, kClonePiece));
-    std::size_t piece = Allowed(want);
-    if (piece < want) {
-      // Only whole pieces can be shared: the test hook's mark comes now.
-      AtMark();
-      piece = want;
-    }
+    const auto piece = static_cast<std::size_t>(std::min<std::uint64_t>(size, kClonePiece));
+    n_hook::WholeWriteAllowance(piece);  // only whole pieces can be shared
     file_clone_range range{};
     range.src_fd = in;
     range.src_offset = at;
@@ -110,13 +75,13 @@ bool CloneInKernel(int in, std::uint64_t at, std::uint64_t size, int out, std::u
     range.dest_offset = toAt;
     if (::ioctl(out, FICLONERANGE, &range) != 0) {
       const int error = errno;
-      Refund(piece);
+      n_hook::AfterWrite(piece, 0);
       if (error == EINTR) continue;
       if (first) return false;
       Fail(error);
     }
     first = false;
-    g_bytesWritten += piece;
+    n_hook::AfterWrite(piece, piece);
     at += piece;
     toAt += piece;
     size -= piece;
@@ -135,12 +100,12 @@ bool CopyInKernel(int in, std::uint64_t at, std::uint64_t size, int out, std::ui
     // Pieces end on multiples of their size in the source, so a file system that shares
     // aligned blocks on its own can do so for all but the first.
     const std::uint64_t toBoundary = kKernelPiece - at % kKernelPiece;
-    const std::size_t piece = Allowed(static_cast<std::size_t>(std::min(size, toBoundary)));
+    const std::size_t piece = n_hook::WriteAllowance(static_cast<std::size_t>(std::min(size, toBoundary)));
     loff_t inAt = static_cast<loff_t>(at), outAt = static_cast<loff_t>(toAt);
     const ssize_t n = ::copy_file_range(in, &inAt, out, &outAt, piece, 0);
     if (n < 0) {
       const int error = errno;
-      Refund(piece);
+      n_hook::AfterWrite(piece, 0);
       if (error == EINTR) continue;
       if (first && (error == EXDEV || error == ENOSYS || error == EOPNOTSUPP || error == EINVAL ||
                     error == EBADF || error == EPERM)) {
@@ -149,10 +114,9 @@ bool CopyInKernel(int in, std::uint64_t at, std::uint64_t size, int out, std::ui
       Fail(error);
     }
     if (n == 0) throw t_IoError(t_IoFailure::Other, "unexpected end of file");
-    Refund(piece - static_cast<std::size_t>(n));
+    n_hook::AfterWrite(piece, static_cast<std::size_t>(n));
     first = false;
     (void)::sync_file_range(out, static_cast<off_t>(toAt), n, SYNC_FILE_RANGE_WRITE);
-    g_bytesWritten += static_cast<std::uint64_t>(n);
     at += static_cast<std::uint64_t>(n);
     toAt += static_cast<std::uint64_t>(n);
     size -= static_cast<std::uint64_t>(n);
@@ -269,21 +233,6 @@ void WriteAll(int fd, const std::string& text) {
 
 }  // namespace
 
-t_File::~t_File() { Close(); }
-t_File::t_File(t_File&& other) noexcept
-    : m_handle(std::exchange(other.m_handle, -1)),
-      m_folder(std::exchange(other.m_folder, -1)),
-      m_name(std::move(other.m_name)) {}
-t_File& t_File::operator=(t_File&& other) noexcept {
-  if (this != &other) {
-    Close();
-    m_handle = std::exchange(other.m_handle, -1);
-    m_folder = std::exchange(other.m_folder, -1);
-    m_name = std::move(other.m_name);
-  }
-  return *this;
-}
-
 t_File t_File::Open(const t_NativePath& path, t_OpenMode mode) {
   // Not blocking: opening a FIFO would wait for a writer that may never come.
   const int flags = (mode == t_OpenMode::Read ? O_RDONLY : O_RDWR) | O_CLOEXEC | O_NONBLOCK | O_NOCTTY;
@@ -321,8 +270,6 @@ t_File t_File::Open(const t_NativePath& path, t_OpenMode mode) {
   return file;
 }
 
-bool t_File::IsOpen() const { return m_handle >= 0; }
-
 std::uint64_t t_File::Size() const {
   struct stat st;
   if (::fstat(static_cast<int>(m_handle), &st) != 0) Fail(errno);
@@ -335,72 +282,38 @@ std::uint64_t t_File::AllocatedSize() const {
   return static_cast<std::uint64_t>(st.st_blocks) * 512;
 }
 
-void t_File::ReadAt(std::uint64_t offset, void* buffer, std::size_t size) const {
-  auto* p = static_cast<char*>(buffer);
-  FaultBeforeRead(size);
-  while (size > 0) {
-    const ssize_t n = ::pread(static_cast<int>(m_handle), p, size, static_cast<off_t>(offset));
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) Fail(errno);
-    if (n == 0) throw t_IoError(t_IoFailure::Other, "unexpected end of file");
-    p += n;
-    offset += static_cast<std::uint64_t>(n);
-    size -= static_cast<std::size_t>(n);
+void CloseHandleOf(std::intptr_t handle) { (void)::close(static_cast<int>(handle)); }
+
+std::size_t ReadSomeAt(std::intptr_t handle, std::uint64_t offset, void* buffer, std::size_t size) {
+  while (true) {
+    const ssize_t n = ::pread(static_cast<int>(handle), buffer, size, static_cast<off_t>(offset));
+    if (n >= 0) return static_cast<std::size_t>(n);
+    if (errno != EINTR) Fail(errno);
   }
 }
 
-void t_File::WriteAt(std::uint64_t offset, const void* data, std::size_t size) {
-  FaultBeforeWrite(size);
-  const auto* p = static_cast<const char*>(data);
-  while (size > 0) {
-    const std::size_t chunk = Allowed(size);
-    const ssize_t n = ::pwrite(static_cast<int>(m_handle), p, chunk, static_cast<off_t>(offset));
-    if (n < 0) {
-      const int error = errno;
-      Refund(chunk);
-      if (error == EINTR) continue;
-      Fail(error);
-    }
+std::size_t WriteSomeAt(std::intptr_t handle, std::uint64_t offset, const void* data, std::size_t size) {
+  while (true) {
+    const ssize_t n = ::pwrite(static_cast<int>(handle), data, size, static_cast<off_t>(offset));
+    if (n > 0) return static_cast<std::size_t>(n);
     if (n == 0) Fail(ENOSPC);
-    Refund(chunk - static_cast<std::size_t>(n));
-    g_bytesWritten += static_cast<std::uint64_t>(n);
-    if (t_IoObserver* o = IoObserver()) o->Wrote(m_handle, offset, p, static_cast<std::size_t>(n));
-    p += n;
-    offset += static_cast<std::uint64_t>(n);
-    size -= static_cast<std::size_t>(n);
+    if (errno != EINTR) Fail(errno);
   }
 }
 
-void t_File::Truncate(std::uint64_t size) {
-  if (::ftruncate(static_cast<int>(m_handle), static_cast<off_t>(size)) != 0) Fail(errno);
-  if (t_IoObserver* o = IoObserver()) o->Truncated(m_handle, size);
+void TruncateHandle(std::intptr_t handle, std::uint64_t size) {
+  if (::ftruncate(static_cast<int>(handle), static_cast<off_t>(size)) != 0) Fail(errno);
 }
 
-void t_File::Flush() {
-  FaultBeforeFlush();
-  if (::fsync(static_cast<int>(m_handle)) != 0) Fail(errno);
-  if (t_IoObserver* o = IoObserver()) o->Flushed(m_handle);
+void FlushHandle(std::intptr_t handle, bool dataOnly) {
+  const int fd = static_cast<int>(handle);
+  if ((dataOnly ? ::fdatasync(fd) : ::fsync(fd)) != 0) Fail(errno);
 }
 
-void t_File::FlushData() {
-  FaultBeforeFlush();
-  if (::fdatasync(static_cast<int>(m_handle)) != 0) Fail(errno);
-  if (t_IoObserver* o = IoObserver()) o->Flushed(m_handle);
-}
-
-std::uint64_t t_File::CopyFrom(const t_File& from, std::uint64_t at, std::uint64_t size, std::uint64_t toAt) {
+std::uint64_t CopyRange(const t_File& from, std::uint64_t at, std::uint64_t size, t_File& to, std::uint64_t toAt) {
   const int in = static_cast<int>(from.m_handle);
-  const int out = static_cast<int>(m_handle);
+  const int out = static_cast<int>(to.m_handle);
   std::uint64_t shared = 0;
-  // An observer is told of the copy as one, not of the pieces it is made of.
-  struct t_Quiet {
-    t_IoObserver* observer = IoObserver();
-    ~t_Quiet() { SetIoObserver(observer); }
-  } quiet;
-  if (quiet.observer) {
-    quiet.observer->Copied(m_handle, toAt, from.m_handle, at, size);
-    SetIoObserver(nullptr);
-  }
   (void)::posix_fadvise(in, static_cast<off_t>(at), static_cast<off_t>(size), POSIX_FADV_SEQUENTIAL);
   const std::uint64_t end = at + size;
   std::uint64_t pos = at;
@@ -429,7 +342,7 @@ std::uint64_t t_File::CopyFrom(const t_File& from, std::uint64_t at, std::uint64
           hole == from.Size() ? hole - data - head : (hole - data - head) / block * block;
       if (body > 0 && CloneInKernel(in, data + head, body, out, target + head)) {
         if (head > 0 && !CopyInKernel(in, data, head, out, target)) {
-          CopyThroughBuffer(from, data, head, *this, target);
+          CopyThroughBuffer(from, data, head, to, target);
         }
         shared += body;
         data += head + body;
@@ -438,7 +351,7 @@ std::uint64_t t_File::CopyFrom(const t_File& from, std::uint64_t at, std::uint64
     }
     if (data < hole && CopyInKernel(in, data, hole - data, out, target)) data = hole;
 #endif
-    if (data < hole) CopyThroughBuffer(from, data, hole - data, *this, target);
+    if (data < hole) CopyThroughBuffer(from, data, hole - data, to, target);
     pos = hole;
   }
   return shared;
@@ -456,12 +369,6 @@ void t_File::CopyAttributesFrom(const t_File& model) {
   // After the mode: an access list sets the group bits from its mask, the same as the model's.
   CopyExtendedAttributes(static_cast<int>(model.m_handle), static_cast<int>(m_handle));
 #endif
-}
-
-void t_File::Close() {
-  if (m_handle >= 0) ::close(static_cast<int>(std::exchange(m_handle, -1)));
-  if (m_folder >= 0) ::close(static_cast<int>(std::exchange(m_folder, -1)));
-  m_name.clear();
 }
 
 std::uint64_t FreeSpaceBeside(const t_File& video) {
@@ -515,13 +422,13 @@ void t_Replacement::Publish(t_File& video) {
   }
   if (::renameat(folder, m_name.c_str(), folder, m_video.c_str()) != 0) Fail(errno);
   m_published = true;
-  if (t_IoObserver* o = IoObserver()) o->Renamed(m_file.m_handle);
+  if (t_IoObserver* o = n_hook::Observer()) o->Renamed(m_file.m_handle);
   UnmarkCopy(fd);
   // The rename itself must reach the disk, not only the data.
   const int dir = ::openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (dir >= 0) {
     if (::fsync(dir) == 0) {
-      if (t_IoObserver* o = IoObserver()) o->FolderFlushed();
+      if (t_IoObserver* o = n_hook::Observer()) o->FolderFlushed();
     }
     ::close(dir);
   }
@@ -533,9 +440,5 @@ void t_Replacement::Publish(t_File& video) {
 std::string PathToUtf8(const t_NativePath& path) { return path; }
 void WriteOut(const std::string& utf8) { WriteAll(1, utf8); }
 void WriteErr(const std::string& utf8) { WriteAll(2, utf8); }
-
-void SetWriteFaultBudget(std::int64_t bytes) { g_faultBudget = bytes; }
-void SetWriteFaultHold(void (*hold)()) { g_faultHold = hold; }
-std::uint64_t BytesWritten() { return g_bytesWritten; }
 
 }  // namespace n_zorbel::n_ntag

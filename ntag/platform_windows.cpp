@@ -3,23 +3,18 @@
 // deletion until ReplaceFileW puts it in the video's place.
 #include <windows.h>
 
-#include <atomic>
 #include <cstdio>
 #include <optional>
 #include <random>
 #include <string>
 #include <utility>
 
-#include "fault_hook.hpp"
 #include "platform_file.hpp"
+#include "platform_handle.hpp"
 #include "system/utf8.hpp"
 
 namespace n_zorbel::n_ntag {
 namespace {
-
-std::atomic<std::int64_t> g_faultBudget{-1};
-std::atomic<std::uint64_t> g_bytesWritten{0};
-std::atomic<void (*)()> g_faultHold{nullptr};
 
 HANDLE H(std::intptr_t h) { return reinterpret_cast<HANDLE>(h); }
 
@@ -128,6 +123,9 @@ void WriteTo(DWORD which, const std::string& utf8) {
   }
 }
 
+// ReadFile and WriteFile take at most a DWORD at a time; pieces of 1 GiB.
+DWORD PieceOf(std::size_t size) { return size > (1u << 30) ? (1u << 30) : static_cast<DWORD>(size); }
+
 // Wine marks its ntdll with an export of its own.
 bool UnderWine() {
   const HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
@@ -135,18 +133,6 @@ bool UnderWine() {
 }
 
 }  // namespace
-
-t_File::~t_File() { Close(); }
-t_File::t_File(t_File&& other) noexcept
-    : m_handle(std::exchange(other.m_handle, -1)), m_name(std::move(other.m_name)) {}
-t_File& t_File::operator=(t_File&& other) noexcept {
-  if (this != &other) {
-    Close();
-    m_handle = std::exchange(other.m_handle, -1);
-    m_name = std::move(other.m_name);
-  }
-  return *this;
-}
 
 t_File t_File::Open(const t_NativePath& path, t_OpenMode mode) {
   const std::wstring api = ApiPath(path);
@@ -174,8 +160,6 @@ t_File t_File::Open(const t_NativePath& path, t_OpenMode mode) {
   return file;
 }
 
-bool t_File::IsOpen() const { return m_handle != -1; }
-
 std::uint64_t t_File::Size() const {
   LARGE_INTEGER size;
   if (!GetFileSizeEx(H(m_handle), &size)) Fail(GetLastError());
@@ -188,74 +172,40 @@ std::uint64_t t_File::AllocatedSize() const {
   return static_cast<std::uint64_t>(info.AllocationSize.QuadPart);
 }
 
-void t_File::ReadAt(std::uint64_t offset, void* buffer, std::size_t size) const {
-  auto* p = static_cast<char*>(buffer);
-  FaultBeforeRead(size);
-  while (size > 0) {
-    const DWORD chunk = size > (1u << 30) ? (1u << 30) : static_cast<DWORD>(size);
-    SeekTo(H(m_handle), offset);
-    DWORD got = 0;
-    if (!ReadFile(H(m_handle), p, chunk, &got, nullptr)) {
-      const DWORD error = GetLastError();
-      if (error == ERROR_HANDLE_EOF) throw t_IoError(t_IoFailure::Other, "unexpected end of file");
-      Fail(error);
-    }
-    if (got == 0) throw t_IoError(t_IoFailure::Other, "unexpected end of file");
-    p += got;
-    offset += got;
-    size -= got;
+void CloseHandleOf(std::intptr_t handle) { (void)CloseHandle(H(handle)); }
+
+std::size_t ReadSomeAt(std::intptr_t handle, std::uint64_t offset, void* buffer, std::size_t size) {
+  SeekTo(H(handle), offset);
+  DWORD got = 0;
+  if (!ReadFile(H(handle), buffer, PieceOf(size), &got, nullptr)) {
+    const DWORD error = GetLastError();
+    if (error == ERROR_HANDLE_EOF) return 0;
+    Fail(error);
   }
+  return got;
 }
 
-void t_File::WriteAt(std::uint64_t offset, const void* data, std::size_t size) {
-  FaultBeforeWrite(size);
-  const auto* p = static_cast<const char*>(data);
-  while (size > 0) {
-    DWORD chunk = size > (1u << 30) ? (1u << 30) : static_cast<DWORD>(size);
-    bool fault = false;
-    const std::int64_t budget = g_faultBudget.load();
-    if (budget >= 0) {
-      if (static_cast<std::uint64_t>(budget) < chunk) {
-        chunk = static_cast<DWORD>(budget);
-        fault = true;
-      }
-      g_faultBudget = budget - chunk;
-    }
-    if (chunk == 0 && fault) {
-      // The mark: the write fails as on a full disk, or waits for the test and goes on.
-      g_faultBudget = -1;
-      void (*hold)() = g_faultHold.load();
-      if (!hold) Fail(ERROR_DISK_FULL);
-      hold();
-      continue;
-    }
-    SeekTo(H(m_handle), offset);
-    DWORD written = 0;
-    if (!WriteFile(H(m_handle), p, chunk, &written, nullptr)) Fail(GetLastError());
-    if (written == 0) Fail(ERROR_DISK_FULL);
-    g_bytesWritten += written;
-    p += written;
-    offset += written;
-    size -= written;
-  }
+std::size_t WriteSomeAt(std::intptr_t handle, std::uint64_t offset, const void* data, std::size_t size) {
+  SeekTo(H(handle), offset);
+  DWORD written = 0;
+  if (!WriteFile(H(handle), data, PieceOf(size), &written, nullptr)) Fail(GetLastError());
+  if (written == 0) Fail(ERROR_DISK_FULL);
+  return written;
 }
 
-void t_File::Truncate(std::uint64_t size) {
+void TruncateHandle(std::intptr_t handle, std::uint64_t size) {
   FILE_END_OF_FILE_INFO info{};
   info.EndOfFile.QuadPart = static_cast<LONGLONG>(size);
-  if (!SetFileInformationByHandle(H(m_handle), FileEndOfFileInfo, &info, sizeof info)) Fail(GetLastError());
-}
-
-void t_File::Flush() {
-  FaultBeforeFlush();
-  if (!FlushFileBuffers(H(m_handle))) Fail(GetLastError());
+  if (!SetFileInformationByHandle(H(handle), FileEndOfFileInfo, &info, sizeof info)) Fail(GetLastError());
 }
 
 // Windows has no lighter flush for a file handle.
-void t_File::FlushData() { Flush(); }
+void FlushHandle(std::intptr_t handle, bool) {
+  if (!FlushFileBuffers(H(handle))) Fail(GetLastError());
+}
 
-std::uint64_t t_File::CopyFrom(const t_File& from, std::uint64_t at, std::uint64_t size, std::uint64_t toAt) {
-  CopyThroughBuffer(from, at, size, *this, toAt);
+std::uint64_t CopyRange(const t_File& from, std::uint64_t at, std::uint64_t size, t_File& to, std::uint64_t toAt) {
+  CopyThroughBuffer(from, at, size, to, toAt);
   return 0;
 }
 
@@ -269,11 +219,6 @@ void t_File::CopyAttributesFrom(const t_File& model) {
                                                FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED);
   if (mine.FileAttributes == 0) mine.FileAttributes = FILE_ATTRIBUTE_NORMAL;
   (void)SetFileInformationByHandle(H(m_handle), FileBasicInfo, &mine, sizeof mine);
-}
-
-void t_File::Close() {
-  if (m_handle != -1) CloseHandle(H(std::exchange(m_handle, -1)));
-  m_name.clear();
 }
 
 std::uint64_t FreeSpaceBeside(const t_File& video) {
@@ -358,9 +303,5 @@ void t_Replacement::Publish(t_File& video) {
 std::string PathToUtf8(const t_NativePath& path) { return Utf16ToUtf8(U16(path)); }
 void WriteOut(const std::string& utf8) { WriteTo(STD_OUTPUT_HANDLE, utf8); }
 void WriteErr(const std::string& utf8) { WriteTo(STD_ERROR_HANDLE, utf8); }
-
-void SetWriteFaultBudget(std::int64_t bytes) { g_faultBudget = bytes; }
-void SetWriteFaultHold(void (*hold)()) { g_faultHold = hold; }
-std::uint64_t BytesWritten() { return g_bytesWritten; }
 
 }  // namespace n_zorbel::n_ntag

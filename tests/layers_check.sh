@@ -47,16 +47,16 @@ rules=(
   "src/app/windows/* | app $below_app | std win32"
   "src/app/posix/* | app $below_app | std qt posix"
   "src/app/* | app $below_app | std"
-  "ntag/platform_windows.cpp | ntag utf8 | std win32"
-  "ntag/platform_posix.cpp | ntag utf8 | std posix"
+  "ntag/*_windows.cpp | ntag utf8 | std win32"
+  "ntag/*_posix.cpp | ntag utf8 | std posix"
   "ntag/main.cpp | ntag utf8 | std posix"  # the entry point names its process on Linux
   "ntag/* | ntag utf8 | std"
 )
 # Platform files may be included only by files of the same platform.
 platform_of() {  # PATH -> platform
   case "$1" in
-    */windows/* | */win32/* | ntag/platform_windows.cpp) platform=windows ;;
-    */posix/* | */qt/* | ntag/platform_posix.cpp) platform=posix ;;
+    */windows/* | */win32/* | ntag/*_windows.cpp) platform=windows ;;
+    */posix/* | */qt/* | ntag/*_posix.cpp) platform=posix ;;
     *) platform=portable ;;
   esac
 }
