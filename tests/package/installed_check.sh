@@ -22,15 +22,17 @@ zip="$dist/mivora-${version}-windows-x86.zip"
 [ "$(wc -l <"$dist/SHA256SUMS")" -eq 2 ] || fail "SHA256SUMS should name exactly the two downloads"
 
 # The version of project() everywhere: the package, the Windows program's
-# version resource (FileVersion and ProductVersion), the zip's README.
+# version resource (FileVersion and ProductVersion), the zip's README, and
+# the tagger that the program carries.
 [ "$(dpkg-deb --field "$deb" Version)" = "$version" ] || fail "the package is not version $version"
 [ "$(unzip -Z1 "$zip")" = "$(printf 'README.txt\nmivora.exe')" ] || fail "the zip should hold README.txt and mivora.exe"
 unzip -p "$zip" mivora.exe | cmp - build/windows/src/app/mivora.exe || fail "the zip's mivora.exe is not the build's"
 [ "$(unzip -p "$zip" mivora.exe | strings -el | grep -A1 -xE 'FileVersion|ProductVersion' | grep -cx "$version")" -eq 2 ] ||
   fail "the version resource of mivora.exe does not read $version"
+[ "$(build/native/ntag/ntag -version)" = "ntag $version" ] || fail "ntag -version does not read $version"
 unzip -p "$zip" README.txt | grep -q "mivora-$version-windows-x86.zip" || fail "the zip's README names another version"
 
-lintian --fail-on error,warning --suppress-tags-from-file /dev/null "$deb" || fail "lintian reports an error or a warning"
+lintian --fail-on error,warning "$deb" || fail "lintian reports an error or a warning"
 
 # A package left from an interrupted check would hide what this one installs.
 if dpkg-query -W -f='${Status}' mivora 2>/dev/null | grep -q installed; then
