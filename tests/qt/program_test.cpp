@@ -56,6 +56,13 @@ std::optional<std::string> Shell(const std::string& command) {
   return output;
 }
 
+// The program under test: the build's own, or the one MIVORA_PROGRAM names
+// (the installed package's, for its check).
+std::string Program() {
+  const char* chosen = std::getenv("MIVORA_PROGRAM");
+  return chosen != nullptr && *chosen != '\0' ? chosen : MIVORA_PROGRAM;
+}
+
 // A child process with its own environment.
 class t_Child {
  public:
@@ -181,7 +188,7 @@ class ProgramTest : public testing::Test {
   }
 
   std::unique_ptr<t_Child> Start(std::vector<std::string> paths) {
-    paths.insert(paths.begin(), MIVORA_PROGRAM);
+    paths.insert(paths.begin(), Program());
     return std::make_unique<t_Child>(paths, Environment());
   }
 
@@ -398,7 +405,7 @@ TEST_F(ProgramTest, ASecondStartHandsItsPathsToTheRunningWindowOverTheSessionBus
   fs::create_directories(scratch / "elsewhere");
   MakeClip(t_Clip::Short, scratch / "elsewhere/v.mp4");
   t_Child second(
-      {"/bin/sh", "-c", "cd " + Quote(ToUtf8(scratch / "elsewhere")) + " && exec " + MIVORA_PROGRAM + " v.mp4"},
+      {"/bin/sh", "-c", "cd " + Quote(ToUtf8(scratch / "elsewhere")) + " && exec " + Program() + " v.mp4"},
       Environment());
   EXPECT_EQ(second.Wait(20s), std::optional<int>(0));
   EXPECT_EQ(TitlesOfARun(window).back(), "Mivora");
