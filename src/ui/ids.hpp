@@ -73,6 +73,15 @@ inline constexpr int kTextAlwaysOnTop = 125;
 // Why the tagger failed, for its exit codes 1 to 7 (its own table): 125 + code.
 inline constexpr int kTextToolExitReasons = 125;
 inline constexpr int kLastToolExitReason = 7;
+// What a screen reader says of the controls whose visible text does not tell them apart.
+inline constexpr int kTextBrowseVideosName = 133;
+inline constexpr int kTextBrowseCoverName = 134;
+inline constexpr int kTextGenrePlusName = 135;
+inline constexpr int kTextCoverPreviewDescription = 136;
+// How a run ended, told to a screen reader.
+inline constexpr int kTextRunDone = 137;
+inline constexpr int kTextRunStopped = 138;
+inline constexpr int kTextRunFailed = 139;
 
 // Platform commands that must not close the dialog (Enter and Escape).
 inline constexpr int kCommandOk = 1;

@@ -56,6 +56,15 @@ constexpr t_TextEntry kEnglishTexts[] = {
      "Writing failed: the disk is full, access was denied, another program is using the video, or the device "
      "failed."},
     {132, "What was written did not read back right; the video was put back as it was."},
+    {133, "Browse for videos"},
+    {134, "Browse for a cover"},
+    {135, "Add a genre"},
+    {136,
+     "The menu key or Shift+F10 opens its menu: draw checks, draw video reel, fit into 256x256, refresh, "
+     "remove the cover."},
+    {137, "Every video is tagged."},
+    {138, "Tagging stopped."},
+    {139, "Tagging failed."},
 };
 constexpr t_TextEntry kDutchTexts[] = {
     {101, "Video bestand(en)"},
@@ -94,6 +103,15 @@ constexpr t_TextEntry kDutchTexts[] = {
      "Schrijven mislukt: de schijf is vol, de toegang is geweigerd, een ander programma gebruikt de video, "
      "of het apparaat faalde."},
     {132, "Wat geschreven werd, las niet goed terug; de video is teruggezet zoals hij was."},
+    {133, "Bladeren naar video's"},
+    {134, "Bladeren naar een omslag"},
+    {135, "Een genre toevoegen"},
+    {136,
+     "De menutoets of Shift+F10 opent het menu: schaakbordpatroon, filmstrook, passend maken in 256x256, "
+     "vernieuwen, de omslag verwijderen."},
+    {137, "Alle video's zijn getagd."},
+    {138, "Taggen gestopt."},
+    {139, "Taggen mislukt."},
 };
 constexpr t_TextEntry kRussianTexts[] = {
     {101, "Файл(ы) видео"},
@@ -130,6 +148,15 @@ constexpr t_TextEntry kRussianTexts[] = {
      "Запись не удалась: диск заполнен, доступ запрещён, видео занято другой программой или произошёл сбой "
      "устройства."},
     {132, "Записанное не прошло проверку; видео возвращено в прежний вид."},
+    {133, "Выбрать видео"},
+    {134, "Выбрать обложку"},
+    {135, "Добавить жанр"},
+    {136,
+     "Клавиша меню или Shift+F10 открывает меню: шахматный фон, киноплёнка, вписать в 256x256, обновить, "
+     "удалить обложку."},
+    {137, "Теги записаны во все видео."},
+    {138, "Запись тегов остановлена."},
+    {139, "Запись тегов не удалась."},
 };
 constexpr t_TextEntry kGreekTexts[] = {
     {101, "Αρχείο(α) βίντεο"},
@@ -166,6 +193,15 @@ constexpr t_TextEntry kGreekTexts[] = {
      "Η εγγραφή απέτυχε: ο δίσκος είναι γεμάτος, η πρόσβαση απορρίφθηκε, άλλο πρόγραμμα χρησιμοποιεί το "
      "βίντεο ή η συσκευή απέτυχε."},
     {132, "Όσα γράφτηκαν δεν διαβάστηκαν σωστά· το βίντεο επανήλθε όπως ήταν."},
+    {133, "Εύρεση βίντεο"},
+    {134, "Εύρεση καλύμματος"},
+    {135, "Προσθήκη είδους"},
+    {136,
+     "Το πλήκτρο μενού ή το Shift+F10 ανοίγει το μενού του: σκακιέρα, φιλμ, προσαρμογή σε 256x256, ανανέωση, "
+     "αφαίρεση καλύμματος."},
+    {137, "Οι ετικέτες γράφτηκαν σε όλα τα βίντεο."},
+    {138, "Η εγγραφή ετικετών διακόπηκε."},
+    {139, "Η εγγραφή ετικετών απέτυχε."},
 };
 
 constexpr t_MenuItem kEnglishPreviewMenu[] = {

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QContextMenuEvent>
 #include <QCursor>
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -15,6 +16,7 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QScreen>
+#include <QShortcut>
 #include <QWindow>
 #include <algorithm>
 #include <cstring>
@@ -22,6 +24,7 @@
 #include "ui/dialog_layout.hpp"
 #include "ui/ids.hpp"
 #include "ui/qt/about_dialog.hpp"
+#include "ui/qt/accessibility.hpp"
 #include "ui/qt/cover_decoder.hpp"
 #include "ui/qt/multi_line_edit.hpp"
 #include "ui/qt/preview_painter.hpp"
@@ -84,6 +87,31 @@ t_DialogWidget::t_DialogWidget(t_QtView& view)
       m_view(view) {
   setObjectName(QStringLiteral("mivora"));
   setAcceptDrops(true);
+  // A screen reader announces a dialog, not a plain container.
+  SetAccessibleRole(*this, QAccessible::Dialog);
+  auto* shiftF10 = new QShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F10), this);
+  connect(shiftF10, &QShortcut::activated, this, &t_DialogWidget::RequestFocusMenu);
+}
+
+void t_DialogWidget::RequestFocusMenu() {
+  // The request the platform makes of the menu key: an edit field opens its
+  // own menu, any other control passes it on to the window.
+  QWidget* target = focusWidget();
+  if (target == nullptr) target = this;
+  const QPoint at = target->inputMethodQuery(Qt::ImCursorRectangle).toRect().center();
+  QContextMenuEvent request(QContextMenuEvent::Keyboard, at, target->mapToGlobal(at));
+  QCoreApplication::sendEvent(target, &request);
+}
+
+void t_DialogWidget::contextMenuEvent(QContextMenuEvent* event) {
+  // A right press is taken as a press (mousePressEvent); from the keyboard,
+  // wherever the focus is, the preview's menu opens.
+  if (event->reason() != QContextMenuEvent::Keyboard) {
+    event->ignore();
+    return;
+  }
+  event->accept();
+  m_view.m_dialog.ShowPreviewMenuFromKeyboard();
 }
 
 void t_DialogWidget::closeEvent(QCloseEvent* event) {
@@ -147,6 +175,7 @@ void t_DialogWidget::dropEvent(QDropEvent* event) {
 t_PreviewWidget::t_PreviewWidget(t_QtView& view, QWidget* parent) : QWidget(parent), m_view(view) {
   setObjectName(QStringLiteral("preview"));
   setFocusPolicy(Qt::NoFocus);
+  SetAccessibleRole(*this, QAccessible::Graphic);
 }
 
 void t_PreviewWidget::paintEvent(QPaintEvent* /*event*/) { m_view.PaintPreview(*this); }
@@ -340,6 +369,15 @@ void t_QtView::SetYearSpin(std::int32_t minimum, std::int32_t maximum, std::int3
 }
 
 void t_QtView::SetTitle(const t_String& title) { m_window->setWindowTitle(ToQString(title)); }
+
+void t_QtView::SetAccessibleText(int control, const t_String& name, const t_String& description) {
+  QWidget* widget = Control(control);
+  if (widget == nullptr) return;
+  widget->setAccessibleName(ToQString(name));
+  widget->setAccessibleDescription(ToQString(description));
+}
+
+void t_QtView::Announce(const t_String& text) { TellScreenReader(*m_window, ToQString(text)); }
 
 // --- t_QtView: the run -------------------------------------------------------
 
