@@ -543,7 +543,7 @@ TEST_F(QtViewTest, TheEndOfARunIsToldToScreenReadersThroughTheWindow) {
 }
 
 TEST_F(QtViewTest, ShiftF10AndTheMenuKeyOpenThePreviewMenuAtItsCornerButEditsKeepTheirOwn) {
-  Open();
+  Open({}, t_Language::Greek);
   QApplication::setActiveWindow(view->Window());
   const QPoint corner = C(kPreview)->mapToGlobal(QPoint(0, 0));
   // The window's shortcut, and the request the platform makes of the menu key.
@@ -571,7 +571,7 @@ TEST_F(QtViewTest, ShiftF10AndTheMenuKeyOpenThePreviewMenuAtItsCornerButEditsKee
         EXPECT_EQ(at, corner) << focus;
       }
     }
-    // A field keeps its own menu.
+    // A field's own menu, with Qt's texts in the dialog's language.
     C(kTitle)->setFocus(Qt::TabFocusReason);
     QStringList items;
     WhenMenuOpens([&](QMenu& menu) {
@@ -580,7 +580,62 @@ TEST_F(QtViewTest, ShiftF10AndTheMenuKeyOpenThePreviewMenuAtItsCornerButEditsKee
     });
     ask(C(kTitle));
     ASSERT_TRUE(QTest::qWaitFor([&] { return !items.isEmpty(); }, 5000));
-    EXPECT_TRUE(items.contains(QStringLiteral("&Copy\tCtrl+C"))) << items.join(u'|').toStdString();
+    EXPECT_TRUE(items.contains(QStringLiteral("Α&ντιγραφή\tCtrl+C"))) << items.join(u'|').toStdString();
+  }
+}
+
+TEST_F(QtViewTest, ReadOnlyFieldsAreDrawnOnTheWindowsColourInLightAndDarkPalettes) {
+  Open();
+  const QPalette light = QApplication::palette();
+  QPalette dark = light;
+  for (const auto& [role, colour] : {std::pair{QPalette::Window, QColor(0x2d, 0x2d, 0x2d)},
+                                     std::pair{QPalette::Base, QColor(0x1e, 0x1e, 0x1e)},
+                                     std::pair{QPalette::Text, QColor(0xee, 0xee, 0xee)}})
+    dark.setColor(role, colour);
+  for (const QPalette& palette : {light, dark, light}) {
+    QApplication::setPalette(palette);
+    QCoreApplication::processEvents();  // the change reaches the widgets as posted events
+    for (const bool enabled : {true, false}) {
+      SCOPED_TRACE(enabled ? "enabled" : "disabled");
+      for (const int id : {kVideoList, kCoverPath, kTitle}) C(id)->setEnabled(enabled);
+      for (const int id : {kVideoList, kCoverPath}) {
+        const QPalette& drawn = C(id)->palette();
+        const QPalette::ColorGroup group = enabled ? QPalette::Active : QPalette::Disabled;
+        EXPECT_EQ(drawn.color(group, QPalette::Base), palette.color(group, QPalette::Window)) << id;
+        // Styles draw a disabled field on the window's colour anyway.
+        if (enabled) {
+          EXPECT_NE(drawn.color(group, QPalette::Base), C(kTitle)->palette().color(group, QPalette::Base));
+        }
+      }
+    }
+  }
+  QApplication::setPalette(light);
+}
+
+TEST_F(QtViewTest, QtsOwnTextsFollowEveryLanguageOfTheDialog) {
+  // Qt's source texts, and what each of our languages shows for them.
+  struct t_Case {
+    const char* context;
+    const char* source;
+    const char* shown[4];  // English, Dutch, Russian, Greek
+  };
+  const t_Case cases[] = {
+      {"QLineEdit", "&Copy", {"&Copy", "&Kopiëren", "&Копировать", "Α&ντιγραφή"}},
+      {"QWidgetTextControl",
+       "Select All",
+       {"Select All", "Alles selecteren", "Выделить всё", "Επιλογή όλων"}},
+      {"QPlatformTheme", "Cancel", {"Cancel", "Annuleren", "Отмена", "Άκυρο"}},
+      {"QFileDialog", "File &name:", {"File &name:", "Bestands&naam:", "&Имя файла:", "Όνομα &αρχείου:"}},
+  };
+  for (const t_Language language : kAllLanguages) {
+    SCOPED_TRACE(std::string(LanguageTag(language)));
+    Open({}, language);
+    for (const t_Case& c : cases)
+      EXPECT_EQ(QCoreApplication::translate(c.context, c.source),
+                QString::fromUtf8(c.shown[static_cast<int>(language)]))
+          << c.context << " " << c.source;
+    view.reset();
+    dialog.reset();
   }
 }
 

@@ -8,7 +8,6 @@
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QLabel>
-#include <QLibraryInfo>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QMimeData>
@@ -29,6 +28,8 @@
 #include "ui/qt/multi_line_edit.hpp"
 #include "ui/qt/preview_painter.hpp"
 #include "ui/qt/qt_text.hpp"
+#include "ui/qt/qt_translations.hpp"
+#include "ui/qt/read_only_edit.hpp"
 #include "ui/qt/uri_list.hpp"
 #include "ui/qt/year_spin_box.hpp"
 
@@ -184,11 +185,9 @@ void t_PreviewWidget::paintEvent(QPaintEvent* /*event*/) { m_view.PaintPreview(*
 
 t_QtView::t_QtView(t_MainDialog& dialog, t_Language language, t_DesktopServices& services, t_Art art)
     : m_dialog(dialog), m_language(language), m_services(services), m_art(std::move(art)) {
-  // Without this the pickers and message boxes that Qt draws itself stay
-  // English; a language Qt ships no texts for keeps them English.
-  if (m_qtTexts.load(QStringLiteral("qtbase_") + ToQString(LanguageTag(m_language)),
-                     QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
-    QCoreApplication::installTranslator(&m_qtTexts);
+  // Without this the pickers, message boxes and edit menus that Qt draws
+  // itself stay English.
+  if (LoadQtTexts(m_qtTexts, m_language)) QCoreApplication::installTranslator(&m_qtTexts);
   m_window = std::make_unique<t_DialogWidget>(*this);
   m_window->setWindowIcon(m_art.icon);
   m_units = BaseUnitsOf(m_window->font());
@@ -216,13 +215,9 @@ void t_QtView::BuildControls() {
         widget = label;
         break;
       }
-      case t_ControlKind::ReadOnlyEdit: {
-        auto* edit = new QLineEdit(m_window.get());
-        edit->setReadOnly(true);
-        edit->setFocusPolicy(Qt::ClickFocus);
-        widget = edit;
+      case t_ControlKind::ReadOnlyEdit:
+        widget = new t_ReadOnlyEdit(m_window.get());
         break;
-      }
       case t_ControlKind::Edit:
         widget = new QLineEdit(m_window.get());
         break;
