@@ -89,6 +89,15 @@ inline constexpr int kFieldLimit = 32767;
 // A second start that could not hand its paths to the running window.
 inline constexpr int kTextAlreadyRunning = 138;
 inline constexpr int kTextPathsNotHandedOver = 139;
+// What a screen reader says of the controls whose visible text does not tell them apart.
+inline constexpr int kTextBrowseVideosName = 140;
+inline constexpr int kTextBrowseCoverName = 141;
+inline constexpr int kTextGenrePlusName = 142;
+inline constexpr int kTextCoverPreviewDescription = 143;
+// How a run ended, told to a screen reader.
+inline constexpr int kTextRunDone = 144;
+inline constexpr int kTextRunStopped = 145;
+inline constexpr int kTextRunFailed = 146;
 
 // Platform commands that must not close the dialog (Enter and Escape).
 inline constexpr int kCommandOk = 1;

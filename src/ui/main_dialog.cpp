@@ -60,6 +60,20 @@ constexpr std::pair<n_tagging::t_LineField, int> kLineFieldLabels[] = {
 // The three fields that make the comment tag, from here to the end.
 constexpr std::size_t kFirstCommentPart = 4;
 
+// Controls whose visible text ("Browse...", "+", a picture) does not say
+// what they do, and what a screen reader says of them instead.
+struct t_AccessibleText {
+  int control;
+  int nameId;
+  int descriptionId;  // 0: none
+};
+constexpr t_AccessibleText kAccessibleTexts[] = {
+    {kBrowseVideos, kTextBrowseVideosName, 0},
+    {kBrowseCover, kTextBrowseCoverName, 0},
+    {kGenreButton, kTextGenrePlusName, 0},
+    {kPreview, kTextCoverPreview, kTextCoverPreviewDescription},
+};
+
 constexpr std::int32_t kYearMinimum = 0;
 constexpr std::int32_t kYearMaximum = 32767;
 
@@ -138,6 +152,9 @@ bool t_MainDialog::OnInitDialog(t_View& view) {
   for (const int field : kTagFields) view.LimitField(field, kFieldLimit);
   view.SetYearSpin(kYearMinimum, kYearMaximum, kInitialYear);
   for (const auto& [control, textId] : kControlTexts) view.SetControlText(control, view.LoadText(textId));
+  for (const auto& [control, nameId, descriptionId] : kAccessibleTexts)
+    view.SetAccessibleText(control, view.LoadText(nameId),
+                           descriptionId == 0 ? t_String() : view.LoadText(descriptionId));
   view.AddAlwaysOnTopItem(view.LoadText(kTextAlwaysOnTop));
   RefreshTitle();
   for (const t_String& argument : m_arguments) AddPath(argument);
@@ -198,14 +215,14 @@ void t_MainDialog::OnTimerTick() {
   if (!m_job) return;
   m_job->Step();
   if (m_job->Done()) {
-    StopRun();
+    StopRun(kTextRunDone);
     m_view->FlashWindow();
   } else if (m_job->Failed()) {
     // No tick may run while the message is open.
     m_view->StopTick();
     m_view->SetTaskbarState(t_TaskbarState::Error);
     m_view->ShowMessage(FailureMessage(), FromUtf8(kFailureCaption));
-    StopRun();
+    StopRun(kTextRunFailed);
   } else {
     RefreshTitle();
   }
@@ -218,7 +235,7 @@ void t_MainDialog::OnFieldFull() { m_view->Beep(); }
 void t_MainDialog::OnSessionEnding() {
   // The window closes: scanning what waits would only delay the end.
   m_handedDuringRun.clear();
-  if (m_job) StopRun();
+  if (m_job) StopRun(kTextRunStopped);
   m_view->EndDialog();
 }
 
@@ -247,6 +264,12 @@ void t_MainDialog::ShowPreviewMenu(t_ScreenPoint point) {
   // The options and the cover stay as they are during a run.
   if (m_job) return;
   if (ContainsEdgesIncluded(m_view->PreviewRectOnScreen(), point)) m_view->PopUpPreviewMenu(point);
+}
+
+void t_MainDialog::ShowPreviewMenuFromKeyboard() {
+  if (m_job) return;
+  const t_ScreenRect preview = m_view->PreviewRectOnScreen();
+  m_view->PopUpPreviewMenu({preview.left, preview.top});
 }
 
 void t_MainDialog::AcceptDrop(std::span<const t_DroppedPath> paths) {
@@ -396,7 +419,7 @@ void t_MainDialog::StartRun() {
   m_view->StartTick(kTickPeriodMs);
 }
 
-void t_MainDialog::StopRun() {
+void t_MainDialog::StopRun(int endTextId) {
   m_view->StopTick();
   m_view->SetTaskbarState(t_TaskbarState::NoProgress);
   // Out of the slot first, so nothing sees a job that is being destroyed.
@@ -404,6 +427,8 @@ void t_MainDialog::StopRun() {
   job.reset();
   ApplyRunState();
   RefreshTitle();
+  // The title alone goes back to the product's name, whatever the ending.
+  m_view->Announce(m_view->LoadText(endTextId));
   if (!m_handedDuringRun.empty()) AcceptDrop(std::exchange(m_handedDuringRun, {}));
 }
 
@@ -447,7 +472,7 @@ void t_MainDialog::OnCommandIdle(int id) {
 }
 
 void t_MainDialog::OnCommandRunning(int id) {
-  if (id == kApply) StopRun();
+  if (id == kApply) StopRun(kTextRunStopped);
 }
 
 void t_MainDialog::BrowseVideos() {

@@ -82,6 +82,9 @@ class t_MainDialog {
   bool HitTest(t_ScreenPoint point);
   // A right press on the background (arriving as non-client) at a screen point.
   void ShowPreviewMenu(t_ScreenPoint point);
+  // The context-menu key or Shift+F10, wherever the focus is: the preview
+  // menu opens at the preview's top-left corner.
+  void ShowPreviewMenuFromKeyboard();
   // A drop of files and folders, in the drop's order; ignored during a run.
   // Entries that are missing, empty or longer than kLongestDroppedPath are skipped.
   void AcceptDrop(std::span<const t_DroppedPath> paths);
@@ -126,7 +129,8 @@ class t_MainDialog {
   // After each intake: says once how many paths were too long to be added.
   void ReportSkippedPaths();
   void StartRun();
-  void StopRun();
+  // Ends the run and tells a screen reader how it ended (string `endTextId`).
+  void StopRun(int endTextId);
   // The first line names the stage and the code; the video and the tagger's
   // reason follow where there are such.
   t_String FailureMessage();

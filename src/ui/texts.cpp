@@ -69,6 +69,15 @@ constexpr t_TextEntry kEnglishTexts[] = {
     {137, "The video was replaced by a link after it was added; it was not tagged."},
     {138, "Mivora is already running."},
     {139, "The files given to this start were not added; drop them onto its window."},
+    {140, "Browse for videos"},
+    {141, "Browse for a cover"},
+    {142, "Add a genre"},
+    {143,
+     "The menu key or Shift+F10 opens its menu: draw checks, draw video reel, fit into 256x256, refresh, "
+     "remove the cover."},
+    {144, "Every video is tagged."},
+    {145, "Tagging stopped."},
+    {146, "Tagging failed."},
 };
 constexpr t_TextEntry kDutchTexts[] = {
     {101, "Video bestand(en)"},
@@ -123,6 +132,15 @@ constexpr t_TextEntry kDutchTexts[] = {
     {137, "De video is na het toevoegen door een koppeling vervangen; hij is niet getagd."},
     {138, "Mivora draait al."},
     {139, "De bestanden die deze start kreeg, zijn niet toegevoegd; sleep ze naar het venster."},
+    {140, "Bladeren naar video's"},
+    {141, "Bladeren naar een omslag"},
+    {142, "Een genre toevoegen"},
+    {143,
+     "De menutoets of Shift+F10 opent het menu: schaakbordpatroon, filmstrook, passend maken in 256x256, "
+     "vernieuwen, de omslag verwijderen."},
+    {144, "Alle video's zijn getagd."},
+    {145, "Taggen gestopt."},
+    {146, "Taggen mislukt."},
 };
 constexpr t_TextEntry kRussianTexts[] = {
     {101, "Файл(ы) видео"},
@@ -172,6 +190,15 @@ constexpr t_TextEntry kRussianTexts[] = {
     {137, "После добавления видео было заменено ссылкой; теги не записаны."},
     {138, "Mivora уже запущена."},
     {139, "Файлы, переданные этому запуску, не добавлены; перетащите их в её окно."},
+    {140, "Выбрать видео"},
+    {141, "Выбрать обложку"},
+    {142, "Добавить жанр"},
+    {143,
+     "Клавиша меню или Shift+F10 открывает меню: шахматный фон, киноплёнка, вписать в 256x256, обновить, "
+     "удалить обложку."},
+    {144, "Теги записаны во все видео."},
+    {145, "Запись тегов остановлена."},
+    {146, "Запись тегов не удалась."},
 };
 constexpr t_TextEntry kGreekTexts[] = {
     {101, "Αρχείο(α) βίντεο"},
@@ -224,6 +251,15 @@ constexpr t_TextEntry kGreekTexts[] = {
     {137, "Το βίντεο αντικαταστάθηκε από σύνδεσμο αφού προστέθηκε· δεν γράφτηκαν ετικέτες."},
     {138, "Το Mivora εκτελείται ήδη."},
     {139, "Τα αρχεία που δόθηκαν σε αυτή την εκκίνηση δεν προστέθηκαν· σύρετέ τα στο παράθυρό του."},
+    {140, "Εύρεση βίντεο"},
+    {141, "Εύρεση καλύμματος"},
+    {142, "Προσθήκη είδους"},
+    {143,
+     "Το πλήκτρο μενού ή το Shift+F10 ανοίγει το μενού του: σκακιέρα, φιλμ, προσαρμογή σε 256x256, ανανέωση, "
+     "αφαίρεση καλύμματος."},
+    {144, "Οι ετικέτες γράφτηκαν σε όλα τα βίντεο."},
+    {145, "Η εγγραφή ετικετών διακόπηκε."},
+    {146, "Η εγγραφή ετικετών απέτυχε."},
 };
 
 constexpr t_MenuItem kEnglishPreviewMenu[] = {

@@ -74,6 +74,12 @@ class t_View {
 
   virtual void SetTitle(const t_String& title) = 0;
 
+  // What a screen reader says of a control in place of its visible text,
+  // and its longer description (empty: none); the visible text stays.
+  virtual void SetAccessibleText(int control, const t_String& name, const t_String& description) = 0;
+  // Tells a screen reader something that no control shows, once.
+  virtual void Announce(const t_String& text) = 0;
+
   // The periodic tick delivered to t_MainDialog::OnTimerTick on the dialog's thread.
   virtual void StartTick(std::uint32_t periodMs) = 0;
   virtual void StopTick() = 0;
@@ -97,7 +103,7 @@ class t_View {
   virtual void PopUpGenreMenu() = 0;
   // The text of a genre menu item as the menu holds it; nothing when it cannot be read.
   virtual std::optional<t_String> GenreItemText(int command) = 0;
-  // Pops up the preview menu with its top-left corner at `at`.
+  // Pops up the preview menu with its top-left corner at `at` (screen pixels).
   virtual void PopUpPreviewMenu(t_ScreenPoint at) = 0;
   virtual void SetMenuCheck(t_MenuKind menu, int command, bool checked) = 0;
   // Puts "Always on top" (command 40101) and a separator at the top of the
@@ -114,7 +120,7 @@ class t_View {
   virtual void SetTopmost(bool topmost) = 0;
   virtual bool IsCtrlDown() = 0;
 
-  // The text of string id 101 to 137 in the interface language.
+  // The text of string id 101 to 146 in the interface language.
   virtual t_String LoadText(int id) = 0;
 
   // Ends the modal dialog with result 0.

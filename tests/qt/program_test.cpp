@@ -328,6 +328,35 @@ TEST_F(ProgramTest, ApplyThroughTheWindowTagsEveryVideoAndClosingRemovesTheWorks
   EXPECT_FALSE(fs::exists(workspace)) << "the workspace is removed at the end";
 }
 
+// The preview's menu from the keyboard, as the X server delivers the keys:
+// Shift+F10 and the menu key each map a popup beside the window, Escape
+// closes it.
+TEST_F(ProgramTest, ShiftF10AndTheMenuKeyOpenAPopupMenuThroughTheWindow) {
+  auto program = Start({});
+  const std::string window = FindWindow(*program);
+  ASSERT_FALSE(window.empty()) << "no window";
+  const auto visibleWindows = [&] {
+    const std::string found = X("xdotool search --onlyvisible --pid " + std::to_string(program->Pid()));
+    return found.empty() ? 0 : std::count(found.begin(), found.end(), '\n') + 1;
+  };
+  const auto shown = visibleWindows();
+  for (const char* keys : {"shift+F10", "Menu"}) {
+    SCOPED_TRACE(keys);
+    Keys(window, keys);
+    auto opened = shown;
+    for (int attempt = 0; attempt < 100 && opened == shown; ++attempt) {
+      std::this_thread::sleep_for(50ms);
+      opened = visibleWindows();
+    }
+    EXPECT_EQ(opened, shown + 1);
+    X("xdotool key Escape");
+    for (int attempt = 0; attempt < 100 && visibleWindows() != shown; ++attempt)
+      std::this_thread::sleep_for(50ms);
+  }
+  Close(window);
+  EXPECT_EQ(program->Wait(20s), std::optional<int>(0));
+}
+
 // Closing without Apply removes nothing: a link planted at the workspace
 // path (a stale one, or another user's in a shared temporary folder) and the
 // user's folder it names stay as they were.

@@ -6,8 +6,10 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
+#include <QAccessible>
 #include <QCheckBox>
 #include <QClipboard>
+#include <QContextMenuEvent>
 #include <QDialog>
 #include <QLabel>
 #include <QLineEdit>
@@ -16,6 +18,8 @@
 #include <QPainter>
 #include <QScreen>
 #include <QTest>
+#include <algorithm>
+#include <functional>
 #include <memory>
 
 #include "intake/path_queries.hpp"
@@ -122,10 +126,6 @@ TEST_F(QtViewTest, EveryLanguageLabelsTheControlsAndThePreviewMenuFromItsTable) 
     const auto expected = PreviewMenuItems(language);
     ASSERT_EQ(static_cast<std::size_t>(items.size()), expected.size());
     for (std::size_t i = 0; i < expected.size(); ++i) EXPECT_EQ(items[i]->text(), Q(expected[i].text));
-    // Qt's own buttons follow where Qt ships the language (it has no Greek).
-    const char* cancel[] = {"Cancel", "Annuleren", "\u041E\u0442\u043C\u0435\u043D\u0430", "Cancel"};
-    EXPECT_EQ(QCoreApplication::translate("QPlatformTheme", "Cancel"),
-              QString::fromUtf8(cancel[static_cast<int>(language)]));
     // The fixed texts stay the same in every language.
     EXPECT_EQ(Title(), QStringLiteral("Mivora"));
     EXPECT_EQ(Text(kYear), QStringLiteral("2016"));
@@ -493,6 +493,153 @@ TEST_F(QtViewTest, DonateAndTheAboutLinkOpenTheirPagesWithTheQuery) {
   EXPECT_FALSE(link.contains(QStringLiteral("from=")));
   ASSERT_EQ(services.openedUrls.size(), 2u);
   EXPECT_EQ(services.openedUrls[1], n_ui::n_qt::WebAddress(ProductPageAddress()));
+}
+
+// --- Keyboard and screen readers ------------------------------------------------
+
+TEST_F(QtViewTest, ScreenReadersTellTheControlsApartInEveryLanguageWithoutNewVisibleText) {
+  struct t_Named {
+    int control;
+    int name;
+    int description;  // 0: none
+    QAccessible::Role role;
+  };
+  const t_Named named[] = {
+      {kBrowseVideos, kTextBrowseVideosName, 0, QAccessible::Button},
+      {kBrowseCover, kTextBrowseCoverName, 0, QAccessible::Button},
+      {kGenreButton, kTextGenrePlusName, 0, QAccessible::Button},
+      {kPreview, kTextCoverPreview, kTextCoverPreviewDescription, QAccessible::Graphic},
+  };
+  for (const t_Language language : kAllLanguages) {
+    SCOPED_TRACE(std::string(LanguageTag(language)));
+    Open({}, language);
+    QAccessibleInterface* window = QAccessible::queryAccessibleInterface(view->Window());
+    ASSERT_NE(window, nullptr);
+    EXPECT_EQ(window->role(), QAccessible::Dialog);
+    EXPECT_EQ(window->text(QAccessible::Name), QStringLiteral("Mivora"));
+    for (const auto& [control, name, description, role] : named) {
+      QAccessibleInterface* item = QAccessible::queryAccessibleInterface(C(control));
+      ASSERT_NE(item, nullptr) << control;
+      EXPECT_EQ(item->role(), role) << control;
+      EXPECT_EQ(item->text(QAccessible::Name), Q(TextUtf8(language, name))) << control;
+      EXPECT_EQ(item->text(QAccessible::Description),
+                description == 0 ? QString() : Q(TextUtf8(language, description)))
+          << control;
+      EXPECT_EQ(item->parent()->object(), view->Window()) << control;
+    }
+    EXPECT_EQ(Text(kBrowseCover), Q(TextUtf8(language, kTextBrowseCover)));
+    EXPECT_EQ(Text(kGenreButton), QStringLiteral("+"));
+    view.reset();
+    dialog.reset();
+  }
+}
+
+TEST_F(QtViewTest, TheEndOfARunIsToldToScreenReadersThroughTheWindow) {
+  // The offscreen platform has no accessibility bus to watch for the alert;
+  // what a reader fetches on it is the window's description.
+  Open({MakeVideo("one.mp4")});
+  QTest::keyClicks(C(kTitle), QStringLiteral("Blue Sky"));
+  Click(kApply);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !dialog->Running(); }, 5000));
+  QAccessibleInterface* window = QAccessible::queryAccessibleInterface(view->Window());
+  EXPECT_EQ(window->text(QAccessible::Description), Q(TextUtf8(t_Language::English, kTextRunDone)));
+}
+
+TEST_F(QtViewTest, ShiftF10AndTheMenuKeyOpenThePreviewMenuAtItsCornerButEditsKeepTheirOwn) {
+  Open({}, t_Language::Greek);
+  QApplication::setActiveWindow(view->Window());
+  const QPoint corner = C(kPreview)->mapToGlobal(QPoint(0, 0));
+  // The window's shortcut, and the request the platform makes of the menu key.
+  const std::function<void(QWidget*)> asks[] = {
+      [](QWidget* focused) { QTest::keyClick(focused, Qt::Key_F10, Qt::ShiftModifier); },
+      [](QWidget* focused) {
+        QContextMenuEvent request(QContextMenuEvent::Keyboard, QPoint(1, 1),
+                                  focused->mapToGlobal(QPoint(1, 1)));
+        QApplication::sendEvent(focused, &request);
+      },
+  };
+  for (const auto& ask : asks) {
+    for (const int focus : {kBrowseVideos, kRemoveBlank, kAbout}) {
+      C(focus)->setFocus(Qt::TabFocusReason);
+      QMenu* opened = nullptr;
+      QPoint at;
+      WhenMenuOpens([&](QMenu& menu) {
+        opened = &menu;
+        at = menu.geometry().topLeft();
+        menu.close();
+      });
+      ask(C(focus));
+      EXPECT_EQ(opened, view->PreviewMenu()) << focus;
+      if (corner.x() + view->PreviewMenu()->width() <= C(kPreview)->screen()->geometry().right() + 1) {
+        EXPECT_EQ(at, corner) << focus;
+      }
+    }
+    // A field's own menu, with Qt's texts in the dialog's language.
+    C(kTitle)->setFocus(Qt::TabFocusReason);
+    QStringList items;
+    WhenMenuOpens([&](QMenu& menu) {
+      for (const QAction* action : menu.actions()) items << action->text();
+      menu.close();
+    });
+    ask(C(kTitle));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !items.isEmpty(); }, 5000));
+    EXPECT_TRUE(items.contains(QStringLiteral("Α&ντιγραφή\tCtrl+C"))) << items.join(u'|').toStdString();
+  }
+}
+
+TEST_F(QtViewTest, ReadOnlyFieldsAreDrawnOnTheWindowsColourInLightAndDarkPalettes) {
+  Open();
+  const QPalette light = QApplication::palette();
+  QPalette dark = light;
+  for (const auto& [role, colour] : {std::pair{QPalette::Window, QColor(0x2d, 0x2d, 0x2d)},
+                                     std::pair{QPalette::Base, QColor(0x1e, 0x1e, 0x1e)},
+                                     std::pair{QPalette::Text, QColor(0xee, 0xee, 0xee)}})
+    dark.setColor(role, colour);
+  for (const QPalette& palette : {light, dark, light}) {
+    QApplication::setPalette(palette);
+    QCoreApplication::processEvents();  // the change reaches the widgets as posted events
+    for (const bool enabled : {true, false}) {
+      SCOPED_TRACE(enabled ? "enabled" : "disabled");
+      for (const int id : {kVideoList, kCoverPath, kTitle}) C(id)->setEnabled(enabled);
+      for (const int id : {kVideoList, kCoverPath}) {
+        const QPalette& drawn = C(id)->palette();
+        const QPalette::ColorGroup group = enabled ? QPalette::Active : QPalette::Disabled;
+        EXPECT_EQ(drawn.color(group, QPalette::Base), palette.color(group, QPalette::Window)) << id;
+        // Styles draw a disabled field on the window's colour anyway.
+        if (enabled) {
+          EXPECT_NE(drawn.color(group, QPalette::Base), C(kTitle)->palette().color(group, QPalette::Base));
+        }
+      }
+    }
+  }
+  QApplication::setPalette(light);
+}
+
+TEST_F(QtViewTest, QtsOwnTextsFollowEveryLanguageOfTheDialog) {
+  // Qt's source texts, and what each of our languages shows for them.
+  struct t_Case {
+    const char* context;
+    const char* source;
+    const char* shown[4];  // English, Dutch, Russian, Greek
+  };
+  const t_Case cases[] = {
+      {"QLineEdit", "&Copy", {"&Copy", "&Kopiëren", "&Копировать", "Α&ντιγραφή"}},
+      {"QWidgetTextControl",
+       "Select All",
+       {"Select All", "Alles selecteren", "Выделить всё", "Επιλογή όλων"}},
+      {"QPlatformTheme", "Cancel", {"Cancel", "Annuleren", "Отмена", "Άκυρο"}},
+      {"QFileDialog", "File &name:", {"File &name:", "Bestands&naam:", "&Имя файла:", "Όνομα &αρχείου:"}},
+  };
+  for (const t_Language language : kAllLanguages) {
+    SCOPED_TRACE(std::string(LanguageTag(language)));
+    Open({}, language);
+    for (const t_Case& c : cases)
+      EXPECT_EQ(QCoreApplication::translate(c.context, c.source),
+                QString::fromUtf8(c.shown[static_cast<int>(language)]))
+          << c.context << " " << c.source;
+    view.reset();
+    dialog.reset();
+  }
 }
 
 // --- Drops -------------------------------------------------------------------------

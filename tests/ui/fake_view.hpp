@@ -81,6 +81,11 @@ class t_FakeView final : public n_ui::t_View {
     title = text;
     Record("SetTitle(" + ToUtf8(text) + ")");
   }
+  void SetAccessibleText(int control, const t_String& name, const t_String& description) override {
+    Record("SetAccessibleText(" + std::to_string(control) + ", " + ToUtf8(name) + ", " + ToUtf8(description) +
+           ")");
+  }
+  void Announce(const t_String& text) override { Record("Announce(" + ToUtf8(text) + ")"); }
   void StartTick(std::uint32_t periodMs) override {
     ticking = true;
     Record("StartTick(" + std::to_string(periodMs) + ")");

@@ -17,38 +17,44 @@ using t_Calls = std::vector<std::string>;
 
 TEST_F(DialogTest, OpensTitledWithEveryTextAndAnEmptyList) {
   Open();
-  EXPECT_EQ(view.Take(), (t_Calls{
-                             "LimitField(1008, 32767)",
-                             "LimitField(1010, 32767)",
-                             "LimitField(1012, 32767)",
-                             "LimitField(1015, 32767)",
-                             "LimitField(1018, 32767)",
-                             "LimitField(1020, 32767)",
-                             "LimitField(1022, 32767)",
-                             "SetYearSpin(0, 32767, 2016)",
-                             "SetControlText(1001, Video file(s))",
-                             "SetControlText(1003, Browse...)",
-                             "SetControlText(1004, Cover file)",
-                             "SetControlText(1006, Browse...)",
-                             "SetControlText(1007, Title)",
-                             "SetControlText(1009, Author)",
-                             "SetControlText(1011, Genre)",
-                             "SetControlText(1013, +)",
-                             "SetControlText(1014, Year)",
-                             "SetControlText(1017, Audio source(s))",
-                             "SetControlText(1019, Video source(s))",
-                             "SetControlText(1021, Comment)",
-                             "SetControlText(1024, Remove tags that are left blank)",
-                             "SetControlText(1026, Apply)",
-                             "SetControlText(1027, Donate)",
-                             "SetControlText(1028, About)",
-                             "AddAlwaysOnTopItem(Always on top)",
-                             "SetTitle(Mivora)",
-                             "EnableControl(1026, false)",
-                             "SetControlText(1002, )",
-                             "SetControlText(1005, )",
-                             "RepaintPreview",
-                         }));
+  EXPECT_EQ(view.Take(),
+            (t_Calls{
+                "LimitField(1008, 32767)",
+                "LimitField(1010, 32767)",
+                "LimitField(1012, 32767)",
+                "LimitField(1015, 32767)",
+                "LimitField(1018, 32767)",
+                "LimitField(1020, 32767)",
+                "LimitField(1022, 32767)",
+                "SetYearSpin(0, 32767, 2016)",
+                "SetControlText(1001, Video file(s))",
+                "SetControlText(1003, Browse...)",
+                "SetControlText(1004, Cover file)",
+                "SetControlText(1006, Browse...)",
+                "SetControlText(1007, Title)",
+                "SetControlText(1009, Author)",
+                "SetControlText(1011, Genre)",
+                "SetControlText(1013, +)",
+                "SetControlText(1014, Year)",
+                "SetControlText(1017, Audio source(s))",
+                "SetControlText(1019, Video source(s))",
+                "SetControlText(1021, Comment)",
+                "SetControlText(1024, Remove tags that are left blank)",
+                "SetControlText(1026, Apply)",
+                "SetControlText(1027, Donate)",
+                "SetControlText(1028, About)",
+                "SetAccessibleText(1003, Browse for videos, )",
+                "SetAccessibleText(1006, Browse for a cover, )",
+                "SetAccessibleText(1013, Add a genre, )",
+                "SetAccessibleText(1023, Cover preview, The menu key or Shift+F10 opens its menu: draw "
+                "checks, draw video reel, fit into 256x256, refresh, remove the cover.)",
+                "AddAlwaysOnTopItem(Always on top)",
+                "SetTitle(Mivora)",
+                "EnableControl(1026, false)",
+                "SetControlText(1002, )",
+                "SetControlText(1005, )",
+                "RepaintPreview",
+            }));
   EXPECT_EQ(view.texts[kYear], ZTEXT("2016"));
   EXPECT_FALSE(view.enabled[kApply]);
   EXPECT_EQ(dialog->PreviewOptions().drawChecks, true);
@@ -302,7 +308,16 @@ TEST_F(DialogTest, PreviewMenuOpensOnlyInsideThePreviewAndNeverDuringARun) {
   Command(kApply);
   view.Take();
   dialog->ShowPreviewMenu({600, 400});
+  dialog->ShowPreviewMenuFromKeyboard();
   EXPECT_EQ(view.Take(), t_Calls{});
+}
+
+TEST_F(DialogTest, TheMenuKeyOpensThePreviewMenuAtThePreviewsCorner) {
+  Open();
+  view.previewRect = {-300, 40, -40, 300};  // on a screen left of the primary one
+  view.Take();
+  dialog->ShowPreviewMenuFromKeyboard();
+  EXPECT_EQ(view.Take(), t_Calls{"PopUpPreviewMenu(-300, 40)"});
 }
 
 // --- Drops -------------------------------------------------------------------------------------

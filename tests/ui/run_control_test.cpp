@@ -216,6 +216,37 @@ TEST_F(RunControl, StopEndsTheRunSilentlyAndTerminatesTheTool) {
   EXPECT_EQ(view.calls.front(), "StopTick");
 }
 
+TEST_F(RunControl, EveryEndingIsToldOnceToAScreenReaderAfterAnyMessage) {
+  struct t_Case {
+    t_ToolScript firstTool;
+    bool stop;  // Stop pressed after the first tick
+    std::string told;
+  };
+  const t_Case cases[] = {
+      {{0, 0}, false, "Announce(Every video is tagged.)"},
+      {{1000000, 0}, true, "Announce(Tagging stopped.)"},
+      {{1, 2}, false, "Announce(Tagging failed.)"},
+  };
+  for (const t_Case& c : cases) {
+    SCOPED_TRACE(c.told);
+    OpenWithClips(2);
+    jobs.runner.scripts[jobs.runner.attempts] = c.firstTool;
+    Command(n_ui::kApply);
+    dialog->OnTimerTick();
+    if (c.stop) Command(n_ui::kApply);
+    TickUntilIdle();
+    const auto told = std::find(view.calls.begin(), view.calls.end(), c.told);
+    ASSERT_NE(told, view.calls.end());
+    EXPECT_EQ(std::count_if(view.calls.begin(), view.calls.end(),
+                            [](const std::string& call) { return call.starts_with("Announce("); }),
+              1);
+    // Told once the message box is closed, never over it.
+    EXPECT_EQ(std::find_if(told, view.calls.end(),
+                           [](const std::string& call) { return call.starts_with("ShowMessage("); }),
+              view.calls.end());
+  }
+}
+
 TEST_F(RunControl, ATickWithoutAJobDoesNothing) {
   OpenWithClips(2);
   dialog->OnTimerTick();

@@ -55,6 +55,10 @@ TEST(Texts, SampleEntriesReadAsTheTranslatorsWroteThem) {
       {t_Language::Greek, kTextAudioSources, "Πηγή(ές) ήχου"},
       {t_Language::Greek, kTextAlwaysOnTop, "Πάντα στην κορυφή"},
       {t_Language::Greek, kTextGenrePlus, "+"},
+      {t_Language::English, kTextBrowseCoverName, "Browse for a cover"},
+      {t_Language::Dutch, kTextRunDone, "Alle video's zijn getagd."},
+      {t_Language::Russian, kTextBrowseVideosName, "Выбрать видео"},
+      {t_Language::Greek, kTextGenrePlusName, "Προσθήκη είδους"},
   };
   for (const auto& c : cases) EXPECT_EQ(TextUtf8(c.language, c.id), c.text) << c.id;
   EXPECT_EQ(LoadText(t_Language::English, kTextAddFiles), ZTEXT("Add files"));

@@ -96,6 +96,39 @@ LRESULT CALLBACK TornEdit(HWND window, UINT message, WPARAM wParam, LPARAM lPara
   return copied;
 }
 
+// Where the first pop-up menu that opened was, once it is closed again.
+std::optional<POINT> g_menuAt;
+
+void CALLBACK CloseOpenMenu(HWND, UINT, UINT_PTR, DWORD) {
+  const HWND menu = ::FindWindowW(L"#32768", nullptr);
+  if (menu == nullptr || !::IsWindowVisible(menu)) return;
+  RECT rect{};
+  ::GetWindowRect(menu, &rect);
+  if (!g_menuAt) g_menuAt = POINT{rect.left, rect.top};
+  ::EndMenu();
+}
+
+TEST_F(DialogWindowTest, TheMenuKeyFromAButtonOpensThePreviewMenuAtThePreviewsCorner) {
+  n_ui::n_win32::t_GdiplusSession gdiplus;
+  n_ui::n_win32::t_GdiplusCoverDecoder decoder;
+  Run(decoder, {}, [&](HWND dialog) {
+    const HWND button = ::GetDlgItem(dialog, n_ui::kBrowseVideos);
+    RECT preview{};
+    ::GetWindowRect(::GetDlgItem(dialog, n_ui::kPreview), &preview);
+    const UINT_PTR closer = ::SetTimer(nullptr, 0, 50, &CloseOpenMenu);
+    // A mouse position is a right press, not ours; the keyboard's comes as (-1, -1)
+    // from the focused button, which hands it to the dialog.
+    g_menuAt.reset();
+    ::SendMessageW(button, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(button), MAKELPARAM(10, 10));
+    EXPECT_FALSE(g_menuAt);
+    ::SendMessageW(button, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(button), MAKELPARAM(-1, -1));
+    ::KillTimer(nullptr, closer);
+    ASSERT_TRUE(g_menuAt);
+    EXPECT_EQ(g_menuAt->x, preview.left);
+    EXPECT_EQ(g_menuAt->y, preview.top);
+  });
+}
+
 TEST_F(DialogWindowTest, AlwaysOnTopLeadsTheWindowMenuAndCarriesItsCheckMark) {
   n_ui::n_win32::t_GdiplusSession gdiplus;
   n_ui::n_win32::t_GdiplusCoverDecoder decoder;

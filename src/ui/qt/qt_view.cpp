@@ -3,11 +3,11 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QContextMenuEvent>
 #include <QCursor>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QLabel>
-#include <QLibraryInfo>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QMimeData>
@@ -15,6 +15,7 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QScreen>
+#include <QShortcut>
 #include <QWindow>
 #include <algorithm>
 #include <cstring>
@@ -22,11 +23,14 @@
 #include "ui/dialog_layout.hpp"
 #include "ui/ids.hpp"
 #include "ui/qt/about_dialog.hpp"
+#include "ui/qt/accessibility.hpp"
 #include "ui/qt/cover_decoder.hpp"
 #include "ui/qt/field_limit.hpp"
 #include "ui/qt/multi_line_edit.hpp"
 #include "ui/qt/preview_painter.hpp"
 #include "ui/qt/qt_text.hpp"
+#include "ui/qt/qt_translations.hpp"
+#include "ui/qt/read_only_edit.hpp"
 #include "ui/qt/uri_list.hpp"
 #include "ui/qt/year_spin_box.hpp"
 
@@ -85,6 +89,31 @@ t_DialogWidget::t_DialogWidget(t_QtView& view)
       m_view(view) {
   setObjectName(QStringLiteral("mivora"));
   setAcceptDrops(true);
+  // A screen reader announces a dialog, not a plain container.
+  SetAccessibleRole(*this, QAccessible::Dialog);
+  auto* shiftF10 = new QShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F10), this);
+  connect(shiftF10, &QShortcut::activated, this, &t_DialogWidget::RequestFocusMenu);
+}
+
+void t_DialogWidget::RequestFocusMenu() {
+  // The request the platform makes of the menu key: an edit field opens its
+  // own menu, any other control passes it on to the window.
+  QWidget* target = focusWidget();
+  if (target == nullptr) target = this;
+  const QPoint at = target->inputMethodQuery(Qt::ImCursorRectangle).toRect().center();
+  QContextMenuEvent request(QContextMenuEvent::Keyboard, at, target->mapToGlobal(at));
+  QCoreApplication::sendEvent(target, &request);
+}
+
+void t_DialogWidget::contextMenuEvent(QContextMenuEvent* event) {
+  // A right press is taken as a press (mousePressEvent); from the keyboard,
+  // wherever the focus is, the preview's menu opens.
+  if (event->reason() != QContextMenuEvent::Keyboard) {
+    event->ignore();
+    return;
+  }
+  event->accept();
+  m_view.m_dialog.ShowPreviewMenuFromKeyboard();
 }
 
 void t_DialogWidget::closeEvent(QCloseEvent* event) {
@@ -148,6 +177,7 @@ void t_DialogWidget::dropEvent(QDropEvent* event) {
 t_PreviewWidget::t_PreviewWidget(t_QtView& view, QWidget* parent) : QWidget(parent), m_view(view) {
   setObjectName(QStringLiteral("preview"));
   setFocusPolicy(Qt::NoFocus);
+  SetAccessibleRole(*this, QAccessible::Graphic);
 }
 
 void t_PreviewWidget::paintEvent(QPaintEvent* /*event*/) { m_view.PaintPreview(*this); }
@@ -156,11 +186,9 @@ void t_PreviewWidget::paintEvent(QPaintEvent* /*event*/) { m_view.PaintPreview(*
 
 t_QtView::t_QtView(t_MainDialog& dialog, t_Language language, t_DesktopServices& services, t_Art art)
     : m_dialog(dialog), m_language(language), m_services(services), m_art(std::move(art)) {
-  // Without this the pickers and message boxes that Qt draws itself stay
-  // English; a language Qt ships no texts for keeps them English.
-  if (m_qtTexts.load(QStringLiteral("qtbase_") + ToQString(LanguageTag(m_language)),
-                     QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
-    QCoreApplication::installTranslator(&m_qtTexts);
+  // Without this the pickers, message boxes and edit menus that Qt draws
+  // itself stay English.
+  if (LoadQtTexts(m_qtTexts, m_language)) QCoreApplication::installTranslator(&m_qtTexts);
   m_window = std::make_unique<t_DialogWidget>(*this);
   m_window->setWindowIcon(m_art.icon);
   m_units = BaseUnitsOf(m_window->font());
@@ -188,13 +216,9 @@ void t_QtView::BuildControls() {
         widget = label;
         break;
       }
-      case t_ControlKind::ReadOnlyEdit: {
-        auto* edit = new QLineEdit(m_window.get());
-        edit->setReadOnly(true);
-        edit->setFocusPolicy(Qt::ClickFocus);
-        widget = edit;
+      case t_ControlKind::ReadOnlyEdit:
+        widget = new t_ReadOnlyEdit(m_window.get());
         break;
-      }
       case t_ControlKind::Edit:
         widget = new QLineEdit(m_window.get());
         break;
@@ -358,6 +382,15 @@ void t_QtView::SetYearSpin(std::int32_t minimum, std::int32_t maximum, std::int3
 }
 
 void t_QtView::SetTitle(const t_String& title) { m_window->setWindowTitle(ToQString(title)); }
+
+void t_QtView::SetAccessibleText(int control, const t_String& name, const t_String& description) {
+  QWidget* widget = Control(control);
+  if (widget == nullptr) return;
+  widget->setAccessibleName(ToQString(name));
+  widget->setAccessibleDescription(ToQString(description));
+}
+
+void t_QtView::Announce(const t_String& text) { TellScreenReader(*m_window, ToQString(text)); }
 
 // --- t_QtView: the run -------------------------------------------------------
 

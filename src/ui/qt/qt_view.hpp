@@ -30,6 +30,7 @@ class t_DialogWidget final : public QWidget {
 
  protected:
   void closeEvent(QCloseEvent* event) override;
+  void contextMenuEvent(QContextMenuEvent* event) override;
   void mousePressEvent(QMouseEvent* event) override;
   void mouseMoveEvent(QMouseEvent* event) override;
   void mouseReleaseEvent(QMouseEvent* event) override;
@@ -38,6 +39,9 @@ class t_DialogWidget final : public QWidget {
   void dropEvent(QDropEvent* event) override;
 
  private:
+  // Shift+F10: the focused control's menu, as the menu key asks for it.
+  void RequestFocusMenu();
+
   t_QtView& m_view;
   bool m_manualMove = false;
   QPoint m_moveOffset;
@@ -90,6 +94,8 @@ class t_QtView final : public t_View {
   void Beep() override;
   void SetYearSpin(std::int32_t minimum, std::int32_t maximum, std::int32_t position) override;
   void SetTitle(const t_String& title) override;
+  void SetAccessibleText(int control, const t_String& name, const t_String& description) override;
+  void Announce(const t_String& text) override;
   void StartTick(std::uint32_t periodMs) override;
   void StopTick() override;
   void ShowMessage(const t_String& text, const t_String& caption) override;

@@ -17,6 +17,7 @@ namespace n_zorbel::n_ui::n_win32 {
 namespace {
 
 constexpr UINT_PTR kTickTimer = 1;
+constexpr MSAAPROPID kAccessibleTextProps[] = {kPropIdAccName, kPropIdAccDescription};
 
 HMENU LoadMenuResource(HINSTANCE module, int id) noexcept {
   return ::LoadMenuW(module, MAKEINTRESOURCEW(id));
@@ -97,6 +98,7 @@ INT_PTR t_DialogWindow::OnInitDialog() {
 INT_PTR t_DialogWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_DESTROY:
+      ClearAccessibleTexts();
       m_dropTarget.Revoke(m_window);
       ::RemovePropW(m_window, kRunningWindowProperty);
       ::SetWindowLongPtrW(m_window, GWLP_USERDATA, 0);
@@ -121,6 +123,14 @@ INT_PTR t_DialogWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam
     case WM_NCRBUTTONDOWN:
       m_dialog.ShowPreviewMenu(UnpackPoint(lParam));
       return TRUE;
+    case WM_CONTEXTMENU: {
+      // The menu key and Shift+F10 arrive without a position, from any
+      // control without a menu of its own; a right press is WM_NCRBUTTONDOWN.
+      const t_ScreenPoint at = UnpackPoint(lParam);
+      if (at.x != -1 || at.y != -1) return FALSE;
+      m_dialog.ShowPreviewMenuFromKeyboard();
+      return TRUE;
+    }
     case WM_COMMAND:
       // An edit control that left out what did not fit says so with this
       // notification, not with a command.
@@ -181,6 +191,15 @@ void t_DialogWindow::OnTaskbarButtonCreated() noexcept {
   // Sent again after the shell restarts: the old interface is let go first.
   m_taskbar.Reset();
   ::CoCreateInstance(kClsidTaskbarList, nullptr, CLSCTX_INPROC_SERVER, kIidTaskbarList3, m_taskbar.OutVoid());
+}
+
+void t_DialogWindow::ClearAccessibleTexts() noexcept {
+  if (m_accessibleProps)
+    for (const HWND control : m_namedControls)
+      m_accessibleProps->ClearHwndProps(control, static_cast<DWORD>(OBJID_CLIENT), CHILDID_SELF,
+                                        kAccessibleTextProps, 2);
+  m_namedControls.clear();
+  m_accessibleProps.Reset();
 }
 
 HMENU t_DialogWindow::MenuHandle(t_MenuKind menu) const noexcept {
@@ -263,6 +282,25 @@ void t_DialogWindow::SetYearSpin(std::int32_t minimum, std::int32_t maximum, std
 }
 
 void t_DialogWindow::SetTitle(const t_String& title) { ::SetWindowTextW(m_window, title.c_str()); }
+
+void t_DialogWindow::SetAccessibleText(int control, const t_String& name, const t_String& description) {
+  const HWND item = ::GetDlgItem(m_window, control);
+  if (item == nullptr) return;
+  // Without the service a screen reader reads the visible text, as before.
+  if (!m_accessibleProps && FAILED(::CoCreateInstance(kClsidAccPropServices, nullptr, CLSCTX_INPROC_SERVER,
+                                                      kIidAccPropServices, m_accessibleProps.OutVoid())))
+    return;
+  const auto object = static_cast<DWORD>(OBJID_CLIENT);
+  m_accessibleProps->SetHwndPropStr(item, object, CHILDID_SELF, kPropIdAccName, name.c_str());
+  if (!description.empty())
+    m_accessibleProps->SetHwndPropStr(item, object, CHILDID_SELF, kPropIdAccDescription, description.c_str());
+  m_namedControls.push_back(item);
+}
+
+void t_DialogWindow::Announce(const t_String& /*text*/) {
+  // Nothing more to do: screen readers read the window's title as it changes,
+  // and a failure's message box is read as it opens.
+}
 
 void t_DialogWindow::StartTick(std::uint32_t periodMs) {
   ::SetTimer(m_window, kTickTimer, periodMs, nullptr);

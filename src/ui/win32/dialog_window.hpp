@@ -92,6 +92,8 @@ class t_DialogWindow final : public t_View, private t_DropSink {
   void Beep() override;
   void SetYearSpin(std::int32_t minimum, std::int32_t maximum, std::int32_t position) override;
   void SetTitle(const t_String& title) override;
+  void SetAccessibleText(int control, const t_String& name, const t_String& description) override;
+  void Announce(const t_String& text) override;
   void StartTick(std::uint32_t periodMs) override;
   void StopTick() override;
   void ShowMessage(const t_String& text, const t_String& caption) override;
@@ -139,6 +141,8 @@ class t_DialogWindow final : public t_View, private t_DropSink {
   bool TakeHandedPaths(const COPYDATASTRUCT& data);
   void DrawItem(const DRAWITEMSTRUCT& item);
   void OnTaskbarButtonCreated() noexcept;
+  // Takes back the names given to controls; they would outlive the window.
+  void ClearAccessibleTexts() noexcept;
   HMENU MenuHandle(t_MenuKind menu) const noexcept;
   t_MenuKind MenuOf(HMENU menu) const noexcept;
 
@@ -153,6 +157,8 @@ class t_DialogWindow final : public t_View, private t_DropSink {
   t_IconSizes m_iconSizes;
   t_DropTarget m_dropTarget;
   t_ComPtr<ITaskbarList3> m_taskbar;
+  t_ComPtr<IAccPropServices> m_accessibleProps;  // null until a name is given, or without the service
+  std::vector<HWND> m_namedControls;
   UINT m_taskbarButtonCreatedMessage;
   t_Menu m_genreMenu;
   t_Menu m_previewMenu;

@@ -10,5 +10,6 @@
 #include <shlobj.h>
 #include <shobjidl.h>
 #include <commctrl.h>
+#include <oleacc.h>
 #include <gdiplus.h>
 // clang-format on
