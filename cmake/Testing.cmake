@@ -8,17 +8,23 @@ if(BUILD_TESTING)
   include(GoogleTest)
 endif()
 
-# mivora_add_gtest(NAME SOURCES ... LIBS ...): one test binary. Natively every
+# mivora_add_gtest(NAME SOURCES ... LIBS ... [LOCK NAME]): one test binary. Natively every
 # test case becomes a CTest test; under Wine each binary is one CTest test,
 # because starting Wine once per case would dominate the run.
 function(mivora_add_gtest name)
-  cmake_parse_arguments(arg "" "" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(arg "" "LOCK" "SOURCES;LIBS" ${ARGN})
   add_executable(${name} ${arg_SOURCES})
   target_link_libraries(${name} PRIVATE ${arg_LIBS} GTest::gtest_main mivora_warnings)
   if(CMAKE_CROSSCOMPILING)
     add_test(NAME ${name} COMMAND ${name})
     set_tests_properties(${name} PROPERTIES TIMEOUT 600)
   else()
-    gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST PROPERTIES TIMEOUT 300)
+    # LOCK: tests that share something of the machine (an X server's display numbers) run
+    # one at a time.
+    set(lock)
+    if(arg_LOCK)
+      set(lock RESOURCE_LOCK ${arg_LOCK})
+    endif()
+    gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST PROPERTIES TIMEOUT 300 ${lock})
   endif()
 endfunction()

@@ -144,6 +144,16 @@ class t_Server {
     while (::read(fds[0], &c, 1) == 1 && c != '\n') m_line += c;
     ::close(fds[0]);
   }
+  // Asked to end, the server removes its lock and socket; a killed one leaves them, and the
+  // next test's server may then take a display that another still answers on.
+  ~t_Server() {
+    if (m_server && m_server->Pid() > 0) {
+      ::kill(m_server->Pid(), SIGTERM);
+      m_server->Wait(5s);
+    }
+  }
+  t_Server(const t_Server&) = delete;
+  t_Server& operator=(const t_Server&) = delete;
   const std::string& Line() const noexcept { return m_line; }
 
  private:
