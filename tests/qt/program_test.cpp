@@ -161,9 +161,10 @@ class t_Server {
   std::string m_line;
 };
 
-// An X server on the first free display.
+// An X server on the first free display. Without -noreset it starts over each time its
+// last client leaves, and a program started at that moment cannot connect.
 struct t_Xvfb {
-  t_Server server{{"Xvfb", "-displayfd", "{fd}", "-screen", "0", "1280x900x24", "-nolisten", "tcp"}};
+  t_Server server{{"Xvfb", "-displayfd", "{fd}", "-screen", "0", "1280x900x24", "-nolisten", "tcp", "-noreset"}};
   std::string Display() const { return server.Line().empty() ? "" : ":" + server.Line(); }
 };
 
