@@ -9,6 +9,7 @@
 #include <string>
 #include <utility>
 
+#include "fault_hook.hpp"
 #include "platform_file.hpp"
 #include "platform_handle.hpp"
 #include "system/utf8.hpp"
@@ -254,11 +255,22 @@ t_Replacement::~t_Replacement() {
   if (!m_published) (void)DeleteFileW(ApiPath(m_name).c_str());
 }
 
+namespace {
+// A rename written through is on the disk when the call returns: renamed, and its folder flushed.
+void WrittenThrough(std::intptr_t copy) {
+  if (t_IoObserver* o = n_hook::Observer()) {
+    o->Renamed(copy);
+    o->FolderFlushed();
+  }
+}
+}  // namespace
+
 void t_Replacement::Publish(t_File& video) {
   // ReplaceFileW opens both files itself, the copy without sharing: ours must be closed, and
   // the copy no longer marked, for that short step.
   const auto identity = IdentityOf(H(video.m_handle));
   if (!SetDeleteOnClose(H(m_file.m_handle), false)) Fail(GetLastError());
+  const std::intptr_t copy = m_file.m_handle;  // how the observer knows the copy
   m_file.Close();
   video.Close();
   // The video was held without delete sharing, so its name could not change until now.
@@ -282,11 +294,14 @@ void t_Replacement::Publish(t_File& video) {
       Fail(GetLastError());
     }
     m_published = true;
+    WrittenThrough(copy);
     return;
   }
   // The video keeps its attributes, access list and streams; a merge that fails fails the run.
   if (ReplaceFileW(ApiPath(m_video).c_str(), ApiPath(m_name).c_str(), nullptr, 0, nullptr, nullptr)) {
     m_published = true;
+    // Not written through: until the folder reaches the disk, either name may stand.
+    if (t_IoObserver* o = n_hook::Observer()) o->Renamed(copy);
     return;
   }
   const DWORD error = GetLastError();
@@ -298,6 +313,7 @@ void t_Replacement::Publish(t_File& video) {
                    MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
     Fail(GetLastError());
   }
+  WrittenThrough(copy);
 }
 
 std::string PathToUtf8(const t_NativePath& path) { return Utf16ToUtf8(U16(path)); }

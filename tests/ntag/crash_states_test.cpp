@@ -2,7 +2,8 @@
 // tags over unchanged media. The writes, cuts, flushes and renames of each write path are
 // recorded in process (t_IoObserver) and replayed from the original file: any subset of each
 // file's writes since its last flush persisted, each write possibly torn at 512-byte sectors
-// (a prefix or a suffix of them), and a rename not yet flushed in its folder either way.
+// (a prefix or a suffix of them), and a rename not yet flushed in its folder either way. It runs
+// on the file layers of both platforms, which must write the same bytes.
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -15,11 +16,15 @@
 #include "fault_hook.hpp"
 #include "file_layout.hpp"
 #include "movie.hpp"
-#include "ntag_harness.hpp"
+#include "support/file_bytes.hpp"
+#include "support/scratch_folder.hpp"
+#include "system/text.hpp"
 #include "tag_writer.hpp"
 
 namespace n_zorbel::n_ntag::n_test {
 namespace {
+
+using n_testing::ReadFile, n_testing::WriteFile, n_testing::t_ScratchFolder;
 
 constexpr std::uint64_t kSectorSize = 512;
 // States tried at one crash point; beyond, a fixed random sample of them.
@@ -192,19 +197,19 @@ std::string ExploreCrashStates(const std::string& original, const std::vector<t_
   return final;
 }
 
-std::string TagsIn(const std::string& path) {
+std::string TagsIn(const t_NativePath& path) {
   const t_Bytes bytes = ReadTags(path).Serialize();
   return std::string(bytes.begin(), bytes.end());
 }
 
-std::uint64_t IlstOffset(const std::string& path) {
+std::uint64_t IlstOffset(const t_NativePath& path) {
   const t_File file = t_File::Open(path, t_OpenMode::Read);
   const t_FileLayout layout = t_FileLayout::Scan(file);
   const t_Movie movie = t_Movie::Parse(ReadMoov(file, layout), layout.Moov().offset);
   return movie.Meta()->children[static_cast<std::size_t>(movie.IlstIndex())].fileOffset;
 }
 
-std::uint64_t MoovOffset(const std::string& path) {
+std::uint64_t MoovOffset(const t_NativePath& path) {
   return t_FileLayout::Scan(t_File::Open(path, t_OpenMode::Read)).Moov().offset;
 }
 
@@ -212,7 +217,7 @@ bool Straddles(std::uint64_t offset) { return offset / kSectorSize != (offset + 
 
 // Puts a free box of `size` bytes right before a last moov, so that `box` (the moov or its
 // ilst) starts `into` bytes into a sector; the media before it does not move.
-void ShiftLastMoov(const std::string& video, std::uint64_t (*box)(const std::string&), std::uint64_t into) {
+void ShiftLastMoov(const t_NativePath& video, std::uint64_t (*box)(const t_NativePath&), std::uint64_t into) {
   std::string bytes = ReadFile(video);
   const std::uint64_t moovAt = MoovOffset(video);
   std::uint64_t size = (into + kSectorSize - box(video) % kSectorSize) % kSectorSize;
@@ -241,7 +246,16 @@ struct t_Case {
   // bytes into a sector, where an 8-byte switch would straddle two.
   std::optional<bool> straddleMoov;
   std::vector<std::pair<t_Edit, t_WritePath>> edits;
+  // The file after the edits (FNV-1a): the Windows and the Linux build write the same bytes.
+  // A change of layout changes it on purpose, and on both at once.
+  std::uint64_t written;
 };
+
+std::uint64_t Digest(const std::string& bytes) {
+  std::uint64_t h = 14695981039346656037ull;
+  for (const unsigned char c : bytes) h = (h ^ c) * 1099511628211ull;
+  return h;
+}
 
 t_BuildOptions Built(bool moovFirst, std::uint32_t paddingBefore, std::uint32_t paddingAfter) {
   t_BuildOptions o;
@@ -254,32 +268,38 @@ t_BuildOptions Built(bool moovFirst, std::uint32_t paddingBefore, std::uint32_t 
 }
 
 const t_Case kCases[] = {
-    {"InPlace", Built(true, 0, 4000), {}, {{Title("New title"), t_WritePath::InPlace}}},
+    {"InPlace", Built(true, 0, 4000), {}, {{Title("New title"), t_WritePath::InPlace}},
+     0x4ae45da8f5f65d2full},
     // Neither free box holds the comment: the old ilst moves to the front, the free boxes join.
-    {"InPlaceSeveralSteps", Built(true, 3000, 3000), {}, {{Title("New title", 4500), t_WritePath::InPlace}}},
+    {"InPlaceSeveralSteps", Built(true, 3000, 3000), {}, {{Title("New title", 4500), t_WritePath::InPlace}},
+     0x1d4ac4fdc7e3da63ull},
     {"AppendedThenInPlace",
      Built(false, 0, 0),
      {},
-     {{Title("New title"), t_WritePath::AppendedMovie}, {Title("Third title"), t_WritePath::InPlace}}},
+     {{Title("New title"), t_WritePath::AppendedMovie}, {Title("Third title"), t_WritePath::InPlace}},
+     0xc4b58cfc66b82e8eull},
     {"RewriteThenInPlace",
      Built(true, 0, 0),
      {},
-     {{Title("New title", 70000), t_WritePath::Rewrite}, {Title("Third title"), t_WritePath::InPlace}}},
+     {{Title("New title", 70000), t_WritePath::Rewrite}, {Title("Third title"), t_WritePath::InPlace}},
+     0x09e36f6891375a3dull},
     // The old planner switched at the ilst header here; now the edit appends a moov whose
     // ilst header lies within a sector, and the next edit goes in place.
     {"IlstHeaderAcrossSectors",
      Built(false, 0, 4000),
      false,
-     {{Title("New title"), t_WritePath::AppendedMovie}, {Title("Third title"), t_WritePath::InPlace}}},
+     {{Title("New title"), t_WritePath::AppendedMovie}, {Title("Third title"), t_WritePath::InPlace}},
+     0xc70531bc146dc63full},
     // The old moov's header straddles: the switch goes to the free box before it instead.
     {"MoovHeaderAcrossSectors",
      Built(false, 0, 0),
      true,
-     {{Title("New title"), t_WritePath::AppendedMovie}, {Title("Third title"), t_WritePath::InPlace}}},
+     {{Title("New title"), t_WritePath::AppendedMovie}, {Title("Third title"), t_WritePath::InPlace}},
+     0x560d3512a51de2e2ull},
 };
 
 // Runs `edit` on `video`, recorded; the journal.
-std::vector<t_Op> Recorded(const std::string& video, const t_Edit& edit, t_WritePath expected,
+std::vector<t_Op> Recorded(const t_NativePath& video, const t_Edit& edit, t_WritePath expected,
                            bool dropFlushes) {
   const std::string original = ReadFile(video);
   t_Journal journal(original, dropFlushes);
@@ -300,7 +320,7 @@ std::vector<t_Op> Recorded(const std::string& video, const t_Edit& edit, t_Write
 // the number of states that do not hold the complete old or new tags over the media of `chunks`.
 int BadStates(const t_ScratchFolder& scratch, const std::string& original, const std::string& newFile,
               const std::vector<t_Op>& ops, const std::vector<t_Chunk>& chunks, bool report) {
-  const std::string state = scratch / "state.mp4";
+  const t_NativePath state = scratch / ZTEXT("state.mp4");
   WriteFile(state, original);
   const std::string oldTags = TagsIn(state);
   WriteFile(state, newFile);
@@ -318,7 +338,7 @@ int BadStates(const t_ScratchFolder& scratch, const std::string& original, const
     } catch (const std::exception& e) {
       why = e.what();
     }
-    if (why.empty()) why = CheckChunks(state, chunks);
+    if (why.empty()) why = CheckChunks(ToUtf8(state), chunks);
     if (!why.empty() && bad++ < 3 && report) ADD_FAILURE() << "a crash state: " << why;
   });
   EXPECT_TRUE(final == newFile) << "the record does not replay to the edited file";
@@ -330,8 +350,8 @@ TEST(CrashStatesTest, EveryStateAPowerLossLeavesHoldsOldOrNewTags) {
   for (const t_Case& c : kCases) {
     SCOPED_TRACE(c.name);
     t_ScratchFolder scratch;
-    const std::string video = scratch / "v.mp4";
-    const std::vector<t_Chunk> chunks = BuildMp4(c.build, video);
+    const t_NativePath video = scratch / ZTEXT("v.mp4");
+    const std::vector<t_Chunk> chunks = BuildMp4(c.build, ToUtf8(video));
     if (c.straddleMoov) {
       ShiftLastMoov(video, *c.straddleMoov ? MoovOffset : IlstOffset, 508);
       ASSERT_TRUE(Straddles(*c.straddleMoov ? MoovOffset(video) : IlstOffset(video)));
@@ -346,6 +366,7 @@ TEST(CrashStatesTest, EveryStateAPowerLossLeavesHoldsOldOrNewTags) {
         EXPECT_FALSE(Straddles(MoovOffset(video)));
       }
     }
+    EXPECT_EQ(Digest(ReadFile(video)), c.written) << std::hex << Digest(ReadFile(video));
   }
 }
 
@@ -355,8 +376,8 @@ TEST(CrashStatesTest, TheCheckFindsAMissingFlush) {
   for (const t_Case& c : {kCases[0], kCases[2], kCases[3]}) {
     SCOPED_TRACE(c.name);
     t_ScratchFolder scratch;
-    const std::string video = scratch / "v.mp4";
-    const std::vector<t_Chunk> chunks = BuildMp4(c.build, video);
+    const t_NativePath video = scratch / ZTEXT("v.mp4");
+    const std::vector<t_Chunk> chunks = BuildMp4(c.build, ToUtf8(video));
     const std::string original = ReadFile(video);
     const std::vector<t_Op> ops = Recorded(video, c.edits[0].first, c.edits[0].second, true);
     EXPECT_GT(BadStates(scratch, original, ReadFile(video), ops, chunks, false), 0);
