@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <iterator>
+#include <optional>
 #include <utility>
 
 #include "box_types.hpp"
@@ -91,11 +92,14 @@ t_Box* t_Movie::Meta() { return const_cast<t_Box*>(std::as_const(*this).Meta());
 void t_Movie::CheckTagBoxesUnique() const {
   const t_Box* first = Meta();
   if (!first) return;
-  const t_Bytes firstBytes = first->Serialize();
+  // Serialized only for a second meta: the first holds the padding, megabytes on a long video.
+  std::optional<t_Bytes> firstBytes;
   for (const t_Box& udta : m_root.children) {
     if (udta.type != kUdta) continue;
     for (const t_Box& meta : udta.children) {
-      if (meta.type == kMeta && &meta != first && meta.Serialize() != firstBytes) {
+      if (meta.type != kMeta || &meta == first) continue;
+      if (!firstBytes) firstBytes = first->Serialize();
+      if (meta.Serialize() != *firstBytes) {
         throw t_NtagError(t_ExitCode::LayoutRefused, "the file holds two different metadata boxes (meta)");
       }
     }

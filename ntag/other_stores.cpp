@@ -284,6 +284,13 @@ bool RemoveFromKeys(t_Box& meta, const std::vector<std::string>& keys) {
   return true;
 }
 
+// Whether a meta box may hold Keys: an opened one (udta/meta) only with a keys box among its
+// children; checked first, so that the iTunes tags' padding is not copied to look.
+bool MayHoldKeys(const t_Box& meta) {
+  return !meta.container ||
+         std::any_of(meta.children.begin(), meta.children.end(), [](const t_Box& b) { return b.type == kKeys; });
+}
+
 // The bytes after a meta box's header, whether it was opened (udta/meta) or kept whole (moov/meta).
 t_Bytes MetaBody(const t_Box& meta) {
   if (!meta.container) return meta.payload;
@@ -325,7 +332,7 @@ bool RemoveFromOtherStores(t_Movie& movie, const std::vector<std::string>& keys)
 
 bool MoveKeysOutOfUserData(t_Movie& movie) {
   const t_Box* meta = movie.Meta();
-  if (!meta) return false;
+  if (!meta || !MayHoldKeys(*meta)) return false;
   const t_Bytes body = MetaBody(*meta);
   if (!ParseKeysMeta(body)) return false;
   // QuickTime's form, without version and flags: the only one exiftool and mediainfo read in moov.
@@ -360,7 +367,7 @@ std::vector<std::string> OtherStoresListing(const t_Movie& movie) {
     if (box.type != kUdta) continue;
     for (const t_Box& item : box.children) {
       // Keys where the iTunes tags belong (ffmpeg's use_metadata_tags), until an edit moves them.
-      if (item.type == kMeta) ListKeys(MetaBody(item), lines);
+      if (item.type == kMeta && MayHoldKeys(item)) ListKeys(MetaBody(item), lines);
       if (item.container) continue;
       const t_Meaning* asset = MeaningOf(item.type, kAssetBoxes);
       if (asset) {
