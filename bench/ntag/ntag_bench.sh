@@ -4,7 +4,8 @@
 #   usage: bench/ntag/ntag_bench.sh [path-to-ntag [path-to-ntag_bench_measure [path-to-ntag.exe]]]
 #   NTAG_BENCH_GIB=1 sets the size, NTAG_BENCH_RUNS=3 the runs whose median is shown,
 #   NTAG_BENCH_COLD=1 empties the page cache before each tool (as root), as for a video
-#   that was not read lately.
+#   that was not read lately. NTAG_BENCH_BEFORE=path-to-an-older-ntag runs it right after ntag
+#   on every case, as "ntag (before)", to show what a change did to each write path.
 # Cases: (a) first tagging with a ~500 KB cover, (b) re-tagging with another ~500 KB cover,
 # (c) changing only the title. Reports wall time, bytes written and peak memory, prints a
 # table and writes ntag_bench.csv into the work folder (NTAG_BENCH_DIR, default /tmp).
@@ -29,6 +30,7 @@ fi
 gib="${NTAG_BENCH_GIB:-1}"
 runs="${NTAG_BENCH_RUNS:-3}"
 cold="${NTAG_BENCH_COLD:-0}"
+before="${NTAG_BENCH_BEFORE:+$(realpath "$NTAG_BENCH_BEFORE")}"
 if [ "$cold" = 1 ] && [ ! -w /proc/sys/vm/drop_caches ]; then
   echo "ntag_bench: NTAG_BENCH_COLD=1 needs root to empty the page cache" >&2
   exit 1
@@ -87,6 +89,22 @@ measure() {
   echo "$layout,$tool,$case,$secs,$bytes,$peak" >> "$raw"
 }
 
+# tracked CASE command... (the video last): runs it and notes in paths.txt which write path
+# ntag took, from what became of the file: a new file (rewrite), the same file grown (appended
+# movie), or the same file at the same size (in place).
+paths="$work/paths.txt"
+: > "$paths"
+tracked() {
+  local case="$1" video="${*: -1}" before after
+  shift
+  before="$(stat -c '%i %s' "$video")"
+  "$@"
+  after="$(stat -c '%i %s' "$video")"
+  local path="in place"
+  if [ "${after% *}" != "${before% *}" ]; then path=rewrite; elif [ "$after" != "$before" ]; then path="appended movie"; fi
+  echo "$layout,$case,$path" >> "$paths"
+}
+
 for run in $(seq "$runs"); do
   echo "run $run of $runs..." >&2
   for layout in fast end; do
@@ -97,10 +115,20 @@ for run in $(seq "$runs"); do
     rm -f cp.mp4
 
     cp "$base" ntag.mp4
-    measure "$layout" ntag a "$ntag" -meta:title=Bench -remove-cover:all -add-cover:front:cover1.jpg ntag.mp4
-    measure "$layout" ntag b "$ntag" -remove-cover:all -add-cover:front:cover2.jpg ntag.mp4
-    measure "$layout" ntag c "$ntag" -meta:title=Changed ntag.mp4
+    tracked a measure "$layout" ntag a "$ntag" -meta:title=Bench -remove-cover:all -add-cover:front:cover1.jpg \
+      ntag.mp4
+    tracked b measure "$layout" ntag b "$ntag" -remove-cover:all -add-cover:front:cover2.jpg ntag.mp4
+    tracked c measure "$layout" ntag c "$ntag" -meta:title=Changed ntag.mp4
     rm -f ntag.mp4
+
+    if [ -n "$before" ]; then
+      cp "$base" before.mp4
+      measure "$layout" "ntag (before)" a "$before" -meta:title=Bench -remove-cover:all -add-cover:front:cover1.jpg \
+        before.mp4
+      measure "$layout" "ntag (before)" b "$before" -remove-cover:all -add-cover:front:cover2.jpg before.mp4
+      measure "$layout" "ntag (before)" c "$before" -meta:title=Changed before.mp4
+      rm -f before.mp4
+    fi
 
     if [ -n "$ntag_exe" ]; then
       cp "$base" exe.mp4
@@ -155,7 +183,8 @@ echo "video: $(stat -c %s base-fast.mp4) bytes; covers: $(stat -c %s cover1.jpg)
 column -s, -t < "$csv"
 # The targets: (a) against cp; (b) and (c) as the speed-up over each peer; peak memory.
 awk -F, -v cover="$(stat -c %s cover1.jpg)" '
-  NR > 1 && $4 != "failed" { t[$1 "," $2 "," $3] = $4; w[$1 "," $2 "," $3] = $5; m[$1 "," $2 "," $3] = $6 }
+  FILENAME != ARGV[ARGC - 1] { path[$1 "," $2] = $3; next }
+  FNR > 1 && $4 != "failed" { t[$1 "," $2 "," $3] = $4; w[$1 "," $2 "," $3] = $5; m[$1 "," $2 "," $3] = $6 }
   END {
     print ""
     for (l = 1; l <= 2; ++l) {
@@ -190,8 +219,16 @@ awk -F, -v cover="$(stat -c %s cover1.jpg)" '
         if ((k in t) && (q in t)) line = line sprintf("  (%s) %.2fx", substr("abc", c, 1), t[q] / t[k])
       }
       if (line != "") printf "%-4s ntag.exe under Wine / ntag:%s\n", layout, line
+      line = ""
+      for (c = 1; c <= 3; ++c) {
+        k = layout ",ntag," substr("abc", c, 1)
+        q = layout ",ntag (before)," substr("abc", c, 1)
+        if ((k in t) && (q in t))
+          line = line sprintf("  (%s) %s %.2fx", substr("abc", c, 1), path[layout "," substr("abc", c, 1)], t[k] / t[q])
+      }
+      if (line != "") printf "%-4s ntag / ntag (before), by the path ntag took:%s\n", layout, line
     }
-  }' "$csv"
+  }' "$paths" "$csv"
 echo "CSV: $csv (every run: $raw)"
 
 # Cover swap, on the faststart video: (s) a first tagging with a small cover, then (d) a swap
