@@ -343,13 +343,13 @@ TEST_F(DialogTest, ADropAppendsInOrderSkipsBadLengthsAndRefreshesOnce) {
 }
 
 TEST_F(DialogTest, AnUnsupportedDropStillRefreshesButAnEmptyOneDoesNot) {
-  Open();
+  Open({ZTEXT("a.mp4")});
   view.Take();
   const std::vector<t_DroppedPath> text = {ZTEXT("notes.txt")};
   dialog->AcceptDrop(text);
-  EXPECT_EQ(view.texts[kVideoList], ZTEXT(""));
+  EXPECT_EQ(view.texts[kVideoList], ZTEXT("a.mp4"));
   EXPECT_EQ(view.texts[kCoverPath], ZTEXT(""));
-  EXPECT_FALSE(view.enabled[kApply]);
+  EXPECT_TRUE(view.enabled[kApply]);
   EXPECT_EQ(view.Count("RepaintPreview"), 1u);
   view.Take();
   dialog->AcceptDrop({});
