@@ -19,8 +19,6 @@ namespace n_zorbel::n_tagging {
 
 class t_TaggingJob {
  public:
-  enum class t_State : std::uint8_t { SetUp, StartNextFile, PollTool, AdvanceFile };
-
   // `tools` is the caller's slot for the unpacked tool: filled by the first
   // run that unpacks it and kept after the job. Everything referred to
   // outlives the job; `videoFiles` is not empty and does not change meanwhile.
@@ -48,9 +46,10 @@ class t_TaggingJob {
   bool RefusedLink() const noexcept { return m_refusedLink; }
   // The file being tagged; equal to the list's size when done.
   std::size_t CurrentFile() const noexcept { return m_currentFile; }
-  t_State CurrentState() const noexcept { return m_state; }
 
  private:
+  enum class t_State : std::uint8_t { SetUp, StartNextFile, PollTool, AdvanceFile };
+
   void RunState();
   void SetUp();
   void StartNextFile();

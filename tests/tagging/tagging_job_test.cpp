@@ -1,5 +1,5 @@
-// The tagging job's state machine against a scripted fake system, then end
-// to end with a real package, workspace and processes.
+// The tagging job against the scripted fake system, then end to end with a
+// real package, workspace and processes.
 #include "tagging/tagging_job.hpp"
 
 #include <gtest/gtest.h>
@@ -9,7 +9,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <map>
+#include <functional>
 #include <new>
 #include <span>
 #include <sstream>
@@ -20,6 +20,7 @@
 
 #include "intake/video_file_list.hpp"
 #include "support/environment_variable.hpp"
+#include "support/fake_job_system.hpp"
 #include "support/file_bytes.hpp"
 #include "support/poll.hpp"
 #include "support/scratch_folder.hpp"
@@ -33,90 +34,8 @@ namespace {
 
 using n_tagging::t_ErrorStage;
 using n_tagging::t_TaggingJob;
-using t_Events = std::vector<std::string>;
 
-// How the fake tool for one file behaves.
-struct t_Script {
-  int pollsRunning = 0;  // polls that still see it running
-  std::uint32_t exitCode = 0;
-  std::int32_t finishError = 0;  // a t_ErrorException from the poll that ends it
-};
-
-class t_FakeProcess final : public n_system::t_ToolProcess {
- public:
-  t_FakeProcess(int file, t_Script script, t_Events& events)
-      : m_file(file), m_script(script), m_events(events) {}
-  ~t_FakeProcess() override { m_events.push_back((m_finished ? "free " : "kill ") + std::to_string(m_file)); }
-  void Finish(std::uint32_t timeoutMs, bool raise) override {
-    EXPECT_EQ(timeoutMs, 0u);
-    EXPECT_TRUE(raise);
-    m_events.push_back("poll " + std::to_string(m_file));
-    if (m_script.pollsRunning-- > 0) return;
-    m_finished = true;
-    m_exitCodeValid = m_script.finishError == 0;
-    if (m_script.finishError != 0) n_system::RaiseCode(m_script.finishError);
-  }
-  bool Finished() const noexcept override { return m_finished; }
-  bool ExitCodeValid() const noexcept override { return m_exitCodeValid; }
-  std::uint32_t ExitCode() const noexcept override { return m_script.exitCode; }
-
- private:
-  int m_file;
-  t_Script m_script;
-  t_Events& m_events;
-  bool m_finished = false;
-  bool m_exitCodeValid = false;
-};
-
-// Records every call as an event; the tool file the job sees is a real one
-// unpacked from a small package, because the slot holds real t_UnpackedTools.
-class t_FakeSystem final : public n_tagging::t_JobSystem, public n_system::t_ProcessRunner {
- public:
-  t_FakeSystem() : m_package(MakePackage()), m_module(m_package) {}
-
-  void CreateWorkspace(const t_String& folder) override {
-    events.push_back("create");
-    EXPECT_EQ(folder, workspace.Path());
-    if (createFailure) createFailure();
-  }
-  void RemoveWorkspace(const t_String&) override { events.push_back("remove"); }
-  std::unique_ptr<n_tools::t_UnpackedTools> UnpackTools(const t_String& folder) override {
-    events.push_back("unpack");
-    if (unpackFailure) unpackFailure();
-    return std::make_unique<n_tools::t_UnpackedTools>(m_module, folder);
-  }
-  n_system::t_ProcessRunner& Runner() override { return *this; }
-  n_system::t_CommandLimits CommandLimits() override { return n_system::CommandLimits(); }
-
-  std::unique_ptr<n_system::t_ToolProcess> Start(const t_String& application,
-                                                 const t_String& commandLine) override {
-    // The video's path closes the command line: " ... \"PATH\"".
-    const std::size_t open = commandLine.rfind(ZTEXT('"'), commandLine.size() - 2);
-    const t_String video = commandLine.substr(open + 1, commandLine.size() - open - 2);
-    const int file = std::stoi(ToUtf8(video.substr(video.size() - 5, 1)));
-    events.push_back("start " + std::to_string(file));
-    starts.push_back(application);
-    if (startFailure) startFailure();
-    return std::make_unique<t_FakeProcess>(file, scripts[file], events);
-  }
-
-  t_ScratchFolder workspace;
-  t_Events events;
-  std::map<int, t_Script> scripts;
-  std::vector<t_String> starts;
-  std::function<void()> createFailure, unpackFailure, startFailure;
-
- private:
-  static std::vector<std::byte> MakePackage() {
-    const std::vector<std::byte> tool(64, std::byte{0x42});
-    const std::span<const std::byte> files[] = {tool};
-    return n_tools::n_packer::PackTools(files);
-  }
-  std::vector<std::byte> m_package;
-  n_tools::t_MemoryModule m_module;
-};
-
-// Files named "/videos/file0.mp4", "file1.mp4", ...: the fake reads the number back.
+// Files named "file0.mp4", "file1.mp4", ... in `folder`.
 n_intake::t_VideoFileList Videos(int count, const t_ScratchFolder& folder) {
   n_intake::t_VideoFileList list;
   t_String cover;
@@ -124,51 +43,62 @@ n_intake::t_VideoFileList Videos(int count, const t_ScratchFolder& folder) {
   return list;
 }
 
-// Steps once and answers the events of that step.
-t_Events StepEvents(t_TaggingJob& job, t_FakeSystem& system) {
-  system.events.clear();
-  job.Step();
-  return system.events;
-}
-
 struct t_JobTest : ::testing::Test {
-  t_FakeSystem system;
+  t_ScratchFolder scratch;
+  t_FakeJobSystem system;
   std::unique_ptr<n_tools::t_UnpackedTools> tools;
   n_tagging::t_TagSet tags{ZTEXT(""), ZTEXT("Blue Sky"), ZTEXT(""), ZTEXT(""), ZTEXT(""), ZTEXT("")};
+
+  t_String Workspace() const { return scratch / ZTEXT("Mivora/"); }
+  // The video the tool of start `start` was handed: the command line's last, quoted argument.
+  bool Handed(std::size_t start, const t_String& video) const {
+    const t_String& line = system.runner.starts.at(start).commandLine;
+    const t_String quoted = ZTEXT("\"") + video + ZTEXT("\"");
+    return line.size() > quoted.size() && line.ends_with(quoted);
+  }
 };
 
 TEST_F(t_JobTest, OneStepRunsWhatTheSituationCallsFor) {
-  const auto videos = Videos(2, system.workspace);
-  system.scripts[0] = {.pollsRunning = 1};
-  t_TaggingJob job(tools, system, system.workspace.Path(), videos, tags, false);
+  const auto videos = Videos(2, scratch);
+  system.runner.scripts[0] = {.runningPolls = 1};
+  t_TaggingJob job(tools, system, Workspace(), videos, tags, false);
 
   // First tick: set-up and the first tool started.
-  EXPECT_EQ(StepEvents(job, system), (t_Events{"create", "unpack", "start 0"}));
-  EXPECT_EQ(job.CurrentState(), t_TaggingJob::t_State::PollTool);
-  EXPECT_EQ(job.Stage(), t_ErrorStage::RunTool);
+  job.Step();
+  EXPECT_EQ(system.workspacesCreated, 1);
+  EXPECT_EQ(system.unpacks, 1);
   ASSERT_NE(tools, nullptr);
-  EXPECT_EQ(system.starts.back(), tools->ToolLaunchPath());
-  // Tool still running: one poll, nothing changes.
-  EXPECT_EQ(StepEvents(job, system), (t_Events{"poll 0"}));
+  ASSERT_EQ(system.runner.starts.size(), 1u);
+  EXPECT_EQ(system.runner.starts[0].application, tools->ToolLaunchPath());
+  EXPECT_TRUE(Handed(0, videos[0]));
+  // Tool still running: nothing changes.
+  job.Step();
+  EXPECT_EQ(system.runner.starts.size(), 1u);
   EXPECT_EQ(job.CurrentFile(), 0u);
-  EXPECT_EQ(job.CurrentState(), t_TaggingJob::t_State::PollTool);
+  EXPECT_FALSE(job.Done());
   // Ended with 0, a file left: the next tool starts in the same tick, and
   // the finished child is freed (not killed) once replaced.
-  EXPECT_EQ(StepEvents(job, system), (t_Events{"poll 0", "start 1", "free 0"}));
+  job.Step();
+  ASSERT_EQ(system.runner.starts.size(), 2u);
+  EXPECT_TRUE(Handed(1, videos[1]));
   EXPECT_EQ(job.CurrentFile(), 1u);
+  EXPECT_EQ(system.runner.running, 1);
+  EXPECT_EQ(system.runner.terminated, 0);
   // Ended with 0, the last file: done.
-  EXPECT_EQ(StepEvents(job, system), (t_Events{"poll 1"}));
+  job.Step();
   EXPECT_TRUE(job.Done());
   EXPECT_FALSE(job.Failed());
-  EXPECT_EQ(job.CurrentState(), t_TaggingJob::t_State::StartNextFile);
+  EXPECT_EQ(job.CurrentFile(), 2u);
   EXPECT_EQ(job.ErrorCode(), 0);
   // A done job is not advanced again.
-  EXPECT_EQ(StepEvents(job, system), t_Events{});
+  job.Step();
+  EXPECT_EQ(system.runner.attempts, 2u);
+  EXPECT_EQ(system.workspacesCreated, 1);
 }
 
 TEST_F(t_JobTest, NFilesThatEndWithinATickTakeNPlusOneTicks) {
-  const auto videos = Videos(4, system.workspace);
-  t_TaggingJob job(tools, system, system.workspace.Path(), videos, tags, false);
+  const auto videos = Videos(4, scratch);
+  t_TaggingJob job(tools, system, Workspace(), videos, tags, false);
   int ticks = 0;
   while (!job.Done() && !job.Failed() && ticks < 100) {
     job.Step();
@@ -179,18 +109,18 @@ TEST_F(t_JobTest, NFilesThatEndWithinATickTakeNPlusOneTicks) {
 }
 
 TEST_F(t_JobTest, TheThirdOfFiveFilesFailingEndsTheBatchThere) {
-  const auto videos = Videos(5, system.workspace);
-  system.scripts[2] = {.exitCode = 2};
-  t_TaggingJob job(tools, system, system.workspace.Path(), videos, tags, false);
+  const auto videos = Videos(5, scratch);
+  system.runner.scripts[2] = {.exitCode = 2};
+  t_TaggingJob job(tools, system, Workspace(), videos, tags, false);
   for (int tick = 0; tick < 10; ++tick) job.Step();
 
   EXPECT_TRUE(job.Failed());
   EXPECT_FALSE(job.Done());
   EXPECT_EQ(job.Stage(), t_ErrorStage::ToolExit);
   EXPECT_EQ(job.ErrorCode(), static_cast<std::int32_t>(0x80070002));
+  EXPECT_EQ(job.ToolExitCode(), 2u);
   EXPECT_EQ(job.CurrentFile(), 2u);
-  EXPECT_EQ(job.CurrentState(), t_TaggingJob::t_State::PollTool);
-  EXPECT_EQ(system.starts.size(), 3u);  // files 4 and 5 never started
+  EXPECT_EQ(system.runner.starts.size(), 3u);  // files 4 and 5 never started
   EXPECT_EQ(ToUtf8(n_tagging::ErrorStageMessage(job.Stage())), "neroAACTag process did not exit gracefully");
 }
 
@@ -201,9 +131,10 @@ TEST_F(t_JobTest, ExitCodesAreReportedLikeSystemErrors) {
       {0xC0000005, static_cast<std::int32_t>(0xC0000005)},  // a status passes unchanged
   };
   for (const auto& [exitCode, code] : cases) {
-    const auto videos = Videos(1, system.workspace);
-    system.scripts[0] = {.exitCode = exitCode};
-    t_TaggingJob job(tools, system, system.workspace.Path(), videos, tags, false);
+    const auto videos = Videos(1, scratch);
+    t_FakeJobSystem fresh;
+    fresh.runner.scripts[0] = {.exitCode = exitCode};
+    t_TaggingJob job(tools, fresh, Workspace(), videos, tags, false);
     job.Step();
     job.Step();
     EXPECT_TRUE(job.Failed());
@@ -212,9 +143,9 @@ TEST_F(t_JobTest, ExitCodesAreReportedLikeSystemErrors) {
 }
 
 TEST_F(t_JobTest, ASecondRunReusesTheUnpackedToolWithoutSetUp) {
-  const auto videos = Videos(1, system.workspace);
+  const auto videos = Videos(1, scratch);
   {
-    t_TaggingJob first(tools, system, system.workspace.Path(), videos, tags, false);
+    t_TaggingJob first(tools, system, Workspace(), videos, tags, false);
     first.Step();
     first.Step();
     ASSERT_TRUE(first.Done());
@@ -222,92 +153,104 @@ TEST_F(t_JobTest, ASecondRunReusesTheUnpackedToolWithoutSetUp) {
   const n_tools::t_UnpackedTools* kept = tools.get();
   ASSERT_NE(kept, nullptr);  // the slot outlives the job
 
-  t_TaggingJob second(tools, system, system.workspace.Path(), videos, tags, false);
-  system.startFailure = [] { throw n_system::t_ErrorException(5); };
-  EXPECT_EQ(StepEvents(second, system), (t_Events{"start 0"}));
+  // Its failing start is reported as the start, not as a set-up.
+  system.runner.startFailures[1] = SystemError(5);
+  t_TaggingJob second(tools, system, Workspace(), videos, tags, false);
+  second.Step();
+  EXPECT_EQ(system.workspacesCreated, 1);
+  EXPECT_EQ(system.unpacks, 1);
+  EXPECT_EQ(system.runner.attempts, 2u);
   EXPECT_EQ(tools.get(), kept);
+  EXPECT_TRUE(second.Failed());
   EXPECT_EQ(second.Stage(), t_ErrorStage::RunTool);
 }
 
 TEST_F(t_JobTest, EachFailureIsRecordedWithTheStageUnderWay) {
   struct t_Case {
     const char* name;
-    std::function<void(t_FakeSystem&)> arrange;
+    std::function<void(t_FakeJobSystem&)> arrange;
     t_ErrorStage stage;
     std::int32_t code;
     bool toolsKept;
   };
   const t_Case cases[] = {
-      {"folder refused", [](t_FakeSystem& s) { s.createFailure = [] { n_system::RaiseSystemError(5); }; },
+      {"folder refused", [](t_FakeJobSystem& s) { s.createFailure = SystemError(5); },
        t_ErrorStage::CreateTempFolder, static_cast<std::int32_t>(0x80070005), false},
       {"folder, not a system error",
-       [](t_FakeSystem& s) { s.createFailure = [] { throw std::runtime_error("x"); }; },
+       [](t_FakeJobSystem& s) { s.createFailure = [] { throw std::runtime_error("x"); }; },
        t_ErrorStage::CreateTempFolder, static_cast<std::int32_t>(0x80004005), false},
-      {"damaged package", [](t_FakeSystem& s) { s.unpackFailure = [] { n_system::RaiseCode(13); }; },
+      {"damaged package", [](t_FakeJobSystem& s) { s.unpackFailure = [] { n_system::RaiseCode(13); }; },
        t_ErrorStage::UnpackTools, 13, false},
-      {"start out of memory", [](t_FakeSystem& s) { s.startFailure = [] { throw std::bad_alloc(); }; },
+      {"start out of memory",
+       [](t_FakeJobSystem& s) { s.runner.startFailures[0] = [] { throw std::bad_alloc(); }; },
        t_ErrorStage::RunTool, static_cast<std::int32_t>(0x80004005), true},
-      {"tool missing", [](t_FakeSystem& s) { s.startFailure = [] { n_system::RaiseSystemError(2); }; },
+      {"tool missing", [](t_FakeJobSystem& s) { s.runner.startFailures[0] = SystemError(2); },
        t_ErrorStage::RunTool, static_cast<std::int32_t>(0x80070002), true},
       {"abandoned wait",
-       [](t_FakeSystem& s) { s.scripts[0] = {.finishError = static_cast<std::int32_t>(0x800702C9)}; },
+       [](t_FakeJobSystem& s) { s.runner.scripts[0].finishError = static_cast<std::int32_t>(0x800702C9); },
        t_ErrorStage::ToolExit, static_cast<std::int32_t>(0x800702C9), true},
   };
   for (const t_Case& c : cases) {
     SCOPED_TRACE(c.name);
-    t_FakeSystem fresh;
+    t_FakeJobSystem fresh;
     std::unique_ptr<n_tools::t_UnpackedTools> slot;
     c.arrange(fresh);
-    const auto videos = Videos(2, fresh.workspace);
-    t_TaggingJob job(slot, fresh, fresh.workspace.Path(), videos, tags, false);
+    const auto videos = Videos(2, scratch);
+    t_TaggingJob job(slot, fresh, Workspace(), videos, tags, false);
     job.Step();
     job.Step();
     EXPECT_TRUE(job.Failed());
     EXPECT_EQ(job.Stage(), c.stage);
     EXPECT_EQ(job.ErrorCode(), c.code);
+    EXPECT_EQ(job.ToolExitCode(), 0u);
     EXPECT_EQ(slot != nullptr, c.toolsKept);
     EXPECT_EQ(job.CurrentFile(), 0u);
   }
 }
 
 TEST_F(t_JobTest, AFailedSetUpIsTriedAgainByTheNextRun) {
-  const auto videos = Videos(1, system.workspace);
+  const auto videos = Videos(1, scratch);
   system.unpackFailure = [] { n_system::RaiseCode(13); };
   {
-    t_TaggingJob job(tools, system, system.workspace.Path(), videos, tags, false);
+    t_TaggingJob job(tools, system, Workspace(), videos, tags, false);
     job.Step();
     EXPECT_TRUE(job.Failed());
   }
   EXPECT_EQ(tools, nullptr);
+  EXPECT_EQ(system.runner.attempts, 0u);
   system.unpackFailure = nullptr;
-  t_TaggingJob again(tools, system, system.workspace.Path(), videos, tags, false);
-  EXPECT_EQ(StepEvents(again, system), (t_Events{"create", "unpack", "start 0"}));
+  t_TaggingJob again(tools, system, Workspace(), videos, tags, false);
+  again.Step();
+  EXPECT_EQ(system.workspacesCreated, 2);
+  EXPECT_EQ(system.unpacks, 2);
+  EXPECT_EQ(system.runner.starts.size(), 1u);
   EXPECT_NE(tools, nullptr);
 }
 
 TEST_F(t_JobTest, DestroyingTheJobKillsOnlyARunningTool) {
-  const auto videos = Videos(2, system.workspace);
-  system.scripts[0] = {.pollsRunning = 100};
+  const auto videos = Videos(2, scratch);
+  system.runner.scripts[0] = {.runningPolls = 100};
   {
-    t_TaggingJob job(tools, system, system.workspace.Path(), videos, tags, false);
+    t_TaggingJob job(tools, system, Workspace(), videos, tags, false);
     job.Step();
     job.Step();
-    system.events.clear();
+    EXPECT_EQ(system.runner.terminated, 0);
   }
-  EXPECT_EQ(system.events, t_Events{"kill 0"});
+  EXPECT_EQ(system.runner.terminated, 1);
+  EXPECT_EQ(system.runner.running, 0);
 
   // A failed start keeps the finished child of the previous file; it is freed, not killed.
-  system.scripts[0] = {};
+  system.runner.startFailures[2] = SystemError(8);
   {
-    t_TaggingJob job(tools, system, system.workspace.Path(), videos, tags, false);
+    t_TaggingJob job(tools, system, Workspace(), videos, tags, false);
     job.Step();
-    system.startFailure = [] { n_system::RaiseSystemError(8); };
     job.Step();
     EXPECT_TRUE(job.Failed());
     EXPECT_EQ(job.Stage(), t_ErrorStage::RunTool);
-    system.events.clear();
+    EXPECT_EQ(job.CurrentFile(), 1u);
   }
-  EXPECT_EQ(system.events, t_Events{"free 0"});
+  EXPECT_EQ(system.runner.terminated, 1);
+  EXPECT_EQ(system.runner.running, 0);
 }
 
 TEST(ErrorStageTest, MessagesAreIndexedByTheStageValue) {

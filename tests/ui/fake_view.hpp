@@ -43,6 +43,10 @@ class t_FakeView final : public n_ui::t_View {
   bool topmost = false;
   std::map<std::pair<n_ui::t_MenuKind, int>, bool> menuChecks;
   bool ended = false;
+  std::map<int, std::int32_t> limits;  // characters a field takes
+  std::pair<std::int32_t, std::int32_t> yearRange{};
+  std::map<int, std::pair<t_String, t_String>> accessible;  // name, description
+  t_String alwaysOnTopItem;
 
   // --- What the user does ---
   bool ctrlDown = false;
@@ -69,10 +73,12 @@ class t_FakeView final : public n_ui::t_View {
   }
   bool IsChecked(int control) override { return checked[control]; }
   void LimitField(int control, std::int32_t characters) override {
+    limits[control] = characters;
     Record("LimitField(" + std::to_string(control) + ", " + std::to_string(characters) + ")");
   }
   void Beep() override { Record("Beep"); }
   void SetYearSpin(std::int32_t minimum, std::int32_t maximum, std::int32_t position) override {
+    yearRange = {minimum, maximum};
     texts[n_ui::kYear] = FromUtf8(std::to_string(position));
     Record("SetYearSpin(" + std::to_string(minimum) + ", " + std::to_string(maximum) + ", " +
            std::to_string(position) + ")");
@@ -82,6 +88,7 @@ class t_FakeView final : public n_ui::t_View {
     Record("SetTitle(" + ToUtf8(text) + ")");
   }
   void SetAccessibleText(int control, const t_String& name, const t_String& description) override {
+    accessible[control] = {name, description};
     Record("SetAccessibleText(" + std::to_string(control) + ", " + ToUtf8(name) + ", " + ToUtf8(description) +
            ")");
   }
@@ -133,6 +140,7 @@ class t_FakeView final : public n_ui::t_View {
            (check ? "true" : "false") + ")");
   }
   void AddAlwaysOnTopItem(const t_String& text) override {
+    alwaysOnTopItem = text;
     Record("AddAlwaysOnTopItem(" + ToUtf8(text) + ")");
   }
   n_ui::t_ScreenRect ClientRectOnScreen() override { return clientRect; }

@@ -167,9 +167,9 @@ TEST_F(RunControl, FailureMessagesOfTheOtherStages) {
   // The video's line comes only where a video was under way, the reason only
   // for an exit code of the tagger's own, in the dialog's language.
   const t_Case cases[] = {
-      {"start", [](t_FakeJobSystem& j) { j.runner.startFailures[0] = 2; }, n_ui::t_Language::English,
-       "failed to run neroAACTag: error #-2147024894\nclip1.mp4"},
-      {"folder", [](t_FakeJobSystem& j) { j.createFailure = 5; }, n_ui::t_Language::English,
+      {"start", [](t_FakeJobSystem& j) { j.runner.startFailures[0] = SystemError(2); },
+       n_ui::t_Language::English, "failed to run neroAACTag: error #-2147024894\nclip1.mp4"},
+      {"folder", [](t_FakeJobSystem& j) { j.createFailure = SystemError(5); }, n_ui::t_Language::English,
        "failed to create temp folder: error #-2147024891"},
       {"crash", exits(0, 0xC0000005u), n_ui::t_Language::English,
        "neroAACTag process did not exit gracefully: error #-1073741819\nclip1.mp4"},
