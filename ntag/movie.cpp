@@ -52,7 +52,7 @@ t_Table ReadTable(const t_Box& box) {
   std::size_t pos = 4;
   if (box.type == kSaio) {
     if (p.size() < 4) Damaged("short saio box");
-    if (p[3] & 1) pos += 8;
+    if (Read32(p.data()) & kSaioHasInfoType) pos += 8;
     t.width = p[0] == 0 ? 4 : 8;
   } else {
     t.width = box.type == kCo64 ? 8 : 4;
