@@ -47,7 +47,8 @@ t_Span PayloadOf(const std::uint8_t* box, std::size_t size) {
   return ReadSizeAndType(box, size, h) ? t_Span{h.headerSize, size} : t_Span{};
 }
 
-t_OffsetTable ReadTable(const std::uint8_t* d, t_Span body, std::uint32_t width) {
+// The entries of a stco or co64 payload, as many as its count says and its box holds.
+t_OffsetTable ChunkOffsetsAsPlayersRead(const std::uint8_t* d, t_Span body, std::uint32_t width) {
   if (body.Size() < 8) return {nullptr, 0, width};
   const std::size_t count = std::min<std::size_t>(Read32(d + body.begin + 4), (body.Size() - 8) / width);
   return {d + body.begin + 8, count, width};
@@ -77,7 +78,7 @@ bool RefersElsewhere(const std::uint8_t* d, t_Span minf) {
 void Walk(const std::uint8_t* d, t_Span span, int depth, bool elsewhere, t_Found& out) {
   ForEachBox(d, span.begin, span.end, [&](std::uint32_t type, t_Span body) {
     if (type == kStco || type == kCo64) {
-      out.tables.push_back(ReadTable(d, body, type == kCo64 ? 8 : 4));
+      out.tables.push_back(ChunkOffsetsAsPlayersRead(d, body, type == kCo64 ? 8 : 4));
     } else if (IsOpened(type) && depth < 8) {
       if (type == kStbl) out.sampleTables.push_back(elsewhere ? t_Span{} : body);
       Walk(d, body, depth + 1, elsewhere || (type == kMinf && RefersElsewhere(d, body)), out);
@@ -139,7 +140,7 @@ void ForEachChunk(const std::uint8_t* d, t_Span stbl, t_Visit visit) {
   bool compact = false, haveOffsets = false;
   ForEachBox(d, stbl.begin, stbl.end, [&](std::uint32_t type, t_Span body) {
     if ((type == kStco || type == kCo64) && !haveOffsets) {
-      offsets = ReadTable(d, body, type == kCo64 ? 8 : 4);
+      offsets = ChunkOffsetsAsPlayersRead(d, body, type == kCo64 ? 8 : 4);
       haveOffsets = true;
     } else if (type == kStsc && stsc.end == 0) {
       stsc = body;
