@@ -145,6 +145,14 @@ const t_Bytes& t_Movie::IlstPayload() const {
   return Meta()->children[static_cast<std::size_t>(i)].payload;
 }
 
+bool t_Movie::CarriesIlst(const t_Bytes& ilstBox) const {
+  t_BoxHeader h;
+  if (IlstIndex() < 0 || !ReadSizeAndType(ilstBox.data(), ilstBox.size(), h)) return false;
+  const t_Bytes& payload = IlstPayload();
+  return payload.size() + h.headerSize == ilstBox.size() &&
+         std::equal(payload.begin(), payload.end(), ilstBox.begin() + h.headerSize);
+}
+
 void t_Movie::JoinUserData() {
   auto& kids = m_root.children;
   const auto first = std::find_if(kids.begin(), kids.end(), [](const t_Box& b) { return b.type == kUdta; });
