@@ -109,6 +109,12 @@ void AppendBoxHeader(t_Bytes& out, std::uint32_t type, std::uint64_t size, bool 
   }
 }
 
+t_Bytes FreeHeader(std::uint64_t size) {
+  t_Bytes header;
+  AppendBoxHeader(header, kFree, size);
+  return header;
+}
+
 void StoreSizeField(std::uint8_t* header, std::uint32_t size) { Store32(header, size); }
 
 void StoreTypeField(std::uint8_t* header, std::uint32_t type) { Store32(header + 4, type); }

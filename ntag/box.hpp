@@ -38,6 +38,8 @@ std::uint64_t BoxSize(std::uint64_t bodySize, bool large = false);
 // 32 bits cannot hold `size`; a size of 0 says the box runs to the end of its parent. The one
 // writer of box headers.
 void AppendBoxHeader(t_Bytes& out, std::uint32_t type, std::uint64_t size, bool large = false);
+// The header of a free box of `size` bytes, which an edit writes to turn space into free space.
+t_Bytes FreeHeader(std::uint64_t size);
 
 // Patch one field of the header at `header` in place, keeping its other bytes and its form:
 // a 32-bit size field that said 0 (to the end of the parent) gets the box's real size, so a

@@ -32,6 +32,38 @@ inline constexpr std::uint32_t kTfhd = FourCc("tfhd");
 inline constexpr std::uint32_t kTrun = FourCc("trun");
 inline constexpr std::uint32_t kMfra = FourCc("mfra");
 inline constexpr std::uint32_t kTfra = FourCc("tfra");
+
+// The flags of a full box: the low 24 bits of its first word, after the version byte.
+inline constexpr std::uint32_t kFullBoxFlags = 0xFFFFFF;
+// tfhd flags: which optional fields follow the track id, in this order.
+inline constexpr std::uint32_t kTfhdBaseDataOffset = 0x000001;          // 64 bits
+inline constexpr std::uint32_t kTfhdSampleDescriptionIndex = 0x000002;  // 32 bits
+inline constexpr std::uint32_t kTfhdDefaultSampleDuration = 0x000008;   // 32 bits
+inline constexpr std::uint32_t kTfhdDefaultSampleSize = 0x000010;       // 32 bits
+// No base field: the data counts from the moof's first byte.
+inline constexpr std::uint32_t kTfhdDefaultBaseIsMoof = 0x020000;
+// trun flags: optional fields after the sample count, then for each sample the fields chosen
+// by the four per-sample flags, 32 bits each.
+inline constexpr std::uint32_t kTrunDataOffset = 0x000001;        // signed 32 bits, from the base
+inline constexpr std::uint32_t kTrunFirstSampleFlags = 0x000004;  // 32 bits
+inline constexpr std::uint32_t kTrunSampleDuration = 0x000100;
+inline constexpr std::uint32_t kTrunSampleSize = 0x000200;
+inline constexpr std::uint32_t kTrunSampleFlags = 0x000400;
+inline constexpr std::uint32_t kTrunSampleTimeOffset = 0x000800;
+inline constexpr std::uint32_t kTrunSampleFields =
+    kTrunSampleDuration | kTrunSampleSize | kTrunSampleFlags | kTrunSampleTimeOffset;
+// tfra: version 1 has 64-bit times and moof offsets. The word before the entry count gives the
+// widths of each entry's traf, trun and sample numbers: 1 + the 2 bits at these shifts, in bytes.
+inline constexpr std::uint8_t kTfraVersion64 = 1;
+inline constexpr int kTfraTrafNumberShift = 4;
+inline constexpr int kTfraTrunNumberShift = 2;
+inline constexpr int kTfraSampleNumberShift = 0;
+inline constexpr std::uint32_t kTfraNumberSizeMask = 3;
+// dref entry flag: the data is in this file (no location follows).
+inline constexpr std::uint32_t kDrefSelfContained = 0x000001;
+// saio flag: aux_info_type and its parameter (32 bits each) precede the entry count.
+inline constexpr std::uint32_t kSaioHasInfoType = 0x000001;
+
 // User data, metadata and free space.
 inline constexpr std::uint32_t kUdta = FourCc("udta");
 inline constexpr std::uint32_t kMeta = FourCc("meta");

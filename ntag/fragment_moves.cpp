@@ -25,11 +25,12 @@ std::vector<t_OffsetField> TfraFields(const t_Bytes& bytes, const t_BoxHeader& b
     const std::uint8_t* body = bytes.data() + child.offset + child.headerSize;
     const auto bodySize = static_cast<std::size_t>(child.size - child.headerSize);
     if (bodySize < 16) continue;
-    const std::uint32_t width = body[0] == 1 ? 8 : 4;
+    const std::uint32_t width = body[0] == kTfraVersion64 ? 8 : 4;
     const std::uint32_t sizes = Read32(body + 8);
     const std::uint32_t count = Read32(body + 12);
-    const std::uint64_t entry =
-        2ull * width + ((sizes >> 4) & 3) + 1 + ((sizes >> 2) & 3) + 1 + (sizes & 3) + 1;
+    std::uint64_t entry = 2ull * width;  // time and moof offset
+    for (const int shift : {kTfraTrafNumberShift, kTfraTrunNumberShift, kTfraSampleNumberShift})
+      entry += ((sizes >> shift) & kTfraNumberSizeMask) + 1;
     if ((bodySize - 16) / entry < count) Damaged("tfra table longer than its box");
     const std::uint64_t bodyAt = box.offset + child.offset + child.headerSize;
     for (std::uint32_t k = 0; k < count; ++k) fields.push_back({bodyAt + 16 + k * entry + width, width});

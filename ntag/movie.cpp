@@ -41,28 +41,23 @@ void ForEachSampleTable(t_Box& moov, F&& f) {
   visit(visit, moov, 0);
 }
 
-struct t_Table {
-  std::size_t first = 0;  // byte index of the first entry in the payload
-  std::uint32_t count = 0;
-  std::uint32_t width = 4;
-};
-
-t_Table ReadTable(const t_Box& box) {
+// The entries of a stco, co64 or saio box of the tree, where they lie in its payload; refuses
+// (3) a box too short for the count it gives, so the rest of the tool may trust every entry.
+t_OffsetTable OffsetBoxEntries(const t_Box& box) {
   const t_Bytes& p = box.payload;
-  t_Table t;
+  std::uint32_t width = 4;
   std::size_t pos = 4;
   if (box.type == kSaio) {
     if (p.size() < 4) Damaged("short saio box");
-    if (p[3] & 1) pos += 8;
-    t.width = p[0] == 0 ? 4 : 8;
+    if (Read32(p.data()) & kSaioHasInfoType) pos += 8;
+    width = p[0] == 0 ? 4 : 8;
   } else {
-    t.width = box.type == kCo64 ? 8 : 4;
+    width = box.type == kCo64 ? 8 : 4;
   }
   if (p.size() < pos + 4) Damaged("short chunk offset table");
-  t.count = Read32(p.data() + pos);
-  t.first = pos + 4;
-  if ((p.size() - t.first) / t.width < t.count) Damaged("chunk offset table longer than its box");
-  return t;
+  const std::uint32_t count = Read32(p.data() + pos);
+  if ((p.size() - pos - 4) / width < count) Damaged("chunk offset table longer than its box");
+  return {p.data() + pos + 4, count, width};
 }
 
 }  // namespace
@@ -73,7 +68,7 @@ t_Movie t_Movie::Parse(const t_Bytes& moovBytes, std::uint64_t fileOffset) {
   // Check the offset tables once here, so later code may trust them.
   ForEachSampleTable(movie.m_root, [](t_Box& stbl) {
     for (const t_Box& b : stbl.children) {
-      if (b.type == kStco || b.type == kCo64 || b.type == kSaio) ReadTable(b);
+      if (b.type == kStco || b.type == kCo64 || b.type == kSaio) OffsetBoxEntries(b);
     }
   });
   return movie;
@@ -152,6 +147,14 @@ const t_Bytes& t_Movie::IlstPayload() const {
   const int i = IlstIndex();
   if (i < 0) return kNone;
   return Meta()->children[static_cast<std::size_t>(i)].payload;
+}
+
+bool t_Movie::CarriesIlst(const t_Bytes& ilstBox) const {
+  t_BoxHeader h;
+  if (IlstIndex() < 0 || !ReadSizeAndType(ilstBox.data(), ilstBox.size(), h)) return false;
+  const t_Bytes& payload = IlstPayload();
+  return payload.size() + h.headerSize == ilstBox.size() &&
+         std::equal(payload.begin(), payload.end(), ilstBox.begin() + h.headerSize);
 }
 
 void t_Movie::JoinUserData() {
@@ -239,8 +242,7 @@ std::vector<t_OffsetTable> t_Movie::ChunkOffsets() const {
   ForEachSampleTable(const_cast<t_Box&>(m_root), [&](t_Box& stbl) {
     for (const t_Box& b : stbl.children) {
       if (b.type != kStco && b.type != kCo64) continue;
-      const t_Table t = ReadTable(b);
-      tables.push_back({b.payload.data() + t.first, t.count, t.width});
+      tables.push_back(OffsetBoxEntries(b));
     }
   });
   return tables;
@@ -253,10 +255,9 @@ std::uint64_t Moved(std::uint64_t v, std::uint64_t from, std::int64_t delta) {
 }
 
 // Whether a 32-bit table of `box` would need wider entries once moved.
-bool Overflows(const t_Box& box, const t_Table& t, std::uint64_t from, std::int64_t delta) {
-  if (t.width != 4) return false;
-  const t_OffsetTable entries{box.payload.data() + t.first, t.count, t.width};
-  for (std::size_t i = 0; i < t.count; ++i) {
+bool Overflows(const t_OffsetTable& entries, std::uint64_t from, std::int64_t delta) {
+  if (entries.width != 4) return false;
+  for (std::size_t i = 0; i < entries.count; ++i) {
     if (Moved(entries[i], from, delta) > 0xFFFFFFFFull) return true;
   }
   return false;
@@ -269,8 +270,8 @@ std::uint64_t t_Movie::ShiftGrowth(std::uint64_t from, std::int64_t delta) const
   ForEachSampleTable(const_cast<t_Box&>(m_root), [&](t_Box& stbl) {
     for (const t_Box& b : stbl.children) {
       if (b.type != kStco) continue;
-      const t_Table t = ReadTable(b);
-      if (Overflows(b, t, from, delta)) growth += 4ull * t.count;
+      const t_OffsetTable t = OffsetBoxEntries(b);
+      if (Overflows(t, from, delta)) growth += 4ull * t.count;
     }
   });
   return growth;
@@ -280,33 +281,34 @@ void t_Movie::ShiftOffsets(std::uint64_t inside, std::uint64_t from, std::int64_
   ForEachSampleTable(m_root, [&](t_Box& stbl) {
     for (t_Box& b : stbl.children) {
       if (b.type != kStco && b.type != kCo64 && b.type != kSaio) continue;
-      const t_Table t = ReadTable(b);
-      const t_OffsetTable entries{b.payload.data() + t.first, t.count, t.width};
-      for (std::size_t i = 0; i < t.count; ++i) {
+      const t_OffsetTable entries = OffsetBoxEntries(b);
+      for (std::size_t i = 0; i < entries.count; ++i) {
         const std::uint64_t v = entries[i];
         if (v >= inside && v < from && !(b.type == kSaio && v == 0)) {
           throw t_NtagError(t_ExitCode::LayoutRefused, "a track points into the movie box itself");
         }
       }
-      const bool overflow = Overflows(b, t, from, delta);
+      const bool overflow = Overflows(entries, from, delta);
       if (overflow && b.type == kSaio) {
         throw t_NtagError(t_ExitCode::LayoutRefused, "auxiliary sample offsets would exceed 4 GiB");
       }
       if (overflow) {
         // 32-bit chunk offsets cannot reach past 4 GiB: the track gets a co64 table.
         t_Bytes payload;
-        payload.reserve(8 + std::size_t{8} * t.count);
+        payload.reserve(8 + std::size_t{8} * entries.count);
         payload.assign(b.payload.begin(), b.payload.begin() + 4);
-        Append32(payload, t.count);
-        for (std::size_t i = 0; i < t.count; ++i) Append64(payload, Moved(entries[i], from, delta));
+        Append32(payload, static_cast<std::uint32_t>(entries.count));
+        for (std::size_t i = 0; i < entries.count; ++i) Append64(payload, Moved(entries[i], from, delta));
         b.type = kCo64;
         b.payload = std::move(payload);
         continue;
       }
-      for (std::size_t i = 0; i < t.count; ++i) {
-        std::uint8_t* e = b.payload.data() + t.first + i * t.width;
+      // The entries are changed where they lie, in the payload they were read from.
+      std::uint8_t* first = b.payload.data() + (entries.entries - b.payload.data());
+      for (std::size_t i = 0; i < entries.count; ++i) {
+        std::uint8_t* e = first + i * entries.width;
         const std::uint64_t v = Moved(entries[i], from, delta);
-        if (t.width == 4) {
+        if (entries.width == 4) {
           Store32(e, static_cast<std::uint32_t>(v));
         } else {
           Store64(e, v);

@@ -32,6 +32,8 @@ class t_Movie {
   int IlstIndex() const;
   // The ilst payload, empty when there is no ilst; valid while the movie is.
   const t_Bytes& IlstPayload() const;
+  // True when the movie has an ilst holding exactly the payload of `ilstBox`, a whole box.
+  bool CarriesIlst(const t_Bytes& ilstBox) const;
 
   // Replaces (or creates, with udta, meta and hdlr as needed) the ilst and puts a free
   // box of `padding` bytes right after it (none when 0), removing free boxes next to it.

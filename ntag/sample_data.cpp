@@ -6,10 +6,13 @@
 #include "box_types.hpp"
 #include "ntag_error.hpp"
 #include "sample_tables.hpp"
+#include "write_errors.hpp"
 
 namespace n_zorbel::n_ntag {
 
-t_SampleExtent CheckSampleData(const t_File& file, const t_FileLayout& layout, const t_Bytes& moov) {
+namespace {
+
+t_SampleExtent SampleExtent(const t_File& file, const t_FileLayout& layout, const t_Bytes& moov) {
   const std::uint64_t size = layout.fileSize;
   const std::uint64_t moovAt = layout.Moov().offset, moovEnd = moovAt + layout.Moov().size;
   t_SampleExtent extent;
@@ -39,6 +42,23 @@ t_SampleExtent CheckSampleData(const t_File& file, const t_FileLayout& layout, c
     }
   }
   return extent;
+}
+
+}  // namespace
+
+t_SampleExtent CheckSampleData(const t_File& file, const t_FileLayout& layout, const t_Bytes& moov) {
+  try {
+    return SampleExtent(file, layout, moov);
+  } catch (const t_IoError& e) {
+    ReadFailed(e);
+  }
+}
+
+std::uint64_t CheckSampleDataForWrite(const t_File& file, const t_FileLayout& layout, const t_Bytes& moov) {
+  const t_SampleExtent extent = CheckSampleData(file, layout, moov);
+  if (extent.reachesIntoMoov)
+    throw t_NtagError(t_ExitCode::LayoutRefused, "sample data lies inside the movie box");
+  return extent.end;
 }
 
 }  // namespace n_zorbel::n_ntag

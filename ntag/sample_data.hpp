@@ -14,7 +14,11 @@ struct t_SampleExtent {
 };
 
 // Refuses (3) a file whose tables put sample data past its end: a new movie box written
-// there would be played as media. Read errors pass as t_IoError.
+// there would be played as media. A read error is reported as such (2).
 t_SampleExtent CheckSampleData(const t_File& file, const t_FileLayout& layout, const t_Bytes& moov);
+
+// The same before a write, which also refuses (4) sample data inside the movie box: every
+// write path would change bytes a track reads. Where the furthest sample data ends.
+std::uint64_t CheckSampleDataForWrite(const t_File& file, const t_FileLayout& layout, const t_Bytes& moov);
 
 }  // namespace n_zorbel::n_ntag

@@ -47,7 +47,8 @@ t_Span PayloadOf(const std::uint8_t* box, std::size_t size) {
   return ReadSizeAndType(box, size, h) ? t_Span{h.headerSize, size} : t_Span{};
 }
 
-t_OffsetTable ReadTable(const std::uint8_t* d, t_Span body, std::uint32_t width) {
+// The entries of a stco or co64 payload, as many as its count says and its box holds.
+t_OffsetTable ChunkOffsetsAsPlayersRead(const std::uint8_t* d, t_Span body, std::uint32_t width) {
   if (body.Size() < 8) return {nullptr, 0, width};
   const std::size_t count = std::min<std::size_t>(Read32(d + body.begin + 4), (body.Size() - 8) / width);
   return {d + body.begin + 8, count, width};
@@ -67,8 +68,7 @@ bool RefersElsewhere(const std::uint8_t* d, t_Span minf) {
     ForEachBox(d, dinf.begin, dinf.end, [&](std::uint32_t t, t_Span dref) {
       if (t != kDref || dref.Size() < 8) return;
       ForEachBox(d, dref.begin + 8, dref.end, [&](std::uint32_t, t_Span entry) {
-        // Flag 1: the data is in this file.
-        elsewhere = elsewhere || entry.Size() < 4 || !(d[entry.begin + 3] & 1);
+        elsewhere = elsewhere || entry.Size() < 4 || !(Read32(d + entry.begin) & kDrefSelfContained);
       });
     });
   });
@@ -78,7 +78,7 @@ bool RefersElsewhere(const std::uint8_t* d, t_Span minf) {
 void Walk(const std::uint8_t* d, t_Span span, int depth, bool elsewhere, t_Found& out) {
   ForEachBox(d, span.begin, span.end, [&](std::uint32_t type, t_Span body) {
     if (type == kStco || type == kCo64) {
-      out.tables.push_back(ReadTable(d, body, type == kCo64 ? 8 : 4));
+      out.tables.push_back(ChunkOffsetsAsPlayersRead(d, body, type == kCo64 ? 8 : 4));
     } else if (IsOpened(type) && depth < 8) {
       if (type == kStbl) out.sampleTables.push_back(elsewhere ? t_Span{} : body);
       Walk(d, body, depth + 1, elsewhere || (type == kMinf && RefersElsewhere(d, body)), out);
@@ -140,7 +140,7 @@ void ForEachChunk(const std::uint8_t* d, t_Span stbl, t_Visit visit) {
   bool compact = false, haveOffsets = false;
   ForEachBox(d, stbl.begin, stbl.end, [&](std::uint32_t type, t_Span body) {
     if ((type == kStco || type == kCo64) && !haveOffsets) {
-      offsets = ReadTable(d, body, type == kCo64 ? 8 : 4);
+      offsets = ChunkOffsetsAsPlayersRead(d, body, type == kCo64 ? 8 : 4);
       haveOffsets = true;
     } else if (type == kStsc && stsc.end == 0) {
       stsc = body;
@@ -224,22 +224,22 @@ std::vector<t_TrackFragment> ReaderTrackFragments(const std::uint8_t* moov, std:
       if (t == kTfhd && tfhd.end == 0) tfhd = body;
     });
     if (tfhd.Size() < 8) return;
-    const std::uint32_t flags = Read32(moof + tfhd.begin) & 0xFFFFFF;
+    const std::uint32_t flags = Read32(moof + tfhd.begin) & kFullBoxFlags;
     std::size_t field = tfhd.begin + 8;
     t_TrackFragment fragment;
     fragment.baseFrom =
-        flags & 0x20000 || fragments.empty() ? t_FragmentBase::Moof : t_FragmentBase::Previous;
-    fragment.base = flags & 0x20000 ? moofAt : next;
-    if (flags & 0x1) {
+        flags & kTfhdDefaultBaseIsMoof || fragments.empty() ? t_FragmentBase::Moof : t_FragmentBase::Previous;
+    fragment.base = flags & kTfhdDefaultBaseIsMoof ? moofAt : next;
+    if (flags & kTfhdBaseDataOffset) {
       if (field + 8 > tfhd.end) return;
       fragment.baseFrom = t_FragmentBase::Explicit;
       fragment.base = Read64(moof + field);
       fragment.baseField = field;
       field += 8;
     }
-    field += (flags & 0x2 ? 4 : 0) + (flags & 0x8 ? 4 : 0);
+    field += (flags & kTfhdSampleDescriptionIndex ? 4 : 0) + (flags & kTfhdDefaultSampleDuration ? 4 : 0);
     std::uint64_t defaultSize = TrexSampleSize(moov, moovSize, Read32(moof + tfhd.begin + 4));
-    if (flags & 0x10) {
+    if (flags & kTfhdDefaultSampleSize) {
       if (field + 4 > tfhd.end) return;
       defaultSize = Read32(moof + field);
     }
@@ -247,21 +247,21 @@ std::vector<t_TrackFragment> ReaderTrackFragments(const std::uint8_t* moov, std:
     std::uint64_t pos = base;
     ForEachBox(moof, traf.begin, traf.end, [&](std::uint32_t t, t_Span trun) {
       if (t != kTrun || trun.Size() < 8) return;
-      const std::uint32_t runFlags = Read32(moof + trun.begin) & 0xFFFFFF;
+      const std::uint32_t runFlags = Read32(moof + trun.begin) & kFullBoxFlags;
       std::size_t at = trun.begin + 8;
-      if (runFlags & 0x1) {
+      if (runFlags & kTrunDataOffset) {
         if (at + 4 > trun.end) return;
         const auto offset = static_cast<std::int32_t>(Read32(moof + at));
         pos = static_cast<std::uint64_t>(static_cast<std::int64_t>(base) + offset);
         at += 4;
       }
-      at += runFlags & 0x4 ? 4 : 0;
+      at += runFlags & kTrunFirstSampleFlags ? 4 : 0;
       std::uint64_t count = Read32(moof + trun.begin + 4);
-      const std::size_t width = 4 * static_cast<std::size_t>(std::popcount(runFlags & 0xF00u));
+      const std::size_t width = 4 * static_cast<std::size_t>(std::popcount(runFlags & kTrunSampleFields));
       if (width > 0) count = at > trun.end ? 0 : std::min<std::uint64_t>(count, (trun.end - at) / width);
       std::uint64_t bytes = count * defaultSize;
-      if (runFlags & 0x200) {
-        const std::size_t sizeAt = at + (runFlags & 0x100 ? 4 : 0);
+      if (runFlags & kTrunSampleSize) {
+        const std::size_t sizeAt = at + (runFlags & kTrunSampleDuration ? 4 : 0);
         bytes = 0;
         for (std::uint64_t i = 0; i < count; ++i) bytes += Read32(moof + sizeAt + i * width);
       }

@@ -9,7 +9,6 @@
 //  - rewrite: a complete copy in a temporary file beside the video, with moov where it was
 //    and every absolute offset behind it moved, put in place of the video by one rename.
 // Each state between two writes is a valid MP4 with either the old or the new tags.
-#include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
@@ -31,11 +30,5 @@ t_TagList ReadTags(const t_NativePath& video, std::vector<std::string>* otherSto
 // Throws t_NtagError; the video is then byte for byte as it was.
 t_WritePath WriteTags(const t_NativePath& video, const std::function<void(t_TagList&)>& edit,
                       std::vector<std::string>* otherStores = nullptr);
-
-// The free space reserved in meta after a newly placed ilst of `ilstSize` bytes in a file of
-// `fileSize` bytes, so that the next edit is made in place: the new ilst is written beside
-// the old one, so the room holds tags of the same size plus a reserve that grows with the
-// file (1/256 of it, at least 64 KiB, at most 4 MiB), room for a larger cover.
-std::uint64_t PaddingFor(std::uint64_t ilstSize, std::uint64_t fileSize);
 
 }  // namespace n_zorbel::n_ntag

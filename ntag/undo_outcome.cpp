@@ -1,7 +1,5 @@
 #include "undo_outcome.hpp"
 
-#include <algorithm>
-
 #include "file_layout.hpp"
 #include "movie.hpp"
 #include "ntag_error.hpp"
@@ -43,13 +41,7 @@ t_UndoOutcome ReadBackOutcome(const t_File& file, std::uint64_t moovAt, const t_
     if ((movie.IlstIndex() >= 0) == (old.IlstIndex() >= 0) && movie.IlstPayload() == old.IlstPayload()) {
       return t_UndoOutcome::OldTags;
     }
-    t_BoxHeader h;
-    const t_Bytes& now = movie.IlstPayload();
-    if (movie.IlstIndex() >= 0 && ReadSizeAndType(newIlst.data(), newIlst.size(), h) &&
-        now.size() + h.headerSize == newIlst.size() &&
-        std::equal(now.begin(), now.end(), newIlst.begin() + h.headerSize)) {
-      return t_UndoOutcome::NewTags;
-    }
+    if (movie.CarriesIlst(newIlst)) return t_UndoOutcome::NewTags;
   } catch (const std::exception&) {
     // a failed read, a damaged box, no memory: nothing can be said
   }

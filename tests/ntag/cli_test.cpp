@@ -9,6 +9,7 @@
 #include <functional>
 
 #include "ntag_harness.hpp"
+#include "system/command_line_splitter.hpp"
 
 namespace n_zorbel::n_ntag::n_test {
 namespace {
@@ -143,7 +144,7 @@ TEST(CliTest, MivoraCommandLinesGiveTheirTags) {
   MakeClip(t_Clip::TaggedCover, two);
   MakeImage("jpg", cover);
   auto run = [](const std::string& line) {
-    std::vector<std::string> args = SplitWindowsCommandLine(line);
+    std::vector<std::string> args = n_system::SplitCommandLine(line);
     EXPECT_EQ(args.front(), "") << "the line starts with a blank, so the name slot is empty";
     args.erase(args.begin());
     return RunNtag(args);

@@ -6,6 +6,7 @@
 #include <filesystem>
 
 #include "box_builder.hpp"
+#include "box_types.hpp"
 #include "ntag_harness.hpp"
 
 namespace n_zorbel::n_ntag::n_test {
@@ -74,11 +75,11 @@ void ForEachTraf(std::string& s, t_Visit visit) {
 // the same samples, addressed from before moov.
 void BaseAtTheFileStart(std::string& s) {
   ForEachTraf(s, [&](std::size_t, std::size_t tfhd, const std::vector<std::size_t>& truns) {
-    ASSERT_TRUE(Get(s, tfhd, 4) & 1) << "ffmpeg writes explicit bases";
+    ASSERT_TRUE(Get(s, tfhd, 4) & kTfhdBaseDataOffset) << "ffmpeg writes explicit bases";
     const std::uint64_t base = Get(s, tfhd + 8, 8);
     Put(s, tfhd + 8, 8, 0);
     for (const std::size_t trun : truns) {
-      ASSERT_TRUE(Get(s, trun, 4) & 1);
+      ASSERT_TRUE(Get(s, trun, 4) & kTrunDataOffset);
       Put(s, trun + 8, 4, base + Get(s, trun + 8, 4));
     }
   });

@@ -151,48 +151,4 @@ std::map<std::string, std::string> NtagTags(const std::string& path) {
   return tags;
 }
 
-std::vector<std::string> SplitWindowsCommandLine(const std::string& line) {
-  // The C runtime's rules: the program name ends at the first blank (quotes only group);
-  // then 2n backslashes + quote give n backslashes and toggle quoting, 2n+1 give n and a quote.
-  std::vector<std::string> args;
-  std::size_t i = 0;
-  std::string name;
-  bool quoted = false;
-  for (; i < line.size() && (quoted || (line[i] != ' ' && line[i] != '\t')); ++i) {
-    if (line[i] == '"') {
-      quoted = !quoted;
-    } else {
-      name += line[i];
-    }
-  }
-  args.push_back(name);
-  while (true) {
-    while (i < line.size() && (line[i] == ' ' || line[i] == '\t')) ++i;
-    if (i >= line.size()) break;
-    std::string arg;
-    quoted = false;
-    while (i < line.size() && (quoted || (line[i] != ' ' && line[i] != '\t'))) {
-      std::size_t slashes = 0;
-      while (i < line.size() && line[i] == '\\') ++slashes, ++i;
-      if (i < line.size() && line[i] == '"') {
-        arg.append(slashes / 2, '\\');
-        if (slashes % 2) {
-          arg += '"';
-        } else if (quoted && i + 1 < line.size() && line[i + 1] == '"') {
-          arg += '"';
-          ++i;
-        } else {
-          quoted = !quoted;
-        }
-        ++i;
-      } else {
-        arg.append(slashes, '\\');
-        if (i < line.size() && (quoted || (line[i] != ' ' && line[i] != '\t'))) arg += line[i++];
-      }
-    }
-    args.push_back(arg);
-  }
-  return args;
-}
-
 }  // namespace n_zorbel::n_ntag::n_test

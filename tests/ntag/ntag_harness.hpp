@@ -59,7 +59,4 @@ std::string ReaderView(t_Reader reader, const std::string& path);
 // ntag -list-meta as a map from name to value (covers under "cover", joined by "|").
 std::map<std::string, std::string> NtagTags(const std::string& path);
 
-// Splits a command line by the rules of the Windows C runtime.
-std::vector<std::string> SplitWindowsCommandLine(const std::string& line);
-
 }  // namespace n_zorbel::n_ntag::n_test

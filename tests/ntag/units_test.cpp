@@ -1,6 +1,7 @@
 // The few pure pieces whose faults would not show through the command line first.
 #include <gtest/gtest.h>
 
+#include "box.hpp"
 #include "box_builder.hpp"
 #include "fragment_moves.hpp"
 #include "movie.hpp"
@@ -28,6 +29,69 @@ TEST(TagListTest, KeepsUnknownItemsAndOrderWhileReplacing) {
 TEST(TagListTest, EscapesValuesForOneLine) {
   EXPECT_EQ(EscapeForLine("a\\b\r\n\tc\x01"), "a\\\\b\\r\\n\\tc\\x01");
   EXPECT_EQ(EscapeForLine("Жж 🎬"), "Жж 🎬");
+}
+
+// Box headers in every size form, as ntag reads a parent's children (here at byte 100 of the
+// file): what each box spans, or why the parent is damaged and where.
+TEST(BoxTest, HeadersOfEverySizeFormAndWhatBreaksThem) {
+  using n_test::Box;
+  using n_test::Zeros;
+  // The box with its 32-bit size field, or its 64-bit one, set to `size`.
+  const auto sized = [](std::string box, std::uint32_t size) {
+    for (int i = 0; i < 4; ++i) box[i] = static_cast<char>(size >> (24 - 8 * i));
+    return box;
+  };
+  const auto largeSized = [](std::string box, std::uint64_t size) {
+    for (int i = 0; i < 8; ++i) box[8 + i] = static_cast<char>(size >> (56 - 8 * i));
+    return box;
+  };
+  const struct {
+    const char* name;
+    std::string body;
+    std::string boxes;  // "type size header [large] [to end] @offset", or empty with an error
+    std::string error;
+  } cases[] = {
+      {"no boxes", "", "", ""},
+      {"32-bit sizes", Box("free", Zeros(4)) + Box("mdat", "abc"), "free 12 8 @100, mdat 11 8 @112", ""},
+      {"64-bit size, then a 32-bit one", Box("mdat", "x", true) + Box("free", ""),
+       "mdat 17 16 large @100, free 8 8 @117", ""},
+      {"size 0 runs to the end of the parent", Box("free", "") + sized(Box("mdat", Zeros(20)), 0),
+       "free 8 8 @100, mdat 28 8 to end @108", ""},
+      {"size 0 with nothing after the header", sized(Box("mdat", ""), 0), "mdat 8 8 to end @100", ""},
+      {"uuid: the user type belongs to the header", Box("uuid", Zeros(16) + "data"), "uuid 28 24 @100", ""},
+      {"uuid with a 64-bit size", Box("uuid", Zeros(16), true), "uuid 32 32 large @100", ""},
+      {"uuid shorter than its user type", Box("uuid", Zeros(8)), "",
+       "box 'uuid' smaller than its header inside 'moov' at byte 100"},
+      {"32-bit size below the header", sized(Box("free", Zeros(8)), 7), "",
+       "box 'free' smaller than its header inside 'moov' at byte 100"},
+      {"64-bit size below the header", largeSized(Box("free", Zeros(8), true), 15), "",
+       "box 'free' smaller than its header inside 'moov' at byte 100"},
+      {"a box past the end of its parent", Box("free", "") + sized(Box("mdat", "abc"), 12), "",
+       "box 'mdat' runs past the end of its space inside 'moov' at byte 108"},
+      {"a 64-bit size past the end of its parent", largeSized(Box("mdat", "", true), UINT64_MAX), "",
+       "box 'mdat' runs past the end of its space inside 'moov' at byte 100"},
+      {"a header cut short", Box("free", "") + Zeros(3), "",
+       "truncated box header inside 'moov' at byte 108"},
+      {"a 64-bit header cut short", Box("mdat", "", true).substr(0, 12), "",
+       "truncated box header inside 'moov' at byte 100"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const t_Bytes body(c.body.begin(), c.body.end());
+    try {
+      std::string boxes;
+      for (const t_BoxHeader& h : ParseSiblings(body.data(), body.size(), 100, "moov")) {
+        boxes += (boxes.empty() ? "" : ", ") + TypeName(h.type) + " " + std::to_string(h.size) + " " +
+                 std::to_string(h.headerSize) + (h.largeSize ? " large" : "") + (h.toEnd ? " to end" : "") +
+                 " @" + std::to_string(h.offset);
+      }
+      EXPECT_EQ(boxes, c.boxes);
+      EXPECT_EQ(c.error, "");
+    } catch (const t_NtagError& e) {
+      EXPECT_EQ(e.what(), "damaged MP4: " + c.error);
+      EXPECT_EQ(e.Code(), t_ExitCode::NotMp4);
+    }
+  }
 }
 
 // A rewrite moves each track fragment's base by where its data lands, whatever side of moov
