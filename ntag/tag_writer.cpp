@@ -35,6 +35,7 @@ std::string Describe(const t_IoError& e) {
       return "the disk is full";
     case t_IoFailure::NotAFile:
       return "not a file";
+    case t_IoFailure::DeviceError:
     case t_IoFailure::Other:
       break;
   }
@@ -42,7 +43,7 @@ std::string Describe(const t_IoError& e) {
 }
 
 [[noreturn]] void WriteFailed(const t_IoError& e) {
-  throw t_NtagError(t_ExitCode::WriteFailed, "cannot write the video: " + Describe(e));
+  throw t_NtagError(WriteFailureCode(e.Kind()), "cannot write the video: " + Describe(e));
 }
 
 // Rethrows the failure being handled as the error ntag reports, saying what the undo that
@@ -52,7 +53,7 @@ std::string Describe(const t_IoError& e) {
   try {
     throw;
   } catch (const t_IoError& e) {
-    throw t_NtagError(t_ExitCode::WriteFailed, "cannot write the video: " + Describe(e) + left);
+    throw t_NtagError(WriteFailureCode(e.Kind()), "cannot write the video: " + Describe(e) + left);
   } catch (const t_NtagError& e) {
     throw t_NtagError(e.Code(), e.what() + left);
   } catch (const std::bad_alloc&) {
@@ -439,7 +440,7 @@ void WriteInPlace(t_File& file, t_Snapshot& snap, const std::vector<t_InPlacePla
 void CheckFreeSpace(const t_File& video, std::uint64_t need) {
   const std::uint64_t available = FreeSpaceBeside(video);
   if (available != UINT64_MAX && available < need + kSpaceMargin) {
-    throw t_NtagError(t_ExitCode::WriteFailed,
+    throw t_NtagError(t_ExitCode::DiskFull,
                       "not enough free disk space: " + std::to_string((need + kSpaceMargin) >> 20) +
                           " MiB needed, " + std::to_string(available >> 20) + " MiB free");
   }
@@ -640,7 +641,7 @@ void WriteRewritten(t_File& file, const t_NativePath& video, t_Snapshot& snap, c
   try {
     replacement.emplace(file);
   } catch (const t_IoError& e) {
-    throw t_NtagError(t_ExitCode::WriteFailed,
+    throw t_NtagError(WriteFailureCode(e.Kind()),
                       "cannot create a temporary file beside the video: " + Describe(e));
   }
   t_File& out = replacement->File();

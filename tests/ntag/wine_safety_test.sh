@@ -65,7 +65,7 @@ for layout in inplace appended rewrite; do
         2> "$dir/stderr.txt"
       rc=$?
       what="$layout: $mode fault after $budget bytes"
-      [ "$mode" = flush ] || [ "$rc" = 6 ] || fail "$what gave exit $rc: $(tr -d '\r' < "$dir/stderr.txt")"
+      [ "$mode" = flush ] || [ "$rc" = 9 ] || fail "$what gave exit $rc: $(tr -d '\r' < "$dir/stderr.txt")"
       if [ "$rc" = 0 ]; then
         [ "$(tag "$video" title)" = New ] || fail "$what: exit 0 without the new title"
       else
