@@ -41,7 +41,6 @@ constexpr t_Cause kCauses[] = {
     {ERROR_DRIVE_LOCKED, t_IoFailure::InUse},
     {ERROR_DISK_FULL, t_IoFailure::DiskFull},
     {ERROR_HANDLE_DISK_FULL, t_IoFailure::DiskFull},
-    {ERROR_DISK_QUOTA_EXCEEDED, t_IoFailure::DiskFull},
     {ERROR_CRC, t_IoFailure::DeviceError},
     {ERROR_GEN_FAILURE, t_IoFailure::DeviceError},
     {ERROR_IO_DEVICE, t_IoFailure::DeviceError},
