@@ -173,8 +173,9 @@ std::string HelpText() {
          "\n"
          "exit codes: 0 written and verified (or nothing to change), 1 usage,\n"
          "  2 video missing or unreadable, 3 not an MP4 or damaged, 4 layout not written (reason given),\n"
-         "  5 cover missing or not JPEG/PNG, 6 write failed (disk full, access denied, in use),\n"
-         "  7 written data did not verify. On every exit but 0 the video is unchanged.\n";
+         "  5 cover missing or not JPEG/PNG, 6 write failed (for another cause than 8 to 11),\n"
+         "  7 written data did not verify, 8 access denied, 9 disk full, 10 in use by another\n"
+         "  program, 11 device (I/O) error. On every exit but 0 the video is unchanged.\n";
 }
 
 t_Request ParseArguments(const std::vector<t_NativePath>& args) {
@@ -277,7 +278,7 @@ int Run(const std::vector<t_NativePath>& args) {
     return static_cast<int>(t_ExitCode::WriteFailed);
   } catch (const t_IoError& e) {
     WriteErr("ntag: " + subject + e.what() + "\n");
-    return static_cast<int>(t_ExitCode::WriteFailed);
+    return static_cast<int>(WriteFailureCode(e.Kind()));
   } catch (const std::exception& e) {
     WriteErr("ntag: " + subject + "internal error: " + e.what() + "\n");
     return static_cast<int>(t_ExitCode::VerifyFailed);

@@ -4,6 +4,7 @@
 #include <atomic>
 
 #include "platform_file.hpp"
+#include "platform_handle.hpp"
 
 namespace n_zorbel::n_ntag {
 namespace {
@@ -16,8 +17,13 @@ std::atomic<std::int64_t> g_stuckMark{-1};
 std::atomic<std::uint64_t> g_bytesWritten{0};
 std::atomic<std::uint64_t> g_bytesRead{0};
 std::atomic<t_IoObserver*> g_observer{nullptr};
+std::atomic<long> g_systemError{0};
 
-[[noreturn]] void Fault(t_IoFailure kind, const char* what) { throw t_IoError(kind, what); }
+// A fault fails as the system error the test chose, classified as the system's own are.
+[[noreturn]] void Fault(t_IoFailure kind, const char* what) {
+  if (const long error = g_systemError.load()) throw SystemError(error);
+  throw t_IoError(kind, what);
+}
 
 // The write budget's mark is reached: the write fails as on a full disk, or waits for the test.
 void AtWriteMark() {
@@ -33,6 +39,7 @@ void SetWriteFaultHold(void (*hold)()) { g_writeHold = hold; }
 void SetFlushFaultMark(std::int64_t bytes) { g_flushMark = bytes; }
 void SetStuckFaultMark(std::int64_t bytes) { g_stuckMark = bytes; }
 void SetReadFaultBudget(std::int64_t bytes) { g_readBudget = bytes; }
+void SetFaultSystemError(long code) { g_systemError = code; }
 std::uint64_t BytesWritten() { return g_bytesWritten; }
 std::uint64_t BytesRead() { return g_bytesRead; }
 void SetIoObserver(t_IoObserver* observer) { g_observer = observer; }
@@ -43,7 +50,7 @@ void BeforeRead(std::size_t size) {
   const std::int64_t budget = g_readBudget.load();
   if (budget >= 0 && static_cast<std::uint64_t>(budget) < size) {
     g_readBudget = -1;
-    Fault(t_IoFailure::Other, "input/output error while reading (test hook)");
+    Fault(t_IoFailure::DeviceError, "input/output error while reading (test hook)");
   }
   if (budget >= 0) g_readBudget = budget - static_cast<std::int64_t>(size);
   g_bytesRead += size;
@@ -52,7 +59,7 @@ void BeforeRead(std::size_t size) {
 void BeforeWrite(std::size_t size) {
   const std::int64_t mark = g_stuckMark.load();
   if (mark >= 0 && BytesWritten() + size > static_cast<std::uint64_t>(mark)) {
-    Fault(t_IoFailure::Other, "input/output error while writing (test hook)");
+    Fault(t_IoFailure::DeviceError, "input/output error while writing (test hook)");
   }
 }
 
@@ -81,7 +88,7 @@ void AfterWrite(std::size_t allowed, std::size_t written) {
 void BeforeFlush() {
   for (const std::int64_t mark : {g_flushMark.load(), g_stuckMark.load()}) {
     if (mark >= 0 && BytesWritten() >= static_cast<std::uint64_t>(mark)) {
-      Fault(t_IoFailure::Other, "input/output error while flushing (test hook)");
+      Fault(t_IoFailure::DeviceError, "input/output error while flushing (test hook)");
     }
   }
 }

@@ -43,6 +43,9 @@ void SetFlushFaultMark(std::int64_t bytes);
 void SetStuckFaultMark(std::int64_t bytes);
 // The read that would pass `bytes` more bytes fails with an I/O error (once). Negative: off.
 void SetReadFaultBudget(std::int64_t bytes);
+// Faults fail with this system error (errno, or a Windows error code) instead of their own,
+// to see how each is reported. 0: their own.
+void SetFaultSystemError(long code);
 // Bytes written and read through t_File so far in this process.
 std::uint64_t BytesWritten();
 std::uint64_t BytesRead();

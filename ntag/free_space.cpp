@@ -16,7 +16,7 @@ constexpr std::uint64_t kSpaceMargin = 16ull << 20;
 void CheckFreeSpace(const t_File& video, std::uint64_t need) {
   const std::uint64_t available = FreeSpaceBeside(video);
   if (available != UINT64_MAX && available < need + kSpaceMargin) {
-    throw t_NtagError(t_ExitCode::WriteFailed,
+    throw t_NtagError(t_ExitCode::DiskFull,
                       "not enough free disk space: " + std::to_string((need + kSpaceMargin) >> 20) +
                           " MiB needed, " + std::to_string(available >> 20) + " MiB free");
   }

@@ -15,8 +15,12 @@ enum class t_ExitCode : int {
   NotMp4 = 3,           // not an MP4 file, or its boxes are damaged
   LayoutRefused = 4,    // a valid MP4 whose layout we will not write
   CoverProblem = 5,     // cover missing, unreadable, or not JPEG/PNG
-  WriteFailed = 6,      // disk full, access denied, file in use, I/O error
-  VerifyFailed = 7,     // the written result did not read back right; the old file is kept
+  WriteFailed = 6,      // a write failed for a cause none of 8 to 11 names
+  VerifyFailed = 7,     // the written result did not read back right; it is taken back
+  AccessDenied = 8,     // the video or its folder may not be written (permissions, read-only)
+  DiskFull = 9,         // no room on the disk (or in the user's quota) for what is written
+  InUse = 10,           // another program holds the video (a lock, a sharing mode)
+  DeviceFailed = 11,    // the device failed to read or write (I/O error)
 };
 
 // A failure with the exit code it maps to and a one-line message for the user.

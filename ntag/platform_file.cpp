@@ -88,4 +88,22 @@ std::uint64_t t_File::CopyFrom(const t_File& from, std::uint64_t at, std::uint64
   return CopyRange(from, at, size, *this, toAt);
 }
 
+t_ExitCode WriteFailureCode(t_IoFailure kind) {
+  switch (kind) {
+    case t_IoFailure::AccessDenied:
+      return t_ExitCode::AccessDenied;
+    case t_IoFailure::DiskFull:
+      return t_ExitCode::DiskFull;
+    case t_IoFailure::InUse:
+      return t_ExitCode::InUse;
+    case t_IoFailure::DeviceError:
+      return t_ExitCode::DeviceFailed;
+    case t_IoFailure::NotFound:
+    case t_IoFailure::NotAFile:
+    case t_IoFailure::Other:
+      break;
+  }
+  return t_ExitCode::WriteFailed;
+}
+
 }  // namespace n_zorbel::n_ntag

@@ -8,6 +8,8 @@
 #include <stdexcept>
 #include <string>
 
+#include "ntag_error.hpp"
+
 namespace n_zorbel::n_ntag {
 
 #ifdef _WIN32
@@ -16,7 +18,7 @@ using t_NativePath = std::wstring;
 using t_NativePath = std::string;
 #endif
 
-enum class t_IoFailure { NotFound, AccessDenied, InUse, DiskFull, NotAFile, Other };
+enum class t_IoFailure { NotFound, AccessDenied, InUse, DiskFull, DeviceError, NotAFile, Other };
 
 // A failed system call: what kind of failure, and the system's own wording.
 class t_IoError : public std::runtime_error {
@@ -27,6 +29,10 @@ class t_IoError : public std::runtime_error {
  private:
   t_IoFailure m_kind;
 };
+
+// The exit code of a write that failed so: the cause itself where the user can act on it,
+// else the general write failure.
+t_ExitCode WriteFailureCode(t_IoFailure kind);
 
 enum class t_OpenMode {
   Read,       // shared reading

@@ -8,6 +8,11 @@
 namespace n_zorbel::n_ntag {
 
 class t_File;
+class t_IoError;
+
+// The failure that the system's error code (errno on POSIX, GetLastError on Windows) stands
+// for, classified by the one table of each system.
+t_IoError SystemError(long code);
 
 // Never fails: what must reach the disk was flushed before, and a failed close of a handle is
 // of no use to report (nothing is undone by it, and destructors close too).

@@ -19,6 +19,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <functional>
+#include <iterator>
 #include <optional>
 #include <random>
 #include <utility>
@@ -32,30 +33,24 @@
 namespace n_zorbel::n_ntag {
 namespace {
 
-t_IoFailure KindOf(int error) {
-  switch (error) {
-    case ENOENT:
-    case ENOTDIR:
-      return t_IoFailure::NotFound;
-    case EACCES:
-    case EPERM:
-    case EROFS:
-      return t_IoFailure::AccessDenied;
-    case EWOULDBLOCK:
-    case ETXTBSY:
-    case EBUSY:
-      return t_IoFailure::InUse;
-    case ENOSPC:
-    case EDQUOT:
-      return t_IoFailure::DiskFull;
-    case EISDIR:
-      return t_IoFailure::NotAFile;
-    default:
-      return t_IoFailure::Other;
-  }
-}
+// What each errno means to the user; any other is a failure of no cause they can act on.
+struct t_Cause {
+  int error;
+  t_IoFailure kind;
+};
 
-[[noreturn]] void Fail(int error) { throw t_IoError(KindOf(error), std::strerror(error)); }
+constexpr t_Cause kCauses[] = {
+    {ENOENT, t_IoFailure::NotFound},         {ENOTDIR, t_IoFailure::NotFound},
+    {EACCES, t_IoFailure::AccessDenied},     {EPERM, t_IoFailure::AccessDenied},  // chattr +i
+    {EROFS, t_IoFailure::AccessDenied},      {EWOULDBLOCK, t_IoFailure::InUse},   // a lock
+    {ETXTBSY, t_IoFailure::InUse},           {EBUSY, t_IoFailure::InUse},
+    {ENOSPC, t_IoFailure::DiskFull},         {EDQUOT, t_IoFailure::DiskFull},
+    {EIO, t_IoFailure::DeviceError},         {ENXIO, t_IoFailure::DeviceError},   // device gone
+    {EISDIR, t_IoFailure::NotAFile},
+};
+// EFBIG (a file-size limit, or FAT's 4 GiB) is no full disk: freeing space would not help.
+
+[[noreturn]] void Fail(int error) { throw SystemError(error); }
 
 #ifdef __linux__
 // Shares the blocks of [at, at + size) with `toAt` in the other file (a reflink), in pieces;
@@ -232,6 +227,13 @@ void WriteAll(int fd, const std::string& text) {
 }
 
 }  // namespace
+
+t_IoError SystemError(long code) {
+  const auto* cause =
+      std::find_if(std::begin(kCauses), std::end(kCauses), [&](const t_Cause& c) { return c.error == code; });
+  return t_IoError(cause == std::end(kCauses) ? t_IoFailure::Other : cause->kind,
+                   std::strerror(static_cast<int>(code)));
+}
 
 t_File t_File::Open(const t_NativePath& path, t_OpenMode mode) {
   // Not blocking: opening a FIFO would wait for a writer that may never come.

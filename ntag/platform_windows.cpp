@@ -3,7 +3,9 @@
 // deletion until ReplaceFileW puts it in the video's place.
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <iterator>
 #include <optional>
 #include <random>
 #include <string>
@@ -19,32 +21,40 @@ namespace {
 
 HANDLE H(std::intptr_t h) { return reinterpret_cast<HANDLE>(h); }
 
-t_IoFailure KindOf(DWORD error) {
-  switch (error) {
-    case ERROR_FILE_NOT_FOUND:
-    case ERROR_PATH_NOT_FOUND:
-    case ERROR_INVALID_NAME:
-    case ERROR_BAD_NETPATH:
-    case ERROR_INVALID_DRIVE:
-      return t_IoFailure::NotFound;
-    case ERROR_ACCESS_DENIED:
-    case ERROR_WRITE_PROTECT:
-      return t_IoFailure::AccessDenied;
-    case ERROR_SHARING_VIOLATION:
-    case ERROR_LOCK_VIOLATION:
-    case ERROR_USER_MAPPED_FILE:
-      return t_IoFailure::InUse;
-    case ERROR_DISK_FULL:
-    case ERROR_HANDLE_DISK_FULL:
-      return t_IoFailure::DiskFull;
-    default:
-      return t_IoFailure::Other;
-  }
-}
+// What each system error means to the user; any other is a failure of no cause they can act on.
+struct t_Cause {
+  DWORD error;
+  t_IoFailure kind;
+};
 
-[[noreturn]] void Fail(DWORD error) {
-  throw t_IoError(KindOf(error), "system error " + std::to_string(error));
-}
+constexpr t_Cause kCauses[] = {
+    {ERROR_FILE_NOT_FOUND, t_IoFailure::NotFound},
+    {ERROR_PATH_NOT_FOUND, t_IoFailure::NotFound},
+    {ERROR_INVALID_NAME, t_IoFailure::NotFound},
+    {ERROR_BAD_NETPATH, t_IoFailure::NotFound},
+    {ERROR_INVALID_DRIVE, t_IoFailure::NotFound},
+    {ERROR_ACCESS_DENIED, t_IoFailure::AccessDenied},  // also the read-only attribute
+    {ERROR_WRITE_PROTECT, t_IoFailure::AccessDenied},
+    {ERROR_NETWORK_ACCESS_DENIED, t_IoFailure::AccessDenied},
+    {ERROR_SHARING_VIOLATION, t_IoFailure::InUse},
+    {ERROR_LOCK_VIOLATION, t_IoFailure::InUse},
+    {ERROR_USER_MAPPED_FILE, t_IoFailure::InUse},
+    {ERROR_DRIVE_LOCKED, t_IoFailure::InUse},
+    {ERROR_DISK_FULL, t_IoFailure::DiskFull},
+    {ERROR_HANDLE_DISK_FULL, t_IoFailure::DiskFull},
+    {ERROR_CRC, t_IoFailure::DeviceError},
+    {ERROR_GEN_FAILURE, t_IoFailure::DeviceError},
+    {ERROR_IO_DEVICE, t_IoFailure::DeviceError},
+    {ERROR_READ_FAULT, t_IoFailure::DeviceError},
+    {ERROR_WRITE_FAULT, t_IoFailure::DeviceError},
+    {ERROR_SECTOR_NOT_FOUND, t_IoFailure::DeviceError},
+    {ERROR_NOT_READY, t_IoFailure::DeviceError},
+    {ERROR_DEVICE_NOT_CONNECTED, t_IoFailure::DeviceError},
+    {ERROR_DEV_NOT_EXIST, t_IoFailure::DeviceError},
+};
+// ERROR_FILE_TOO_LARGE (FAT's 4 GiB) is no full disk: freeing space would not help.
+
+[[noreturn]] void Fail(DWORD error) { throw SystemError(error); }
 
 std::u16string U16(const std::wstring& s) { return std::u16string(s.begin(), s.end()); }
 std::wstring W(const std::u16string& s) { return std::wstring(s.begin(), s.end()); }
@@ -134,6 +144,14 @@ bool UnderWine() {
 }
 
 }  // namespace
+
+t_IoError SystemError(long code) {
+  const auto error = static_cast<DWORD>(code);
+  const auto* cause =
+      std::find_if(std::begin(kCauses), std::end(kCauses), [&](const t_Cause& c) { return c.error == error; });
+  return t_IoError(cause == std::end(kCauses) ? t_IoFailure::Other : cause->kind,
+                   "system error " + std::to_string(error));
+}
 
 t_File t_File::Open(const t_NativePath& path, t_OpenMode mode) {
   const std::wstring api = ApiPath(path);

@@ -78,7 +78,7 @@ void WriteRewritten(t_File& file, const t_NativePath& video, t_Snapshot& snap, c
   try {
     replacement.emplace(file);
   } catch (const t_IoError& e) {
-    throw t_NtagError(t_ExitCode::WriteFailed,
+    throw t_NtagError(WriteFailureCode(e.Kind()),
                       "cannot create a temporary file beside the video: " + Describe(e));
   }
   t_File& out = replacement->File();

@@ -25,6 +25,7 @@ std::string Describe(const t_IoError& e) {
       return "the disk is full";
     case t_IoFailure::NotAFile:
       return "not a file";
+    case t_IoFailure::DeviceError:
     case t_IoFailure::Other:
       break;
   }
@@ -36,7 +37,7 @@ void ReadFailed(const t_IoError& e) {
 }
 
 void WriteFailed(const t_IoError& e) {
-  throw t_NtagError(t_ExitCode::WriteFailed, "cannot write the video: " + Describe(e));
+  throw t_NtagError(WriteFailureCode(e.Kind()), "cannot write the video: " + Describe(e));
 }
 
 void RethrowAfterUndo(t_UndoOutcome outcome) {
@@ -44,7 +45,7 @@ void RethrowAfterUndo(t_UndoOutcome outcome) {
   try {
     throw;
   } catch (const t_IoError& e) {
-    throw t_NtagError(t_ExitCode::WriteFailed, "cannot write the video: " + Describe(e) + left);
+    throw t_NtagError(WriteFailureCode(e.Kind()), "cannot write the video: " + Describe(e) + left);
   } catch (const t_NtagError& e) {
     throw t_NtagError(e.Code(), e.what() + left);
   } catch (const std::bad_alloc&) {

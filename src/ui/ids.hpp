@@ -70,9 +70,6 @@ inline constexpr int kTextAddVideo = 122;
 inline constexpr int kTextSetCover = 123;
 inline constexpr int kTextUnsupportedFile = 124;
 inline constexpr int kTextAlwaysOnTop = 125;
-// Why the tagger failed, for its exit codes 1 to 7 (its own table): 125 + code.
-inline constexpr int kTextToolExitReasons = 125;
-inline constexpr int kLastToolExitReason = 7;
 // Values the platform cannot hand to the tagger ("%1" the field, "%2" the limit).
 inline constexpr int kTextValueTooLong = 133;
 inline constexpr int kTextLineTooLongBytes = 134;
@@ -98,6 +95,14 @@ inline constexpr int kTextCoverPreviewDescription = 143;
 inline constexpr int kTextRunDone = 144;
 inline constexpr int kTextRunStopped = 145;
 inline constexpr int kTextRunFailed = 146;
+// A failed write's cause, as the tagger names it: access denied, no room, in use, device failed.
+inline constexpr int kTextAccessDenied = 147;
+inline constexpr int kTextDiskFull = 148;
+inline constexpr int kTextVideoInUse = 149;
+inline constexpr int kTextDeviceFailed = 150;
+// Why the tagger failed, by its exit code (its own table, 1 to 11); 0 where it has no code.
+inline constexpr int kTextToolExitReasons[] = {
+    0, 126, 127, 128, 129, 130, 131, 132, kTextAccessDenied, kTextDiskFull, kTextVideoInUse, kTextDeviceFailed};
 
 // Platform commands that must not close the dialog (Enter and Escape).
 inline constexpr int kCommandOk = 1;

@@ -1,6 +1,7 @@
 #include "ui/main_dialog.hpp"
 
 #include <algorithm>
+#include <iterator>
 #include <string>
 #include <utility>
 
@@ -200,9 +201,9 @@ t_String t_MainDialog::FailureMessage() {
     message += m_videoFiles[m_job->CurrentFile()];
   }
   const std::uint32_t exitCode = m_job->ToolExitCode();
-  if (exitCode >= 1 && exitCode <= static_cast<std::uint32_t>(kLastToolExitReason)) {
+  if (exitCode < std::size(kTextToolExitReasons) && kTextToolExitReasons[exitCode] != 0) {
     AppendAscii(message, "\n");
-    message += m_view->LoadText(kTextToolExitReasons + static_cast<int>(exitCode));
+    message += m_view->LoadText(kTextToolExitReasons[exitCode]);
   }
   if (m_job->RefusedLink()) {
     AppendAscii(message, "\n");

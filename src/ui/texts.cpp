@@ -52,10 +52,8 @@ constexpr t_TextEntry kEnglishTexts[] = {
     {128, "The video is not an MP4 file, or it is damaged."},
     {129, "The tagger cannot write this MP4 layout safely; the video was left as it was."},
     {130, "The cover is missing, cannot be read, is over 64 MiB, or is not a JPEG or PNG picture."},
-    {131,
-     "Writing failed: the disk is full, access was denied, another program is using the video, or the device "
-     "failed."},
-    {132, "What was written did not read back right; the video was put back as it was."},
+    {131, "Writing the video failed."},
+    {132, "What was written did not read back right; the tagger took it back as far as the disk allowed."},
     {133,
      "“%1” is too long to hand to the tagger: this system takes at most %2 bytes for it. Nothing was "
      "tagged."},
@@ -78,6 +76,10 @@ constexpr t_TextEntry kEnglishTexts[] = {
     {144, "Every video is tagged."},
     {145, "Tagging stopped."},
     {146, "Tagging failed."},
+    {147, "Writing failed: access to the video was denied; it may be read-only or write-protected."},
+    {148, "Writing failed: there is not enough room on the disk for the video."},
+    {149, "Writing failed: another program is using the video."},
+    {150, "Writing failed: the device could not read or write the data."},
 };
 constexpr t_TextEntry kDutchTexts[] = {
     {101, "Video bestand(en)"},
@@ -112,10 +114,10 @@ constexpr t_TextEntry kDutchTexts[] = {
     {130,
      "De omslag ontbreekt, kan niet worden gelezen, is groter dan 64 MiB of is geen JPEG- of "
      "PNG-afbeelding."},
-    {131,
-     "Schrijven mislukt: de schijf is vol, de toegang is geweigerd, een ander programma gebruikt de video, "
-     "of het apparaat faalde."},
-    {132, "Wat geschreven werd, las niet goed terug; de video is teruggezet zoals hij was."},
+    {131, "Het schrijven van de video is mislukt."},
+    {132,
+     "Wat geschreven werd, las niet goed terug; de tagger heeft het teruggedraaid voor zover de schijf dat "
+     "toeliet."},
     {133,
      "De waarde van „%1” is te lang om aan de tagger door te geven: dit systeem neemt er hoogstens %2 bytes "
      "van aan. Er is "
@@ -141,6 +143,12 @@ constexpr t_TextEntry kDutchTexts[] = {
     {144, "Alle video's zijn getagd."},
     {145, "Taggen gestopt."},
     {146, "Taggen mislukt."},
+    {147,
+     "Schrijven mislukt: de toegang tot de video is geweigerd; hij is misschien alleen-lezen of tegen "
+     "schrijven beveiligd."},
+    {148, "Schrijven mislukt: er is niet genoeg ruimte op de schijf voor de video."},
+    {149, "Schrijven mislukt: een ander programma gebruikt de video."},
+    {150, "Schrijven mislukt: het apparaat kon de gegevens niet lezen of schrijven."},
 };
 constexpr t_TextEntry kRussianTexts[] = {
     {101, "Файл(ы) видео"},
@@ -173,10 +181,8 @@ constexpr t_TextEntry kRussianTexts[] = {
     {128, "Видео не является файлом MP4 или повреждено."},
     {129, "Эту структуру MP4 нельзя записать безопасно; видео осталось прежним."},
     {130, "Обложка отсутствует, не читается, больше 64 МиБ или не является изображением JPEG или PNG."},
-    {131,
-     "Запись не удалась: диск заполнен, доступ запрещён, видео занято другой программой или произошёл сбой "
-     "устройства."},
-    {132, "Записанное не прошло проверку; видео возвращено в прежний вид."},
+    {131, "Не удалось записать видео."},
+    {132, "Записанное не прошло проверку; программа отменила запись, насколько это позволил диск."},
     {133,
      "Значение поля «%1» слишком длинное для передачи программе записи тегов: эта система принимает не более "
      "%2 байт. Ничего не записано."},
@@ -199,6 +205,12 @@ constexpr t_TextEntry kRussianTexts[] = {
     {144, "Теги записаны во все видео."},
     {145, "Запись тегов остановлена."},
     {146, "Запись тегов не удалась."},
+    {147,
+     "Запись не удалась: доступ к видео запрещён; возможно, оно только для чтения или защищено от "
+     "записи."},
+    {148, "Запись не удалась: на диске недостаточно места для видео."},
+    {149, "Запись не удалась: видео занято другой программой."},
+    {150, "Запись не удалась: устройство не смогло прочитать или записать данные."},
 };
 constexpr t_TextEntry kGreekTexts[] = {
     {101, "Αρχείο(α) βίντεο"},
@@ -231,10 +243,8 @@ constexpr t_TextEntry kGreekTexts[] = {
     {128, "Το βίντεο δεν είναι αρχείο MP4 ή είναι κατεστραμμένο."},
     {129, "Αυτή η δομή MP4 δεν μπορεί να γραφτεί με ασφάλεια· το βίντεο έμεινε όπως ήταν."},
     {130, "Το κάλυμμα λείπει, δεν διαβάζεται, ξεπερνά τα 64 MiB ή δεν είναι εικόνα JPEG ή PNG."},
-    {131,
-     "Η εγγραφή απέτυχε: ο δίσκος είναι γεμάτος, η πρόσβαση απορρίφθηκε, άλλο πρόγραμμα χρησιμοποιεί το "
-     "βίντεο ή η συσκευή απέτυχε."},
-    {132, "Όσα γράφτηκαν δεν διαβάστηκαν σωστά· το βίντεο επανήλθε όπως ήταν."},
+    {131, "Η εγγραφή του βίντεο απέτυχε."},
+    {132, "Όσα γράφτηκαν δεν διαβάστηκαν σωστά· αναιρέθηκαν όσο το επέτρεψε ο δίσκος."},
     {133,
      "Η τιμή του πεδίου «%1» είναι πολύ μεγάλη για να δοθεί στο πρόγραμμα ετικετών: αυτό το σύστημα δέχεται "
      "το πολύ %2 "
@@ -260,6 +270,12 @@ constexpr t_TextEntry kGreekTexts[] = {
     {144, "Οι ετικέτες γράφτηκαν σε όλα τα βίντεο."},
     {145, "Η εγγραφή ετικετών διακόπηκε."},
     {146, "Η εγγραφή ετικετών απέτυχε."},
+    {147,
+     "Η εγγραφή απέτυχε: η πρόσβαση στο βίντεο απορρίφθηκε· ίσως είναι μόνο για ανάγνωση ή "
+     "προστατευμένο από εγγραφή."},
+    {148, "Η εγγραφή απέτυχε: δεν υπάρχει αρκετός χώρος στον δίσκο για το βίντεο."},
+    {149, "Η εγγραφή απέτυχε: άλλο πρόγραμμα χρησιμοποιεί το βίντεο."},
+    {150, "Η εγγραφή απέτυχε: η συσκευή δεν μπόρεσε να διαβάσει ή να γράψει τα δεδομένα."},
 };
 
 constexpr t_MenuItem kEnglishPreviewMenu[] = {

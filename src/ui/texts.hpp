@@ -1,6 +1,6 @@
 #pragma once
 // The one source of every text the dialog shows: the string table (ids 101 to
-// 146) and the preview menu in four languages, the language-neutral genre
+// 150) and the preview menu in four languages, the language-neutral genre
 // menu, and the fixed texts that are never translated. The Qt adapter reads
 // these tables directly; the Windows resource script is generated from them,
 // which is why each language also names its Windows primary language id.
@@ -35,9 +35,9 @@ struct t_MenuItem {
 };
 
 inline constexpr int kFirstTextId = 101;
-inline constexpr int kLastTextId = 146;
+inline constexpr int kLastTextId = 150;
 
-// The string table of one language: ids 101 to 146 in ascending order.
+// The string table of one language: ids 101 to 150 in ascending order.
 std::span<const t_TextEntry> StringTable(t_Language language) noexcept;
 // Menu 208, the preview options: commands 40020 to 40024.
 std::span<const t_MenuItem> PreviewMenuItems(t_Language language) noexcept;

@@ -120,7 +120,7 @@ class t_View {
   virtual void SetTopmost(bool topmost) = 0;
   virtual bool IsCtrlDown() = 0;
 
-  // The text of string id 101 to 146 in the interface language.
+  // The text of string id 101 to 150 in the interface language.
   virtual t_String LoadText(int id) = 0;
 
   // Ends the modal dialog with result 0.

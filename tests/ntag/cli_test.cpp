@@ -129,7 +129,7 @@ TEST(CliTest, FileHeldByAnotherWriterIsRefusedUntouched) {
     ASSERT_EQ(lock(fd), 0);
     const t_RunResult r = RunNtag({"-meta:title=Busy", video});
     ::close(fd);  // before reading the file again, which would drop an fcntl lock anyway
-    EXPECT_EQ(r.exitCode, 6);
+    EXPECT_EQ(r.exitCode, 10);
     ExpectOneLineError(r);
     EXPECT_NE(r.err.find("in use"), std::string::npos) << r.err;
     EXPECT_TRUE(ReadFile(video) == before);

@@ -4,6 +4,8 @@
 //   flush            once N bytes have been written, every flush fails (a disk that keeps failing)
 //   read             the read that passes the first N bytes read fails with an I/O error
 //   stuck            once N bytes have been written, every write and flush fails (cuts work)
+// NTAG_FAULT_ERROR=CODE makes the fault fail with that system error (errno, or a Windows
+// error code) instead, as the system would report it.
 // With NTAG_FAULT_HOLD=PATH the write at the mark does not fail: the program creates PATH and
 // waits until the test removes it, then goes on. Without a mark, the bytes written and read
 // are reported on stderr as "written N read M".
@@ -41,6 +43,7 @@ int main(int argc, char** argv) {
   if (after) {
     const char* mode = std::getenv("NTAG_FAULT_MODE");
     const long long mark = std::atoll(after);
+    if (const char* error = std::getenv("NTAG_FAULT_ERROR")) n_ntag::SetFaultSystemError(std::atol(error));
     if (mode && std::strcmp(mode, "flush") == 0) {
       n_ntag::SetFlushFaultMark(mark);
     } else if (mode && std::strcmp(mode, "stuck") == 0) {

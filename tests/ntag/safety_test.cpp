@@ -122,7 +122,7 @@ TEST(SafetyTest, AFaultAtAnyStepLeavesTheVideoAsItWasOrTagged) {
         if (std::strcmp(fault.mode, "write") == 0) {
           // The budget did not suffice: the run must have failed, saying why.
           EXPECT_LT(mark, total);
-          EXPECT_EQ(r.exitCode, 6) << mark << ": " << r.err;
+          EXPECT_EQ(r.exitCode, 9) << mark << ": " << r.err;
           EXPECT_NE(r.err.find("disk is full"), std::string::npos) << r.err;
         }
       }

@@ -7,7 +7,7 @@
 # that a second run then tags. A rewrite held half way lets another video, whose name shares
 # its first 220 characters, be tagged meanwhile; released or killed, each video keeps its own media;
 # when the held video's name is swapped for a link meanwhile, the run fails and the link's target
-# is never written.
+# is never written. Each cause of a failed write has its own exit code.
 #   usage: wine_safety_test.sh NTAG_EXE NTAG_FAULT_EXE WINE_RUN   (NTAG_WINE_KILL_ROUNDS=6)
 set -uo pipefail
 ntag="$1"
@@ -65,7 +65,7 @@ for layout in inplace appended rewrite; do
         2> "$dir/stderr.txt"
       rc=$?
       what="$layout: $mode fault after $budget bytes"
-      [ "$mode" = flush ] || [ "$rc" = 6 ] || fail "$what gave exit $rc: $(tr -d '\r' < "$dir/stderr.txt")"
+      [ "$mode" = flush ] || [ "$rc" = 9 ] || fail "$what gave exit $rc: $(tr -d '\r' < "$dir/stderr.txt")"
       if [ "$rc" = 0 ]; then
         [ "$(tag "$video" title)" = New ] || fail "$what: exit 0 without the new title"
       else
@@ -114,6 +114,42 @@ for layout in inplace appended rewrite; do
   done
   echo "$layout: $saw_old kills saw the old tags, $saw_new the new"
 done
+
+# Each cause of a failed write, as Windows reports it, has its own exit code, half way through
+# an edit in place and through a rewrite: access denied and write protect 8, disk full 9, a
+# sharing or lock violation 10, a CRC or device error 11, any other 6. The video keeps its bytes.
+for layout in inplace rewrite; do
+  dir="$work/$layout"
+  mkdir -p "$dir"
+  video="$dir/v.mp4"
+  reference="$work/ref/$layout.mp4"
+  edit=(-meta:title=New -remove-cover:all "-add-cover:front:$cover" "$(win "$video")")
+  cp "$reference" "$video"
+  total="$("$wine_run" "$fault" "${edit[@]}" 2>&1 > /dev/null | tr -d '\r' | sed -n 's/^written \([0-9]*\).*/\1/p')"
+  for cause in 5:8 19:8 112:9 39:9 32:10 33:10 23:11 31:11 1:6; do
+    cp "$reference" "$video"
+    NTAG_FAULT_AFTER="$((total / 2))" NTAG_FAULT_ERROR="${cause%:*}" "$wine_run" "$fault" "${edit[@]}" > /dev/null \
+      2> "$dir/stderr.txt"
+    rc=$?
+    [ "$rc" = "${cause#*:}" ] || fail "$layout: system error ${cause%:*} gave exit $rc: $(tr -d '\r' < "$dir/stderr.txt")"
+    cmp -s "$video" "$reference" || fail "$layout: system error ${cause%:*} changed the video"
+  done
+done
+# A real cause: a video on a read-only disk (root writes past mode bits and the read-only
+# attribute alike) is access denied.
+disk="$work/disk"
+mkdir -p "$disk"
+if mount -t tmpfs -o size=8m tmpfs "$disk" 2> /dev/null; then
+  cp "$work/ref/inplace.mp4" "$disk/v.mp4"
+  mount -o remount,ro "$disk"
+  "$wine_run" "$ntag" -meta:title=New "$(win "$disk/v.mp4")" > /dev/null 2> "$work/stderr.txt"
+  rc=$?
+  [ "$rc" = 8 ] || fail "read-only disk gave exit $rc: $(tr -d '\r' < "$work/stderr.txt")"
+  cmp -s "$disk/v.mp4" "$work/ref/inplace.mp4" || fail "read-only disk: the video changed"
+  umount -l "$disk"
+else
+  echo "cannot mount a disk here: the read-only case is skipped"
+fi
 
 # Two videos whose names share their first 220 characters, both rewritten (faststart, no room).
 dir="$work/shared"

@@ -7,6 +7,7 @@
 #include <signal.h>
 #include <spawn.h>
 #include <sys/file.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -27,6 +28,7 @@
 #include "support/file_bytes.hpp"
 #include "support/media.hpp"
 #include "support/scratch_folder.hpp"
+#include "support/small_disk.hpp"
 #include "x_close.hpp"
 
 extern char** environ;
@@ -181,7 +183,7 @@ class ProgramTest : public testing::Test {
       const std::string variable = *entry;
       for (const char* dropped :
            {"DISPLAY=", "WAYLAND_DISPLAY=", "XDG_RUNTIME_DIR=", "QT_QPA_PLATFORM=", "LANG=", "LANGUAGE=",
-            "LC_ALL=", "LC_MESSAGES=", "DBUS_SESSION_BUS_ADDRESS="})
+            "LC_ALL=", "LC_MESSAGES=", "DBUS_SESSION_BUS_ADDRESS=", "AT_SPI_BUS_ADDRESS="})
         if (variable.starts_with(dropped)) goto skip;
       environment.push_back(variable);
     skip:;
@@ -527,6 +529,54 @@ TEST_F(ProgramTest, ASecondStartThatCannotHandOverSaysSoInTheUsersLanguage) {
   }
   Close(FindWindow(*first));
   EXPECT_EQ(first->Wait(20s), std::optional<int>(0));
+}
+
+// A write-protected video (on a read-only disk: root writes past mode bits) fails with its one
+// cause, in the message box as a screen reader reads it off the accessibility bus, and keeps
+// its bytes.
+TEST_F(ProgramTest, AWriteProtectedVideoFailsSayingAccessWasDeniedToAScreenReader) {
+  const fs::path disk(scratch / "disk");
+  const t_SmallDisk small(disk, "8m");
+  if (!small.Ready()) GTEST_SKIP() << "cannot mount a disk here";
+  const fs::path video = disk / "v.mp4";
+  MakeClip(t_Clip::Short, video);
+  const std::string before = ReadFile(video);
+  ASSERT_EQ(::mount("tmpfs", disk.c_str(), "tmpfs", MS_REMOUNT | MS_RDONLY, nullptr), 0);
+  // A desktop's accessibility bus, switched on as a screen reader does.
+  const t_Server bus({"dbus-daemon", "--session", "--nofork", "--nopidfile", "--print-address={fd}"});
+  ASSERT_FALSE(bus.Line().empty()) << "no session bus";
+  busAddress = bus.Line();
+  const std::string session = "DBUS_SESSION_BUS_ADDRESS=" + busAddress;
+  t_Child launcher({"/usr/libexec/at-spi-bus-launcher", "--launch-immediately"},
+                   {session, "DISPLAY=" + xvfb.Display(), "XDG_RUNTIME_DIR=" + runtime});
+  const std::string ask = "busctl --address=" + Quote(busAddress) + " ";
+  std::optional<std::string> address;
+  for (int attempt = 0; attempt < 100 && !address; ++attempt) {
+    std::this_thread::sleep_for(50ms);
+    address = Shell(ask + "call org.a11y.Bus /org/a11y/bus org.a11y.Bus GetAddress 2>/dev/null");
+  }
+  ASSERT_TRUE(address) << "no accessibility bus";
+  ASSERT_TRUE(Shell(ask + "set-property org.a11y.Bus /org/a11y/bus org.a11y.Status IsEnabled b true"));
+  const std::string accessibilityBus = address->substr(3, address->size() - 4);  // s "..."
+
+  auto program = Start({video.string()});
+  const std::string window = FindWindow(*program);
+  ASSERT_FALSE(window.empty()) << "no window";
+  PressAfterTabs(window, 11);  // Apply, with the year 2016 to write
+  const std::string expected = video.string() + "\\nWriting failed: access to the video was denied";
+  std::string names;
+  for (int attempt = 0; attempt < 60 && names.find(expected) == std::string::npos; ++attempt) {
+    std::this_thread::sleep_for(500ms);
+    names = Shell("bash " MIVORA_A11Y_NAMES " " + Quote(accessibilityBus)).value_or("");
+  }
+  EXPECT_NE(names.find(expected), std::string::npos) << names;
+  X("xdotool key Return");  // the message box has the focus
+  std::this_thread::sleep_for(500ms);
+  Close(window);
+  EXPECT_EQ(program->Wait(20s), std::optional<int>(0));
+  EXPECT_TRUE(ReadFile(video) == before);
+  ::kill(launcher.Pid(), SIGTERM);  // it ends the accessibility bus it started
+  launcher.Wait(5s);
 }
 
 TEST_F(ProgramTest, SigtermStopsARunAndEndsTheProgramCleanly) {

@@ -173,15 +173,30 @@ TEST_F(RunControl, FailureMessagesOfTheOtherStages) {
        "failed to create temp folder: error #-2147024891"},
       {"crash", exits(0, 0xC0000005u), n_ui::t_Language::English,
        "neroAACTag process did not exit gracefully: error #-1073741819\nclip1.mp4"},
-      {"beyond the tagger's codes", exits(1, 8), n_ui::t_Language::English,
-       "neroAACTag process did not exit gracefully: error #-2147024888\nclip2.mp4"},
+      {"beyond the tagger's codes", exits(1, 12), n_ui::t_Language::English,
+       "neroAACTag process did not exit gracefully: error #-2147024884\nclip2.mp4"},
       {"damaged", exits(1, 3), n_ui::t_Language::English,
        "neroAACTag process did not exit gracefully: error #-2147024893\nclip2.mp4\n"
        "The video is not an MP4 file, or it is damaged."},
+      // A failed write names its one cause where the tagger knows it.
       {"write failed, Dutch", exits(0, 6), n_ui::t_Language::Dutch,
        "neroAACTag process did not exit gracefully: error #-2147024890\nclip1.mp4\n"
-       "Schrijven mislukt: de schijf is vol, de toegang is geweigerd, "
-       "een ander programma gebruikt de video, of het apparaat faalde."},
+       "Het schrijven van de video is mislukt."},
+      {"verify failed", exits(0, 7), n_ui::t_Language::English,
+       "neroAACTag process did not exit gracefully: error #-2147024889\nclip1.mp4\n"
+       "What was written did not read back right; the tagger took it back as far as the disk allowed."},
+      {"access denied", exits(0, 8), n_ui::t_Language::English,
+       "neroAACTag process did not exit gracefully: error #-2147024888\nclip1.mp4\n"
+       "Writing failed: access to the video was denied; it may be read-only or write-protected."},
+      {"disk full, Russian", exits(1, 9), n_ui::t_Language::Russian,
+       "neroAACTag process did not exit gracefully: error #-2147024887\nclip2.mp4\n"
+       "Запись не удалась: на диске недостаточно места для видео."},
+      {"in use, Greek", exits(0, 10), n_ui::t_Language::Greek,
+       "neroAACTag process did not exit gracefully: error #-2147024886\nclip1.mp4\n"
+       "Η εγγραφή απέτυχε: άλλο πρόγραμμα χρησιμοποιεί το βίντεο."},
+      {"device failed", exits(0, 11), n_ui::t_Language::English,
+       "neroAACTag process did not exit gracefully: error #-2147024885\nclip1.mp4\n"
+       "Writing failed: the device could not read or write the data."},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
