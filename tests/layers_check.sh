@@ -17,7 +17,7 @@ declare -A kinds=(
   [c]='(stddef|stdlib)\.h'
   [lzma]='Lz[A-Za-z]+\.h'  # the LZMA SDK's, from its own folder
   [posix]='(dirent|fcntl|sched|signal|spawn|unistd)\.h|(sys|linux)/[a-z_]+\.h'
-  [win32]='(commctrl|gdiplus|objidl|oleacc|ole2|shellapi|shlobj|shobjidl|windows|windowsx)\.h'
+  [win32]='(commctrl|gdiplus|objbase|objidl|oleacc|ole2|shellapi|shlobj|shobjidl|windows|windowsx)\.h'
   [qt]='Q[A-Za-z]+'
 )
 # Project files by layer.

@@ -1,7 +1,7 @@
 // The Qt adapter on the offscreen platform: the window t_MainDialog drives,
 // with real widgets, real menus, a real timer and real message boxes. Only
 // the desktop (pickers, URL opener, launcher) and the tool processes are fakes.
-#include "ui/qt/qt_view.hpp"
+#include "ui/qt/view.hpp"
 
 #include <gtest/gtest.h>
 

@@ -17,7 +17,7 @@
 #include "support/scratch_folder.hpp"
 #include "test_program.hpp"
 #include "ui/ids.hpp"
-#include "ui/win32/gdiplus_cover.hpp"
+#include "ui/win32/cover_decoder.hpp"
 #include "ui/win32/preview_painter.hpp"
 
 namespace n_zorbel::n_testing {

@@ -132,7 +132,8 @@ TEST_F(DropTargetTest, DescriptionBlockHoldsTheCopySignAndTheText) {
       {longText, longText.substr(0, MAX_PATH - 1)},  // cut to fit, still terminated
   };
   for (const t_Case& c : cases) {
-    const HGLOBAL block = MakeDropDescription(c.text);
+    const auto owned = MakeDropDescription(c.text);
+    const HGLOBAL block = owned.Get();
     ASSERT_NE(block, nullptr);
     EXPECT_EQ(::GlobalSize(block), sizeof(DROPDESCRIPTION));
     EXPECT_EQ(::GlobalFlags(block) & GMEM_LOCKCOUNT, 0u) << "left locked";
@@ -141,7 +142,6 @@ TEST_F(DropTargetTest, DescriptionBlockHoldsTheCopySignAndTheText) {
     EXPECT_EQ(std::wstring(description->szMessage), c.stored);
     EXPECT_EQ(description->szInsert[0], L'\0');
     ::GlobalUnlock(block);
-    ::GlobalFree(block);
   }
 }
 

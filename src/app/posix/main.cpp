@@ -21,7 +21,7 @@
 #include "ui/qt/art.hpp"
 #include "ui/qt/cover_decoder.hpp"
 #include "ui/qt/desktop_services.hpp"
-#include "ui/qt/qt_view.hpp"
+#include "ui/qt/view.hpp"
 
 namespace {
 

@@ -44,7 +44,7 @@ std::vector<t_String> Paths(const wchar_t* commandLineTail) {
   // An empty tail would split into the program's own path.
   if (Blank(commandLineTail)) return paths;
   const t_ArgumentVector arguments(commandLineTail);
-  for (int index = 0; index < arguments.count; ++index) paths.push_back(FullPath(arguments.arguments[index]));
+  for (int index = 0; index < arguments.count; ++index) paths.push_back(FullPath(arguments.arguments.Get()[index]));
   return paths;
 }
 

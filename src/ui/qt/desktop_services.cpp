@@ -6,7 +6,7 @@
 #include <QDesktopServices>
 #include <QGuiApplication>
 
-#include "ui/qt/open_requests.hpp"
+#include "ui/qt/handed_paths.hpp"
 #include "ui/qt/qt_text.hpp"
 
 namespace n_zorbel::n_ui::n_qt {
@@ -59,7 +59,7 @@ bool t_QtDesktopServices::CtrlDown() {
 }
 
 void t_QtDesktopServices::ServeSecondStarts(QWidget& window, t_Opened opened) {
-  new t_OpenRequests(&window, m_desktopId, std::move(opened));  // owned by the window
+  new t_HandedPathsAdaptor(&window, m_desktopId, std::move(opened));  // owned by the window
 }
 
 void t_QtDesktopServices::UpdateLauncher(const t_LauncherProgress& progress) {

@@ -1,6 +1,7 @@
 #pragma once
-// Owners for COM interface pointers and the few memory blocks the shell hands
-// out. Move-only; each releases what it holds exactly once.
+// Owners for COM interface pointers and the storage media data objects hand
+// out (strings from the task allocator are owned in system/windows/handle.hpp).
+// Move-only; each releases what it holds exactly once.
 #include <utility>
 
 #include "ui/win32/win32.hpp"
@@ -41,23 +42,6 @@ class t_ComPtr {
 
  private:
   T* m_pointer = nullptr;
-};
-
-// A string the shell allocated with the COM task allocator.
-class t_CoTaskString {
- public:
-  t_CoTaskString() noexcept = default;
-  ~t_CoTaskString() { ::CoTaskMemFree(m_text); }
-  t_CoTaskString(const t_CoTaskString&) = delete;
-  t_CoTaskString& operator=(const t_CoTaskString&) = delete;
-  PWSTR* Out() noexcept {
-    ::CoTaskMemFree(std::exchange(m_text, nullptr));
-    return &m_text;
-  }
-  PCWSTR Get() const noexcept { return m_text; }
-
- private:
-  PWSTR m_text = nullptr;
 };
 
 // A storage medium returned by IDataObject::GetData.

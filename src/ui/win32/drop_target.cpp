@@ -6,6 +6,8 @@
 
 namespace n_zorbel::n_ui::n_win32 {
 
+using n_system::n_detail::t_GlobalMemory;
+
 namespace {
 
 constexpr UINT kAllPaths = 0xFFFFFFFF;
@@ -39,23 +41,17 @@ std::vector<t_DroppedPath> DroppedFilePaths(HDROP drop) {
 
 // --- The description block -----------------------------------------------------
 
-HGLOBAL MakeDropDescription(const t_String& text) noexcept {
-  const HGLOBAL block = ::GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, sizeof(DROPDESCRIPTION));
-  if (block == nullptr) return nullptr;
-  auto* description = static_cast<DROPDESCRIPTION*>(::GlobalLock(block));
-  if (description == nullptr) {
-    ::GlobalFree(block);
-    return nullptr;
-  }
+t_GlobalMemory MakeDropDescription(const t_String& text) noexcept {
+  t_GlobalMemory block(::GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, sizeof(DROPDESCRIPTION)));
+  if (block.IsEmpty()) return block;
+  auto* description = static_cast<DROPDESCRIPTION*>(::GlobalLock(block.Get()));
+  if (description == nullptr) return {};
   description->type = DROPIMAGE_COPY;
   const std::size_t length = std::min<std::size_t>(text.size(), std::size(description->szMessage) - 1);
   std::copy_n(text.data(), length, description->szMessage);
   description->szMessage[length] = L'\0';
   ::SetLastError(NO_ERROR);
-  if (::GlobalUnlock(block) != 0 || ::GetLastError() != NO_ERROR) {
-    ::GlobalFree(block);
-    return nullptr;
-  }
+  if (::GlobalUnlock(block.Get()) != 0 || ::GetLastError() != NO_ERROR) return {};
   return block;
 }
 
@@ -135,19 +131,16 @@ void t_DropTarget::Revoke(HWND window) noexcept {
 }
 
 void t_DropTarget::SetDescription(IDataObject* data) noexcept {
-  const HGLOBAL block = MakeDropDescription(m_sink.DropDescriptionText());
-  if (block == nullptr) return;
+  t_GlobalMemory block = MakeDropDescription(m_sink.DropDescriptionText());
+  if (block.IsEmpty()) return;
   const UINT format = ::RegisterClipboardFormatW(CFSTR_DROPDESCRIPTION);
-  if (format == 0) {
-    ::GlobalFree(block);
-    return;
-  }
+  if (format == 0) return;
   FORMATETC description{static_cast<CLIPFORMAT>(format), nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
   STGMEDIUM medium{};
   medium.tymed = TYMED_HGLOBAL;
-  medium.hGlobal = block;
+  medium.hGlobal = block.Get();
   // On success the data object owns the block; on failure it is still ours.
-  if (FAILED(data->SetData(&description, &medium, TRUE))) ::GlobalFree(block);
+  if (SUCCEEDED(data->SetData(&description, &medium, TRUE))) block.Detach();
 }
 
 void t_DropTarget::AcceptDrop(IDataObject* data) noexcept {

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "system/text.hpp"
+#include "system/windows/handle.hpp"
 #include "ui/main_dialog.hpp"
 #include "ui/win32/com_ptr.hpp"
 #include "ui/win32/win32.hpp"
@@ -34,8 +35,8 @@ class t_DropSink {
 std::vector<t_DroppedPath> DroppedFilePaths(HDROP drop);
 
 // A movable, zero-filled block holding one DROPDESCRIPTION: the copy sign
-// and `text` (cut to fit the field); null when it cannot be made.
-HGLOBAL MakeDropDescription(const t_String& text) noexcept;
+// and `text` (cut to fit the field); empty when it cannot be made.
+n_system::n_detail::t_GlobalMemory MakeDropDescription(const t_String& text) noexcept;
 
 class t_DropTarget final : public IDropTarget {
  public:

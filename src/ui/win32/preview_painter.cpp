@@ -1,5 +1,7 @@
 #include "ui/win32/preview_painter.hpp"
 
+#include "system/windows/handle.hpp"
+
 namespace n_zorbel::n_ui::n_win32 {
 
 namespace {
@@ -44,15 +46,15 @@ void DrawPicture(HDC dc, const RECT& item, const n_preview::t_PreviewLayout& lay
 
 void DrawOverlay(HDC dc, const RECT& item, const n_preview::t_Overlay& overlay, HBITMAP bitmap) noexcept {
   if (bitmap == nullptr) return;
-  const HDC source = ::CreateCompatibleDC(dc);
-  if (source == nullptr) return;
+  const n_system::n_detail::t_MemoryDc memory(::CreateCompatibleDC(dc));
+  if (memory.IsEmpty()) return;
+  const HDC source = memory.Get();
   const HGDIOBJ old = ::SelectObject(source, bitmap);
   const BLENDFUNCTION blend{AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
   const n_preview::t_Rect& at = overlay.rect;
   ::GdiAlphaBlend(dc, item.left + at.x, item.top + at.y, at.width, at.height, source, 0, 0, at.width,
                   at.height, blend);
   ::SelectObject(source, old);
-  ::DeleteDC(source);
 }
 
 }  // namespace

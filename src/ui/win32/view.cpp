@@ -1,9 +1,11 @@
-#include "ui/win32/dialog_window.hpp"
+#include "ui/win32/view.hpp"
 
 #include <cwchar>
 
 #include "ui/ids.hpp"
-#include "ui/win32/gdiplus_cover.hpp"
+#include "ui/win32/about_dialog.hpp"
+#include "ui/win32/cover_decoder.hpp"
+#include "ui/win32/desktop_services.hpp"
 #include "ui/win32/guids.hpp"
 #include "ui/win32/handed_paths.hpp"
 #include "ui/win32/preview_painter.hpp"
@@ -19,12 +21,23 @@ namespace {
 constexpr UINT_PTR kTickTimer = 1;
 constexpr MSAAPROPID kAccessibleTextProps[] = {kPropIdAccName, kPropIdAccDescription};
 
-HMENU LoadMenuResource(HINSTANCE module, int id) noexcept {
-  return ::LoadMenuW(module, MAKEINTRESOURCEW(id));
+using n_system::n_detail::t_GdiObject;
+using n_system::n_detail::t_Icon;
+using n_system::n_detail::t_Menu;
+
+t_Menu LoadMenuResource(HINSTANCE module, int id) noexcept { return t_Menu(::LoadMenuW(module, MAKEINTRESOURCEW(id))); }
+
+// The first pop-up of a menu resource, the one the program shows.
+HMENU PopupOf(const t_Menu& menu) noexcept { return menu.IsEmpty() ? nullptr : ::GetSubMenu(menu.Get(), 0); }
+
+t_GdiObject<HBITMAP> LoadBitmapResource(HINSTANCE module, int id) noexcept {
+  return t_GdiObject<HBITMAP>(
+      static_cast<HBITMAP>(::LoadImageW(module, MAKEINTRESOURCEW(id), IMAGE_BITMAP, 0, 0, LR_DEFAULTCOLOR)));
 }
 
-HGDIOBJ LoadBitmapResource(HINSTANCE module, int id) noexcept {
-  return ::LoadImageW(module, MAKEINTRESOURCEW(id), IMAGE_BITMAP, 0, 0, LR_DEFAULTCOLOR);
+t_Icon LoadIconResource(HINSTANCE module, int width, int height) noexcept {
+  return t_Icon(static_cast<HICON>(
+      ::LoadImageW(module, MAKEINTRESOURCEW(kIconGroupId), IMAGE_ICON, width, height, LR_DEFAULTCOLOR)));
 }
 
 // A screen point packed in a message's lParam, each half signed (a monitor
@@ -33,7 +46,7 @@ t_ScreenPoint UnpackPoint(LPARAM lParam) noexcept { return {GET_X_LPARAM(lParam)
 
 }  // namespace
 
-t_DialogWindow::t_DialogWindow(HINSTANCE module, t_MainDialog& dialog, const t_IconSizes& iconSizes) noexcept
+t_Win32View::t_Win32View(HINSTANCE module, t_MainDialog& dialog, const t_IconSizes& iconSizes) noexcept
     : m_module(module),
       m_dialog(dialog),
       m_iconSizes(iconSizes),
@@ -44,9 +57,9 @@ t_DialogWindow::t_DialogWindow(HINSTANCE module, t_MainDialog& dialog, const t_I
       m_reelTall(LoadBitmapResource(module, kReelTallBitmapId)),
       m_reelWide(LoadBitmapResource(module, kReelWideBitmapId)) {}
 
-t_DialogWindow::~t_DialogWindow() = default;
+t_Win32View::~t_Win32View() = default;
 
-INT_PTR t_DialogWindow::Run() {
+INT_PTR t_Win32View::Run() {
   m_failure = nullptr;
   const INT_PTR result = ::DialogBoxParamW(m_module, MAKEINTRESOURCEW(kDialogId), nullptr, &InitialProcedure,
                                            reinterpret_cast<LPARAM>(this));
@@ -57,22 +70,22 @@ INT_PTR t_DialogWindow::Run() {
 
 // --- Wiring ----------------------------------------------------------------------
 
-INT_PTR CALLBACK t_DialogWindow::InitialProcedure(HWND window, UINT message, WPARAM /*wParam*/,
+INT_PTR CALLBACK t_Win32View::InitialProcedure(HWND window, UINT message, WPARAM /*wParam*/,
                                                   LPARAM lParam) {
   if (message != WM_INITDIALOG || lParam == 0) return FALSE;
-  auto* self = reinterpret_cast<t_DialogWindow*>(lParam);
+  auto* self = reinterpret_cast<t_Win32View*>(lParam);
   self->m_window = window;
   return self->Guarded([self] { return self->OnInitDialog(); });
 }
 
-INT_PTR CALLBACK t_DialogWindow::ForwardingProcedure(HWND window, UINT message, WPARAM wParam,
+INT_PTR CALLBACK t_Win32View::ForwardingProcedure(HWND window, UINT message, WPARAM wParam,
                                                      LPARAM lParam) {
-  auto* self = reinterpret_cast<t_DialogWindow*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
+  auto* self = reinterpret_cast<t_Win32View*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
   if (self == nullptr) return FALSE;
   return self->Guarded([=] { return self->HandleMessage(message, wParam, lParam); });
 }
 
-INT_PTR t_DialogWindow::OnInitDialog() {
+INT_PTR t_Win32View::OnInitDialog() {
   ::SetWindowLongPtrW(m_window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
   ::SetWindowLongPtrW(m_window, DWLP_DLGPROC, reinterpret_cast<LONG_PTR>(&ForwardingProcedure));
   // Without registration dropping does nothing; nothing to report.
@@ -80,22 +93,18 @@ INT_PTR t_DialogWindow::OnInitDialog() {
   // How a second start finds this window to hand over its paths.
   ::SetPropW(m_window, kRunningWindowProperty, m_window);
   ::ChangeWindowMessageFilterEx(m_window, m_taskbarButtonCreatedMessage, MSGFLT_ALLOW, nullptr);
-  m_bigIcon.Reset(
-      static_cast<HICON>(::LoadImageW(m_module, MAKEINTRESOURCEW(kIconGroupId), IMAGE_ICON,
-                                      m_iconSizes.bigWidth, m_iconSizes.bigHeight, LR_DEFAULTCOLOR)));
-  if (m_bigIcon.Get() != nullptr)
+  m_bigIcon = LoadIconResource(m_module, m_iconSizes.bigWidth, m_iconSizes.bigHeight);
+  if (!m_bigIcon.IsEmpty())
     ::SendMessageW(m_window, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_bigIcon.Get()));
-  m_smallIcon.Reset(
-      static_cast<HICON>(::LoadImageW(m_module, MAKEINTRESOURCEW(kIconGroupId), IMAGE_ICON,
-                                      m_iconSizes.smallWidth, m_iconSizes.smallHeight, LR_DEFAULTCOLOR)));
-  if (m_smallIcon.Get() != nullptr)
+  m_smallIcon = LoadIconResource(m_module, m_iconSizes.smallWidth, m_iconSizes.smallHeight);
+  if (!m_smallIcon.IsEmpty())
     ::SendMessageW(m_window, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_smallIcon.Get()));
   return m_dialog.OnInitDialog(*this) ? TRUE : FALSE;
 }
 
 // --- The message table --------------------------------------------------------------
 
-INT_PTR t_DialogWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+INT_PTR t_Win32View::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_DESTROY:
       ClearAccessibleTexts();
@@ -158,7 +167,7 @@ INT_PTR t_DialogWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam
   }
 }
 
-bool t_DialogWindow::TakeHandedPaths(const COPYDATASTRUCT& data) {
+bool t_Win32View::TakeHandedPaths(const COPYDATASTRUCT& data) {
   const std::optional<std::vector<t_DroppedPath>> paths = DecodeHandedPaths(data);
   if (!paths) return false;
   // The sender goes on at once (its data was copied): a folder scan here
@@ -174,26 +183,26 @@ bool t_DialogWindow::TakeHandedPaths(const COPYDATASTRUCT& data) {
   return true;
 }
 
-void t_DialogWindow::DrawItem(const DRAWITEMSTRUCT& item) {
+void t_Win32View::DrawItem(const DRAWITEMSTRUCT& item) {
   const RECT& rect = item.rcItem;
   const n_preview::t_PreviewLayout layout =
       m_dialog.PreviewLayout(rect.right - rect.left, rect.bottom - rect.top);
   t_PreviewArtwork artwork;
   if (const auto* cover = dynamic_cast<const t_GdiplusCoverImage*>(m_dialog.Cover()))
     artwork.picture = cover->Image();
-  artwork.reelTall = static_cast<HBITMAP>(m_reelTall.Get());
-  artwork.reelWide = static_cast<HBITMAP>(m_reelWide.Get());
+  artwork.reelTall = m_reelTall.Get();
+  artwork.reelWide = m_reelWide.Get();
   if (!layout.hasPicture) artwork.placeholder = LoadText(kTextCoverPreview);
   DrawPreview(item.hDC, rect, layout, artwork);
 }
 
-void t_DialogWindow::OnTaskbarButtonCreated() noexcept {
+void t_Win32View::OnTaskbarButtonCreated() noexcept {
   // Sent again after the shell restarts: the old interface is let go first.
   m_taskbar.Reset();
   ::CoCreateInstance(kClsidTaskbarList, nullptr, CLSCTX_INPROC_SERVER, kIidTaskbarList3, m_taskbar.OutVoid());
 }
 
-void t_DialogWindow::ClearAccessibleTexts() noexcept {
+void t_Win32View::ClearAccessibleTexts() noexcept {
   if (m_accessibleProps)
     for (const HWND control : m_namedControls)
       m_accessibleProps->ClearHwndProps(control, static_cast<DWORD>(OBJID_CLIENT), CHILDID_SELF,
@@ -202,31 +211,31 @@ void t_DialogWindow::ClearAccessibleTexts() noexcept {
   m_accessibleProps.Reset();
 }
 
-HMENU t_DialogWindow::MenuHandle(t_MenuKind menu) const noexcept {
+HMENU t_Win32View::MenuHandle(t_MenuKind menu) const noexcept {
   switch (menu) {
     case t_MenuKind::System:
       return m_systemMenu;
     case t_MenuKind::Preview:
-      return m_previewMenu.Popup();
+      return PopupOf(m_previewMenu);
     case t_MenuKind::Genre:
-      return m_genreMenu.Popup();
+      return PopupOf(m_genreMenu);
     case t_MenuKind::Other:
       break;
   }
   return nullptr;
 }
 
-t_MenuKind t_DialogWindow::MenuOf(HMENU menu) const noexcept {
+t_MenuKind t_Win32View::MenuOf(HMENU menu) const noexcept {
   if (menu == nullptr) return t_MenuKind::Other;
   if (menu == m_systemMenu) return t_MenuKind::System;
-  if (menu == m_previewMenu.Popup()) return t_MenuKind::Preview;
-  if (menu == m_genreMenu.Popup()) return t_MenuKind::Genre;
+  if (menu == PopupOf(m_previewMenu)) return t_MenuKind::Preview;
+  if (menu == PopupOf(m_genreMenu)) return t_MenuKind::Genre;
   return t_MenuKind::Other;
 }
 
 // --- The drop sink ----------------------------------------------------------------
 
-t_String t_DialogWindow::DropDescriptionText() noexcept {
+t_String t_Win32View::DropDescriptionText() noexcept {
   try {
     return m_dialog.DropDescriptionText();
   } catch (...) {
@@ -234,9 +243,9 @@ t_String t_DialogWindow::DropDescriptionText() noexcept {
   }
 }
 
-bool t_DialogWindow::AcceptsDrops() const noexcept { return !m_dialog.Running(); }
+bool t_Win32View::AcceptsDrops() const noexcept { return !m_dialog.Running(); }
 
-void t_DialogWindow::TakeDrop(std::span<const t_DroppedPath> paths) noexcept {
+void t_Win32View::TakeDrop(std::span<const t_DroppedPath> paths) noexcept {
   Guarded([&] {
     m_dialog.AcceptDrop(paths);
     return TRUE;
@@ -245,11 +254,11 @@ void t_DialogWindow::TakeDrop(std::span<const t_DroppedPath> paths) noexcept {
 
 // --- View: controls and the window ----------------------------------------------------
 
-void t_DialogWindow::SetControlText(int control, const t_String& text) {
+void t_Win32View::SetControlText(int control, const t_String& text) {
   ::SetDlgItemTextW(m_window, control, text.c_str());
 }
 
-t_String t_DialogWindow::ControlText(int control) {
+t_String t_Win32View::ControlText(int control) {
   // The length first, then the characters; a count that differs means the
   // control changed in between, and nothing is better than a torn text.
   const LRESULT length = ::SendDlgItemMessageW(m_window, control, WM_GETTEXTLENGTH, 0, 0);
@@ -262,28 +271,28 @@ t_String t_DialogWindow::ControlText(int control) {
   return text;
 }
 
-void t_DialogWindow::EnableControl(int control, bool enabled) {
+void t_Win32View::EnableControl(int control, bool enabled) {
   if (const HWND item = ::GetDlgItem(m_window, control)) ::EnableWindow(item, enabled ? TRUE : FALSE);
 }
 
-bool t_DialogWindow::IsChecked(int control) { return ::IsDlgButtonChecked(m_window, control) == BST_CHECKED; }
+bool t_Win32View::IsChecked(int control) { return ::IsDlgButtonChecked(m_window, control) == BST_CHECKED; }
 
-void t_DialogWindow::LimitField(int control, std::int32_t characters) {
+void t_Win32View::LimitField(int control, std::int32_t characters) {
   ::SendDlgItemMessageW(m_window, control, EM_SETLIMITTEXT, static_cast<WPARAM>(characters), 0);
 }
 
-void t_DialogWindow::Beep() { ::MessageBeep(MB_OK); }
+void t_Win32View::Beep() { ::MessageBeep(MB_OK); }
 
-void t_DialogWindow::SetYearSpin(std::int32_t minimum, std::int32_t maximum, std::int32_t position) {
+void t_Win32View::SetYearSpin(std::int32_t minimum, std::int32_t maximum, std::int32_t position) {
   // The range packs the maximum in the low word and the minimum in the high word.
   ::SendDlgItemMessageW(m_window, kYearSpin, UDM_SETRANGE, 0,
                         MAKELPARAM(static_cast<WORD>(maximum), static_cast<WORD>(minimum)));
   ::SendDlgItemMessageW(m_window, kYearSpin, UDM_SETPOS, 0, MAKELPARAM(static_cast<WORD>(position), 0));
 }
 
-void t_DialogWindow::SetTitle(const t_String& title) { ::SetWindowTextW(m_window, title.c_str()); }
+void t_Win32View::SetTitle(const t_String& title) { ::SetWindowTextW(m_window, title.c_str()); }
 
-void t_DialogWindow::SetAccessibleText(int control, const t_String& name, const t_String& description) {
+void t_Win32View::SetAccessibleText(int control, const t_String& name, const t_String& description) {
   const HWND item = ::GetDlgItem(m_window, control);
   if (item == nullptr) return;
   // Without the service a screen reader reads the visible text, as before.
@@ -297,55 +306,55 @@ void t_DialogWindow::SetAccessibleText(int control, const t_String& name, const 
   m_namedControls.push_back(item);
 }
 
-void t_DialogWindow::Announce(const t_String& /*text*/) {
+void t_Win32View::Announce(const t_String& /*text*/) {
   // Nothing more to do: screen readers read the window's title as it changes,
   // and a failure's message box is read as it opens.
 }
 
-void t_DialogWindow::StartTick(std::uint32_t periodMs) {
+void t_Win32View::StartTick(std::uint32_t periodMs) {
   ::SetTimer(m_window, kTickTimer, periodMs, nullptr);
 }
 
-void t_DialogWindow::StopTick() { ::KillTimer(m_window, kTickTimer); }
+void t_Win32View::StopTick() { ::KillTimer(m_window, kTickTimer); }
 
-void t_DialogWindow::ShowMessage(const t_String& text, const t_String& caption) {
+void t_Win32View::ShowMessage(const t_String& text, const t_String& caption) {
   ::MessageBoxW(m_window, text.c_str(), caption.c_str(), MB_OK);
 }
 
-void t_DialogWindow::FlashWindow() { ::FlashWindow(m_window, FALSE); }
+void t_Win32View::FlashWindow() { ::FlashWindow(m_window, FALSE); }
 
-void t_DialogWindow::SetTaskbarState(t_TaskbarState state) {
+void t_Win32View::SetTaskbarState(t_TaskbarState state) {
   if (m_taskbar) m_taskbar->SetProgressState(m_window, static_cast<TBPFLAG>(state));
 }
 
-void t_DialogWindow::SetTaskbarValue(std::uint64_t completed, std::uint64_t total) {
+void t_Win32View::SetTaskbarValue(std::uint64_t completed, std::uint64_t total) {
   if (m_taskbar) m_taskbar->SetProgressValue(m_window, completed, total);
 }
 
-void t_DialogWindow::RepaintPreview() {
+void t_Win32View::RepaintPreview() {
   if (const HWND preview = ::GetDlgItem(m_window, kPreview))
     ::RedrawWindow(preview, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
 }
 
-void t_DialogWindow::SetTopmost(bool topmost) {
+void t_Win32View::SetTopmost(bool topmost) {
   ::SetWindowPos(m_window, topmost ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0,
                  SWP_NOSIZE | SWP_NOMOVE | SWP_NOSENDCHANGING);
 }
 
-bool t_DialogWindow::IsCtrlDown() { return ::GetKeyState(VK_CONTROL) < 0; }
+bool t_Win32View::IsCtrlDown() { return ::GetKeyState(VK_CONTROL) < 0; }
 
-t_String t_DialogWindow::LoadText(int id) { return LoadResourceText(m_module, id); }
+t_String t_Win32View::LoadText(int id) { return LoadResourceText(m_module, id); }
 
-void t_DialogWindow::EndDialog() { ::EndDialog(m_window, 0); }
+void t_Win32View::EndDialog() { ::EndDialog(m_window, 0); }
 
-t_ScreenRect t_DialogWindow::ClientRectOnScreen() {
+t_ScreenRect t_Win32View::ClientRectOnScreen() {
   RECT rect{};
   ::GetClientRect(m_window, &rect);
   ::MapWindowPoints(m_window, nullptr, reinterpret_cast<POINT*>(&rect), 2);
   return {rect.left, rect.top, rect.right, rect.bottom};
 }
 
-t_ScreenRect t_DialogWindow::PreviewRectOnScreen() {
+t_ScreenRect t_Win32View::PreviewRectOnScreen() {
   RECT rect{};
   ::GetWindowRect(::GetDlgItem(m_window, kPreview), &rect);
   return {rect.left, rect.top, rect.right, rect.bottom};
@@ -353,33 +362,33 @@ t_ScreenRect t_DialogWindow::PreviewRectOnScreen() {
 
 // --- View: menus ------------------------------------------------------------------------
 
-void t_DialogWindow::PopUpGenreMenu() {
+void t_Win32View::PopUpGenreMenu() {
   const HWND button = ::GetDlgItem(m_window, kGenreButton);
   RECT rect{};
   ::GetClientRect(button, &rect);
   ::MapWindowPoints(button, nullptr, reinterpret_cast<POINT*>(&rect), 2);
-  ::TrackPopupMenuEx(m_genreMenu.Popup(), TPM_VCENTERALIGN, rect.right,
+  ::TrackPopupMenuEx(PopupOf(m_genreMenu), TPM_VCENTERALIGN, rect.right,
                      rect.top + (rect.bottom - rect.top) / 2, m_window, nullptr);
 }
 
-std::optional<t_String> t_DialogWindow::GenreItemText(int command) {
+std::optional<t_String> t_Win32View::GenreItemText(int command) {
   MENUITEMINFOW info{};
   info.cbSize = sizeof info;
   info.fMask = MIIM_STRING;
-  if (!::GetMenuItemInfoW(m_genreMenu.Popup(), static_cast<UINT>(command), FALSE, &info)) return std::nullopt;
+  if (!::GetMenuItemInfoW(PopupOf(m_genreMenu), static_cast<UINT>(command), FALSE, &info)) return std::nullopt;
   t_String text(info.cch + 1, L'\0');
   info.dwTypeData = text.data();
   info.cch += 1;
-  if (!::GetMenuItemInfoW(m_genreMenu.Popup(), static_cast<UINT>(command), FALSE, &info)) return std::nullopt;
+  if (!::GetMenuItemInfoW(PopupOf(m_genreMenu), static_cast<UINT>(command), FALSE, &info)) return std::nullopt;
   text.resize(std::wcslen(text.c_str()));
   return text;
 }
 
-void t_DialogWindow::PopUpPreviewMenu(t_ScreenPoint at) {
-  ::TrackPopupMenuEx(m_previewMenu.Popup(), 0, at.x, at.y, m_window, nullptr);
+void t_Win32View::PopUpPreviewMenu(t_ScreenPoint at) {
+  ::TrackPopupMenuEx(PopupOf(m_previewMenu), 0, at.x, at.y, m_window, nullptr);
 }
 
-void t_DialogWindow::SetMenuCheck(t_MenuKind menu, int command, bool checked) {
+void t_Win32View::SetMenuCheck(t_MenuKind menu, int command, bool checked) {
   MENUITEMINFOW info{};
   info.cbSize = sizeof info;
   info.fMask = MIIM_STATE;
@@ -387,7 +396,7 @@ void t_DialogWindow::SetMenuCheck(t_MenuKind menu, int command, bool checked) {
   ::SetMenuItemInfoW(MenuHandle(menu), static_cast<UINT>(command), FALSE, &info);
 }
 
-void t_DialogWindow::AddAlwaysOnTopItem(const t_String& text) {
+void t_Win32View::AddAlwaysOnTopItem(const t_String& text) {
   m_systemMenu = ::GetSystemMenu(m_window, FALSE);
   if (m_systemMenu == nullptr) return;
   MENUITEMINFOW separator{};
@@ -404,6 +413,17 @@ void t_DialogWindow::AddAlwaysOnTopItem(const t_String& text) {
   item.wID = kCommandAlwaysOnTop;
   item.dwTypeData = label.data();
   ::InsertMenuItemW(m_systemMenu, 0, TRUE, &item);
+}
+
+std::vector<t_String> t_Win32View::PickFiles(const t_PickRequest& request) {
+  return n_win32::PickFiles(m_window, request);
+}
+
+void t_Win32View::OpenWebPage(const t_String& address) { n_win32::OpenWebPage(address); }
+
+void t_Win32View::ShowAbout(const t_AboutBox& about) {
+  // The link shows the bare product page; a click opens the page with the query.
+  ShowAboutDialog(m_window, m_module, about, [&about] { n_win32::OpenWebPage(about.clickAddress); });
 }
 
 }  // namespace n_zorbel::n_ui::n_win32

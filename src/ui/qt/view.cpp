@@ -1,4 +1,4 @@
-#include "ui/qt/qt_view.hpp"
+#include "ui/qt/view.hpp"
 
 #include <QApplication>
 #include <QCheckBox>

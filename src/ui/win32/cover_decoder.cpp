@@ -1,4 +1,4 @@
-#include "ui/win32/gdiplus_cover.hpp"
+#include "ui/win32/cover_decoder.hpp"
 
 #include <cstring>
 
@@ -6,37 +6,25 @@
 
 namespace n_zorbel::n_ui::n_win32 {
 
+using n_system::n_detail::t_GlobalMemory;
+using n_system::n_detail::t_Window;
+
 namespace {
 
 constexpr UINT kPictureFinished = WM_APP + 1;
 constexpr wchar_t kReceiverClass[] = L"MivoraCoverReceiver";
 
-class t_GlobalBlock {
- public:
-  explicit t_GlobalBlock(SIZE_T size) noexcept : m_block(::GlobalAlloc(GMEM_MOVEABLE, size)) {}
-  ~t_GlobalBlock() {
-    if (m_block != nullptr) ::GlobalFree(m_block);
-  }
-  t_GlobalBlock(const t_GlobalBlock&) = delete;
-  t_GlobalBlock& operator=(const t_GlobalBlock&) = delete;
-  HGLOBAL Get() const noexcept { return m_block; }
-  HGLOBAL Release() noexcept { return std::exchange(m_block, nullptr); }
-
- private:
-  HGLOBAL m_block;
-};
-
 // The bytes in a memory stream of their own, or nothing.
 t_ComPtr<IStream> StreamOf(const std::vector<std::uint8_t>& bytes) {
   t_ComPtr<IStream> stream;
-  t_GlobalBlock block(bytes.size());
-  if (bytes.empty() || block.Get() == nullptr) return stream;
+  t_GlobalMemory block(::GlobalAlloc(GMEM_MOVEABLE, bytes.size()));
+  if (bytes.empty() || block.IsEmpty()) return stream;
   void* memory = ::GlobalLock(block.Get());
   if (memory == nullptr) return stream;
   std::memcpy(memory, bytes.data(), bytes.size());
   ::GlobalUnlock(block.Get());
   // The stream frees the block when it goes.
-  if (SUCCEEDED(::CreateStreamOnHGlobal(block.Get(), TRUE, stream.Out()))) block.Release();
+  if (SUCCEEDED(::CreateStreamOnHGlobal(block.Get(), TRUE, stream.Out()))) block.Detach();
   return stream;
 }
 
@@ -101,31 +89,31 @@ std::unique_ptr<t_GdiplusCoverImage> DecodeGdiplusCover(std::vector<std::uint8_t
   return picture;
 }
 
-t_GdiplusCoverDecoder::t_Receiver::t_Receiver() noexcept {
-  WNDCLASSEXW windowClass{};
-  windowClass.cbSize = sizeof windowClass;
-  windowClass.lpfnWndProc = &Procedure;
-  windowClass.hInstance = ::GetModuleHandleW(nullptr);
-  windowClass.lpszClassName = kReceiverClass;
-  ::RegisterClassExW(&windowClass);  // an earlier decoder may have registered it
-  m_window = ::CreateWindowExW(0, kReceiverClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                               ::GetModuleHandleW(nullptr), nullptr);
-}
+namespace {
 
-t_GdiplusCoverDecoder::t_Receiver::~t_Receiver() {
-  if (m_window != nullptr) ::DestroyWindow(m_window);
-}
-
-LRESULT CALLBACK t_GdiplusCoverDecoder::t_Receiver::Procedure(HWND window, UINT message, WPARAM wParam,
-                                                              LPARAM lParam) {
+LRESULT CALLBACK ReceiverProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message != kPictureFinished) return ::DefWindowProcW(window, message, wParam, lParam);
   if (auto* worker = reinterpret_cast<n_preview::t_CoverWorker*>(::GetWindowLongPtrW(window, GWLP_USERDATA)))
     worker->DeliverFinished();
   return 0;
 }
 
+t_Window MakeReceiver() noexcept {
+  WNDCLASSEXW windowClass{};
+  windowClass.cbSize = sizeof windowClass;
+  windowClass.lpfnWndProc = &ReceiverProcedure;
+  windowClass.hInstance = ::GetModuleHandleW(nullptr);
+  windowClass.lpszClassName = kReceiverClass;
+  ::RegisterClassExW(&windowClass);  // an earlier decoder may have registered it
+  return t_Window(::CreateWindowExW(0, kReceiverClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                    ::GetModuleHandleW(nullptr), nullptr));
+}
+
+}  // namespace
+
 t_GdiplusCoverDecoder::t_GdiplusCoverDecoder()
-    : m_worker([](std::vector<std::uint8_t> bytes, const std::function<bool()>& abandoned)
+    : m_receiver(MakeReceiver()),
+      m_worker([](std::vector<std::uint8_t> bytes, const std::function<bool()>& abandoned)
                    -> std::unique_ptr<n_preview::t_CoverImage> { return DecodeGdiplusCover(std::move(bytes), abandoned); },
                [this] { ::PostMessageW(m_receiver.Get(), kPictureFinished, 0, 0); }) {
   if (m_receiver.Get() != nullptr)

@@ -2,7 +2,7 @@
 // strings: what can only be seen from inside (the window's own menu and its
 // check mark, the message-result slot, the placeholder painted through
 // WM_DRAWITEM) and an exception that must leave the dialog loop intact.
-#include "ui/win32/dialog_window.hpp"
+#include "ui/win32/view.hpp"
 
 #include <gtest/gtest.h>
 
@@ -19,7 +19,7 @@
 #include "tools/module.hpp"
 #include "ui/ids.hpp"
 #include "ui/main_dialog.hpp"
-#include "ui/win32/gdiplus_cover.hpp"
+#include "ui/win32/cover_decoder.hpp"
 #include "ui/win32/handed_paths.hpp"
 
 namespace n_zorbel::n_testing {
@@ -32,7 +32,7 @@ class t_FailingDecoder final : public n_preview::t_CoverDecoder {
 };
 
 // Runs `script` inside the dialog's modal loop, once the dialog exists.
-class DialogWindowTest : public ::testing::Test {
+class Win32ViewTest : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(SUCCEEDED(::OleInitialize(nullptr)));
@@ -53,7 +53,7 @@ class DialogWindowTest : public ::testing::Test {
     n_ui::t_MainDialogSetup setup;
     setup.arguments = std::move(arguments);
     n_ui::t_MainDialog dialog(setup, {jobs, n_intake::t_SystemPathQueries::Instance(), decoder});
-    n_ui::n_win32::t_DialogWindow window(m_program, dialog, {});
+    n_ui::n_win32::t_Win32View window(m_program, dialog, {});
     s_window = &window;
     s_script = std::move(script);
     const UINT_PTR timer = ::SetTimer(nullptr, 0, 50, &RunScript);
@@ -72,11 +72,11 @@ class DialogWindowTest : public ::testing::Test {
   }
 
   static std::function<void(HWND)> s_script;
-  static n_ui::n_win32::t_DialogWindow* s_window;
+  static n_ui::n_win32::t_Win32View* s_window;
   HMODULE m_program = nullptr;
 };
-std::function<void(HWND)> DialogWindowTest::s_script;
-n_ui::n_win32::t_DialogWindow* DialogWindowTest::s_window = nullptr;
+std::function<void(HWND)> Win32ViewTest::s_script;
+n_ui::n_win32::t_Win32View* Win32ViewTest::s_window = nullptr;
 
 // The title field made to answer as a field edited while it is read would:
 // another length than its text's, or a copy short by some characters.
@@ -108,7 +108,7 @@ void CALLBACK CloseOpenMenu(HWND, UINT, UINT_PTR, DWORD) {
   ::EndMenu();
 }
 
-TEST_F(DialogWindowTest, TheMenuKeyFromAButtonOpensThePreviewMenuAtThePreviewsCorner) {
+TEST_F(Win32ViewTest, TheMenuKeyFromAButtonOpensThePreviewMenuAtThePreviewsCorner) {
   n_ui::n_win32::t_GdiplusSession gdiplus;
   n_ui::n_win32::t_GdiplusCoverDecoder decoder;
   Run(decoder, {}, [&](HWND dialog) {
@@ -129,7 +129,7 @@ TEST_F(DialogWindowTest, TheMenuKeyFromAButtonOpensThePreviewMenuAtThePreviewsCo
   });
 }
 
-TEST_F(DialogWindowTest, AlwaysOnTopLeadsTheWindowMenuAndCarriesItsCheckMark) {
+TEST_F(Win32ViewTest, AlwaysOnTopLeadsTheWindowMenuAndCarriesItsCheckMark) {
   n_ui::n_win32::t_GdiplusSession gdiplus;
   n_ui::n_win32::t_GdiplusCoverDecoder decoder;
   bool ran = false;
@@ -162,7 +162,7 @@ TEST_F(DialogWindowTest, AlwaysOnTopLeadsTheWindowMenuAndCarriesItsCheckMark) {
   EXPECT_EQ(result, 0);
 }
 
-TEST_F(DialogWindowTest, HitTestAnswersThroughTheMessageResultAndDrawItemPaintsThePlaceholder) {
+TEST_F(Win32ViewTest, HitTestAnswersThroughTheMessageResultAndDrawItemPaintsThePlaceholder) {
   n_ui::n_win32::t_GdiplusSession gdiplus;
   n_ui::n_win32::t_GdiplusCoverDecoder decoder;
   Run(decoder, {}, [&](HWND dialog) {
@@ -196,7 +196,7 @@ TEST_F(DialogWindowTest, HitTestAnswersThroughTheMessageResultAndDrawItemPaintsT
   });
 }
 
-TEST_F(DialogWindowTest, AControlTextIsReadWholeOrNotAtAll) {
+TEST_F(Win32ViewTest, AControlTextIsReadWholeOrNotAtAll) {
   n_ui::n_win32::t_GdiplusSession gdiplus;
   n_ui::n_win32::t_GdiplusCoverDecoder decoder;
   Run(decoder, {},
@@ -224,7 +224,7 @@ TEST_F(DialogWindowTest, AControlTextIsReadWholeOrNotAtAll) {
       });
 }
 
-TEST_F(DialogWindowTest, OnlyASessionThatIsEndingClosesTheDialog) {
+TEST_F(Win32ViewTest, OnlyASessionThatIsEndingClosesTheDialog) {
   n_ui::n_win32::t_GdiplusSession gdiplus;
   n_ui::n_win32::t_GdiplusCoverDecoder decoder;
   const struct {
@@ -246,7 +246,7 @@ TEST_F(DialogWindowTest, OnlyASessionThatIsEndingClosesTheDialog) {
   }
 }
 
-TEST_F(DialogWindowTest, OnlyAWellFormedHandoverJoinsTheListOfTheWindowASecondStartFinds) {
+TEST_F(Win32ViewTest, OnlyAWellFormedHandoverJoinsTheListOfTheWindowASecondStartFinds) {
   n_ui::n_win32::t_GdiplusSession gdiplus;
   n_ui::n_win32::t_GdiplusCoverDecoder decoder;
   Run(decoder, {L"C:\\a.mp4"}, [&](HWND dialog) {
@@ -274,7 +274,7 @@ TEST_F(DialogWindowTest, OnlyAWellFormedHandoverJoinsTheListOfTheWindowASecondSt
   EXPECT_EQ(n_ui::n_win32::FindRunningWindow(), nullptr);
 }
 
-TEST_F(DialogWindowTest, AnExceptionInAHandlerEndsTheDialogAndIsRaisedFromRun) {
+TEST_F(Win32ViewTest, AnExceptionInAHandlerEndsTheDialogAndIsRaisedFromRun) {
   t_FailingDecoder decoder;
   // The cover on the command line is decoded while the dialog opens.
   EXPECT_THROW(Run(decoder, {L"C:\\covers\\cover.jpg"}, [](HWND) {}), std::runtime_error);

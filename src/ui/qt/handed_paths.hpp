@@ -16,7 +16,7 @@ namespace n_zorbel::n_ui::n_qt {
 
 // Answers the interface for the running window: the paths of an Open, then a
 // request to be raised, go to `opened` (an empty list for Activate).
-class t_OpenRequests final : public QDBusAbstractAdaptor {
+class t_HandedPathsAdaptor final : public QDBusAbstractAdaptor {
   Q_OBJECT
   Q_CLASSINFO("D-Bus Interface", "org.freedesktop.Application")
 
@@ -24,7 +24,7 @@ class t_OpenRequests final : public QDBusAbstractAdaptor {
   using t_Opened = t_DesktopServices::t_Opened;
   // Registers `parent` under `desktopId` on the session bus; does nothing
   // where there is no bus or the name is taken.
-  t_OpenRequests(QObject* parent, const QString& desktopId, t_Opened opened);
+  t_HandedPathsAdaptor(QObject* parent, const QString& desktopId, t_Opened opened);
 
  public slots:
   void Activate(const QVariantMap& platformData);

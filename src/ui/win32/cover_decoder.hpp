@@ -10,6 +10,7 @@
 
 #include "preview/cover_worker.hpp"
 #include "system/text.hpp"
+#include "system/windows/handle.hpp"
 #include "ui/win32/win32.hpp"
 
 namespace n_zorbel::n_ui::n_win32 {
@@ -46,21 +47,9 @@ class t_GdiplusCoverDecoder final : public n_preview::t_CoverDecoder {
   void Abandon() noexcept override { m_worker.Abandon(); }
 
  private:
-  // The message-only window; null when it could not be made (no picture then arrives).
-  class t_Receiver {
-   public:
-    t_Receiver() noexcept;
-    ~t_Receiver();
-    t_Receiver(const t_Receiver&) = delete;
-    t_Receiver& operator=(const t_Receiver&) = delete;
-    HWND Get() const noexcept { return m_window; }
-
-   private:
-    static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-    HWND m_window;
-  };
-
-  t_Receiver m_receiver;  // goes after the worker's thread has ended
+  // The message-only window; empty when it could not be made (no picture
+  // then arrives). It goes after the worker's thread has ended.
+  n_system::n_detail::t_Window m_receiver;
   n_preview::t_CoverWorker m_worker;
 };
 

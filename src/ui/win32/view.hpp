@@ -7,6 +7,7 @@
 #include <optional>
 #include <vector>
 
+#include "system/windows/handle.hpp"
 #include "ui/main_dialog.hpp"
 #include "ui/view.hpp"
 #include "ui/win32/com_ptr.hpp"
@@ -23,60 +24,14 @@ struct t_IconSizes {
   int smallHeight = 16;
 };
 
-// Owners for the window-system objects the adapter loads.
-class t_Menu {
- public:
-  explicit t_Menu(HMENU menu) noexcept : m_menu(menu) {}
-  ~t_Menu() {
-    if (m_menu != nullptr) ::DestroyMenu(m_menu);
-  }
-  t_Menu(const t_Menu&) = delete;
-  t_Menu& operator=(const t_Menu&) = delete;
-  // The first pop-up, the one the program shows.
-  HMENU Popup() const noexcept { return m_menu != nullptr ? ::GetSubMenu(m_menu, 0) : nullptr; }
-
- private:
-  HMENU m_menu;
-};
-
-class t_GdiObject {
- public:
-  explicit t_GdiObject(HGDIOBJ object) noexcept : m_object(object) {}
-  ~t_GdiObject() {
-    if (m_object != nullptr) ::DeleteObject(m_object);
-  }
-  t_GdiObject(const t_GdiObject&) = delete;
-  t_GdiObject& operator=(const t_GdiObject&) = delete;
-  HGDIOBJ Get() const noexcept { return m_object; }
-
- private:
-  HGDIOBJ m_object;
-};
-
-class t_Icon {
- public:
-  t_Icon() noexcept = default;
-  ~t_Icon() { Reset(nullptr); }
-  t_Icon(const t_Icon&) = delete;
-  t_Icon& operator=(const t_Icon&) = delete;
-  void Reset(HICON icon) noexcept {
-    if (m_icon != nullptr) ::DestroyIcon(m_icon);
-    m_icon = icon;
-  }
-  HICON Get() const noexcept { return m_icon; }
-
- private:
-  HICON m_icon = nullptr;
-};
-
-class t_DialogWindow final : public t_View, private t_DropSink {
+class t_Win32View final : public t_View, private t_DropSink {
  public:
   // Loads what the window needs before it exists: the drop helper, the
   // taskbar's registered message, menus 207 and 208, bitmaps 205 and 206.
-  t_DialogWindow(HINSTANCE module, t_MainDialog& dialog, const t_IconSizes& iconSizes) noexcept;
-  ~t_DialogWindow() override;
-  t_DialogWindow(const t_DialogWindow&) = delete;
-  t_DialogWindow& operator=(const t_DialogWindow&) = delete;
+  t_Win32View(HINSTANCE module, t_MainDialog& dialog, const t_IconSizes& iconSizes) noexcept;
+  ~t_Win32View() override;
+  t_Win32View(const t_Win32View&) = delete;
+  t_Win32View& operator=(const t_Win32View&) = delete;
 
   // Runs dialog 203 modally and returns its result (DialogBoxParamW's own
   // failure value unchanged). An exception raised while a message was handled
@@ -119,8 +74,6 @@ class t_DialogWindow final : public t_View, private t_DropSink {
  private:
   static INT_PTR CALLBACK InitialProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
   static INT_PTR CALLBACK ForwardingProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-  static HRESULT CALLBACK AboutCallback(HWND window, UINT notification, WPARAM wParam, LPARAM lParam,
-                                        LONG_PTR data);
 
   // Runs `handler`; an exception is kept for Run and ends the dialog.
   template <typename F>
@@ -160,14 +113,14 @@ class t_DialogWindow final : public t_View, private t_DropSink {
   t_ComPtr<IAccPropServices> m_accessibleProps;  // null until a name is given, or without the service
   std::vector<HWND> m_namedControls;
   UINT m_taskbarButtonCreatedMessage;
-  t_Menu m_genreMenu;
-  t_Menu m_previewMenu;
-  t_GdiObject m_reelTall;
-  t_GdiObject m_reelWide;
+  n_system::n_detail::t_Menu m_genreMenu;
+  n_system::n_detail::t_Menu m_previewMenu;
+  n_system::n_detail::t_GdiObject<HBITMAP> m_reelTall;
+  n_system::n_detail::t_GdiObject<HBITMAP> m_reelWide;
   HMENU m_systemMenu = nullptr;  // the window's own copy; goes with the window
   HWND m_window = nullptr;
-  t_Icon m_bigIcon;
-  t_Icon m_smallIcon;
+  n_system::n_detail::t_Icon m_bigIcon;
+  n_system::n_detail::t_Icon m_smallIcon;
   std::exception_ptr m_failure;
 };
 

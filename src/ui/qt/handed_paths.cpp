@@ -1,4 +1,4 @@
-#include "ui/qt/open_requests.hpp"
+#include "ui/qt/handed_paths.hpp"
 
 #include <QDBusConnection>
 #include <QDBusMessage>
@@ -33,19 +33,19 @@ QString FileUri(const std::string& argument) {
 
 }  // namespace
 
-t_OpenRequests::t_OpenRequests(QObject* parent, const QString& desktopId, t_Opened opened)
+t_HandedPathsAdaptor::t_HandedPathsAdaptor(QObject* parent, const QString& desktopId, t_Opened opened)
     : QDBusAbstractAdaptor(parent), m_opened(std::move(opened)) {
   QDBusConnection bus = QDBusConnection::sessionBus();
   if (bus.isConnected() && bus.registerObject(ObjectPathOf(desktopId), parent)) bus.registerService(desktopId);
 }
 
-void t_OpenRequests::Activate(const QVariantMap& /*platformData*/) { m_opened({}); }
+void t_HandedPathsAdaptor::Activate(const QVariantMap& /*platformData*/) { m_opened({}); }
 
-void t_OpenRequests::Open(const QStringList& uris, const QVariantMap& /*platformData*/) {
+void t_HandedPathsAdaptor::Open(const QStringList& uris, const QVariantMap& /*platformData*/) {
   m_opened(LocalPathsFromUriList(uris.join(QStringLiteral("\r\n")).toUtf8()));
 }
 
-void t_OpenRequests::ActivateAction(const QString& /*name*/, const QVariantList& /*parameter*/,
+void t_HandedPathsAdaptor::ActivateAction(const QString& /*name*/, const QVariantList& /*parameter*/,
                                     const QVariantMap& /*platformData*/) {
   m_opened({});
 }
