@@ -1,7 +1,7 @@
 // The drop target under OLE: the COM contract (reference counts, interfaces,
 // argument checks), the description block it attaches to every drag, the
 // effect it reports, and the paths it hands on at a drop.
-#include "ui/win32/drop_target.hpp"
+#include "ui/windows/drop_target.hpp"
 
 #include <gtest/gtest.h>
 
@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "fake_data_object.hpp"
-#include "ui/win32/guids.hpp"
+#include "ui/windows/guids.hpp"
 
 namespace n_zorbel::n_testing {
 namespace {

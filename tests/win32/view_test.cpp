@@ -2,7 +2,7 @@
 // strings: what can only be seen from inside (the window's own menu and its
 // check mark, the message-result slot, the placeholder painted through
 // WM_DRAWITEM) and an exception that must leave the dialog loop intact.
-#include "ui/win32/view.hpp"
+#include "ui/windows/view.hpp"
 
 #include <gtest/gtest.h>
 
@@ -19,8 +19,8 @@
 #include "tools/module.hpp"
 #include "ui/ids.hpp"
 #include "ui/main_dialog.hpp"
-#include "ui/win32/cover_decoder.hpp"
-#include "ui/win32/handed_paths.hpp"
+#include "ui/windows/cover_decoder.hpp"
+#include "ui/windows/handed_paths.hpp"
 
 namespace n_zorbel::n_testing {
 namespace {

@@ -11,8 +11,8 @@
 
 #include "system/text.hpp"
 #include "system/windows/handle.hpp"
-#include "ui/win32/view.hpp"
-#include "ui/win32/cover_decoder.hpp"
+#include "ui/windows/view.hpp"
+#include "ui/windows/cover_decoder.hpp"
 
 namespace n_zorbel::n_app {
 

@@ -15,8 +15,8 @@
 #include "tagging/job_system.hpp"
 #include "tools/module.hpp"
 #include "ui/main_dialog.hpp"
-#include "ui/win32/view.hpp"
-#include "ui/win32/cover_decoder.hpp"
+#include "ui/windows/view.hpp"
+#include "ui/windows/cover_decoder.hpp"
 
 namespace {
 

@@ -8,8 +8,8 @@
 #include "system/text.hpp"
 #include "ui/ids.hpp"
 #include "ui/texts.hpp"
-#include "ui/win32/handed_paths.hpp"
-#include "ui/win32/resource_text.hpp"
+#include "ui/windows/handed_paths.hpp"
+#include "ui/windows/resource_text.hpp"
 
 namespace n_zorbel::n_app {
 
