@@ -17,7 +17,7 @@ declare -A kinds=(
   [c]='(stddef|stdlib)\.h'
   [lzma]='Lz[A-Za-z]+\.h'  # the LZMA SDK's, from its own folder
   [posix]='(dirent|fcntl|sched|signal|spawn|unistd)\.h|(sys|linux)/[a-z_]+\.h'
-  [win32]='(commctrl|gdiplus|objidl|oleacc|ole2|shellapi|shlobj|shobjidl|windows|windowsx)\.h'
+  [win32]='(commctrl|gdiplus|objbase|objidl|oleacc|ole2|shellapi|shlobj|shobjidl|windows|windowsx)\.h'
   [qt]='Q[A-Za-z]+'
 )
 # Project files by layer.
@@ -41,8 +41,8 @@ rules=(
   "src/intake/* | intake system | std"
   "src/preview/* | preview system | std"
   "src/tagging/* | tagging tools intake system | std"
-  "src/ui/win32/* | ui $below_ui | std win32"
-  "src/ui/qt/* | ui $below_ui | std qt posix"
+  "src/ui/windows/* | ui $below_ui | std win32"
+  "src/ui/posix/* | ui $below_ui | std qt posix"
   "src/ui/* | ui $below_ui | std"
   "src/app/windows/* | app $below_app | std win32"
   "src/app/posix/* | app $below_app | std qt posix"
@@ -55,8 +55,8 @@ rules=(
 # Platform files may be included only by files of the same platform.
 platform_of() {  # PATH -> platform
   case "$1" in
-    */windows/* | */win32/* | ntag/*_windows.cpp) platform=windows ;;
-    */posix/* | */qt/* | ntag/*_posix.cpp) platform=posix ;;
+    */windows/* | ntag/*_windows.cpp) platform=windows ;;
+    */posix/* | ntag/*_posix.cpp) platform=posix ;;
     *) platform=portable ;;
   esac
 }

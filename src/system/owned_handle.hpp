@@ -40,6 +40,12 @@ class t_OwnedHandle {
   }
   // Hands the handle over unreleased; this holds nothing afterwards.
   t_Value Detach() noexcept { return std::exchange(m_value, t_Traits::Empty()); }
+  // For a call that fills in a handle: what this held goes first, as in
+  // teardown.
+  t_Value* Out() noexcept {
+    const t_OwnedHandle previous(Detach());
+    return &m_value;
+  }
 
  private:
   t_Value m_value = t_Traits::Empty();

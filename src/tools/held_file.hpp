@@ -5,7 +5,7 @@
 // descriptor with a shared lock (our own exclusive opens fail with a sharing
 // violation) through which the tool is executed, so whatever is put at the
 // path later never runs.
-#include <cstdint>
+#include <memory>
 
 #include "system/text.hpp"
 
@@ -13,7 +13,7 @@ namespace n_zorbel::n_tools {
 
 class t_HeldFile {
  public:
-  t_HeldFile() noexcept = default;
+  t_HeldFile() noexcept;
   ~t_HeldFile();
   t_HeldFile(const t_HeldFile&) = delete;
   t_HeldFile& operator=(const t_HeldFile&) = delete;
@@ -21,17 +21,17 @@ class t_HeldFile {
   // Closes what was held, then opens `path` for reading. POSIX also makes the
   // file owner-only executable (0700). Raises the converted system error.
   void Open(const t_String& path);
-  bool IsOpen() const noexcept { return m_handle != kEmpty; }
+  bool IsOpen() const noexcept { return m_held != nullptr; }
   // The path to hand to the process runner: the file's own path on Windows,
   // /proc/self/fd/N on POSIX (the child resolves it before exec).
   const t_String& LaunchPath() const noexcept { return m_launchPath; }
 
  private:
-  static constexpr std::intptr_t kEmpty = -1;
-  // Releases the handle; a failure ends the process (it runs in destructors).
-  void Close() noexcept;
+  // The platform's owner of the open file: a failed release ends the
+  // process, as in any teardown.
+  struct t_Held;
 
-  std::intptr_t m_handle = kEmpty;  // HANDLE on Windows, descriptor on POSIX
+  std::unique_ptr<t_Held> m_held;  // null while nothing is held
   t_String m_launchPath;
 };
 

@@ -16,9 +16,9 @@
 #include "qt_test_support.hpp"
 #include "support/file_bytes.hpp"
 #include "support/scratch_folder.hpp"
-#include "ui/qt/cover_decoder.hpp"
-#include "ui/qt/desktop_services.hpp"
-#include "ui/qt/uri_list.hpp"
+#include "ui/posix/cover_decoder.hpp"
+#include "ui/posix/desktop_services.hpp"
+#include "ui/posix/uri_list.hpp"
 
 namespace n_zorbel::n_testing {
 namespace {

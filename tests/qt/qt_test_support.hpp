@@ -9,7 +9,7 @@
 #include <functional>
 #include <vector>
 
-#include "ui/qt/desktop_services.hpp"
+#include "ui/posix/desktop_services.hpp"
 
 namespace n_zorbel::n_testing {
 

@@ -1,7 +1,7 @@
 // The Qt adapter on the offscreen platform: the window t_MainDialog drives,
 // with real widgets, real menus, a real timer and real message boxes. Only
 // the desktop (pickers, URL opener, launcher) and the tool processes are fakes.
-#include "ui/qt/qt_view.hpp"
+#include "ui/posix/view.hpp"
 
 #include <gtest/gtest.h>
 
@@ -30,11 +30,11 @@
 #include "ui/fake_view.hpp"
 #include "ui/ids.hpp"
 #include "ui/main_dialog.hpp"
-#include "ui/qt/art.hpp"
-#include "ui/qt/cover_decoder.hpp"
-#include "ui/qt/multi_line_edit.hpp"
-#include "ui/qt/qt_text.hpp"
-#include "ui/qt/year_spin_box.hpp"
+#include "ui/posix/art.hpp"
+#include "ui/posix/cover_decoder.hpp"
+#include "ui/posix/multi_line_edit.hpp"
+#include "ui/posix/qt_text.hpp"
+#include "ui/posix/year_spin_box.hpp"
 #include "ui/texts.hpp"
 
 namespace n_zorbel::n_testing {

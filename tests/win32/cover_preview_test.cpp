@@ -17,8 +17,8 @@
 #include "support/scratch_folder.hpp"
 #include "test_program.hpp"
 #include "ui/ids.hpp"
-#include "ui/win32/gdiplus_cover.hpp"
-#include "ui/win32/preview_painter.hpp"
+#include "ui/windows/cover_decoder.hpp"
+#include "ui/windows/preview_painter.hpp"
 
 namespace n_zorbel::n_testing {
 namespace {

@@ -1,7 +1,7 @@
 // The drop target under OLE: the COM contract (reference counts, interfaces,
 // argument checks), the description block it attaches to every drag, the
 // effect it reports, and the paths it hands on at a drop.
-#include "ui/win32/drop_target.hpp"
+#include "ui/windows/drop_target.hpp"
 
 #include <gtest/gtest.h>
 
@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "fake_data_object.hpp"
-#include "ui/win32/guids.hpp"
+#include "ui/windows/guids.hpp"
 
 namespace n_zorbel::n_testing {
 namespace {
@@ -132,7 +132,8 @@ TEST_F(DropTargetTest, DescriptionBlockHoldsTheCopySignAndTheText) {
       {longText, longText.substr(0, MAX_PATH - 1)},  // cut to fit, still terminated
   };
   for (const t_Case& c : cases) {
-    const HGLOBAL block = MakeDropDescription(c.text);
+    const auto owned = MakeDropDescription(c.text);
+    const HGLOBAL block = owned.Get();
     ASSERT_NE(block, nullptr);
     EXPECT_EQ(::GlobalSize(block), sizeof(DROPDESCRIPTION));
     EXPECT_EQ(::GlobalFlags(block) & GMEM_LOCKCOUNT, 0u) << "left locked";
@@ -141,7 +142,6 @@ TEST_F(DropTargetTest, DescriptionBlockHoldsTheCopySignAndTheText) {
     EXPECT_EQ(std::wstring(description->szMessage), c.stored);
     EXPECT_EQ(description->szInsert[0], L'\0');
     ::GlobalUnlock(block);
-    ::GlobalFree(block);
   }
 }
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "ui/win32/win32.hpp"
+#include "ui/windows/win32.hpp"
 
 namespace n_zorbel::n_testing {
 

@@ -17,8 +17,8 @@
 #include "test_program.hpp"
 #include "ui/ids.hpp"
 #include "ui/texts.hpp"
-#include "ui/win32/resource_text.hpp"
-#include "ui/win32/win32.hpp"
+#include "ui/windows/resource_text.hpp"
+#include "ui/windows/win32.hpp"
 
 namespace n_zorbel::n_testing {
 namespace {

@@ -18,10 +18,10 @@
 #include "tagging/job_system.hpp"
 #include "tools/module.hpp"
 #include "ui/main_dialog.hpp"
-#include "ui/qt/art.hpp"
-#include "ui/qt/cover_decoder.hpp"
-#include "ui/qt/desktop_services.hpp"
-#include "ui/qt/qt_view.hpp"
+#include "ui/posix/art.hpp"
+#include "ui/posix/cover_decoder.hpp"
+#include "ui/posix/desktop_services.hpp"
+#include "ui/posix/view.hpp"
 
 namespace {
 

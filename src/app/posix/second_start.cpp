@@ -9,7 +9,7 @@
 
 #include "app/posix/application.hpp"
 #include "ui/ids.hpp"
-#include "ui/qt/open_requests.hpp"
+#include "ui/posix/handed_paths.hpp"
 #include "ui/texts.hpp"
 
 namespace n_zorbel::n_app {

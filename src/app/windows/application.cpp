@@ -4,7 +4,6 @@
 #include <shellapi.h>
 
 #include <cwchar>
-#include <exception>
 #include <string>
 
 #include "system/error.hpp"
@@ -60,22 +59,15 @@ t_Application::t_InterfaceSetup::t_InterfaceSetup(t_DisplayMetrics& metrics) {
   AppendEnglishToInterfaceLanguages();
   INITCOMMONCONTROLSEX controls{sizeof(INITCOMMONCONTROLSEX), ICC_STANDARD_CLASSES};
   ::InitCommonControlsEx(&controls);
-  if (const HDC screen = ::GetDC(nullptr)) {
-    metrics.horizontalDpi = ::GetDeviceCaps(screen, LOGPIXELSX);
-    ::ReleaseDC(nullptr, screen);
-  }
+  if (const n_system::n_detail::t_ScreenDc screen(::GetDC(nullptr)); !screen.IsEmpty())
+    metrics.horizontalDpi = ::GetDeviceCaps(screen.Get(), LOGPIXELSX);
   metrics.iconSizes = {::GetSystemMetrics(SM_CXICON), ::GetSystemMetrics(SM_CYICON),
                        ::GetSystemMetrics(SM_CXSMICON), ::GetSystemMetrics(SM_CYSMICON)};
 }
 
-t_ArgumentVector::t_ArgumentVector(const wchar_t* commandLineTail) {
-  arguments = ::CommandLineToArgvW(commandLineTail != nullptr ? commandLineTail : L"", &count);
-  if (arguments == nullptr) n_system::RaiseLastError();
-}
-
-t_ArgumentVector::~t_ArgumentVector() {
-  // A release that fails here cannot be reported: the process ends.
-  if (::LocalFree(arguments) != nullptr) std::terminate();
+t_ArgumentVector::t_ArgumentVector(const wchar_t* commandLineTail)
+    : arguments(::CommandLineToArgvW(commandLineTail != nullptr ? commandLineTail : L"", &count)) {
+  if (arguments.IsEmpty()) n_system::RaiseLastError();
 }
 
 t_Application::t_Application(HINSTANCE module, const wchar_t* commandLineTail)
@@ -90,7 +82,7 @@ t_Application::~t_Application() = default;
 std::vector<t_String> t_Application::Arguments() const {
   std::vector<t_String> arguments;
   for (int index = m_firstArgument; index < m_arguments.count; ++index)
-    arguments.emplace_back(m_arguments.arguments[index]);
+    arguments.emplace_back(m_arguments.arguments.Get()[index]);
   return arguments;
 }
 

@@ -10,21 +10,18 @@
 #include <vector>
 
 #include "system/text.hpp"
-#include "ui/win32/dialog_window.hpp"
-#include "ui/win32/gdiplus_cover.hpp"
+#include "system/windows/handle.hpp"
+#include "ui/windows/view.hpp"
+#include "ui/windows/cover_decoder.hpp"
 
 namespace n_zorbel::n_app {
 
 // The command line's tail split by the shell's rules (CommandLineToArgvW);
 // raises t_ErrorException when the split fails.
-class t_ArgumentVector {
- public:
+struct t_ArgumentVector {
   explicit t_ArgumentVector(const wchar_t* commandLineTail);
-  ~t_ArgumentVector();
-  t_ArgumentVector(const t_ArgumentVector&) = delete;
-  t_ArgumentVector& operator=(const t_ArgumentVector&) = delete;
-  wchar_t** arguments = nullptr;
   int count = 0;
+  n_system::n_detail::t_LocalMemory<wchar_t*> arguments;
 };
 
 // Display values read once at start-up.

@@ -15,8 +15,8 @@
 #include "tagging/job_system.hpp"
 #include "tools/module.hpp"
 #include "ui/main_dialog.hpp"
-#include "ui/win32/dialog_window.hpp"
-#include "ui/win32/gdiplus_cover.hpp"
+#include "ui/windows/view.hpp"
+#include "ui/windows/cover_decoder.hpp"
 
 namespace {
 
@@ -36,7 +36,7 @@ int RunDialog(HINSTANCE module, const wchar_t* commandLineTail) {
   // and its tool, the unpacked tool, the cover, the workspace folder), then
   // the services.
   n_ui::t_MainDialog dialog(setup, {jobSystem, n_intake::t_SystemPathQueries::Instance(), coverDecoder});
-  n_ui::n_win32::t_DialogWindow window(module, dialog, application.Metrics().iconSizes);
+  n_ui::n_win32::t_Win32View window(module, dialog, application.Metrics().iconSizes);
   return static_cast<int>(window.Run());
 }
 

@@ -8,8 +8,8 @@
 #include "system/text.hpp"
 #include "ui/ids.hpp"
 #include "ui/texts.hpp"
-#include "ui/win32/handed_paths.hpp"
-#include "ui/win32/resource_text.hpp"
+#include "ui/windows/handed_paths.hpp"
+#include "ui/windows/resource_text.hpp"
 
 namespace n_zorbel::n_app {
 
@@ -44,7 +44,7 @@ std::vector<t_String> Paths(const wchar_t* commandLineTail) {
   // An empty tail would split into the program's own path.
   if (Blank(commandLineTail)) return paths;
   const t_ArgumentVector arguments(commandLineTail);
-  for (int index = 0; index < arguments.count; ++index) paths.push_back(FullPath(arguments.arguments[index]));
+  for (int index = 0; index < arguments.count; ++index) paths.push_back(FullPath(arguments.arguments.Get()[index]));
   return paths;
 }
 

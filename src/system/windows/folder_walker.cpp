@@ -2,26 +2,14 @@
 
 #include <windows.h>
 
-#include "system/owned_handle.hpp"
 #include "system/tree_removal.hpp"
 #include "system/windows/folder_handle.hpp"
+#include "system/windows/handle.hpp"
 
 namespace n_zorbel::n_system {
 
-namespace {
-
-struct t_FindTraits {
-  using t_Value = HANDLE;
-  static HANDLE Empty() noexcept { return INVALID_HANDLE_VALUE; }
-  static bool Release(HANDLE search) noexcept { return ::FindClose(search) != FALSE; }
-};
-
-using t_Find = n_detail::t_OwnedHandle<t_FindTraits>;
-
-}  // namespace
-
 struct t_FolderWalkerBase::t_Search {
-  t_Find handle;
+  n_detail::t_FindHandle handle;
   WIN32_FIND_DATAW data{};
 };
 
@@ -43,7 +31,7 @@ t_FolderWalkerBase::~t_FolderWalkerBase() { CloseSearch(); }
 bool t_FolderWalkerBase::OpenSearch(const t_String& folder) {
   CloseSearch();
   const t_String pattern = folder + L"*";
-  m_search->handle = t_Find(FindFirstFileW(pattern.c_str(), &m_search->data));
+  m_search->handle = n_detail::t_FindHandle(FindFirstFileW(pattern.c_str(), &m_search->data));
   if (m_search->handle.IsEmpty()) {
     const DWORD error = GetLastError();
     if (error == ERROR_NO_MORE_FILES) return false;
@@ -67,7 +55,7 @@ bool t_FolderWalkerBase::NextEntry() {
 void t_FolderWalkerBase::CloseSearch() noexcept {
   if (m_search == nullptr) return;
   // This runs during unwinding too, so the search goes as in teardown.
-  m_search->handle = t_Find();
+  m_search->handle = n_detail::t_FindHandle();
 }
 
 namespace {

@@ -1,24 +1,73 @@
 #pragma once
-// The owners of Windows kernel handles. Files answer INVALID_HANDLE_VALUE for
-// none, the other kernel objects (mappings, processes, mutexes) null; both
-// go with CloseHandle.
+// Every owner of a Windows handle or of memory the system hands out, in one
+// place, all built on t_OwnedHandle: explicit construction only, no copies,
+// one release policy. Internal to the system layer and the Windows code above
+// it.
+// clang-format off
 #include <windows.h>
+#include <objbase.h>
+// clang-format on
 
 #include "system/owned_handle.hpp"
 
 namespace n_zorbel::n_system::n_detail {
 
-template <HANDLE (*EmptyHandle)()>
-struct t_HandleTraits {
-  using t_Value = HANDLE;
-  static HANDLE Empty() noexcept { return EmptyHandle(); }
-  static bool Release(HANDLE handle) noexcept { return ::CloseHandle(handle) != FALSE; }
+// `Free` answers true when the value is gone.
+template <class T, T (*EmptyValue)(), bool (*Free)(T)>
+struct t_WindowsTraits {
+  using t_Value = T;
+  static T Empty() noexcept { return EmptyValue(); }
+  static bool Release(T value) noexcept { return Free(value); }
 };
 
+template <class T>
+T Null() noexcept {
+  return nullptr;
+}
 inline HANDLE InvalidHandle() noexcept { return INVALID_HANDLE_VALUE; }
-inline HANDLE NullHandle() noexcept { return nullptr; }
 
-using t_FileHandle = t_OwnedHandle<t_HandleTraits<InvalidHandle>>;
-using t_Handle = t_OwnedHandle<t_HandleTraits<NullHandle>>;
+inline bool CloseKernelHandle(HANDLE handle) noexcept { return ::CloseHandle(handle) != FALSE; }
+inline bool CloseSearch(HANDLE search) noexcept { return ::FindClose(search) != FALSE; }
+inline bool FreeGlobal(HGLOBAL block) noexcept { return ::GlobalFree(block) == nullptr; }
+template <class T>
+bool FreeLocal(T* block) noexcept {
+  return ::LocalFree(block) == nullptr;
+}
+inline bool FreeCoTask(PWSTR text) noexcept {
+  ::CoTaskMemFree(text);
+  return true;
+}
+inline bool DestroyMenuHandle(HMENU menu) noexcept { return ::DestroyMenu(menu) != FALSE; }
+inline bool DestroyIconHandle(HICON icon) noexcept { return ::DestroyIcon(icon) != FALSE; }
+inline bool DestroyWindowHandle(HWND window) noexcept { return ::DestroyWindow(window) != FALSE; }
+template <class T>
+bool DeleteGdiObject(T object) noexcept {
+  return ::DeleteObject(object) != FALSE;
+}
+inline bool DeleteMemoryDc(HDC dc) noexcept { return ::DeleteDC(dc) != FALSE; }
+inline bool ReleaseScreenDc(HDC dc) noexcept { return ::ReleaseDC(nullptr, dc) != 0; }
+
+// Kernel objects: files answer INVALID_HANDLE_VALUE for none, the others
+// (mappings, processes, mutexes) null.
+using t_FileHandle = t_OwnedHandle<t_WindowsTraits<HANDLE, InvalidHandle, CloseKernelHandle>>;
+using t_Handle = t_OwnedHandle<t_WindowsTraits<HANDLE, Null<HANDLE>, CloseKernelHandle>>;
+// A FindFirstFileW search.
+using t_FindHandle = t_OwnedHandle<t_WindowsTraits<HANDLE, InvalidHandle, CloseSearch>>;
+// Blocks from GlobalAlloc, and from LocalAlloc (CommandLineToArgvW's array).
+using t_GlobalMemory = t_OwnedHandle<t_WindowsTraits<HGLOBAL, Null<HGLOBAL>, FreeGlobal>>;
+template <class T>
+using t_LocalMemory = t_OwnedHandle<t_WindowsTraits<T*, Null<T*>, FreeLocal<T>>>;
+// A string from the COM task allocator, as the shell hands them out.
+using t_CoTaskString = t_OwnedHandle<t_WindowsTraits<PWSTR, Null<PWSTR>, FreeCoTask>>;
+// Window-system objects.
+using t_Menu = t_OwnedHandle<t_WindowsTraits<HMENU, Null<HMENU>, DestroyMenuHandle>>;
+using t_Icon = t_OwnedHandle<t_WindowsTraits<HICON, Null<HICON>, DestroyIconHandle>>;
+using t_Window = t_OwnedHandle<t_WindowsTraits<HWND, Null<HWND>, DestroyWindowHandle>>;
+// GDI objects (bitmaps, brushes, fonts) and device contexts: one made with
+// CreateCompatibleDC, and the screen's from GetDC(nullptr).
+template <class T>
+using t_GdiObject = t_OwnedHandle<t_WindowsTraits<T, Null<T>, DeleteGdiObject<T>>>;
+using t_MemoryDc = t_OwnedHandle<t_WindowsTraits<HDC, Null<HDC>, DeleteMemoryDc>>;
+using t_ScreenDc = t_OwnedHandle<t_WindowsTraits<HDC, Null<HDC>, ReleaseScreenDc>>;
 
 }  // namespace n_zorbel::n_system::n_detail

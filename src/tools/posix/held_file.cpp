@@ -14,10 +14,17 @@ namespace n_zorbel::n_tools {
 
 using n_system::n_detail::t_Descriptor;
 
-t_HeldFile::~t_HeldFile() { Close(); }
+struct t_HeldFile::t_Held {
+  explicit t_Held(t_Descriptor held) noexcept : file(std::move(held)) {}
+  t_Descriptor file;
+};
+
+t_HeldFile::t_HeldFile() noexcept = default;
+t_HeldFile::~t_HeldFile() = default;
 
 void t_HeldFile::Open(const t_String& path) {
-  Close();
+  m_held.reset();
+  m_launchPath.clear();
   // The workspace is private; O_NOFOLLOW still refuses a link put in the
   // tool's place.
   t_Descriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW));
@@ -27,15 +34,9 @@ void t_HeldFile::Open(const t_String& path) {
   if (::fchmod(file.Get(), S_IRWXU) != 0 || ::flock(file.Get(), LOCK_SH | LOCK_NB) != 0) {
     n_system::RaiseLastError();
   }
-  m_launchPath = "/proc/self/fd/" + std::to_string(file.Get());
-  m_handle = file.Detach();
-}
-
-void t_HeldFile::Close() noexcept {
-  if (m_handle == kEmpty) return;
-  m_launchPath.clear();
-  // Released as in teardown, where this also runs.
-  const t_Descriptor released(static_cast<int>(std::exchange(m_handle, kEmpty)));
+  t_String launchPath = "/proc/self/fd/" + std::to_string(file.Get());
+  m_held = std::make_unique<t_Held>(std::move(file));
+  m_launchPath = std::move(launchPath);
 }
 
 }  // namespace n_zorbel::n_tools

@@ -1,0 +1,66 @@
+#pragma once
+// Owners for COM interface pointers and the storage media data objects hand
+// out (strings from the task allocator are owned in system/windows/handle.hpp).
+// Move-only; each releases what it holds exactly once.
+#include <utility>
+
+#include "ui/windows/win32.hpp"
+
+namespace n_zorbel::n_ui::n_win32 {
+
+template <typename T>
+class t_ComPtr {
+ public:
+  t_ComPtr() noexcept = default;
+  ~t_ComPtr() { Reset(); }
+  t_ComPtr(const t_ComPtr&) = delete;
+  t_ComPtr& operator=(const t_ComPtr&) = delete;
+  t_ComPtr(t_ComPtr&& other) noexcept : m_pointer(std::exchange(other.m_pointer, nullptr)) {}
+  t_ComPtr& operator=(t_ComPtr&& other) noexcept {
+    if (this != &other) {
+      Reset();
+      m_pointer = std::exchange(other.m_pointer, nullptr);
+    }
+    return *this;
+  }
+
+  void Reset() noexcept {
+    if (m_pointer != nullptr) std::exchange(m_pointer, nullptr)->Release();
+  }
+  // For a call that fills an interface pointer; whatever was held is released first.
+  void** OutVoid() noexcept {
+    Reset();
+    return reinterpret_cast<void**>(&m_pointer);
+  }
+  T** Out() noexcept {
+    Reset();
+    return &m_pointer;
+  }
+  T* Get() const noexcept { return m_pointer; }
+  T* operator->() const noexcept { return m_pointer; }
+  explicit operator bool() const noexcept { return m_pointer != nullptr; }
+
+ private:
+  T* m_pointer = nullptr;
+};
+
+// A storage medium returned by IDataObject::GetData.
+class t_StorageMedium {
+ public:
+  t_StorageMedium() noexcept = default;
+  ~t_StorageMedium() {
+    if (m_filled) ::ReleaseStgMedium(&m_medium);
+  }
+  t_StorageMedium(const t_StorageMedium&) = delete;
+  t_StorageMedium& operator=(const t_StorageMedium&) = delete;
+  // Marks the medium as filled; call only after GetData succeeded.
+  STGMEDIUM* Out() noexcept { return &m_medium; }
+  void Filled() noexcept { m_filled = true; }
+  const STGMEDIUM& Get() const noexcept { return m_medium; }
+
+ private:
+  STGMEDIUM m_medium{};
+  bool m_filled = false;
+};
+
+}  // namespace n_zorbel::n_ui::n_win32
