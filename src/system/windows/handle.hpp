@@ -37,15 +37,33 @@ inline bool FreeCoTask(PWSTR text) noexcept {
   ::CoTaskMemFree(text);
   return true;
 }
-inline bool DestroyMenuHandle(HMENU menu) noexcept { return ::DestroyMenu(menu) != FALSE; }
-inline bool DestroyIconHandle(HICON icon) noexcept { return ::DestroyIcon(icon) != FALSE; }
-inline bool DestroyWindowHandle(HWND window) noexcept { return ::DestroyWindow(window) != FALSE; }
+// Window-system and GDI objects that fail to go leak at most until the process ends, and hold
+// nothing of the user's: unlike a file, their failed release does not end the program.
+inline bool DestroyMenuHandle(HMENU menu) noexcept {
+  (void)::DestroyMenu(menu);
+  return true;
+}
+inline bool DestroyIconHandle(HICON icon) noexcept {
+  (void)::DestroyIcon(icon);
+  return true;
+}
+inline bool DestroyWindowHandle(HWND window) noexcept {
+  (void)::DestroyWindow(window);
+  return true;
+}
 template <class T>
 bool DeleteGdiObject(T object) noexcept {
-  return ::DeleteObject(object) != FALSE;
+  (void)::DeleteObject(object);
+  return true;
 }
-inline bool DeleteMemoryDc(HDC dc) noexcept { return ::DeleteDC(dc) != FALSE; }
-inline bool ReleaseScreenDc(HDC dc) noexcept { return ::ReleaseDC(nullptr, dc) != 0; }
+inline bool DeleteMemoryDc(HDC dc) noexcept {
+  (void)::DeleteDC(dc);
+  return true;
+}
+inline bool ReleaseScreenDc(HDC dc) noexcept {
+  (void)::ReleaseDC(nullptr, dc);
+  return true;
+}
 
 // Kernel objects: files answer INVALID_HANDLE_VALUE for none, the others
 // (mappings, processes, mutexes) null.
