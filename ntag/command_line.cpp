@@ -175,7 +175,8 @@ std::string HelpText() {
          "  2 video missing or unreadable, 3 not an MP4 or damaged, 4 layout not written (reason given),\n"
          "  5 cover missing or not JPEG/PNG, 6 write failed (for another cause than 8 to 11),\n"
          "  7 written data did not verify, 8 access denied, 9 disk full, 10 in use by another\n"
-         "  program, 11 device (I/O) error. On every exit but 0 the video is unchanged.\n";
+         "  program, 11 device (I/O) error. On every exit but 0 the video is unchanged, unless\n"
+         "  the system refused even the undo: the message then says what the video holds.\n";
 }
 
 t_Request ParseArguments(const std::vector<t_NativePath>& args) {
