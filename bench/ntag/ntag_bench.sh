@@ -202,7 +202,7 @@ awk -F, -v cover="$(stat -c %s cover1.jpg)" '
         for (p = 1; p <= 3; ++p) {
           q = layout "," peers[p] "," cases[c]
           if (!(q in t)) continue
-          line = line sprintf("  %s %.0fx (%s)", peers[p], t[q] / t[k], w[q] > 100e6 ? "rewrote" : "in place")
+          line = line sprintf("  %s %.1fx (%s)", peers[p], t[q] / t[k], w[q] > 100e6 ? "rewrote" : "in place")
         }
         print line
       }
