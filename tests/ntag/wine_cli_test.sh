@@ -41,7 +41,7 @@ for name in конец быстро; do
   [ "$pics" = 1 ] || fail "$name: $pics attached pictures"
   [ -z "$(decode_errors "$video")" ] || fail "$name: decode errors"
   [ "$before" = "$(packets "$video")" ] || fail "$name: media packets changed"
-  AtomicParsley "$video" -t | grep -q "©nam\" contains: $title" || fail "$name: AtomicParsley does not list the title"
+  grep -q "©nam\" contains: $title" <<< "$(AtomicParsley "$video" -t)" || fail "$name: AtomicParsley does not list the title"
 
   # Remove blanks: every key empty, covers removed; done in place.
   size="$(stat -c %s "$video")"

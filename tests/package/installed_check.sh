@@ -30,7 +30,7 @@ unzip -p "$zip" mivora.exe | cmp - build/windows/src/app/mivora.exe || fail "the
 [ "$(unzip -p "$zip" mivora.exe | strings -el | grep -A1 -xE 'FileVersion|ProductVersion' | grep -cx "$version")" -eq 2 ] ||
   fail "the version resource of mivora.exe does not read $version"
 [ "$(build/native/ntag/ntag -version)" = "ntag $version" ] || fail "ntag -version does not read $version"
-unzip -p "$zip" README.txt | grep -q "mivora-$version-windows-x86.zip" || fail "the zip's README names another version"
+grep -q "mivora-$version-windows-x86.zip" <<< "$(unzip -p "$zip" README.txt)" || fail "the zip's README names another version"
 
 lintian --fail-on error,warning "$deb" || fail "lintian reports an error or a warning"
 
@@ -45,9 +45,11 @@ mapfile -t owned < <(dpkg -L mivora)
 
 [ "$(command -v mivora)" = /usr/bin/mivora ] || fail "mivora is not on the PATH"
 # What a desktop with nothing pinned offers for videos, from the system's
-# MIME cache that the package's triggers rebuilt.
+# MIME cache that the package's triggers rebuilt. Read whole before grep -q,
+# which stops at the first match: gio writes line by line, and its next line
+# would die of SIGPIPE, a failure under pipefail.
 scratch="$(mktemp -d)"
-XDG_CONFIG_HOME="$scratch" XDG_DATA_HOME="$scratch" gio mime video/mp4 | grep -q "$id.desktop" ||
+grep -q "$id.desktop" <<< "$(XDG_CONFIG_HOME="$scratch" XDG_DATA_HOME="$scratch" gio mime video/mp4)" ||
   fail "the desktop does not offer Mivora for video/mp4"
 rm -rf "$scratch"
 

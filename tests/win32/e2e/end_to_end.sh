@@ -21,7 +21,7 @@ ole32.dll OLEAUT32.dll SHELL32.dll USER32.dll UxTheme.dll msimg32.dll VERSION.dl
 while read -r dll; do
   case "$allowed" in *" $dll "*) ;; *) fail "mivora.exe imports $dll, not a system DLL" ;; esac
 done < <("$objdump" -p "$mivora" | sed -n 's/^[[:space:]]*DLL Name: //p')
-"$objdump" -f "$mivora" | grep -q "file format pei-i386" && ok "mivora.exe is a 32-bit program" ||
+grep -q "file format pei-i386" <<< "$("$objdump" -f "$mivora")" && ok "mivora.exe is a 32-bit program" ||
   fail "mivora.exe is not a 32-bit program"
 
 # --- The files ---------------------------------------------------------------------
@@ -90,7 +90,7 @@ done
 
 # --- The files afterwards --------------------------------------------------------------
 tag() { ffprobe -v error -show_entries "format_tags=$2" -of default=noprint_wrappers=1:nokey=1 "$1"; }
-has_cover() { ffprobe -v error -show_entries stream_disposition=attached_pic -of csv=p=0 "$1" | grep -q '^1'; }
+has_cover() { grep -q '^1' <<< "$(ffprobe -v error -show_entries stream_disposition=attached_pic -of csv=p=0 "$1")"; }
 for f in videos/one.mp4 videos/two.mp4 folder/three.mp4 folder/four.mp4 fail/ok1.mp4; do
   [ "$(tag "$work/$f" title)" = "E2E title" ] && ok "$f: title" || fail "$f: title is '$(tag "$work/$f" title)'"
   if [ "$f" != fail/ok1.mp4 ]; then
