@@ -284,12 +284,7 @@ void WrittenThrough(std::intptr_t copy) {
 }  // namespace
 
 void t_Replacement::Publish(t_File& video) {
-  // ReplaceFileW opens both files itself, the copy without sharing: ours must be closed, and
-  // the copy no longer marked, for that short step.
   const auto identity = IdentityOf(H(video.m_handle));
-  if (!SetDeleteOnClose(H(m_file.m_handle), false)) Fail(GetLastError());
-  const std::intptr_t copy = m_file.m_handle;  // how the observer knows the copy
-  m_file.Close();
   video.Close();
   // The video was held without delete sharing, so its name could not change until now.
   // Whoever may rename in the folder could put another file or a link there from now on: the
@@ -304,7 +299,14 @@ void t_Replacement::Publish(t_File& video) {
     CloseHandle(named);
   }
   if (!same) throw t_IoError(t_IoFailure::Other, "its name was given to another file while it was tagged");
-  if (UnderWine()) {
+  // ReplaceFileW opens both files itself, the copy without sharing: ours must be closed, and
+  // the copy no longer marked, for that short step. It comes last, so that a kill (Mivora's
+  // Stop) leaves the copy behind in as few steps as can be.
+  const bool wine = UnderWine();
+  if (!SetDeleteOnClose(H(m_file.m_handle), false)) Fail(GetLastError());
+  const std::intptr_t copy = m_file.m_handle;  // how the observer knows the copy
+  m_file.Close();
+  if (wine) {
     // Wine's ReplaceFileW moves the video away and deletes it before the copy takes its name,
     // so a kill in between leaves no video at all; its rename over the video is atomic.
     if (!MoveFileExW(ApiPath(m_name).c_str(), ApiPath(m_video).c_str(),
