@@ -1,22 +1,43 @@
 #pragma once
-// POSIX: how a rewrite's copy is named and marked, so that one a killed run left under its
-// name is told apart from a user's file that only looks like one.
-#include <random>
+// How a rewrite's copy is named, and the lock file that proves a named copy to be ntag's own.
+// A name alone proves nothing (a user may keep a file of the same form), and no mark inside
+// the copy survives on every file system (vfat and exFAT keep no extended attributes), so a
+// copy that has a name has a lock file beside it, created before the copy's name, removed
+// after it: ".ntag-PID-RANDOM.lock", holding exactly the copy's name, held open by the
+// living run. A later run that finds such a lock held by no one removes the copy it names
+// and then the lock.
+#include <cstdint>
+#include <optional>
 #include <string>
+#include <string_view>
 
 namespace n_zorbel::n_ntag {
 
-// The extended attribute that marks a copy from its creation until it is the video; it is
-// never copied from a video. Where the file system keeps no such attributes, a copy cannot be
-// told apart, and one a kill left stays.
-inline constexpr char kCopyMark[] = "user.ntag.copy";
+struct t_CopyNames {
+  std::string copy;  // ".ntag-" PID "-" 16 hex digits ".tmp"
+  std::string lock;  // the same, ending in ".lock"
+};
 
-// A fresh name for a copy: ".ntag-" PID "-" 16 hex digits ".tmp".
-std::string NewCopyName(std::random_device& random);
-void MarkAsCopy(int fd);
-void UnmarkCopy(int fd);
-// Removes from `folder` every file that has exactly a copy's name, carries the mark and is
-// held by no live run (a run holds its copy with flock while it lives).
+t_CopyNames NewCopyNames(unsigned long pid, std::uint64_t random);
+// The names of the copy whose lock is called `lock`, when it is exactly such a name.
+std::optional<t_CopyNames> CopyNamesOfLock(std::string_view lock);
+// What the lock of a copy holds.
+std::string LockContent(const t_CopyNames& names);
+
+#ifdef _WIN32
+// Creates the lock of `names` in `folder` (with its trailing separator) exclusively, held
+// without delete sharing while this run lives; a handle. Throws t_IoError.
+std::intptr_t CreateCopyLock(const std::wstring& folder, const t_CopyNames& names);
+// Removes a lock this run holds, given by its handle.
+void RemoveCopyLock(std::intptr_t lock);
+void RemoveAbandonedCopies(const std::wstring& folder);
+#else
+// Creates the lock of `names` in `folder` exclusively, held (flock) while this run lives;
+// its descriptor, or -errno (-EEXIST when the name is taken).
+int CreateCopyLock(int folder, const t_CopyNames& names);
+// Removes the lock this run holds and closes it.
+void RemoveCopyLock(int folder, const std::string& lockName, int lock);
 void RemoveAbandonedCopies(int folder);
+#endif
 
 }  // namespace n_zorbel::n_ntag

@@ -1,70 +1,61 @@
-#include "copy_mark.hpp"
-
 #include <dirent.h>
 #include <fcntl.h>
-#ifdef __linux__
-#include <sys/xattr.h>
-#endif
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <algorithm>
-#include <cstdio>
-#include <string_view>
+#include <cerrno>
+
+#include "copy_mark.hpp"
 
 namespace n_zorbel::n_ntag {
 namespace {
 
-bool IsMarkedAsCopy(int fd) {
-#ifdef __linux__
-  char value[2];
-  return ::fgetxattr(fd, kCopyMark, value, sizeof value) == 1 && value[0] == '1';
-#else
-  (void)fd;
-  return false;
-#endif
+bool WriteWhole(int fd, const std::string& text) {
+  std::size_t done = 0;
+  while (done < text.size()) {
+    const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    done += static_cast<std::size_t>(n);
+  }
+  return true;
 }
 
-// Exactly the names NewCopyName makes.
-bool IsCopyName(std::string_view name) {
-  if (!name.starts_with(".ntag-") || !name.ends_with(".tmp")) return false;
-  name = name.substr(6, name.size() - 10);
-  const auto dash = name.find('-');
-  if (dash == 0 || dash == std::string_view::npos || name.size() - dash - 1 != 16) return false;
-  const auto digits = name.substr(0, dash), hex = name.substr(dash + 1);
-  return std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; }) &&
-         std::all_of(hex.begin(), hex.end(),
-                     [](char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'); });
+// Whether `fd`, under `name` in `folder`, is a lock whose run has ended: a regular file that
+// no one holds, that holds exactly what the lock of `names` holds, and still has that name.
+bool IsAbandonedLock(int folder, int fd, const t_CopyNames& names) {
+  struct stat held, named;
+  if (::fstat(fd, &held) != 0 || !S_ISREG(held.st_mode) || ::flock(fd, LOCK_EX | LOCK_NB) != 0) return false;
+  const std::string expected = LockContent(names);
+  std::string content(expected.size() + 1, '\0');
+  const ssize_t n = ::pread(fd, content.data(), content.size(), 0);
+  return n == static_cast<ssize_t>(expected.size()) && content.compare(0, expected.size(), expected) == 0 &&
+         ::fstatat(folder, names.lock.c_str(), &named, AT_SYMLINK_NOFOLLOW) == 0 &&
+         named.st_dev == held.st_dev && named.st_ino == held.st_ino;
 }
 
 }  // namespace
 
-std::string NewCopyName(std::random_device& random) {
-  char name[64];
-  std::snprintf(name, sizeof name, ".ntag-%ld-%08x%08x.tmp", static_cast<long>(::getpid()), random(),
-                random());
-  return name;
+int CreateCopyLock(int folder, const t_CopyNames& names) {
+  const int fd = ::openat(folder, names.lock.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
+  if (fd < 0) return -errno;
+  // Held from before its content: a later run reads a lock only once it can take it.
+  if (::flock(fd, LOCK_EX | LOCK_NB) != 0 || !WriteWhole(fd, LockContent(names))) {
+    const int error = errno != 0 ? errno : EIO;
+    (void)::unlinkat(folder, names.lock.c_str(), 0);
+    ::close(fd);
+    return -error;
+  }
+  return fd;
 }
 
-void MarkAsCopy(int fd) {
-#ifdef __linux__
-  (void)::fsetxattr(fd, kCopyMark, "1", 1, 0);
-#else
-  (void)fd;
-#endif
-}
-
-void UnmarkCopy(int fd) {
-#ifdef __linux__
-  (void)::fremovexattr(fd, kCopyMark);
-#else
-  (void)fd;
-#endif
+void RemoveCopyLock(int folder, const std::string& lockName, int lock) {
+  (void)::unlinkat(folder, lockName.c_str(), 0);
+  ::close(lock);
 }
 
 void RemoveAbandonedCopies(int folder) {
-  // A run killed between naming its copy and putting it in place leaves it under its name.
   const int fd = ::openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (fd < 0) return;
   DIR* listing = ::fdopendir(fd);
@@ -73,20 +64,20 @@ void RemoveAbandonedCopies(int folder) {
     return;
   }
   while (const dirent* entry = ::readdir(listing)) {
-    const std::string name = entry->d_name;
-    if (!IsCopyName(name)) continue;
-    const int copy =
-        ::openat(folder, name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
-    if (copy < 0) continue;
-    // Still the file under that name once locked, so nothing put there meanwhile goes.
-    struct stat held, named;
-    if (::fstat(copy, &held) == 0 && S_ISREG(held.st_mode) && IsMarkedAsCopy(copy) &&
-        ::flock(copy, LOCK_EX | LOCK_NB) == 0 &&
-        ::fstatat(folder, name.c_str(), &named, AT_SYMLINK_NOFOLLOW) == 0 && named.st_dev == held.st_dev &&
-        named.st_ino == held.st_ino) {
-      (void)::unlinkat(folder, name.c_str(), 0);
+    const auto names = CopyNamesOfLock(entry->d_name);
+    if (!names) continue;
+    const int lock =
+        ::openat(folder, names->lock.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (lock < 0) continue;
+    if (IsAbandonedLock(folder, lock, *names)) {
+      // The copy goes first, so a kill here leaves the lock that proves the rest.
+      struct stat copy;
+      if (::fstatat(folder, names->copy.c_str(), &copy, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(copy.st_mode)) {
+        (void)::unlinkat(folder, names->copy.c_str(), 0);
+      }
+      (void)::unlinkat(folder, names->lock.c_str(), 0);
     }
-    ::close(copy);
+    ::close(lock);
   }
   ::closedir(listing);
 }

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "command_line.hpp"
+#include "stop_request.hpp"
 
 #ifdef __linux__
 #include <sys/prctl.h>
@@ -27,6 +28,7 @@ int main(int argc, char** argv) {
   // other, where the signal would end the run half way.
   ::signal(SIGXFSZ, SIG_IGN);
 #endif
+  n_zorbel::n_ntag::ListenForStopRequests();
   std::vector<n_zorbel::n_ntag::t_NativePath> args;
   for (int i = 1; i < argc; ++i) args.emplace_back(argv[i]);
   return n_zorbel::n_ntag::Run(args);

@@ -5,9 +5,11 @@
 // bytes on POSIX.
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <stdexcept>
 #include <string>
 
+#include "copy_mark.hpp"
 #include "ntag_error.hpp"
 
 namespace n_zorbel::n_ntag {
@@ -95,11 +97,11 @@ class t_File {
 };
 
 // The copy a rewrite writes before it takes the video's place. No other run can find or take
-// it, and a run that ends before Publish, even by a kill, leaves nothing beside the video: on
-// Linux it has no name until Publish; on Windows it is marked for deletion until then. On file
-// systems without unnamed files it has a name unique to this run, removed on every failure.
-// On POSIX it is marked as ntag's copy (an extended attribute naming it), so that a copy a
-// kill left under its name is told apart from a user's file and removed by a later run.
+// it, and a run that ends before Publish, even by a kill, leaves nothing beside the video
+// beyond the next run in that folder: on Linux it has no name until Publish; on Windows it is
+// marked for deletion until then; on file systems without unnamed files it has a name unique
+// to this run from the start, removed on every failure and on a stop request. Whenever it has
+// a name, its lock (copy_mark.hpp) proves it ntag's to a later run, which removes it.
 class t_Replacement {
  public:
   // Creates it, empty, in the folder `video` (opened for writing) was found in.
@@ -118,9 +120,20 @@ class t_Replacement {
   void Publish(t_File& video);
 
  private:
+#ifdef _WIN32
+  t_CopyNames m_names;
+#else
+  // Creates the copy's lock under a fresh pair of names and returns the copy's name, which
+  // `create` then makes (0 or errno; EEXIST when that name is taken).
+  t_NativePath TakeNames(const std::function<int(const t_NativePath&)>& create);
+#endif
+  void RemoveLock();
+
   std::intptr_t m_folder = -1;  // POSIX: the video's folder, its own descriptor
   t_NativePath m_video;         // the video's name in it (the full path on Windows)
   t_NativePath m_name;          // the copy's, empty while the copy has no name
+  t_NativePath m_lockName;      // the lock's while it exists
+  std::intptr_t m_lock = -1;
   t_File m_file;
   bool m_published = false;
 };

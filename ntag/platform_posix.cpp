@@ -29,6 +29,7 @@
 #include "fault_hook.hpp"
 #include "platform_file.hpp"
 #include "platform_handle.hpp"
+#include "stop_request.hpp"
 
 namespace n_zorbel::n_ntag {
 namespace {
@@ -149,18 +150,6 @@ int OpenFolder(const std::string& folder) {
   return fd;
 }
 
-// Takes a copy's name that no other run uses, with `take` (0 or an errno; EEXIST when the
-// name is in use), trying fresh names while they are taken.
-std::string TakeUniqueName(const std::function<int(const std::string&)>& take) {
-  std::random_device random;
-  for (int attempt = 0;; ++attempt) {
-    const std::string name = NewCopyName(random);
-    const int error = take(name);
-    if (error == 0) return name;
-    if (error != EEXIST || attempt == 16) Fail(error);
-  }
-}
-
 #ifdef O_TMPFILE
 int ErrorOf(int result) { return result == 0 ? 0 : errno; }
 
@@ -192,26 +181,28 @@ std::optional<std::vector<char>> ReadSized(const std::function<ssize_t(char*, st
 }
 
 // Every extended attribute of `from` that this user may set, onto `to` (a comment, an origin
-// URL, an access list); those the system keeps to privileged users are left.
+// URL, an access list); those the system keeps to privileged users, or this file system keeps
+// none of, are left. An access list is the exception: without it the mode's group bits, its
+// mask, would open the copy to the owning group, so a copy that cannot keep it is refused.
 void CopyExtendedAttributes(int from, int to) {
   const auto names = ReadSized([from](char* b, std::size_t n) { return ::flistxattr(from, b, n); });
   if (!names) {
-    if (errno == ENOTSUP) return;
+    if (errno == ENOTSUP || errno == ENOSYS) return;
     Fail(errno);
   }
   for (const char* name = names->data(); name < names->data() + names->size();
        name += std::strlen(name) + 1) {
-    if (std::strcmp(name, kCopyMark) == 0) continue;  // a run's own, never the video's
     const auto value =
         ReadSized([from, name](char* b, std::size_t n) { return ::fgetxattr(from, name, b, n); });
     if (!value) {
       if (errno == ENODATA) continue;  // removed meanwhile
       Fail(errno);
     }
-    if (::fsetxattr(to, name, value->data(), value->size(), 0) != 0 && errno != EPERM && errno != EACCES &&
-        errno != ENOTSUP) {
-      Fail(errno);
+    if (::fsetxattr(to, name, value->data(), value->size(), 0) == 0) continue;
+    if (std::strcmp(name, "system.posix_acl_access") == 0) {
+      throw t_IoError(t_IoFailure::AccessDenied, "the copy cannot keep the video's access list");
     }
+    if (errno != EPERM && errno != EACCES && errno != ENOTSUP && errno != ENOSYS) Fail(errno);
   }
 }
 #endif
@@ -224,6 +215,35 @@ void WriteAll(int fd, const std::string& text) {
     if (n <= 0) return;
     done += static_cast<std::size_t>(n);
   }
+}
+
+// The video's permissions for a copy owned by `uid` and `gid`: a class of users that are not
+// the video's own (the file system gave the copy another owner or group) gets no more than
+// those users had on the video, the others' bits; this user, who reads and writes the video
+// already, may keep what any class had.
+mode_t ModeFor(const struct stat& video, uid_t uid, gid_t gid) {
+  const auto bits = [&](int shift) { return static_cast<mode_t>((video.st_mode >> shift) & 7); };
+  const mode_t others = bits(0);
+  const mode_t owner = uid == video.st_uid ? bits(6) : uid == ::geteuid() ? bits(6) | bits(3) | others : others;
+  const mode_t group = gid == video.st_gid ? bits(3) : others;
+  mode_t special = video.st_mode & S_ISVTX;
+  if (uid == video.st_uid) special |= video.st_mode & S_ISUID;
+  if (gid == video.st_gid) special |= video.st_mode & S_ISGID;
+  return special | owner << 6 | group << 3 | others;
+}
+
+// The permissions the copy is created with, for the owner and group a new file in `folder`
+// gets: where the file system refuses chmod, they are all it will have. The umask is left
+// out, as for the chmod after it: the copy replaces a file whose permissions are given.
+int CreateWithVideosMode(int folder, const struct stat& video, const std::function<int(mode_t)>& create) {
+  struct stat in;
+  const gid_t gid = ::fstat(folder, &in) == 0 && (in.st_mode & S_ISGID) ? in.st_gid : ::getegid();
+  const mode_t old = ::umask(0);
+  const int fd = create(ModeFor(video, ::geteuid(), gid) & 0777);
+  const int error = errno;
+  ::umask(old);
+  errno = error;
+  return fd;
 }
 
 }  // namespace
@@ -360,16 +380,27 @@ std::uint64_t CopyRange(const t_File& from, std::uint64_t at, std::uint64_t size
 }
 
 void t_File::CopyAttributesFrom(const t_File& model) {
-  struct stat st;
-  if (::fstat(static_cast<int>(model.m_handle), &st) != 0) Fail(errno);
-  // Keeping the owner needs privileges we usually lack; the mode is what matters to the user.
-  if (::fchown(static_cast<int>(m_handle), st.st_uid, st.st_gid) != 0) {
-    (void)::fchown(static_cast<int>(m_handle), static_cast<uid_t>(-1), st.st_gid);
+  const int fd = static_cast<int>(m_handle);
+  struct stat video, copy;
+  if (::fstat(static_cast<int>(model.m_handle), &video) != 0) Fail(errno);
+  // The owner needs privileges we usually lack, the group a membership; many removable,
+  // phone and network file systems keep neither, nor the mode. What they refuse is left as
+  // they show it, unless that opens the copy to more users than the video.
+  if (::fchown(fd, video.st_uid, video.st_gid) != 0) (void)::fchown(fd, static_cast<uid_t>(-1), video.st_gid);
+  if (::fstat(fd, &copy) != 0) Fail(errno);
+  const mode_t wanted = ModeFor(video, copy.st_uid, copy.st_gid);
+  if ((copy.st_mode & 07777) != wanted) {
+    (void)::fchmod(fd, wanted);
+    if (::fstat(fd, &copy) != 0) Fail(errno);
   }
-  if (::fchmod(static_cast<int>(m_handle), st.st_mode & 07777) != 0) Fail(errno);
+  if ((copy.st_mode & 07777 & ~wanted) != 0) {
+    throw t_IoError(t_IoFailure::AccessDenied,
+                    "its file system would open the copy to more users than the video (it keeps "
+                    "neither the video's owner and group nor its permissions)");
+  }
 #ifdef __linux__
   // After the mode: an access list sets the group bits from its mask, the same as the model's.
-  CopyExtendedAttributes(static_cast<int>(model.m_handle), static_cast<int>(m_handle));
+  CopyExtendedAttributes(static_cast<int>(model.m_handle), fd);
 #endif
 }
 
@@ -381,36 +412,77 @@ std::uint64_t FreeSpaceBeside(const t_File& video) {
 
 t_Replacement::t_Replacement(const t_File& video) : m_folder(video.m_folder), m_video(video.m_name) {
   const int folder = static_cast<int>(m_folder);
+  struct stat model;
+  if (::fstat(static_cast<int>(video.m_handle), &model) != 0) Fail(errno);
   int fd = -1;
 #ifdef O_TMPFILE
-  fd = ::openat(folder, ".", O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+  fd = CreateWithVideosMode(folder, model, [folder](mode_t mode) {
+    return ::openat(folder, ".", O_TMPFILE | O_RDWR | O_CLOEXEC, mode);
+  });
   if (fd < 0 && errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) Fail(errno);
   // (those three say that the file system has no unnamed files)
 #endif
   if (fd < 0) {
-    m_name = TakeUniqueName([&fd, folder](const std::string& name) {
-      fd = ::openat(folder, name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    // Named from the start; a stop removes it at once.
+    const t_StopDeferred whole;
+    m_name = TakeNames([&](const std::string& name) {
+      fd = CreateWithVideosMode(folder, model, [&](mode_t mode) {
+        return ::openat(folder, name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
+      });
       return fd < 0 ? errno : 0;
+    });
+    SetStopCleanup([folder, copy = m_name, lock = m_lockName] {
+      (void)::unlinkat(folder, copy.c_str(), 0);
+      (void)::unlinkat(folder, lock.c_str(), 0);
     });
   }
   m_file.m_handle = fd;
-  MarkAsCopy(fd);
-  // Held while this run lives, named or not: a copy whose lock can be taken was abandoned.
-  if (::flock(fd, LOCK_EX | LOCK_NB) != 0) Fail(errno);
+}
+
+t_NativePath t_Replacement::TakeNames(const std::function<int(const t_NativePath&)>& create) {
+  const int folder = static_cast<int>(m_folder);
+  std::random_device random;
+  for (int attempt = 0;; ++attempt) {
+    const t_CopyNames names =
+        NewCopyNames(static_cast<unsigned long>(::getpid()), std::uint64_t{random()} << 32 | random());
+    const int lock = CreateCopyLock(folder, names);
+    int error = -lock;
+    if (lock >= 0) {
+      error = create(names.copy);
+      if (error == 0) {
+        m_lock = lock;
+        m_lockName = names.lock;
+        return names.copy;
+      }
+      RemoveCopyLock(folder, names.lock, lock);
+    }
+    if (error != EEXIST || attempt == 16) Fail(error);
+  }
+}
+
+void t_Replacement::RemoveLock() {
+  if (m_lock < 0) return;
+  RemoveCopyLock(static_cast<int>(m_folder), m_lockName, static_cast<int>(m_lock));
+  m_lock = -1;
 }
 
 t_Replacement::~t_Replacement() {
+  const t_StopDeferred whole;
   m_file.Close();
   if (!m_published && !m_name.empty()) (void)::unlinkat(static_cast<int>(m_folder), m_name.c_str(), 0);
+  RemoveLock();
+  SetStopCleanup({});
 }
 
 void t_Replacement::Publish(t_File& video) {
+  const t_StopDeferred whole;
   const int folder = static_cast<int>(m_folder);
   const int fd = static_cast<int>(m_file.m_handle);
 #ifdef O_TMPFILE
-  // A name only for the rename, unique to this run; a kill between the two leaves it.
+  // A name only for the rename, unique to this run, with its lock; a kill between the two
+  // leaves both, and the next run removes them.
   if (m_name.empty()) {
-    m_name = TakeUniqueName([fd, folder](const std::string& name) { return LinkUnnamed(fd, folder, name); });
+    m_name = TakeNames([fd, folder](const std::string& name) { return LinkUnnamed(fd, folder, name); });
   }
 #endif
   // Whoever may rename in the folder could have put another file or a link under the video's
@@ -425,7 +497,8 @@ void t_Replacement::Publish(t_File& video) {
   if (::renameat(folder, m_name.c_str(), folder, m_video.c_str()) != 0) Fail(errno);
   m_published = true;
   if (t_IoObserver* o = n_hook::Observer()) o->Renamed(m_file.m_handle);
-  UnmarkCopy(fd);
+  RemoveLock();
+  SetStopCleanup({});
   // The rename itself must reach the disk, not only the data.
   const int dir = ::openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (dir >= 0) {

@@ -11,9 +11,11 @@
 #include <string>
 #include <utility>
 
+#include "copy_mark.hpp"
 #include "fault_hook.hpp"
 #include "platform_file.hpp"
 #include "platform_handle.hpp"
+#include "stop_request.hpp"
 #include "system/utf8.hpp"
 
 namespace n_zorbel::n_ntag {
@@ -175,6 +177,7 @@ t_File t_File::Open(const t_NativePath& path, t_OpenMode mode) {
     file.m_name = attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT)
                       ? FinalPath(h)
                       : FullPath(path);
+    RemoveAbandonedCopies(ApiPath(FolderOf(file.m_name)));
   }
   return file;
 }
@@ -254,9 +257,8 @@ t_Replacement::t_Replacement(const t_File& video) : m_video(video.m_name) {
   std::random_device random;
   HANDLE h = INVALID_HANDLE_VALUE;
   for (int attempt = 0; h == INVALID_HANDLE_VALUE; ++attempt) {
-    wchar_t name[64];
-    std::swprintf(name, 64, L".ntag-%lu-%08x%08x.tmp", GetCurrentProcessId(), random(), random());
-    m_name = folder + name;
+    m_names = NewCopyNames(GetCurrentProcessId(), std::uint64_t{random()} << 32 | random());
+    m_name = folder + std::wstring(m_names.copy.begin(), m_names.copy.end());
     h = CreateFileW(ApiPath(m_name).c_str(), GENERIC_READ | GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW,
                     FILE_ATTRIBUTE_NORMAL, nullptr);
     const DWORD error = GetLastError();
@@ -269,11 +271,36 @@ t_Replacement::t_Replacement(const t_File& video) : m_video(video.m_name) {
 }
 
 t_Replacement::~t_Replacement() {
+  const t_StopDeferred whole;
   m_file.Close();
   if (!m_published) (void)DeleteFileW(ApiPath(m_name).c_str());
+  RemoveLock();
+}
+
+void t_Replacement::RemoveLock() {
+  if (m_lock == -1) return;
+  RemoveCopyLock(m_lock);
+  m_lock = -1;
 }
 
 namespace {
+// What ReplaceFileW may give up when it cannot merge the video's information into the copy.
+// A volume without access lists (FAT, exFAT, some network shares) has none to keep, and the
+// attributes it cannot set open the copy to no one: errors there are ignored, as other
+// programs' saves ignore them. Where access lists are kept, the copy would carry its folder's
+// instead of the video's, maybe open to more users: a merge that fails fails the run.
+DWORD ReplaceFlagsFor(HANDLE video) {
+#ifndef REPLACEFILE_IGNORE_ACL_ERRORS
+  constexpr DWORD REPLACEFILE_IGNORE_ACL_ERRORS = 0x00000004;
+#endif
+  DWORD features = 0;
+  if (GetVolumeInformationByHandleW(video, nullptr, 0, nullptr, nullptr, &features, nullptr, 0) &&
+      !(features & FILE_PERSISTENT_ACLS)) {
+    return REPLACEFILE_IGNORE_MERGE_ERRORS | REPLACEFILE_IGNORE_ACL_ERRORS;
+  }
+  return 0;
+}
+
 // A rename written through is on the disk when the call returns: renamed, and its folder flushed.
 void WrittenThrough(std::intptr_t copy) {
   if (t_IoObserver* o = n_hook::Observer()) {
@@ -284,7 +311,9 @@ void WrittenThrough(std::intptr_t copy) {
 }  // namespace
 
 void t_Replacement::Publish(t_File& video) {
+  const t_StopDeferred whole;
   const auto identity = IdentityOf(H(video.m_handle));
+  const DWORD mergeFlags = ReplaceFlagsFor(H(video.m_handle));
   video.Close();
   // The video was held without delete sharing, so its name could not change until now.
   // Whoever may rename in the folder could put another file or a link there from now on: the
@@ -303,6 +332,8 @@ void t_Replacement::Publish(t_File& video) {
   // the copy no longer marked, for that short step. It comes last, so that a kill (Mivora's
   // Stop) leaves the copy behind in as few steps as can be.
   const bool wine = UnderWine();
+  // From here a kill leaves the copy under its name; its lock proves it ntag's to the next run.
+  m_lock = CreateCopyLock(ApiPath(FolderOf(m_video)), m_names);
   if (!SetDeleteOnClose(H(m_file.m_handle), false)) Fail(GetLastError());
   const std::intptr_t copy = m_file.m_handle;  // how the observer knows the copy
   m_file.Close();
@@ -314,12 +345,15 @@ void t_Replacement::Publish(t_File& video) {
       Fail(GetLastError());
     }
     m_published = true;
+    RemoveLock();
     WrittenThrough(copy);
     return;
   }
-  // The video keeps its attributes, access list and streams; a merge that fails fails the run.
-  if (ReplaceFileW(ApiPath(m_video).c_str(), ApiPath(m_name).c_str(), nullptr, 0, nullptr, nullptr)) {
+  // The video keeps its attributes, access list and streams; a merge that fails fails the run
+  // where the volume keeps access lists (ReplaceFlagsFor says why).
+  if (ReplaceFileW(ApiPath(m_video).c_str(), ApiPath(m_name).c_str(), nullptr, mergeFlags, nullptr, nullptr)) {
     m_published = true;
+    RemoveLock();
     // Not written through: until the folder reaches the disk, either name may stand.
     if (t_IoObserver* o = n_hook::Observer()) o->Renamed(copy);
     return;
@@ -333,6 +367,7 @@ void t_Replacement::Publish(t_File& video) {
                    MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
     Fail(GetLastError());
   }
+  RemoveLock();
   WrittenThrough(copy);
 }
 

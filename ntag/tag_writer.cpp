@@ -10,6 +10,7 @@
 #include "rewrite.hpp"
 #include "sample_data.hpp"
 #include "snapshot.hpp"
+#include "stop_request.hpp"
 #include "write_errors.hpp"
 
 namespace n_zorbel::n_ntag {
@@ -90,6 +91,8 @@ t_WritePath WriteTags(const t_NativePath& video, const std::function<void(t_TagL
   // are edits that also clear other stores, which change more of moov than the ilst.
   if (!othersChanged && snap.movie.TagBoxesConform()) {
     if (const auto steps = PlanInPlaceSteps(snap, newIlst)) {
+      // Each path but the rewrite changes the video itself: a stop waits for its end.
+      const t_StopDeferred whole;
       WriteInPlace(file, snap, *steps, newIlst);
       return t_WritePath::InPlace;
     }
@@ -97,7 +100,7 @@ t_WritePath WriteTags(const t_NativePath& video, const std::function<void(t_TagL
   bool sizeZero = false;
   for (const t_BoxHeader& b : snap.layout.boxes) sizeZero = sizeZero || b.toEnd;
   if (snap.layout.MoovIsLast() && !sizeZero) {
-    if (WriteAppended(file, snap, newIlst, dataEnd)) return t_WritePath::AppendedMovie;
+    if (const t_StopDeferred whole; WriteAppended(file, snap, newIlst, dataEnd)) return t_WritePath::AppendedMovie;
     WriteRewritten(file, video, snap, newIlst, CompactMoovAt(snap, dataEnd));
     return t_WritePath::Rewrite;
   }

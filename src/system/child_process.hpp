@@ -10,6 +10,9 @@
 namespace n_zorbel::n_system {
 
 inline constexpr std::uint32_t kWaitForever = 0xFFFFFFFFu;
+// How long a tool stopped before its end has to remove what it wrote (ntag answers within
+// milliseconds, or once a step that must end whole has ended) before it is killed.
+inline constexpr std::uint32_t kStopGraceMs = 1000;
 
 // What the tagging job needs of a running tool (so it can run against fakes).
 class t_ToolProcess {
@@ -34,6 +37,8 @@ class t_ProcessRunner {
 // POSIX: the command line is split by the Windows rules into the arguments
 // (the first one is argv[0]); stdin is /dev/null, CPU and I/O priority idle.
 // A POSIX child ended by a signal reports exit code 128 + the signal number.
+// Destroyed before its end, the tool is asked to stop (POSIX SIGTERM; Windows the event
+// "Local\ntag-stop-PID", which ntag waits on), given kStopGraceMs, then killed.
 class t_ChildProcess final : public t_ToolProcess {
  public:
   // Raises the system error (converted) when the tool cannot be started,

@@ -3,9 +3,12 @@
 // a killed run left behind.
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
 #include <sys/mount.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <filesystem>
 #include <memory>
 
@@ -127,43 +130,74 @@ TEST(HostileTest, ASparseVideoIsRewrittenOnADiskSmallerThanItLooks) {
   EXPECT_EQ(CheckChunks(video, chunks), "");
 }
 
-// Only ntag's own copy, left under its name by a killed run and held by no live run, is
-// removed by the next run that writes in the folder; files that merely look like one stay,
-// whatever they hold.
-TEST(HostileTest, OnlyAnAbandonedCopyOfNtagsOwnIsRemoved) {
+// Only ntag's own copy, left under its name by a killed run, goes: the next run that writes in
+// the folder removes a copy whose lock holds exactly its name and is held by no live run, and
+// the lock. Files that merely look like either stay, whatever they hold.
+struct t_Planted {
+  const char* name;
+  const char* content;  // nullptr: a link to the user's file instead
+  bool goes;
+};
+
+struct t_PlantCase {
+  const char* what;
+  std::vector<t_Planted> files;
+  bool lockHeld = false;  // the first file is held as a live run holds its lock
+};
+
+const char kCopy[] = ".ntag-99-00000000deadbeef.tmp";
+const char kLock[] = ".ntag-99-00000000deadbeef.lock";
+const char kLockContent[] = "ntag copy .ntag-99-00000000deadbeef.tmp\n";
+
+class AbandonedCopyTest : public ::testing::TestWithParam<t_PlantCase> {};
+
+TEST_P(AbandonedCopyTest, OnlyNtagsOwnGoes) {
   t_ScratchFolder scratch;
-  const std::string video = scratch / "v.mp4", other = scratch / "w.mp4";
+  const std::string video = scratch / "v.mp4";
   MakeClip(t_Clip::Faststart, video);
-  MakeClip(t_Clip::Faststart, other);
-  const std::string before = ReadFile(video);
-  const std::vector<std::string> lookalikes{".ntag-123-abc.tmp", ".ntag-123-0123456789abcdef.tmp"};
-  for (const std::string& name : lookalikes) WriteFile(scratch / name, "the user's data");
-  // A kill between naming the copy and the rename leaves it named: name the held run's
-  // unnamed copy as the run would.
-  const auto held = HoldRewrite(video);
-  ASSERT_TRUE(held->Holding());
-  const std::string fds = "/proc/" + std::to_string(held->Pid()) + "/fd/";
-  const std::string copy = ".ntag-99-00000000deadbeef.tmp";
-  bool named = false;
-  for (const auto& fd : fs::directory_iterator(fds)) {
-    const std::string target = fs::read_symlink(fd.path()).string();
-    if (!named && target.starts_with(scratch / "#") && target.ends_with("(deleted)"))
-      named =
-          ::linkat(AT_FDCWD, fd.path().c_str(), AT_FDCWD, (scratch / copy).c_str(), AT_SYMLINK_FOLLOW) == 0;
+  WriteFile(scratch / "user.txt", "the user's data");
+  for (const t_Planted& f : GetParam().files) {
+    if (f.content) {
+      WriteFile(scratch / f.name, f.content);
+    } else {
+      fs::create_symlink(scratch / "user.txt", scratch / f.name);
+    }
   }
-  ASSERT_TRUE(named);
-  std::vector<std::string> all{lookalikes[0], lookalikes[1], copy, "v.mp4", "w.mp4"};
-  std::sort(all.begin(), all.end());
-  // Held by its live run: left to it.
-  ASSERT_EQ(RunNtag({"-meta:title=First", other}).exitCode, 0);
-  EXPECT_EQ(scratch.Names(), all);
-  held->Kill();
-  EXPECT_TRUE(ReadFile(video) == before);
-  ASSERT_EQ(RunNtag({"-meta:title=Second", other}).exitCode, 0);
-  std::erase(all, copy);
-  EXPECT_EQ(scratch.Names(), all);
-  for (const std::string& name : lookalikes) EXPECT_EQ(ReadFile(scratch / name), "the user's data");
+  std::unique_ptr<int, void (*)(int*)> held(nullptr, [](int* fd) { ::close(*fd), delete fd; });
+  if (GetParam().lockHeld) {
+    held.reset(new int(::open((scratch / GetParam().files[0].name).c_str(), O_RDONLY)));
+    ASSERT_EQ(::flock(*held, LOCK_EX), 0);
+  }
+  // Listing changes nothing, writing cleans up.
+  ASSERT_EQ(RunNtag({"-list-meta", video}).exitCode, 0);
+  ASSERT_EQ(RunNtag({"-meta:title=Cleaned", video}).exitCode, 0);
+  for (const t_Planted& f : GetParam().files) {
+    EXPECT_EQ(fs::exists(fs::symlink_status(scratch / f.name)), !f.goes) << f.name;
+    if (!f.goes && f.content) EXPECT_EQ(ReadFile(scratch / f.name), f.content) << f.name;
+  }
+  EXPECT_EQ(ReadFile(scratch / "user.txt"), "the user's data");
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Folders, AbandonedCopyTest,
+    ::testing::Values(
+        t_PlantCase{"copy and lock", {{kLock, kLockContent, true}, {kCopy, "half a video", true}}},
+        t_PlantCase{"a lock whose copy took the video's name", {{kLock, kLockContent, true}}},
+        t_PlantCase{"a live run's", {{kLock, kLockContent, false}, {kCopy, "half a video", false}}, true},
+        t_PlantCase{"copies without a lock",
+                    {{kCopy, "the user's data", false}, {".ntag-5-0123456789abcdef.tmp", "", false}}},
+        t_PlantCase{"a lock of other content",
+                    {{kLock, "ntag copy .ntag-1-00000000deadbeef.tmp\n", false}, {kCopy, "x", false}}},
+        t_PlantCase{"an empty lock", {{kLock, "", false}, {kCopy, "", false}}},
+        t_PlantCase{"names of another form",
+                    {{".ntag-99-deadbeef.lock", "ntag copy .ntag-99-deadbeef.tmp\n", false},
+                     {".ntag-99-deadbeef.tmp", "x", false}}},
+        t_PlantCase{"a link under the copy's name", {{kLock, kLockContent, true}, {kCopy, nullptr, false}}}),
+    [](const auto& info) {
+      std::string name = info.param.what;
+      std::replace_if(name.begin(), name.end(), [](char c) { return !std::isalnum(static_cast<unsigned char>(c)); }, '_');
+      return name;
+    });
 
 }  // namespace
 }  // namespace n_zorbel::n_ntag::n_test

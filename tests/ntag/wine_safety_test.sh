@@ -92,12 +92,13 @@ for layout in inplace appended rewrite; do
     sleep 0.2  # the Wine server lets go of the killed program's handles
     got="$(tag "$video" title)"
     # Only the instant between taking back the copy's deletion mark and its rename over the
-    # video may leave it, named, beside a video that is still the old one; it goes by hand.
-    left="$(ls -A "$dir" | grep -v -x -e stderr.txt -e v.mp4)"
+    # video may leave it, named, with the lock that proves it ntag's, beside a video that is
+    # still the old one; the next run in the folder removes both.
+    left="$(ls -A "$dir" | grep -v -x -e stderr.txt -e v.mp4 | tr '\n' ' ')"
     if [ -n "$left" ]; then
-      [[ "$left" == .ntag-*.tmp && "$got" = "$old_title" ]] || fail "$layout round $round: left by the kill: $left"
+      [[ "$left" =~ ^(\.ntag-[0-9]+-[0-9a-f]{16}\.(tmp|lock)\ )+$ && "$got" = "$old_title" ]] ||
+        fail "$layout round $round: left by the kill: $left"
       echo "$layout round $round: the kill met the rename, leaving $left beside the old video"
-      rm -f "$dir/$left"
     fi
     if [ "$got" = New ]; then
       saw_new=$((saw_new + 1))
@@ -111,6 +112,8 @@ for layout in inplace appended rewrite; do
     "$wine_run" "$ntag" "${edit[@]}" > /dev/null 2> "$dir/stderr.txt" ||
       fail "$layout round $round: the run after the kill failed: $(tr -d '\r' < "$dir/stderr.txt")"
     [ "$(tag "$video" title)" = New ] || fail "$layout round $round: not tagged after the rerun"
+    left="$(ls -A "$dir" | grep -v -x -e stderr.txt -e v.mp4 | tr '\n' ' ')"
+    [ -z "$left" ] || fail "$layout round $round: the next run left $left"
   done
   echo "$layout: $saw_old kills saw the old tags, $saw_new the new"
 done

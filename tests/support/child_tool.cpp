@@ -9,6 +9,7 @@
 //   traits PATH      writes how the process was started (process_traits.hpp)
 //   pid PATH         writes the process id in decimal
 //   signal N         raises signal N
+//   deaf N           ignores signal N from now on (a tool that does not stop when asked)
 // A malformed command ends the tool with 64.
 #include <chrono>
 #include <csignal>
@@ -100,6 +101,10 @@ int Run(const std::vector<t_String>& argv) {
       if (!number) return kUsageError;
       std::cout.flush();
       std::raise(static_cast<int>(*number));
+    } else if (command == ZTEXT("deaf") && hasOperand) {
+      const auto number = ParseNumber(argv[++i]);
+      if (!number) return kUsageError;
+      std::signal(static_cast<int>(*number), SIG_IGN);
     } else {
       std::cerr << "child_tool: unknown command " << ToUtf8(command) << '\n';
       return kUsageError;

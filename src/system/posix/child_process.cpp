@@ -141,7 +141,11 @@ t_ChildProcess::t_ChildProcess(const t_String& application, const t_String& comm
 
 t_ChildProcess::~t_ChildProcess() {
   if (m_finished) return;
-  // The tool may be rewriting a video; it must be gone before we go on.
+  // The tool may be rewriting a video: asked first, it removes its copy before it goes; it
+  // must be gone before we go on.
+  kill(m_process->pid, SIGTERM);
+  Finish(kStopGraceMs, false);
+  if (m_finished) return;
   kill(m_process->pid, SIGKILL);
   Finish(kWaitForever, false);
 }

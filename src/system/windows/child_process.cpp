@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <string>
 #include <vector>
 
 #include "system/error.hpp"
@@ -51,7 +52,14 @@ t_ChildProcess::t_ChildProcess(const t_String& application, const t_String& comm
 
 t_ChildProcess::~t_ChildProcess() {
   if (m_finished) return;
-  // Close the handle only once the process has really gone.
+  // Asked first, ntag removes what it wrote before it goes (its stop event, named after its
+  // process; another tool has none). Close the handle only once the process has really gone.
+  const std::wstring name = L"Local\\ntag-stop-" + std::to_wstring(GetProcessId(m_process->handle.Get()));
+  if (const n_detail::t_Handle stop(OpenEventW(EVENT_MODIFY_STATE, FALSE, name.c_str())); !stop.IsEmpty()) {
+    SetEvent(stop.Get());
+    Finish(kStopGraceMs, false);
+    if (m_finished) return;
+  }
   TerminateProcess(m_process->handle.Get(), 0);
   Finish(kWaitForever, false);
 }
