@@ -143,6 +143,11 @@ class t_Replacement {
 void CopyThroughBuffer(const t_File& from, std::uint64_t at, std::uint64_t size, t_File& to,
                        std::uint64_t toAt);
 
+// Removes from the folder of `video` (links resolved) the copies and locks that killed runs
+// left (copy_mark.hpp). Every run that reads or writes a video does, so nothing of ntag's
+// outlives the next run in that folder; a folder it may not change is left as it is.
+void RemoveAbandonedCopiesBeside(const t_NativePath& video);
+
 // Bytes free for this user on the disk of `video` (opened for writing); UINT64_MAX when unknown.
 std::uint64_t FreeSpaceBeside(const t_File& video);
 

@@ -287,7 +287,6 @@ t_File t_File::Open(const t_NativePath& path, t_OpenMode mode) {
     whole.l_whence = SEEK_SET;
     if (::fcntl(fd, F_OFD_SETLK, &whole) != 0 && (errno == EAGAIN || errno == EACCES)) Fail(EWOULDBLOCK);
 #endif
-    RemoveAbandonedCopies(static_cast<int>(file.m_folder));
   }
   return file;
 }
@@ -402,6 +401,17 @@ void t_File::CopyAttributesFrom(const t_File& model) {
   // After the mode: an access list sets the group bits from its mask, the same as the model's.
   CopyExtendedAttributes(static_cast<int>(model.m_handle), fd);
 #endif
+}
+
+void RemoveAbandonedCopiesBeside(const t_NativePath& video) {
+#ifdef O_PATH
+  const int folder = ::open(FolderOf(ResolveLinks(video)).c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+#else
+  const int folder = ::open(FolderOf(ResolveLinks(video)).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+#endif
+  if (folder < 0) return;
+  RemoveAbandonedCopies(folder);
+  ::close(folder);
 }
 
 std::uint64_t FreeSpaceBeside(const t_File& video) {

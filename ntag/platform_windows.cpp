@@ -177,7 +177,6 @@ t_File t_File::Open(const t_NativePath& path, t_OpenMode mode) {
     file.m_name = attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT)
                       ? FinalPath(h)
                       : FullPath(path);
-    RemoveAbandonedCopies(ApiPath(FolderOf(file.m_name)));
   }
   return file;
 }
@@ -241,6 +240,22 @@ void t_File::CopyAttributesFrom(const t_File& model) {
                                                FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED);
   if (mine.FileAttributes == 0) mine.FileAttributes = FILE_ATTRIBUTE_NORMAL;
   (void)SetFileInformationByHandle(H(m_handle), FileBasicInfo, &mine, sizeof mine);
+}
+
+void RemoveAbandonedCopiesBeside(const t_NativePath& video) {
+  // Opened only to resolve links, as a video opened for writing is.
+  HANDLE h = CreateFileW(ApiPath(video).c_str(), FILE_READ_ATTRIBUTES,
+                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                         FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return;
+  std::wstring path;
+  try {
+    path = FinalPath(h);
+  } catch (const t_IoError&) {
+    path = FullPath(video);
+  }
+  CloseHandle(h);
+  RemoveAbandonedCopies(ApiPath(FolderOf(path)));
 }
 
 std::uint64_t FreeSpaceBeside(const t_File& video) {

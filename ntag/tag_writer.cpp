@@ -27,6 +27,7 @@ t_File OpenForReading(const t_NativePath& video) {
 }  // namespace
 
 t_TagList ReadTags(const t_NativePath& video, std::vector<std::string>* otherStores) {
+  RemoveAbandonedCopiesBeside(video);
   t_File file = OpenForReading(video);
   const t_Snapshot snap = TakeSnapshot(file);
   CheckSampleData(file, snap.layout, snap.moovBytes);
@@ -42,6 +43,7 @@ t_WritePath WriteTags(const t_NativePath& video, const std::function<void(t_TagL
   t_Bytes newIlst;
   bool othersChanged = false;
   std::uint64_t dataEnd = 0;
+  RemoveAbandonedCopiesBeside(video);
   {
     t_File reader = OpenForReading(video);
     snap = TakeSnapshot(reader);

@@ -130,8 +130,8 @@ TEST(HostileTest, ASparseVideoIsRewrittenOnADiskSmallerThanItLooks) {
   EXPECT_EQ(CheckChunks(video, chunks), "");
 }
 
-// Only ntag's own copy, left under its name by a killed run, goes: the next run that writes in
-// the folder removes a copy whose lock holds exactly its name and is held by no live run, and
+// Only ntag's own copy, left under its name by a killed run, goes: the next run in the folder,
+// a listing too, removes a copy whose lock holds exactly its name and is held by no live run, and
 // the lock. Files that merely look like either stay, whatever they hold.
 struct t_Planted {
   const char* name;
@@ -168,12 +168,12 @@ TEST_P(AbandonedCopyTest, OnlyNtagsOwnGoes) {
     held.reset(new int(::open((scratch / GetParam().files[0].name).c_str(), O_RDONLY)));
     ASSERT_EQ(::flock(*held, LOCK_EX), 0);
   }
-  // Listing changes nothing, writing cleans up.
   ASSERT_EQ(RunNtag({"-list-meta", video}).exitCode, 0);
-  ASSERT_EQ(RunNtag({"-meta:title=Cleaned", video}).exitCode, 0);
   for (const t_Planted& f : GetParam().files) {
     EXPECT_EQ(fs::exists(fs::symlink_status(scratch / f.name)), !f.goes) << f.name;
-    if (!f.goes && f.content) EXPECT_EQ(ReadFile(scratch / f.name), f.content) << f.name;
+    if (!f.goes && f.content) {
+      EXPECT_EQ(ReadFile(scratch / f.name), f.content) << f.name;
+    }
   }
   EXPECT_EQ(ReadFile(scratch / "user.txt"), "the user's data");
 }
@@ -193,8 +193,8 @@ INSTANTIATE_TEST_SUITE_P(
                     {{".ntag-99-deadbeef.lock", "ntag copy .ntag-99-deadbeef.tmp\n", false},
                      {".ntag-99-deadbeef.tmp", "x", false}}},
         t_PlantCase{"a link under the copy's name", {{kLock, kLockContent, true}, {kCopy, nullptr, false}}}),
-    [](const auto& info) {
-      std::string name = info.param.what;
+    [](const auto& planted) {
+      std::string name = planted.param.what;
       std::replace_if(name.begin(), name.end(), [](char c) { return !std::isalnum(static_cast<unsigned char>(c)); }, '_');
       return name;
     });

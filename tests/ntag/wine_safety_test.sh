@@ -8,11 +8,14 @@
 # its first 220 characters, be tagged meanwhile; released or killed, each video keeps its own media;
 # when the held video's name is swapped for a link meanwhile, the run fails and the link's target
 # is never written. Each cause of a failed write has its own exit code.
-#   usage: wine_safety_test.sh NTAG_EXE NTAG_FAULT_EXE WINE_RUN   (NTAG_WINE_KILL_ROUNDS=6)
+# Mivora's Stop at a random instant leaves nothing beside the video, which holds the old or
+# the new title.
+#   usage: wine_safety_test.sh NTAG_EXE NTAG_FAULT_EXE WINE_RUN NTAG_STOP_EXE   (NTAG_WINE_KILL_ROUNDS=6)
 set -uo pipefail
 ntag="$1"
 fault="$2"
 wine_run="$3"
+stopper="$4"
 rounds="${NTAG_WINE_KILL_ROUNDS:-6}"
 work="$(mktemp -d /tmp/ntag-wine-safety-XXXXXX)"
 trap 'rm -rf "$work"' EXIT
@@ -116,6 +119,18 @@ for layout in inplace appended rewrite; do
     [ -z "$left" ] || fail "$layout round $round: the next run left $left"
   done
   echo "$layout: $saw_old kills saw the old tags, $saw_new the new"
+
+  # Stops, as Mivora's: asked through ntag's event, then ended.
+  printf ' %s' "${edit[@]}" > "$work/line.txt"
+  for round in $(seq "$rounds"); do
+    cp "$reference" "$video"
+    delay="$(awk -v a="$startup" -v f="$full" -v r="$RANDOM" 'BEGIN { printf "%d", (a * 0.8 + f * r / 32767) * 1000 }')"
+    how="$("$wine_run" "$stopper" "$(win "$ntag")" "$(win "$work/line.txt")" "$delay" | tr -d '\r')"
+    got="$(tag "$video" title)"
+    [ "$got" = New ] || [ "$got" = "$old_title" ] || fail "$layout stop round $round ($how): title '$got'"
+    left="$(ls -A "$dir" | grep -v -x -e stderr.txt -e v.mp4 | tr '\n' ' ')"
+    [ -z "$left" ] || fail "$layout stop round $round ($how): left $left"
+  done
 done
 
 # Each cause of a failed write, as Windows reports it, has its own exit code, half way through
