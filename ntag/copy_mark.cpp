@@ -25,7 +25,8 @@ std::optional<t_CopyNames> CopyNamesOfLock(std::string_view lock) {
   const auto dash = middle.find('-');
   if (dash == std::string_view::npos || middle.size() - dash - 1 != 16) return std::nullopt;
   if (!AllOf(middle.substr(0, dash), [](char c) { return c >= '0' && c <= '9'; }) ||
-      !AllOf(middle.substr(dash + 1), [](char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'); })) {
+      !AllOf(middle.substr(dash + 1),
+             [](char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'); })) {
     return std::nullopt;
   }
   return t_CopyNames{std::string(stem) + std::string(kCopyEnd), std::string(lock)};

@@ -38,7 +38,8 @@ bool IsAbandonedLock(int folder, int fd, const t_CopyNames& names) {
 }  // namespace
 
 int CreateCopyLock(int folder, const t_CopyNames& names) {
-  const int fd = ::openat(folder, names.lock.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
+  const int fd =
+      ::openat(folder, names.lock.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
   if (fd < 0) return -errno;
   // Held from before its content: a later run reads a lock only once it can take it.
   if (::flock(fd, LOCK_EX | LOCK_NB) != 0 || !WriteWhole(fd, LockContent(names))) {

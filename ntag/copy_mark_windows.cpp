@@ -3,8 +3,8 @@
 #include <string>
 
 #include "copy_mark.hpp"
-#include "platform_handle.hpp"
 #include "platform_file.hpp"
+#include "platform_handle.hpp"
 
 namespace n_zorbel::n_ntag {
 namespace {
@@ -29,7 +29,8 @@ bool MarkForDeletion(HANDLE h) {
 // Opens `path` as the entry it is (a link not followed), shared with no one; none when it is
 // not a plain file or someone holds it (a living run holds its lock).
 HANDLE OpenPlainFileAlone(const std::wstring& path, DWORD access) {
-  HANDLE h = CreateFileW(path.c_str(), access, 0, nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  HANDLE h =
+      CreateFileW(path.c_str(), access, 0, nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
   if (h == INVALID_HANDLE_VALUE) return nullptr;
   BY_HANDLE_FILE_INFORMATION info;
   if (!GetFileInformationByHandle(h, &info) ||
@@ -51,8 +52,8 @@ bool Holds(HANDLE h, const std::string& expected) {
 
 std::intptr_t CreateCopyLock(const std::wstring& folder, const t_CopyNames& names) {
   // Shared for reading only: a later run that can open it alone knows its run has ended.
-  HANDLE h = CreateFileW((folder + Wide(names.lock)).c_str(), GENERIC_WRITE | DELETE, FILE_SHARE_READ, nullptr,
-                         CREATE_NEW, FILE_ATTRIBUTE_HIDDEN, nullptr);
+  HANDLE h = CreateFileW((folder + Wide(names.lock)).c_str(), GENERIC_WRITE | DELETE, FILE_SHARE_READ,
+                         nullptr, CREATE_NEW, FILE_ATTRIBUTE_HIDDEN, nullptr);
   if (h == INVALID_HANDLE_VALUE) throw SystemError(static_cast<long>(GetLastError()));
   const std::string content = LockContent(names);
   DWORD written = 0;

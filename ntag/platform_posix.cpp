@@ -41,12 +41,12 @@ struct t_Cause {
 };
 
 constexpr t_Cause kCauses[] = {
-    {ENOENT, t_IoFailure::NotFound},         {ENOTDIR, t_IoFailure::NotFound},
-    {EACCES, t_IoFailure::AccessDenied},     {EPERM, t_IoFailure::AccessDenied},  // chattr +i
-    {EROFS, t_IoFailure::AccessDenied},      {EWOULDBLOCK, t_IoFailure::InUse},   // a lock
-    {ETXTBSY, t_IoFailure::InUse},           {EBUSY, t_IoFailure::InUse},
-    {ENOSPC, t_IoFailure::DiskFull},         {EDQUOT, t_IoFailure::DiskFull},
-    {EIO, t_IoFailure::DeviceError},         {ENXIO, t_IoFailure::DeviceError},   // device gone
+    {ENOENT, t_IoFailure::NotFound},     {ENOTDIR, t_IoFailure::NotFound},
+    {EACCES, t_IoFailure::AccessDenied}, {EPERM, t_IoFailure::AccessDenied},  // chattr +i
+    {EROFS, t_IoFailure::AccessDenied},  {EWOULDBLOCK, t_IoFailure::InUse},   // a lock
+    {ETXTBSY, t_IoFailure::InUse},       {EBUSY, t_IoFailure::InUse},
+    {ENOSPC, t_IoFailure::DiskFull},     {EDQUOT, t_IoFailure::DiskFull},
+    {EIO, t_IoFailure::DeviceError},     {ENXIO, t_IoFailure::DeviceError},  // device gone
     {EISDIR, t_IoFailure::NotAFile},
 };
 // EFBIG (a file-size limit, or FAT's 4 GiB) is no full disk: freeing space would not help.
@@ -224,7 +224,9 @@ void WriteAll(int fd, const std::string& text) {
 mode_t ModeFor(const struct stat& video, uid_t uid, gid_t gid) {
   const auto bits = [&](int shift) { return static_cast<mode_t>((video.st_mode >> shift) & 7); };
   const mode_t others = bits(0);
-  const mode_t owner = uid == video.st_uid ? bits(6) : uid == ::geteuid() ? bits(6) | bits(3) | others : others;
+  const mode_t owner = uid == video.st_uid  ? bits(6)
+                       : uid == ::geteuid() ? bits(6) | bits(3) | others
+                                            : others;
   const mode_t group = gid == video.st_gid ? bits(3) : others;
   mode_t special = video.st_mode & S_ISVTX;
   if (uid == video.st_uid) special |= video.st_mode & S_ISUID;
@@ -331,7 +333,8 @@ void FlushHandle(std::intptr_t handle, bool dataOnly) {
   if ((dataOnly ? ::fdatasync(fd) : ::fsync(fd)) != 0) Fail(errno);
 }
 
-std::uint64_t CopyRange(const t_File& from, std::uint64_t at, std::uint64_t size, t_File& to, std::uint64_t toAt) {
+std::uint64_t CopyRange(const t_File& from, std::uint64_t at, std::uint64_t size, t_File& to,
+                        std::uint64_t toAt) {
   const int in = static_cast<int>(from.m_handle);
   const int out = static_cast<int>(to.m_handle);
   std::uint64_t shared = 0;
@@ -430,7 +433,7 @@ t_Replacement::t_Replacement(const t_File& video) : m_folder(video.m_folder), m_
     return ::openat(folder, ".", O_TMPFILE | O_RDWR | O_CLOEXEC, mode);
   });
   if (fd < 0 && errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) Fail(errno);
-  // (those three say that the file system has no unnamed files)
+    // (those three say that the file system has no unnamed files)
 #endif
   if (fd < 0) {
     // Named from the start; a stop removes it at once.

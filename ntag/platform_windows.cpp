@@ -149,8 +149,8 @@ bool UnderWine() {
 
 t_IoError SystemError(long code) {
   const auto error = static_cast<DWORD>(code);
-  const auto* cause =
-      std::find_if(std::begin(kCauses), std::end(kCauses), [&](const t_Cause& c) { return c.error == error; });
+  const auto* cause = std::find_if(std::begin(kCauses), std::end(kCauses),
+                                   [&](const t_Cause& c) { return c.error == error; });
   return t_IoError(cause == std::end(kCauses) ? t_IoFailure::Other : cause->kind,
                    "system error " + std::to_string(error));
 }
@@ -225,7 +225,8 @@ void FlushHandle(std::intptr_t handle, bool) {
   if (!FlushFileBuffers(H(handle))) Fail(GetLastError());
 }
 
-std::uint64_t CopyRange(const t_File& from, std::uint64_t at, std::uint64_t size, t_File& to, std::uint64_t toAt) {
+std::uint64_t CopyRange(const t_File& from, std::uint64_t at, std::uint64_t size, t_File& to,
+                        std::uint64_t toAt) {
   CopyThroughBuffer(from, at, size, to, toAt);
   return 0;
 }
@@ -366,7 +367,8 @@ void t_Replacement::Publish(t_File& video) {
   }
   // The video keeps its attributes, access list and streams; a merge that fails fails the run
   // where the volume keeps access lists (ReplaceFlagsFor says why).
-  if (ReplaceFileW(ApiPath(m_video).c_str(), ApiPath(m_name).c_str(), nullptr, mergeFlags, nullptr, nullptr)) {
+  if (ReplaceFileW(ApiPath(m_video).c_str(), ApiPath(m_name).c_str(), nullptr, mergeFlags, nullptr,
+                   nullptr)) {
     m_published = true;
     RemoveLock();
     // Not written through: until the folder reaches the disk, either name may stand.

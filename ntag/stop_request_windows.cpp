@@ -16,7 +16,8 @@ void ListenForStopRequests() {
   // Without the event (a name held by something else), Stop ends the run as a kill does.
   const HANDLE request = CreateEventW(nullptr, TRUE, FALSE, StopEventName(GetCurrentProcessId()).c_str());
   if (request == nullptr) return;
-  if (const HANDLE listener = CreateThread(nullptr, 0, WaitForStop, request, 0, nullptr)) CloseHandle(listener);
+  if (const HANDLE listener = CreateThread(nullptr, 0, WaitForStop, request, 0, nullptr))
+    CloseHandle(listener);
 }
 
 }  // namespace n_zorbel::n_ntag

@@ -102,7 +102,8 @@ t_WritePath WriteTags(const t_NativePath& video, const std::function<void(t_TagL
   bool sizeZero = false;
   for (const t_BoxHeader& b : snap.layout.boxes) sizeZero = sizeZero || b.toEnd;
   if (snap.layout.MoovIsLast() && !sizeZero) {
-    if (const t_StopDeferred whole; WriteAppended(file, snap, newIlst, dataEnd)) return t_WritePath::AppendedMovie;
+    if (const t_StopDeferred whole; WriteAppended(file, snap, newIlst, dataEnd))
+      return t_WritePath::AppendedMovie;
     WriteRewritten(file, video, snap, newIlst, CompactMoovAt(snap, dataEnd));
     return t_WritePath::Rewrite;
   }

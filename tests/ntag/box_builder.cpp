@@ -155,6 +155,7 @@ std::vector<t_Chunk> BuildMp4(const t_BuildOptions& o, const std::string& path) 
       chunks.push_back({t, c, ChunkBytes(t, c)});
     }
   }
+  if (o.cutDownTrack) std::erase_if(chunks, [&](const t_Chunk& c) { return c.track == o.tracks - 1; });
   if (o.lastChunkSize) chunks.back().bytes.resize(o.lastChunkSize);
   for (const t_Chunk& c : chunks) media += c.bytes;
 
@@ -185,8 +186,9 @@ std::vector<t_Chunk> BuildMp4(const t_BuildOptions& o, const std::string& path) 
       Put32(stsz, 0), Put32(stsz, o.chunksPerTrack);
       std::string table = Zeros(4);
       Put32(table, o.chunksPerTrack);
+      const bool cutDown = o.cutDownTrack && t == o.tracks - 1;
       for (int c = 0; c < o.chunksPerTrack; ++c) {
-        std::uint64_t offset = mediaStart;
+        std::uint64_t offset = cutDown ? (1ull << 31) + 4096ull * c : mediaStart;
         for (const t_Chunk& ch : chunks) {
           if (ch.track == t && ch.index == c) {
             Put32(stsz, ch.bytes.size());
@@ -200,7 +202,7 @@ std::vector<t_Chunk> BuildMp4(const t_BuildOptions& o, const std::string& path) 
           Put32(table, offset);
         }
       }
-      stbl += Box("stsz", stsz) + Box(o.co64 ? "co64" : "stco", table);
+      stbl += Box("stsz", cutDown ? std::string() : stsz) + Box(o.co64 ? "co64" : "stco", table);
       std::string hdlr = Zeros(8) + "soun" + Zeros(13);
       std::string dref = Zeros(4);
       Put32(dref, 1);

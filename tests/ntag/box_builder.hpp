@@ -35,6 +35,9 @@ struct t_BuildOptions {
   int tracks = 2;
   int chunksPerTrack = 3;
   std::uint32_t lastChunkSize = 0;  // when set, the last chunk of the file holds this many bytes
+  // The last track as in an audiobook cut down to its movie box: its stsz is a header alone
+  // and its chunks lie past the end of the file (none of them is among the chunks returned).
+  bool cutDownTrack = false;
 };
 
 struct t_Chunk {

@@ -17,6 +17,9 @@ struct t_LayoutCase {
   const char* name;
   t_BuildOptions options;
   t_Expect expect;
+  // The file after a title edit (FNV-1a): a change meant to write the same bytes is held to
+  // that on every layout here, and one that writes other bytes says so on purpose.
+  std::uint64_t titled;
 };
 
 t_BuildOptions With(void (*change)(t_BuildOptions&)) {
@@ -36,6 +39,10 @@ TEST_P(BuiltLayoutTest, TagsLandAndEveryChunkStaysPut) {
   const std::uint64_t inode = InodeOf(video);
   const auto size = std::filesystem::file_size(video);
   const std::string types = TopLevelTypes(video);
+  const std::string pinned = scratch / "pinned.mp4";
+  CopyFile(video, pinned);
+  ASSERT_EQ(RunNtag({"-meta:title=Pinned", pinned}).exitCode, 0);
+  EXPECT_EQ(Digest(ReadFile(pinned)), GetParam().titled) << std::hex << Digest(ReadFile(pinned));
 
   const t_RunResult r =
       RunNtag({"-meta:title=Новое", "-meta:artist=Ω", "-add-cover:front:" + scratch / "c.jpg", video});
@@ -81,31 +88,44 @@ TEST_P(BuiltLayoutTest, TagsLandAndEveryChunkStaysPut) {
 INSTANTIATE_TEST_SUITE_P(
     Layouts, BuiltLayoutTest,
     ::testing::Values(
-        t_LayoutCase{"MoovFirst", {}, t_Expect::Replaced},
-        t_LayoutCase{"MoovLast", With([](auto& o) { o.moovFirst = false; }), t_Expect::Grows},
-        t_LayoutCase{"LargeSizes", With([](auto& o) { o.largeSizes = true; }), t_Expect::Replaced},
+        t_LayoutCase{"MoovFirst", {}, t_Expect::Replaced, 0x1e66b29966f7dbb7ull},
+        t_LayoutCase{"MoovLast", With([](auto& o) { o.moovFirst = false; }), t_Expect::Grows,
+                     0x8ddd03ac352c9cefull},
+        t_LayoutCase{"LargeSizes", With([](auto& o) { o.largeSizes = true; }), t_Expect::Replaced,
+                     0x041b8dbc515b3aacull},
         t_LayoutCase{"LargeSizesMoovLast", With([](auto& o) { o.largeSizes = true, o.moovFirst = false; }),
-                     t_Expect::Grows},
-        t_LayoutCase{"Co64", With([](auto& o) { o.co64 = true; }), t_Expect::Replaced},
-        t_LayoutCase{"QuickTimeMeta", With([](auto& o) { o.quickTimeMeta = true; }), t_Expect::Replaced},
+                     t_Expect::Grows, 0x74f98b381e8ebe2aull},
+        t_LayoutCase{"Co64", With([](auto& o) { o.co64 = true; }), t_Expect::Replaced, 0x913289e48b0c5162ull},
+        t_LayoutCase{"QuickTimeMeta", With([](auto& o) { o.quickTimeMeta = true; }), t_Expect::Replaced,
+                     0x5984d8ad4bddf997ull},
         t_LayoutCase{"QuickTimeMetaPadded",
                      With([](auto& o) { o.quickTimeMeta = true, o.metaPadding = 200000; }),
-                     t_Expect::Replaced},
-        t_LayoutCase{"UdtaTerminator", With([](auto& o) { o.udtaTerminator = true; }), t_Expect::Replaced},
-        t_LayoutCase{"NoUdta", With([](auto& o) { o.withUdta = false; }), t_Expect::Replaced},
-        t_LayoutCase{"NoMeta", With([](auto& o) { o.withTags = false; }), t_Expect::Replaced},
+                     t_Expect::Replaced, 0xdd0efe7d8b7d4dcdull},
+        t_LayoutCase{"UdtaTerminator", With([](auto& o) { o.udtaTerminator = true; }), t_Expect::Replaced,
+                     0x7bf142ef34e086bfull},
+        t_LayoutCase{"NoUdta", With([](auto& o) { o.withUdta = false; }), t_Expect::Replaced,
+                     0xd837e624b0375c3bull},
+        t_LayoutCase{"NoMeta", With([](auto& o) { o.withTags = false; }), t_Expect::Replaced,
+                     0x0fde2c74d231fc2eull},
         t_LayoutCase{"NoMetaMoovLast", With([](auto& o) { o.withTags = false, o.moovFirst = false; }),
-                     t_Expect::Grows},
-        t_LayoutCase{"PaddedMeta", With([](auto& o) { o.metaPadding = 100000; }), t_Expect::SameFile},
+                     t_Expect::Grows, 0x87d337ca66bb05acull},
+        t_LayoutCase{"PaddedMeta", With([](auto& o) { o.metaPadding = 100000; }), t_Expect::SameFile,
+                     0x34202ccea2e116d1ull},
         t_LayoutCase{"LargePaddedMeta", With([](auto& o) { o.metaPadding = 100000, o.largeSizes = true; }),
-                     t_Expect::SameFile},
-        t_LayoutCase{"MdatSizeZero", With([](auto& o) { o.lastBoxSizeZero = true; }), t_Expect::Replaced},
+                     t_Expect::SameFile, 0x2f6186743379965bull},
+        t_LayoutCase{"MdatSizeZero", With([](auto& o) { o.lastBoxSizeZero = true; }), t_Expect::Replaced,
+                     0xe6daa42a6d7ebbc3ull},
         t_LayoutCase{"MoovSizeZero", With([](auto& o) { o.lastBoxSizeZero = true, o.moovFirst = false; }),
-                     t_Expect::Replaced},
+                     t_Expect::Replaced, 0x714491d6569c8169ull},
         t_LayoutCase{"FreeAfterLastMoov", With([](auto& o) { o.moovFirst = false, o.topFreeAfterMoov = 64; }),
-                     t_Expect::Grows},
+                     t_Expect::Grows, 0x30ea0e29b51e0949ull},
         t_LayoutCase{"ManyTracks", With([](auto& o) { o.tracks = 5, o.chunksPerTrack = 40; }),
-                     t_Expect::Replaced}),
+                     t_Expect::Replaced, 0x451325135b516311ull},
+        t_LayoutCase{"CutDownTrack", With([](auto& o) { o.cutDownTrack = true; }), t_Expect::Replaced,
+                     0x15e061a1c47f4656ull},
+        t_LayoutCase{"CutDownTrackMoovLast",
+                     With([](auto& o) { o.cutDownTrack = true, o.moovFirst = false; }), t_Expect::Grows,
+                     0x1749dd434579b36eull}),
     [](const auto& p) { return std::string(p.param.name); });
 
 // Offsets just under 4 GiB in a faststart file: growing moov pushes them past 2^32 - 1,

@@ -24,7 +24,7 @@
 namespace n_zorbel::n_ntag::n_test {
 namespace {
 
-using n_testing::ReadFile, n_testing::WriteFile, n_testing::t_ScratchFolder;
+using n_testing::Digest, n_testing::ReadFile, n_testing::WriteFile, n_testing::t_ScratchFolder;
 
 constexpr std::uint64_t kSectorSize = 512;
 // States tried at one crash point; beyond, a fixed random sample of them.
@@ -250,12 +250,6 @@ struct t_Case {
   // A change of layout changes it on purpose, and on both at once.
   std::uint64_t written;
 };
-
-std::uint64_t Digest(const std::string& bytes) {
-  std::uint64_t h = 14695981039346656037ull;
-  for (const unsigned char c : bytes) h = (h ^ c) * 1099511628211ull;
-  return h;
-}
 
 t_BuildOptions Built(bool moovFirst, std::uint32_t paddingBefore, std::uint32_t paddingAfter) {
   t_BuildOptions o;

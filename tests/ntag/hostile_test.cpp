@@ -195,7 +195,8 @@ INSTANTIATE_TEST_SUITE_P(
         t_PlantCase{"a link under the copy's name", {{kLock, kLockContent, true}, {kCopy, nullptr, false}}}),
     [](const auto& planted) {
       std::string name = planted.param.what;
-      std::replace_if(name.begin(), name.end(), [](char c) { return !std::isalnum(static_cast<unsigned char>(c)); }, '_');
+      std::replace_if(
+          name.begin(), name.end(), [](char c) { return !std::isalnum(static_cast<unsigned char>(c)); }, '_');
       return name;
     });
 

@@ -18,7 +18,8 @@ int wmain(int argc, wchar_t** argv) {
   std::stringstream bytes;
   bytes << in.rdbuf();
   const std::u16string line = n_zorbel::Utf8ToUtf16(bytes.str());
-  auto child = std::make_unique<n_zorbel::n_system::t_ChildProcess>(argv[1], std::wstring(line.begin(), line.end()));
+  auto child =
+      std::make_unique<n_zorbel::n_system::t_ChildProcess>(argv[1], std::wstring(line.begin(), line.end()));
   Sleep(static_cast<DWORD>(std::wcstoul(argv[3], nullptr, 10)));
   child->Finish(0, false);
   if (child->Finished()) {

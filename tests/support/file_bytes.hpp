@@ -1,6 +1,7 @@
 #pragma once
 // Whole files as bytes, through the standard library (an oracle independent of ours).
 // Paths are std::filesystem paths, so the program's native strings pass as they are.
+#include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -21,6 +22,13 @@ inline void WriteFile(const std::filesystem::path& path, const std::string& byte
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
   out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
   if (!out) throw std::runtime_error("cannot write " + path.string());
+}
+
+// FNV-1a of the bytes: what a test pins when a file must come out exactly so.
+inline std::uint64_t Digest(const std::string& bytes) {
+  std::uint64_t h = 14695981039346656037ull;
+  for (const unsigned char c : bytes) h = (h ^ c) * 1099511628211ull;
+  return h;
 }
 
 // The copy is writable whatever the original's permissions.

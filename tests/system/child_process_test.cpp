@@ -104,9 +104,9 @@ TEST(ChildProcess, DestructionEndsARunningChild) {
     const t_String started = scratch / ZTEXT("started");
     const t_String late = scratch / ZTEXT("late");
     {
-      t_ChildProcess child(ChildToolPath(), ChildToolCommandLine(deaf + ZTEXT("write ") + Quoted(started) +
-                                                                ZTEXT(" x sleep 2500 write ") + Quoted(late) +
-                                                                ZTEXT(" x")));
+      t_ChildProcess child(ChildToolPath(),
+                           ChildToolCommandLine(deaf + ZTEXT("write ") + Quoted(started) +
+                                                ZTEXT(" x sleep 2500 write ") + Quoted(late) + ZTEXT(" x")));
       ASSERT_TRUE(WaitForFile(started));
     }
     // Had the child lived on, it would have written its late marker by now.
