@@ -200,7 +200,8 @@ void CopyExtendedAttributes(int from, int to) {
     }
     if (::fsetxattr(to, name, value->data(), value->size(), 0) == 0) continue;
     if (std::strcmp(name, "system.posix_acl_access") == 0) {
-      throw t_IoError(t_IoFailure::AccessDenied, "the copy cannot keep the video's access list");
+      throw t_NtagError(t_ExitCode::AccessDenied,
+                        "cannot write the video: its file system would not keep its access list");
     }
     if (errno != EPERM && errno != EACCES && errno != ENOTSUP && errno != ENOSYS) Fail(errno);
   }
@@ -396,9 +397,9 @@ void t_File::CopyAttributesFrom(const t_File& model) {
     if (::fstat(fd, &copy) != 0) Fail(errno);
   }
   if ((copy.st_mode & 07777 & ~wanted) != 0) {
-    throw t_IoError(t_IoFailure::AccessDenied,
-                    "its file system would open the copy to more users than the video (it keeps "
-                    "neither the video's owner and group nor its permissions)");
+    throw t_NtagError(t_ExitCode::AccessDenied,
+                      "cannot write the video: its file system would open the rewritten video to more "
+                      "users than now (it keeps neither its owner and group nor its permissions)");
   }
 #ifdef __linux__
   // After the mode: an access list sets the group bits from its mask, the same as the model's.

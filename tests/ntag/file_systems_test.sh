@@ -1,20 +1,23 @@
 #!/usr/bin/env bash
 # ntag on the file systems videos live on, mounted as users meet them: exFAT through FUSE (no
 # unnamed files, no extended attributes, like FAT sticks, SSHFS and most phone and network
-# mounts), a mount that refuses chown and chmod, and XFS, whose blocks a rewrite shares. On
+# mounts), NTFS through ntfs-3g, a mount that refuses chown and chmod, and XFS, whose blocks
+# a rewrite shares. On
 # each: a rewrite tags the video and opens it to no one new; a kill at any instant leaves at
-# most the copy and its lock, which the next run removes; a stop request (Mivora's Stop)
-# leaves nothing at once. Needs root, loop devices and /dev/fuse; exits 77 (skipped) without.
-# Usage: file_systems_test.sh NTAG
+# most the copy and its lock, which the next run removes; Mivora's Stop (its child process
+# asks ntag to stop) leaves nothing at once. Needs root, loop devices and /dev/fuse; exits 77
+# (skipped) without.
+# Usage: file_systems_test.sh NTAG STOP_NTAG
 set -euo pipefail
 ntag="$1"
+stopper="$2"
 rounds="${NTAG_FS_KILL_ROUNDS:-6}"
 
 skip() { echo "skipped: $*"; exit 77; }
 fail() { echo "FAIL: $*" >&2; exit 1; }
 [ "$(id -u)" -eq 0 ] || skip "mounting needs root"
 [ -c /dev/fuse ] || skip "no /dev/fuse"
-for tool in losetup mkfs.exfat mount.exfat-fuse bindfs mkfs.xfs ffmpeg ffprobe; do
+for tool in losetup mkfs.exfat mount.exfat-fuse mkntfs ntfs-3g bindfs mkfs.xfs ffmpeg ffprobe; do
   command -v "$tool" > /dev/null || skip "$tool is not installed"
 done
 
@@ -48,6 +51,12 @@ mount_exfat() {
   loops+=("$dev")
   mkdir -p "$1" && mount.exfat-fuse "$dev" "$1" > /dev/null 2>&1
 }
+mount_ntfs() {
+  local dev
+  dev="$(loop_image ntfs 600M mkntfs -F -Q -q)" || return 1
+  loops+=("$dev")
+  mkdir -p "$1" && ntfs-3g "$dev" "$1"
+}
 mount_refusing() {
   mkdir -p "$work/under" "$1" && bindfs --chown-deny --chgrp-deny --chmod-deny "$work/under" "$1"
 }
@@ -59,7 +68,7 @@ mount_xfs() {
 }
 
 checked=0
-for fs in exfat refusing xfs; do
+for fs in exfat ntfs refusing xfs; do
   dir="$work/$fs"
   if ! "mount_$fs" "$dir"; then
     echo "$fs: cannot be mounted here, not checked"
@@ -85,19 +94,25 @@ for fs in exfat refusing xfs; do
   start="$(date +%s%N)"
   "$ntag" "-meta:title=$long_title" "$video"
   took=$(( ($(date +%s%N) - start) / 1000 ))
-  for signal in KILL TERM; do
+  printf ' %s' "-meta:title=$long_title" "$video" > "$work/line.txt"
+  for signal in KILL STOP; do
     for round in $(seq "$rounds"); do
       cp "$reference" "$video"
-      "$ntag" "-meta:title=$long_title" "$video" 2> /dev/null &
-      pid=$!
-      sleep "$(awk -v t="$took" -v r="$RANDOM" 'BEGIN { printf "%.6f", t * r / 32767 / 1e6 }')"
-      kill -"$signal" "$pid" 2> /dev/null || true
-      wait "$pid" 2> /dev/null || true
+      delay="$(awk -v t="$took" -v r="$RANDOM" 'BEGIN { printf "%.6f", t * r / 32767 / 1e6 }')"
+      if [ "$signal" = STOP ]; then
+        "$stopper" "$ntag" "$work/line.txt" "$(awk -v d="$delay" 'BEGIN { printf "%d", d * 1000 }')" > /dev/null
+      else
+        "$ntag" "-meta:title=$long_title" "$video" 2> /dev/null &
+        pid=$!
+        sleep "$delay"
+        kill -KILL "$pid" 2> /dev/null || true
+        wait "$pid" 2> /dev/null || true
+      fi
       got="$(title "$video" || true)"
       [ "$got" = "$long_title" ] || cmp -s "$video" "$reference" || fail "$fs $signal round $round: the video changed"
       left="$(others "$dir")"
-      if [ "$signal" = TERM ]; then
-        [ -z "$left" ] || fail "$fs: a stop request left $left"
+      if [ "$signal" = STOP ]; then
+        [ -z "$left" ] || fail "$fs: Stop left $left"
       elif [ -n "$left" ]; then
         [[ "$left" =~ ^(\.ntag-[0-9]+-[0-9a-f]{16}\.(tmp|lock)\ )+$ ]] || fail "$fs: a kill left $left"
         "$ntag" -meta:title=Next "$video" || fail "$fs: the run after a kill failed"
@@ -105,7 +120,7 @@ for fs in exfat refusing xfs; do
       fi
     done
   done
-  echo "$fs: rewrites, $rounds kills and $rounds stop requests: nothing left"
+  echo "$fs: rewrites, $rounds kills and $rounds Stops: nothing left"
 done
 
 # A mount that gives every new file wider permissions and refuses chmod: the copy would open
