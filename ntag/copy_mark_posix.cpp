@@ -11,6 +11,11 @@
 namespace n_zorbel::n_ntag {
 namespace {
 
+// What flock says on a file system that keeps no locks (some network mounts).
+bool NoLocksHere(int error) {
+  return error == ENOLCK || error == EOPNOTSUPP || error == ENOSYS || error == EINVAL;
+}
+
 bool WriteWhole(int fd, const std::string& text) {
   std::size_t done = 0;
   while (done < text.size()) {
@@ -41,8 +46,9 @@ int CreateCopyLock(int folder, const t_CopyNames& names) {
   const int fd =
       ::openat(folder, names.lock.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
   if (fd < 0) return -errno;
-  // Held from before its content: a later run reads a lock only once it can take it.
-  if (::flock(fd, LOCK_EX | LOCK_NB) != 0 || !WriteWhole(fd, LockContent(names))) {
+  // Held from before its content: a later run reads a lock only once it can take it. Where
+  // the file system has no locks at all, no run can take it, so none removes it meanwhile.
+  if ((::flock(fd, LOCK_EX | LOCK_NB) != 0 && !NoLocksHere(errno)) || !WriteWhole(fd, LockContent(names))) {
     const int error = errno != 0 ? errno : EIO;
     (void)::unlinkat(folder, names.lock.c_str(), 0);
     ::close(fd);
