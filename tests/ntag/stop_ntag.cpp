@@ -3,6 +3,7 @@
 // usage: stop_ntag APP COMMAND-LINE-FILE DELAY_MS   (the file holds the line as UTF-8)
 #include <chrono>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <memory>
 #include <sstream>
@@ -15,7 +16,7 @@
 namespace {
 
 int Run(const n_zorbel::t_String& app, const n_zorbel::t_String& lineFile, const n_zorbel::t_String& delay) {
-  std::ifstream in(lineFile, std::ios::binary);
+  std::ifstream in(std::filesystem::path(lineFile), std::ios::binary);
   std::stringstream bytes;
   bytes << in.rdbuf();
   auto child = std::make_unique<n_zorbel::n_system::t_ChildProcess>(app, n_zorbel::FromUtf8(bytes.str()));
