@@ -27,6 +27,7 @@ T Null() noexcept {
 inline HANDLE InvalidHandle() noexcept { return INVALID_HANDLE_VALUE; }
 
 inline bool CloseKernelHandle(HANDLE handle) noexcept { return ::CloseHandle(handle) != FALSE; }
+inline bool UnmapView(void* view) noexcept { return ::UnmapViewOfFile(view) != FALSE; }
 inline bool CloseSearch(HANDLE search) noexcept { return ::FindClose(search) != FALSE; }
 inline bool FreeGlobal(HGLOBAL block) noexcept { return ::GlobalFree(block) == nullptr; }
 template <class T>
@@ -69,6 +70,8 @@ inline bool ReleaseScreenDc(HDC dc) noexcept {
 // (mappings, processes, mutexes) null.
 using t_FileHandle = t_OwnedHandle<t_WindowsTraits<HANDLE, InvalidHandle, CloseKernelHandle>>;
 using t_Handle = t_OwnedHandle<t_WindowsTraits<HANDLE, Null<HANDLE>, CloseKernelHandle>>;
+// A view of a file mapping (MapViewOfFile).
+using t_MappedView = t_OwnedHandle<t_WindowsTraits<void*, Null<void*>, UnmapView>>;
 // A FindFirstFileW search.
 using t_FindHandle = t_OwnedHandle<t_WindowsTraits<HANDLE, InvalidHandle, CloseSearch>>;
 // Blocks from GlobalAlloc, and from LocalAlloc (CommandLineToArgvW's array).
@@ -87,5 +90,25 @@ template <class T>
 using t_GdiObject = t_OwnedHandle<t_WindowsTraits<T, Null<T>, DeleteGdiObject<T>>>;
 using t_MemoryDc = t_OwnedHandle<t_WindowsTraits<HDC, Null<HDC>, DeleteMemoryDc>>;
 using t_ScreenDc = t_OwnedHandle<t_WindowsTraits<HDC, Null<HDC>, ReleaseScreenDc>>;
+// An object of GDI+'s flat interface (a graphics, an image), freed by `Free`; GDI+ itself is
+// the adapter's (ui/windows/gdiplus_objects.hpp names the kinds). Its failed release is
+// ignored, as a GDI object's is.
+template <class T, bool (*Free)(T*)>
+using t_GdiplusObject = t_OwnedHandle<t_WindowsTraits<T*, Null<T*>, Free>>;
+
+// A storage medium an IDataObject handed out (GetData), released with ReleaseStgMedium;
+// compared by its kind and handle, so that an empty one (TYMED_NULL) holds nothing.
+struct t_Medium {
+  STGMEDIUM medium{};
+  bool operator==(const t_Medium& other) const noexcept {
+    return medium.tymed == other.medium.tymed && medium.hGlobal == other.medium.hGlobal;
+  }
+};
+inline t_Medium NoMedium() noexcept { return {}; }
+inline bool ReleaseMedium(t_Medium medium) noexcept {
+  ::ReleaseStgMedium(&medium.medium);
+  return true;
+}
+using t_StorageMedium = t_OwnedHandle<t_WindowsTraits<t_Medium, NoMedium, ReleaseMedium>>;
 
 }  // namespace n_zorbel::n_system::n_detail

@@ -13,6 +13,7 @@ namespace {
 
 using n_detail::t_FileHandle;
 using n_detail::t_Handle;
+using n_detail::t_MappedView;
 
 // A read/write mapping of the whole file; Windows refuses an empty file.
 HANDLE CreateWholeFileMapping(HANDLE file) {
@@ -51,9 +52,11 @@ bool SetEnd(HANDLE file, std::uint64_t size) {
 
 }  // namespace
 
+// In the order they are made; the view goes first.
 struct t_MemoryMappedFile::t_Handles {
   t_FileHandle file;
   t_Handle mapping;
+  t_MappedView view;
 };
 
 t_MemoryMappedFile::t_MemoryMappedFile() : m_handles(std::make_unique<t_Handles>()) {}
@@ -84,13 +87,15 @@ void t_MemoryMappedFile::Open(const t_String& path) {
 
 void t_MemoryMappedFile::Unmap() {
   if (m_view == nullptr) return;
-  const BOOL unmapped = ::UnmapViewOfFile(m_view);
-  const DWORD error = ::GetLastError();
   m_view = nullptr;
   m_viewLength = 0;
   m_begin = nullptr;
   m_end = nullptr;
-  if (!unmapped) RaiseMappedFileError(error);
+  try {
+    m_handles->view.Close();
+  } catch (const n_system::t_ErrorException& e) {
+    throw t_ErrorException(e.Code());  // the mapped file's own kind of failure
+  }
 }
 
 void* t_MemoryMappedFile::MapView(std::uint64_t alignedOffset, std::size_t length) {
@@ -98,6 +103,7 @@ void* t_MemoryMappedFile::MapView(std::uint64_t alignedOffset, std::size_t lengt
   void* view = ::MapViewOfFile(m_handles->mapping.Get(), access, static_cast<DWORD>(alignedOffset >> 32),
                                static_cast<DWORD>(alignedOffset), length);
   if (view == nullptr) RaiseMappedFileError(::GetLastError());
+  m_handles->view = t_MappedView(view);
   return view;
 }
 

@@ -1,6 +1,6 @@
 #pragma once
-// Owners for COM interface pointers and the storage media data objects hand
-// out (strings from the task allocator are owned in system/windows/handle.hpp).
+// The owner of a COM interface pointer (strings from the task allocator and the
+// storage media data objects hand out are owned in system/windows/handle.hpp).
 // Move-only; each releases what it holds exactly once.
 #include <utility>
 
@@ -42,25 +42,6 @@ class t_ComPtr {
 
  private:
   T* m_pointer = nullptr;
-};
-
-// A storage medium returned by IDataObject::GetData.
-class t_StorageMedium {
- public:
-  t_StorageMedium() noexcept = default;
-  ~t_StorageMedium() {
-    if (m_filled) ::ReleaseStgMedium(&m_medium);
-  }
-  t_StorageMedium(const t_StorageMedium&) = delete;
-  t_StorageMedium& operator=(const t_StorageMedium&) = delete;
-  // Marks the medium as filled; call only after GetData succeeded.
-  STGMEDIUM* Out() noexcept { return &m_medium; }
-  void Filled() noexcept { m_filled = true; }
-  const STGMEDIUM& Get() const noexcept { return m_medium; }
-
- private:
-  STGMEDIUM m_medium{};
-  bool m_filled = false;
 };
 
 }  // namespace n_zorbel::n_ui::n_win32

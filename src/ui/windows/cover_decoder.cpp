@@ -28,35 +28,17 @@ t_ComPtr<IStream> StreamOf(const std::vector<std::uint8_t>& bytes) {
   return stream;
 }
 
-class t_Graphics {
- public:
-  explicit t_Graphics(Gdiplus::GpImage* image) noexcept {
-    if (Gdiplus::DllExports::GdipGetImageGraphicsContext(image, &m_graphics) != Gdiplus::Ok) m_graphics = nullptr;
-  }
-  ~t_Graphics() {
-    if (m_graphics != nullptr) Gdiplus::DllExports::GdipDeleteGraphics(m_graphics);
-  }
-  t_Graphics(const t_Graphics&) = delete;
-  t_Graphics& operator=(const t_Graphics&) = delete;
-  Gdiplus::GpGraphics* Get() const noexcept { return m_graphics; }
-
- private:
-  Gdiplus::GpGraphics* m_graphics = nullptr;
-};
-
 }  // namespace
-
-t_GdiplusCoverImage::~t_GdiplusCoverImage() { Gdiplus::DllExports::GdipDisposeImage(m_image); }
 
 std::uint32_t t_GdiplusCoverImage::Width() const noexcept {
   UINT width = 0;
-  if (Gdiplus::DllExports::GdipGetImageWidth(m_image, &width) != Gdiplus::Ok) return 0;
+  if (Gdiplus::DllExports::GdipGetImageWidth(m_image.Get(), &width) != Gdiplus::Ok) return 0;
   return width;
 }
 
 std::uint32_t t_GdiplusCoverImage::Height() const noexcept {
   UINT height = 0;
-  if (Gdiplus::DllExports::GdipGetImageHeight(m_image, &height) != Gdiplus::Ok) return 0;
+  if (Gdiplus::DllExports::GdipGetImageHeight(m_image.Get(), &height) != Gdiplus::Ok) return 0;
   return height;
 }
 
@@ -76,13 +58,19 @@ std::unique_ptr<t_GdiplusCoverImage> DecodeGdiplusCover(std::vector<std::uint8_t
   // decoder's own copy go.
   Gdiplus::GpBitmap* bitmap = nullptr;
   if (Gdiplus::DllExports::GdipCreateBitmapFromScan0(static_cast<INT>(width), static_cast<INT>(height), 0,
-                                                     PixelFormat32bppPARGB, nullptr, &bitmap) != Gdiplus::Ok ||
+                                                     PixelFormat32bppPARGB, nullptr,
+                                                     &bitmap) != Gdiplus::Ok ||
       bitmap == nullptr)
     return nullptr;
   auto picture = std::make_unique<t_GdiplusCoverImage>(bitmap);
-  const t_Graphics graphics(bitmap);
-  if (graphics.Get() == nullptr ||
-      Gdiplus::DllExports::GdipSetCompositingMode(graphics.Get(), Gdiplus::CompositingModeSourceCopy) != Gdiplus::Ok ||
+  t_GdiplusGraphics graphics;
+  if (Gdiplus::DllExports::GdipGetImageGraphicsContext(bitmap, graphics.Out()) != Gdiplus::Ok) {
+    graphics.Detach();  // nothing was made
+    return nullptr;
+  }
+  if (graphics.IsEmpty() ||
+      Gdiplus::DllExports::GdipSetCompositingMode(graphics.Get(), Gdiplus::CompositingModeSourceCopy) !=
+          Gdiplus::Ok ||
       Gdiplus::DllExports::GdipDrawImageRectI(graphics.Get(), loaded, 0, 0, static_cast<INT>(width),
                                               static_cast<INT>(height)) != Gdiplus::Ok)
     return nullptr;

@@ -11,6 +11,7 @@
 #include "preview/cover_worker.hpp"
 #include "system/text.hpp"
 #include "system/windows/handle.hpp"
+#include "ui/windows/gdiplus_objects.hpp"
 #include "ui/windows/win32.hpp"
 
 namespace n_zorbel::n_ui::n_win32 {
@@ -19,16 +20,13 @@ class t_GdiplusCoverImage final : public n_preview::t_CoverImage {
  public:
   // Takes ownership of a decoded image.
   explicit t_GdiplusCoverImage(Gdiplus::GpImage* image) noexcept : m_image(image) {}
-  ~t_GdiplusCoverImage() override;
-  t_GdiplusCoverImage(const t_GdiplusCoverImage&) = delete;
-  t_GdiplusCoverImage& operator=(const t_GdiplusCoverImage&) = delete;
 
   std::uint32_t Width() const noexcept override;
   std::uint32_t Height() const noexcept override;
-  Gdiplus::GpImage* Image() const noexcept { return m_image; }
+  Gdiplus::GpImage* Image() const noexcept { return m_image.Get(); }
 
  private:
-  Gdiplus::GpImage* m_image;
+  t_GdiplusImage m_image;
 };
 
 // Decodes bytes already read whole into a bitmap of its own, so the decoding
@@ -43,7 +41,9 @@ class t_GdiplusCoverDecoder final : public n_preview::t_CoverDecoder {
  public:
   t_GdiplusCoverDecoder();
 
-  void Start(const t_String& path, n_preview::t_CoverDelivery deliver) override { m_worker.Start(path, std::move(deliver)); }
+  void Start(const t_String& path, n_preview::t_CoverDelivery deliver) override {
+    m_worker.Start(path, std::move(deliver));
+  }
   void Abandon() noexcept override { m_worker.Abandon(); }
 
  private:

@@ -147,18 +147,18 @@ void t_DropTarget::AcceptDrop(IDataObject* data) noexcept {
   if (!m_sink.AcceptsDrops()) return;
   FORMATETC fileList{CF_HDROP, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
   if (data->QueryGetData(&fileList) != S_OK) return;
-  t_StorageMedium medium;
-  if (FAILED(data->GetData(&fileList, medium.Out()))) return;
-  medium.Filled();
-  if (medium.Get().tymed != TYMED_HGLOBAL || medium.Get().hGlobal == nullptr) return;
-  if (::GlobalLock(medium.Get().hGlobal) == nullptr) return;
+  STGMEDIUM filled{};
+  if (FAILED(data->GetData(&fileList, &filled))) return;
+  const n_system::n_detail::t_StorageMedium medium(n_system::n_detail::t_Medium{filled});
+  const HGLOBAL block = filled.tymed == TYMED_HGLOBAL ? filled.hGlobal : nullptr;
+  if (block == nullptr || ::GlobalLock(block) == nullptr) return;
   std::vector<t_DroppedPath> paths;
   try {
-    paths = DroppedFilePaths(static_cast<HDROP>(medium.Get().hGlobal));
+    paths = DroppedFilePaths(static_cast<HDROP>(block));
   } catch (...) {
     // Out of memory inside OLE's drag loop: the drop is refused whole.
   }
-  ::GlobalUnlock(medium.Get().hGlobal);
+  ::GlobalUnlock(block);
   if (!paths.empty()) m_sink.TakeDrop(paths);
 }
 

@@ -1,6 +1,7 @@
 #include "ui/windows/preview_painter.hpp"
 
 #include "system/windows/handle.hpp"
+#include "ui/windows/gdiplus_objects.hpp"
 
 namespace n_zorbel::n_ui::n_win32 {
 
@@ -34,14 +35,18 @@ void DrawPlaceholder(HDC dc, const RECT& item, const n_preview::t_PreviewLayout&
 
 void DrawPicture(HDC dc, const RECT& item, const n_preview::t_PreviewLayout& layout,
                  Gdiplus::GpImage* picture) noexcept {
-  Gdiplus::GpGraphics* graphics = nullptr;
-  if (GdipCreateFromHDC(dc, &graphics) != Gdiplus::Ok || graphics == nullptr) return;
-  GdipSetInterpolationMode(graphics, static_cast<Gdiplus::InterpolationMode>(kHighQualityBicubic));
+  t_GdiplusGraphics graphics;
+  if (GdipCreateFromHDC(dc, graphics.Out()) != Gdiplus::Ok) {
+    graphics.Detach();  // nothing was made
+    return;
+  }
+  if (graphics.IsEmpty()) return;
+  GdipSetInterpolationMode(graphics.Get(), static_cast<Gdiplus::InterpolationMode>(kHighQualityBicubic));
   const n_preview::t_Rect& to = layout.destination;
   const n_preview::t_Rect& from = layout.source;
-  GdipDrawImageRectRectI(graphics, picture, item.left + to.x, item.top + to.y, to.width, to.height, from.x,
-                         from.y, from.width, from.height, Gdiplus::UnitPixel, nullptr, nullptr, nullptr);
-  GdipDeleteGraphics(graphics);
+  GdipDrawImageRectRectI(graphics.Get(), picture, item.left + to.x, item.top + to.y, to.width, to.height,
+                         from.x, from.y, from.width, from.height, Gdiplus::UnitPixel, nullptr, nullptr,
+                         nullptr);
 }
 
 void DrawOverlay(HDC dc, const RECT& item, const n_preview::t_Overlay& overlay, HBITMAP bitmap) noexcept {
