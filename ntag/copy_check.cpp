@@ -36,8 +36,7 @@ bool SameMedia(const t_File& oldFile, const std::vector<t_OffsetTable>& oldTable
       const std::uint64_t o = oldTables[t][i], n = newTables[t][i];
       const auto shift = move.ShiftOf(o, 0);
       if (!shift) {
-        if (n != static_cast<std::uint64_t>(static_cast<std::int64_t>(o) + growth) || n < newSize)
-          return false;
+        if (n != o + static_cast<std::uint64_t>(growth) || n < newSize) return false;
         continue;
       }
       if (n != static_cast<std::uint64_t>(static_cast<std::int64_t>(o) + *shift)) return false;

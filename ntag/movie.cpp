@@ -250,8 +250,10 @@ std::vector<t_OffsetTable> t_Movie::ChunkOffsets() const {
 
 namespace {
 
+// Unsigned, so that an offset past 2^63 moves as any other (ShiftOffsets refuses one that
+// would pass 2^64 - 1).
 std::uint64_t Moved(std::uint64_t v, std::uint64_t from, std::int64_t delta) {
-  return v >= from ? static_cast<std::uint64_t>(static_cast<std::int64_t>(v) + delta) : v;
+  return v >= from ? v + static_cast<std::uint64_t>(delta) : v;
 }
 
 // Whether a 32-bit table of `box` would need wider entries once moved.
@@ -286,6 +288,10 @@ void t_Movie::ShiftOffsets(std::uint64_t inside, std::uint64_t from, std::int64_
         const std::uint64_t v = entries[i];
         if (v >= inside && v < from && !(b.type == kSaio && v == 0)) {
           throw t_NtagError(t_ExitCode::LayoutRefused, "a track points into the movie box itself");
+        }
+        // No file reaches there; such an offset addresses nothing, but it cannot be moved.
+        if (v >= from && delta > 0 && v > UINT64_MAX - static_cast<std::uint64_t>(delta)) {
+          throw t_NtagError(t_ExitCode::LayoutRefused, "a chunk offset lies too near 2^64 to be moved");
         }
       }
       const bool overflow = Overflows(entries, from, delta);

@@ -303,6 +303,24 @@ INSTANTIATE_TEST_SUITE_P(
                      [](std::string& s) { s.replace(s.find("mdirappl"), 4, "mdta"); }, 4}),
     [](const auto& p) { return std::string(p.param.name); });
 
+// A track cut down to its movie box whose chunk offsets lie near 2^64: a rewrite could not
+// move them, so it refuses (4) and leaves the file as it was. (Found by the edit fuzzer.)
+TEST(DamagedTest, AnOffsetThatCannotBeMovedIsRefusedUntouched) {
+  t_ScratchFolder scratch;
+  const std::string video = scratch / "far.mp4";
+  t_BuildOptions o;
+  o.co64 = o.cutDownTrack = true;
+  BuildMp4(o, video);
+  std::string bytes = ReadFile(video);
+  const std::size_t table = bytes.rfind("co64") - 4;
+  for (std::size_t at = table + 16; at < table + SizeAt(bytes, table); ++at) bytes[at] = '\xFF';
+  WriteFile(video, bytes);
+  const t_RunResult r = RunNtag({"-meta:title=" + std::string(70000, 'x'), video});
+  EXPECT_EQ(r.exitCode, 4) << r.err;
+  EXPECT_TRUE(ReadFile(video) == bytes);
+  EXPECT_EQ(scratch.Names().size(), 1u);
+}
+
 // Sample data the tables put at or past the end of the file (a download cut short): refused
 // as damaged before anything is written, on every layout, from the tables alone.
 struct t_PastEndCase {
