@@ -12,7 +12,8 @@ namespace n_zorbel::n_ntag {
 namespace {
 
 // Whether meta's children in moov[begin, end) tile that space and the first ilst among
-// them holds exactly `payload`. Reads the bytes where they are.
+// them holds exactly `payload`; with `payload` null, whether none of them is an ilst (a meta
+// that had none keeps none until the last step). Reads the bytes where they are.
 bool ChildrenCarry(const t_Bytes& moov, std::uint64_t moovAt, std::uint64_t begin, std::uint64_t end,
                    const std::uint8_t* payload, std::size_t size) {
   std::vector<t_BoxHeader> kids;
@@ -29,9 +30,9 @@ bool ChildrenCarry(const t_Bytes& moov, std::uint64_t moovAt, std::uint64_t begi
   for (const t_BoxHeader& h : kids) {
     if (h.type != kIlst) continue;
     const std::uint8_t* at = moov.data() + (h.offset + h.headerSize - moovAt);
-    return h.size - h.headerSize == size && std::equal(at, at + size, payload);
+    return payload != nullptr && h.size - h.headerSize == size && std::equal(at, at + size, payload);
   }
-  return false;
+  return payload == nullptr;
 }
 
 }  // namespace
@@ -40,6 +41,7 @@ void WriteInPlace(t_File& file, t_Snapshot& snap, const std::vector<t_InPlacePla
                   const t_Bytes& newIlst) {
   const std::uint64_t moovAt = snap.layout.Moov().offset;
   const t_Bytes& oldIlst = snap.movie.IlstPayload();
+  const bool hadIlst = snap.movie.IlstIndex() >= 0;
   t_BoxHeader newHeader;
   ReadSizeAndType(newIlst.data(), newIlst.size(), newHeader);
   // Prove the steps on moov in memory before touching the file. Every write lies among
@@ -67,7 +69,8 @@ void WriteInPlace(t_File& file, t_Snapshot& snap, const std::vector<t_InPlacePla
       holds = i + 1 == plan.size()
                   ? ChildrenCarry(expected, moovAt, kidsBegin, kidsEnd, newIlst.data() + newHeader.headerSize,
                                   newIlst.size() - newHeader.headerSize)
-                  : ChildrenCarry(expected, moovAt, kidsBegin, kidsEnd, oldIlst.data(), oldIlst.size());
+                  : ChildrenCarry(expected, moovAt, kidsBegin, kidsEnd, hadIlst ? oldIlst.data() : nullptr,
+                                  oldIlst.size());
     }
     if (!holds)
       throw t_NtagError(t_ExitCode::VerifyFailed, "internal error: the in-place plan does not hold");

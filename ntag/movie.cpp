@@ -119,11 +119,13 @@ bool t_Movie::TagBoxesConform() const {
   if (!meta) return true;
   std::size_t metas = 0;
   for (const t_Box& b : udta->children) metas += b.type == kMeta;
-  const int ilst = IlstIndex();
-  // A meta without version and flags (QuickTime's form) is read by few readers.
+  // A meta without version and flags (QuickTime's form) is read by few readers; a child of
+  // size 0 (to the end of meta), the ilst or any other, reads as the end of the list to some,
+  // and an in-place switch before it could not be proven.
   return metas == 1 && !meta->sizeToEnd && meta->prefix.size() == 4 && !meta->children.empty() &&
          meta->children.front().type == kHdlr &&
-         (ilst < 0 || !meta->children[static_cast<std::size_t>(ilst)].sizeToEnd);
+         std::none_of(meta->children.begin(), meta->children.end(),
+                      [](const t_Box& b) { return b.sizeToEnd; });
 }
 
 std::uint32_t t_Movie::MetaHandler() const {

@@ -232,6 +232,7 @@ std::vector<t_Chunk> BuildMp4(const t_BuildOptions& o, const std::string& path) 
           std::string metaBody = hdlr + before + ilst + after;
           if (o.tagBoxes == t_TagBoxes::IlstBeforeHdlr) metaBody = before + ilst + hdlr + after;
           if (o.tagBoxes == t_TagBoxes::IlstSizeZero) metaBody = hdlr + before + after + ZeroSize(ilst);
+          if (o.tagBoxes == t_TagBoxes::OtherSizeZero) metaBody += ZeroSize(Box("xtra", Zeros(8)));
           meta = Box("meta", (o.quickTimeMeta ? "" : Zeros(4)) + metaBody);
         }
         const std::string other = Box("\xA9xyz", Zeros(4) + "kept");

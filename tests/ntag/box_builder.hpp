@@ -14,6 +14,7 @@ enum class t_TagBoxes {
   UdtaSizeZero,     // udta, the last box of moov, with size 0
   MetaSizeZero,     // meta, the last box of udta, with size 0
   IlstSizeZero,     // ilst, the last box of meta, with size 0
+  OtherSizeZero,    // another box after ilst, the last of meta, with size 0
   TwoUdta,          // a second copy of udta
   TwoUdtaDiffering  // a second udta whose tags differ
 };

@@ -236,6 +236,7 @@ INSTANTIATE_TEST_SUITE_P(
                       t_TagBoxesCase{"MetaSizeZero", t_TagBoxes::MetaSizeZero, true, 0},
                       t_TagBoxesCase{"IlstSizeZero", t_TagBoxes::IlstSizeZero, true, 0},
                       t_TagBoxesCase{"IlstSizeZeroMoovLast", t_TagBoxes::IlstSizeZero, false, 0},
+                      t_TagBoxesCase{"OtherSizeZero", t_TagBoxes::OtherSizeZero, true, 0},
                       t_TagBoxesCase{"TwoUdta", t_TagBoxes::TwoUdta, true, 0},
                       t_TagBoxesCase{"TwoUdtaMoovLast", t_TagBoxes::TwoUdta, false, 0},
                       t_TagBoxesCase{"TwoUdtaDiffering", t_TagBoxes::TwoUdtaDiffering, true, 4}),
