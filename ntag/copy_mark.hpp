@@ -33,8 +33,12 @@ void RemoveCopyLock(std::intptr_t lock);
 void RemoveAbandonedCopies(const std::wstring& folder);
 #else
 // Creates the lock of `names` in `folder` exclusively, held (flock) while this run lives;
-// its descriptor, or -errno (-EEXIST when the name is taken).
+// its descriptor, or -errno (-EEXIST when the name is taken). Where the file system has
+// unnamed files, the lock is named only once it holds its line, so no kill leaves it empty.
 int CreateCopyLock(int folder, const t_CopyNames& names);
+// Gives an unnamed file (O_TMPFILE) the name `name` in `folder`, which must not exist yet;
+// 0 or errno.
+int LinkUnnamed(int fd, int folder, const std::string& name);
 // Removes the lock this run holds and closes it.
 void RemoveCopyLock(int folder, const std::string& lockName, int lock);
 void RemoveAbandonedCopies(int folder);

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <string>
 
 #include "copy_mark.hpp"
 
@@ -42,13 +43,35 @@ bool IsAbandonedLock(int folder, int fd, const t_CopyNames& names) {
 
 }  // namespace
 
+int LinkUnnamed(int fd, int folder, const std::string& name) {
+  const std::string self = "/proc/self/fd/" + std::to_string(fd);
+  if (::linkat(AT_FDCWD, self.c_str(), folder, name.c_str(), AT_SYMLINK_FOLLOW) == 0) return 0;
+  if (errno != ENOENT) return errno;
+  // Without /proc: through the descriptor itself, which older kernels allow privileged users only.
+  return ::linkat(fd, "", folder, name.c_str(), AT_EMPTY_PATH) == 0 ? 0 : errno;
+}
+
 int CreateCopyLock(int folder, const t_CopyNames& names) {
-  const int fd =
-      ::openat(folder, names.lock.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
+  const std::string content = LockContent(names);
+  // Held from before its line: a later run reads a lock only once it can take it. Where the
+  // file system has no locks at all, no run can take it, so none removes it meanwhile.
+  const auto hold = [&content](int fd) {
+    return (::flock(fd, LOCK_EX | LOCK_NB) == 0 || NoLocksHere(errno)) && WriteWhole(fd, content);
+  };
+  int fd = -1;
+#ifdef O_TMPFILE
+  fd = ::openat(folder, ".", O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+  if (fd >= 0) {
+    const int error = hold(fd) ? LinkUnnamed(fd, folder, names.lock) : (errno != 0 ? errno : EIO);
+    if (error == 0) return fd;
+    ::close(fd);
+    return -error;
+  }
+  if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) return -errno;
+#endif
+  fd = ::openat(folder, names.lock.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
   if (fd < 0) return -errno;
-  // Held from before its content: a later run reads a lock only once it can take it. Where
-  // the file system has no locks at all, no run can take it, so none removes it meanwhile.
-  if ((::flock(fd, LOCK_EX | LOCK_NB) != 0 && !NoLocksHere(errno)) || !WriteWhole(fd, LockContent(names))) {
+  if (!hold(fd)) {
     const int error = errno != 0 ? errno : EIO;
     (void)::unlinkat(folder, names.lock.c_str(), 0);
     ::close(fd);

@@ -20,9 +20,9 @@ std::string Narrow(const std::wstring& name) {
   return ascii;
 }
 
-bool MarkForDeletion(HANDLE h) {
+bool MarkForDeletion(HANDLE h, bool on = true) {
   FILE_DISPOSITION_INFO info{};
-  info.DeleteFile = TRUE;
+  info.DeleteFile = on ? TRUE : FALSE;
   return SetFileInformationByHandle(h, FileDispositionInfo, &info, sizeof info) != 0;
 }
 
@@ -55,10 +55,12 @@ std::intptr_t CreateCopyLock(const std::wstring& folder, const t_CopyNames& name
   HANDLE h = CreateFileW((folder + Wide(names.lock)).c_str(), GENERIC_WRITE | DELETE, FILE_SHARE_READ,
                          nullptr, CREATE_NEW, FILE_ATTRIBUTE_HIDDEN, nullptr);
   if (h == INVALID_HANDLE_VALUE) throw SystemError(static_cast<long>(GetLastError()));
+  // Marked for deletion until it holds its line, so that no kill leaves it empty.
+  (void)MarkForDeletion(h);
   const std::string content = LockContent(names);
   DWORD written = 0;
   if (!WriteFile(h, content.data(), static_cast<DWORD>(content.size()), &written, nullptr) ||
-      written != content.size()) {
+      written != content.size() || !MarkForDeletion(h, false)) {
     const DWORD error = GetLastError();
     (void)MarkForDeletion(h);
     CloseHandle(h);

@@ -150,19 +150,6 @@ int OpenFolder(const std::string& folder) {
   return fd;
 }
 
-#ifdef O_TMPFILE
-int ErrorOf(int result) { return result == 0 ? 0 : errno; }
-
-// Gives an unnamed file (O_TMPFILE) the name `name` in `folder`, which must not exist yet.
-int LinkUnnamed(int fd, int folder, const std::string& name) {
-  const std::string self = "/proc/self/fd/" + std::to_string(fd);
-  const int error = ErrorOf(::linkat(AT_FDCWD, self.c_str(), folder, name.c_str(), AT_SYMLINK_FOLLOW));
-  if (error != ENOENT) return error;
-  // Without /proc: through the descriptor itself, which older kernels allow privileged users only.
-  return ErrorOf(::linkat(fd, "", folder, name.c_str(), AT_EMPTY_PATH));
-}
-#endif
-
 #ifdef __linux__
 // A list or a value whose size the system tells first; asked again when it grew meanwhile.
 // Empty with errno set on failure.
