@@ -144,6 +144,7 @@ class t_SlowToolSystem final : public n_tagging::t_JobSystem, n_system::t_Proces
   std::unique_ptr<n_tools::t_UnpackedTools> UnpackTools(const t_String& folder) override {
     return m_real.UnpackTools(folder);
   }
+  void RemoveFile(const t_String& path) noexcept override { m_real.RemoveFile(path); }
   n_system::t_ProcessRunner& Runner() override { return *this; }
   n_system::t_CommandLimits CommandLimits() override { return m_real.CommandLimits(); }
   std::unique_ptr<n_system::t_ToolProcess> Start(const t_String&, const t_String& commandLine) override {
