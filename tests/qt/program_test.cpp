@@ -341,6 +341,44 @@ TEST_F(ProgramTest, ApplyThroughTheWindowTagsEveryVideoAndClosingRemovesTheWorks
   EXPECT_FALSE(fs::exists(workspace)) << "the workspace is removed at the end";
 }
 
+// Tags another tool wrote (AtomicParsley, with a date and a folded comment)
+// load through the preview menu, from the keyboard, and Apply gives them to
+// a second video: what every reader shows then is the same in both.
+TEST_F(ProgramTest, TagsLoadedThroughThePreviewMenuGoToTheNextVideoWithApply) {
+  const fs::path first(scratch / "first.mp4"), second(scratch / "second.mp4"), cover(scratch / "cover.png");
+  MakeClip(t_Clip::Short, first);
+  MakeClip(t_Clip::Short, second);
+  MakeImage("png", cover);
+  ASSERT_TRUE(Shell("AtomicParsley " + Quote(first.string()) +
+                    " --overWrite --title 'Blue Sky' --artist 'Duv Ize' --genre 'AMV, MMV' "
+                    "--year 2016-05-03T10:00:00Z --comment \"$(printf 'Audio: A\\rVideo: V\\rComment: T')\" "
+                    "--artwork " + Quote(cover.string()) + " >/dev/null"));
+  auto program = Start({first.string(), second.string()});
+  const std::string window = FindWindow(*program);
+  ASSERT_FALSE(window.empty()) << "no window";
+  // The menu opens at the preview; Up wraps to its last item, the load.
+  Keys(window, "shift+F10");
+  std::this_thread::sleep_for(500ms);
+  X("xdotool key --delay 40 Up Return");
+  for (int attempt = 0; attempt < 200 && !fs::exists(workspace / "cover-1.png"); ++attempt)
+    std::this_thread::sleep_for(50ms);
+  ASSERT_TRUE(fs::exists(workspace / "cover-1.png")) << "the cover is extracted into the workspace";
+  std::this_thread::sleep_for(500ms);
+  PressAfterTabs(window, 11);
+  const std::vector<std::string> titles = TitlesOfARun(window);
+  ASSERT_GE(titles.size(), 2u);
+  auto tags = ProbeTags(second);
+  EXPECT_EQ(tags["title"], "Blue Sky");
+  EXPECT_EQ(tags["artist"], "Duv Ize");
+  EXPECT_EQ(tags["genre"], "AMV, MMV");
+  EXPECT_EQ(tags["date"], "2016");
+  EXPECT_EQ(tags["comment"], "Audio: A\rVideo: V\rComment: T");
+  EXPECT_EQ(tags, ProbeTags(first));
+  EXPECT_EQ(ProbeAttachedPictures(second), std::vector<std::string>{"png"});
+  Close(window);
+  EXPECT_EQ(program->Wait(20s), std::optional<int>(0));
+}
+
 // The preview's menu from the keyboard, as the X server delivers the keys:
 // Shift+F10 and the menu key each map a popup beside the window, Escape
 // closes it.
