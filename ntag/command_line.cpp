@@ -159,11 +159,13 @@ std::string MachineListing(const t_TagList& tags, const std::vector<t_ListEntry>
   entries.insert(entries.end(), otherStores.begin(), otherStores.end());
   std::string out;
   for (const t_ListEntry& e : entries) {
-    out += std::string(e.text ? "text\t" : "data\t") + EscapeForLine(e.name) + "\t" + EscapeForLine(e.value) + "\n";
+    out += std::string(e.text ? "text\t" : "data\t") + EscapeForLine(e.name) + "\t" + EscapeForLine(e.value) +
+           "\n";
   }
   std::size_t number = 0;
   for (const t_CoverInfo& c : tags.Covers()) {
-    out += "cover\t" + std::to_string(++number) + "\t" + CoverFormat(c.dataType) + "\t" + std::to_string(c.size) + "\n";
+    out += "cover\t" + std::to_string(++number) + "\t" + CoverFormat(c.dataType) + "\t" +
+           std::to_string(c.size) + "\n";
   }
   return out;
 }
@@ -285,7 +287,8 @@ t_Request ParseArguments(const std::vector<t_NativePath>& args) {
     }
   }
   if (!request.help && !request.version && !haveVideo) Usage("no video given");
-  if (request.extractCover != 0 && request.HasEdits()) Usage("-extract-cover reads a video; change it in another call");
+  if (request.extractCover != 0 && request.HasEdits())
+    Usage("-extract-cover reads a video; change it in another call");
   return request;
 }
 
@@ -320,8 +323,8 @@ std::string ListOrEdit(const t_Request& request) {
   }
   if (request.extractCover != 0) {
     if (request.extractCover > tags->Covers().size()) {
-      throw t_NtagError(t_ExitCode::CoverProblem,
-                        "'" + PathToUtf8(request.video) + "' has no cover " + std::to_string(request.extractCover));
+      throw t_NtagError(t_ExitCode::CoverProblem, "'" + PathToUtf8(request.video) + "' has no cover " +
+                                                      std::to_string(request.extractCover));
     }
     WriteNewFile(request.extractTo, tags->CoverImage(request.extractCover - 1));
   }

@@ -228,7 +228,9 @@ t_ListEntry KeysEntry(const t_Bytes& p, const t_BoxHeader& item, std::string nam
   return {std::move(name), "unreadable", false};
 }
 
-std::string NameFor(const t_Meaning* meaning, const std::string& own) { return meaning ? meaning->keys[0] : own; }
+std::string NameFor(const t_Meaning* meaning, const std::string& own) {
+  return meaning ? meaning->keys[0] : own;
+}
 
 // The Keys metadata without the keys numbered in `gone` (1-based, ascending): later keys
 // move down, and the items follow their keys' new numbers. Other boxes keep their bytes.
@@ -365,7 +367,8 @@ std::vector<t_ListEntry> OtherStoresListing(const t_Movie& movie) {
       if (item.container) continue;
       const t_Meaning* asset = MeaningOf(item.type, kAssetBoxes);
       if (asset) {
-        entries.push_back({"3gpp:" + NameFor(asset, TypeName(item.type)), AssetText(item.type, item.payload)});
+        entries.push_back(
+            {"3gpp:" + NameFor(asset, TypeName(item.type)), AssetText(item.type, item.payload)});
       } else if ((item.type >> 24) == 0xA9) {
         entries.push_back({"udta:" + NameFor(MeaningOf(item.type, kUserDataItems), TypeName(item.type)),
                            UserDataText(item.payload)});

@@ -287,7 +287,8 @@ std::vector<std::string> t_TagList::Listing() const {
 }
 
 std::string ListingLine(const t_ListEntry& entry) {
-  return EscapeForLine(entry.name) + " = " + (entry.text ? EscapeForLine(entry.value) : "(" + entry.value + ")");
+  return EscapeForLine(entry.name) + " = " +
+         (entry.text ? EscapeForLine(entry.value) : "(" + entry.value + ")");
 }
 
 const char* CoverFormat(std::uint32_t dataType) {

@@ -77,7 +77,10 @@ t_ListedTags ReadListing(std::string_view listing) {
       }
     } else if (f[0] == "cover" && f.size() == 4 && !tags.hasCover) {
       tags.hasCover = true;
-      tags.coverExtension = f[2] == "jpeg" ? ZTEXT(".jpg") : f[2] == "png" ? ZTEXT(".png") : f[2] == "bmp" ? ZTEXT(".bmp") : ZTEXT(".img");
+      tags.coverExtension = f[2] == "jpeg"  ? ZTEXT(".jpg")
+                            : f[2] == "png" ? ZTEXT(".png")
+                            : f[2] == "bmp" ? ZTEXT(".bmp")
+                                            : ZTEXT(".img");
     }
   }
   tags.fields.year = YearOfDate(tags.fields.year);
@@ -103,7 +106,8 @@ t_CommentParts SplitComment(t_StringView comment) {
     return t_String(part);
   };
   if (take(ZTEXT("Audio: "))) parts.audio = upTo(ZTEXT("\r"));
-  if (take(parts.audio.empty() ? ZTEXT("Video: ") : ZTEXT("\rVideo: "))) parts.video = upTo(ZTEXT("\rComment: "));
+  if (take(parts.audio.empty() ? ZTEXT("Video: ") : ZTEXT("\rVideo: ")))
+    parts.video = upTo(ZTEXT("\rComment: "));
   if (parts.audio.empty() && parts.video.empty()) {
     parts.text = t_String(rest);
   } else if (take(ZTEXT("\rComment: "))) {
@@ -113,14 +117,17 @@ t_CommentParts SplitComment(t_StringView comment) {
   }
   // The audio field holds one line; the multi-line fields break lines with CR LF.
   const bool folded = parts.audio.find(ZTEXT('\n')) == t_String::npos && !HasLoneCr(parts.video) &&
-                      !HasLoneCr(parts.text) && ComposeComment(parts.audio, parts.video, parts.text) == comment;
+                      !HasLoneCr(parts.text) &&
+                      ComposeComment(parts.audio, parts.video, parts.text) == comment;
   return folded ? parts : t_CommentParts{{}, {}, t_String(comment)};
 }
 
 t_String YearOfDate(t_StringView value) {
-  const auto digits = static_cast<std::size_t>(std::find_if_not(value.begin(), value.end(), IsDigit) - value.begin());
-  const bool date = digits == 4 && digits < value.size() &&
-                    (value[digits] == ZTEXT('-') || value[digits] == ZTEXT(':') || value[digits] == ZTEXT('T'));
+  const auto digits =
+      static_cast<std::size_t>(std::find_if_not(value.begin(), value.end(), IsDigit) - value.begin());
+  const bool date =
+      digits == 4 && digits < value.size() &&
+      (value[digits] == ZTEXT('-') || value[digits] == ZTEXT(':') || value[digits] == ZTEXT('T'));
   return t_String(date ? value.substr(0, digits) : value);
 }
 

@@ -19,8 +19,8 @@ class t_TagLoad {
  public:
   // As for t_TaggingJob, `tools` is the caller's slot for the unpacked tool.
   // `number` keeps this load's files apart from those of the loads before.
-  t_TagLoad(std::unique_ptr<n_tools::t_UnpackedTools>& tools, t_JobSystem& system, const t_String& workspaceFolder,
-            const t_String& video, std::uint32_t number);
+  t_TagLoad(std::unique_ptr<n_tools::t_UnpackedTools>& tools, t_JobSystem& system,
+            const t_String& workspaceFolder, const t_String& video, std::uint32_t number);
   // Stops a tool that still runs; removes the cover file unless it was taken.
   ~t_TagLoad();
   t_TagLoad(const t_TagLoad&) = delete;

@@ -490,8 +490,8 @@ void t_MainDialog::OnCommandIdle(int id) {
 }
 
 void t_MainDialog::StartLoad() {
-  m_load = std::make_unique<n_tagging::t_TagLoad>(m_tools, m_ports.jobSystem, m_workspaceFolder, m_videoFiles[0],
-                                                  ++m_loads);
+  m_load = std::make_unique<n_tagging::t_TagLoad>(m_tools, m_ports.jobSystem, m_workspaceFolder,
+                                                  m_videoFiles[0], ++m_loads);
   m_view->StartTick(kTickPeriodMs);
 }
 
@@ -525,7 +525,8 @@ std::optional<t_String> t_MainDialog::LoadRefusal(const n_tagging::t_TagFieldTex
       return FillIn(m_view->LoadText(kTextLoadedValueTooLong), m_view->LoadText(kFieldLabels[i].textId),
                     Decimal(kFieldLimit));
   }
-  if (!std::all_of(fields.year.begin(), fields.year.end(), [](t_Char c) { return c >= ZTEXT('0') && c <= ZTEXT('9'); }))
+  if (!std::all_of(fields.year.begin(), fields.year.end(),
+                   [](t_Char c) { return c >= ZTEXT('0') && c <= ZTEXT('9'); }))
     return FillIn(m_view->LoadText(kTextLoadedYearNotNumber), m_view->LoadText(kTextYear), {});
   return std::nullopt;
 }

@@ -176,7 +176,8 @@ class t_MainDialog {
   std::unique_ptr<n_tagging::t_TaggingJob> m_job;  // exactly while a run is active
   std::unique_ptr<n_tagging::t_TagLoad> m_load;    // exactly while tags are loaded
   std::uint32_t m_loads = 0;
-  t_String m_loadedCover;  // the cover file the last load extracted, ours to remove
+  // The cover file the last load extracted, ours to remove.
+  t_String m_loadedCover;
   std::vector<t_DroppedPath> m_handedDuringRun;     // added when the run ends
 };
 

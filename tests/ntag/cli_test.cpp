@@ -108,9 +108,9 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(CliTest, HelpAndVersionPrintAndSucceed) {
   const t_RunResult help = RunNtag({"-help"});
   EXPECT_EQ(help.exitCode, 0);
-  for (const char* word : {"-meta:KEY=VALUE", "-remove-cover:all", "-add-cover:front:PATH", "-list-meta",
-                           "-list-meta:machine", "-extract-cover:N:PATH", "-output:PATH", "album_artist",
-                           "exit codes"}) {
+  for (const char* word :
+       {"-meta:KEY=VALUE", "-remove-cover:all", "-add-cover:front:PATH", "-list-meta", "-list-meta:machine",
+        "-extract-cover:N:PATH", "-output:PATH", "album_artist", "exit codes"}) {
     EXPECT_NE(help.out.find(word), std::string::npos) << word;
   }
   const t_RunResult version = RunNtag({"-version"});
@@ -232,7 +232,6 @@ TEST(CliTest, NothingToChangeLeavesTheFileAsItWas) {
   EXPECT_TRUE(ReadFile(video) == before);
 }
 
-
 // The machine listing's fields, unescaped: what a program reading it gets.
 std::vector<std::vector<std::string>> MachineLines(const std::string& listing) {
   std::vector<std::vector<std::string>> lines;
@@ -268,7 +267,8 @@ TEST(CliTest, MachineListingGivesEveryValueWhole) {
                                 std::string(32767, 'x') + "\x01\x7F", "Жж 🎬 = \\x41"};
   const char* keys[] = {"comment", "title", "artist", "genre"};
   std::vector<std::string> args{"-add-cover:front:" + scratch / "c.png", video};
-  for (std::size_t i = 0; i < std::size(values); ++i) args.push_back(std::string("-meta:") + keys[i] + "=" + values[i]);
+  for (std::size_t i = 0; i < std::size(values); ++i)
+    args.push_back(std::string("-meta:") + keys[i] + "=" + values[i]);
   ASSERT_EQ(RunNtag(args).exitCode, 0);
   const t_RunResult r = RunNtag({"-list-meta:machine", video, "-output:" + scratch / "list"});
   ASSERT_EQ(r.exitCode, 0) << r.err;
@@ -279,7 +279,8 @@ TEST(CliTest, MachineListingGivesEveryValueWhole) {
     if (fields[0] == "text" && fields.size() == 3) texts[fields[1]] = fields[2];
   for (std::size_t i = 0; i < std::size(values); ++i) EXPECT_EQ(texts[keys[i]], values[i]) << keys[i];
   EXPECT_EQ(texts["album"], "no\xFF\xC3utf-8");
-  const std::vector<std::string> cover{"cover", "1", "png", std::to_string(ReadFile(scratch / "c.png").size())};
+  const std::vector<std::string> cover{"cover", "1", "png",
+                                       std::to_string(ReadFile(scratch / "c.png").size())};
   EXPECT_EQ(lines.back(), cover);
 }
 
@@ -289,7 +290,9 @@ TEST(CliTest, ExtractsACoverIntoANewFileOnly) {
   MakeClip(t_Clip::Faststart, video);
   MakeImage("jpg", scratch / "a.jpg");
   MakeImage("png", scratch / "b.png");
-  ASSERT_EQ(RunNtag({video, "-add-cover:front:" + scratch / "a.jpg", "-add-cover:front:" + scratch / "b.png"}).exitCode, 0);
+  ASSERT_EQ(RunNtag({video, "-add-cover:front:" + scratch / "a.jpg", "-add-cover:front:" + scratch / "b.png"})
+                .exitCode,
+            0);
   ASSERT_EQ(RunNtag({"-extract-cover:2:" + scratch / "out.png", video}).exitCode, 0);
   EXPECT_EQ(ReadFile(scratch / "out.png"), ReadFile(scratch / "b.png"));
   // Never over a file, nor through a link, dangling or not.

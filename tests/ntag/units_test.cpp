@@ -178,7 +178,8 @@ TEST(StoresTest, InnerSizesBelowTheHeaderOrPastTheItemReadNothing) {
     const std::string keysValue = inner == 0 ? "0123456789abcdef" : "(unreadable)";
     std::vector<std::string> lines;
     for (const t_ListEntry& e : OtherStoresListing(movie)) lines.push_back(ListingLine(e));
-    EXPECT_EQ(lines, (std::vector<std::string>{"udta:title = ", "keys:com.apple.quicktime.make = " + keysValue}))
+    EXPECT_EQ(lines,
+              (std::vector<std::string>{"udta:title = ", "keys:com.apple.quicktime.make = " + keysValue}))
         << inner;
     EXPECT_EQ(t_TagList::Parse(movie.IlstPayload()).Listing(), std::vector<std::string>{"artist = (unreadable)"})
         << inner;

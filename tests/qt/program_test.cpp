@@ -352,7 +352,8 @@ TEST_F(ProgramTest, TagsLoadedThroughThePreviewMenuGoToTheNextVideoWithApply) {
   ASSERT_TRUE(Shell("AtomicParsley " + Quote(first.string()) +
                     " --overWrite --title 'Blue Sky' --artist 'Duv Ize' --genre 'AMV, MMV' "
                     "--year 2016-05-03T10:00:00Z --comment \"$(printf 'Audio: A\\rVideo: V\\rComment: T')\" "
-                    "--artwork " + Quote(cover.string()) + " >/dev/null"));
+                    "--artwork " +
+                    Quote(cover.string()) + " >/dev/null"));
   auto program = Start({first.string(), second.string()});
   const std::string window = FindWindow(*program);
   ASSERT_FALSE(window.empty()) << "no window";

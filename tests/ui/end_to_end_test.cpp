@@ -246,7 +246,6 @@ TEST_F(DialogEndToEnd, AFullWorkspaceDiskFailsTheUnpackingAndTheNextApplyTriesAg
   EXPECT_FALSE(std::filesystem::exists(std::filesystem::path(workspace)));
 }
 
-
 // What Mivora wrote comes back into an empty dialog, and Apply then gives a
 // second video the same tags; a damaged video is named with its cause.
 TEST_F(DialogEndToEnd, LoadedTagsComeBackWholeAndApplyCopiesThemToAnotherVideo) {
@@ -256,13 +255,13 @@ TEST_F(DialogEndToEnd, LoadedTagsComeBackWholeAndApplyCopiesThemToAnotherVideo) 
   const t_Bytes coverBytes = Jpeg(40, 30, 1);
   const t_String cover = scratch / ZTEXT("cover.jpg");
   WriteFile(std::filesystem::path(cover), std::string(coverBytes.begin(), coverBytes.end()));
-  const std::pair<int, t_String> values[] = {
-      {kTitle, FromUtf8("Blue Sky \xE2\x80\x94 it's \\ done\\")}, {kAuthor, ZTEXT("Duv Ize")},
-      {kGenre, ZTEXT("AMV, MMV")},
-      {kYear, ZTEXT("2016")},
-      {kAudioSources, ZTEXT("Song: Artist")},
-      {kVideoSources, ZTEXT("Show one\r\nShow two")},
-      {kComment, ZTEXT("Audio: not a label\r\nline two")}};
+  const std::pair<int, t_String> values[] = {{kTitle, FromUtf8("Blue Sky \xE2\x80\x94 it's \\ done\\")},
+                                             {kAuthor, ZTEXT("Duv Ize")},
+                                             {kGenre, ZTEXT("AMV, MMV")},
+                                             {kYear, ZTEXT("2016")},
+                                             {kAudioSources, ZTEXT("Song: Artist")},
+                                             {kVideoSources, ZTEXT("Show one\r\nShow two")},
+                                             {kComment, ZTEXT("Audio: not a label\r\nline two")}};
   {
     auto dialog = Open({first, cover});
     for (const auto& [field, text] : values) view.texts[field] = text;

@@ -24,8 +24,10 @@ class LoadTagsTest : public DialogTest {
   void SetUp() override {
     jobs.runner.effect = [this](const t_String& line) {
       // The path of the file to write stands quoted after the option's colon.
-      const t_String path = line.substr(line.find(ZTEXT('"')) + 1, line.find(ZTEXT("\" \"")) - line.find(ZTEXT('"')) - 1);
-      WriteFile(std::filesystem::path(path), line.find(ZTEXT("-output:")) != t_String::npos ? listing : coverBytes);
+      const t_String path =
+          line.substr(line.find(ZTEXT('"')) + 1, line.find(ZTEXT("\" \"")) - line.find(ZTEXT('"')) - 1);
+      WriteFile(std::filesystem::path(path),
+                line.find(ZTEXT("-output:")) != t_String::npos ? listing : coverBytes);
     };
   }
 
@@ -55,7 +57,8 @@ TEST_F(LoadTagsTest, FillsEveryFieldAndTheCoverFromTheFirstVideo) {
   const t_String cover = Workspace() + ZTEXT("cover-1.png");
   EXPECT_EQ(jobs.runner.starts[0].commandLine,
             ZTEXT(" -list-meta:machine -output:\"") + list + ZTEXT("\" \"clip1.mp4\""));
-  EXPECT_EQ(jobs.runner.starts[1].commandLine, ZTEXT(" -extract-cover:1:\"") + cover + ZTEXT("\" \"clip1.mp4\""));
+  EXPECT_EQ(jobs.runner.starts[1].commandLine,
+            ZTEXT(" -extract-cover:1:\"") + cover + ZTEXT("\" \"clip1.mp4\""));
   // The genre the video does not hold is emptied.
   EXPECT_EQ(FieldTexts(), ZTEXT("Blue \"Sky\"|Duv Ize||2016|A|V1\r\nV2|Fan edit|"));
   EXPECT_EQ(dialog->Tags().coverPath, cover);
@@ -80,7 +83,8 @@ TEST_F(LoadTagsTest, AValueAFieldCannotTakeIsRefusedAndNothingChanges) {
   } const cases[] = {
       {"text\tcomment\t" + std::string(32768, 'x') + "\ncover\t1\tjpeg\t9\n",
        "The video's “Comment” is longer than the field takes: at most 32767 characters. Nothing was loaded."},
-      {"text\ttitle\t" + std::string(32768 / 2, 'x') + "\xC3\xA9\xF0\x9F\x8E\xAC" + std::string(32768 / 2, 'x') + "\n",
+      {"text\ttitle\t" + std::string(32768 / 2, 'x') + "\xC3\xA9\xF0\x9F\x8E\xAC" +
+           std::string(32768 / 2, 'x') + "\n",
        "The video's “Title” is longer than the field takes: at most 32767 characters. Nothing was loaded."},
       {"text\tyear\tcirca 1999\n", "The video's “Year” is not a number the field takes. Nothing was loaded."},
   };
@@ -116,7 +120,8 @@ TEST_F(LoadTagsTest, AVideoTheTaggerCannotReadIsNamedWithTheCause) {
     Load();
     ASSERT_EQ(view.messages.size(), 1u);
     EXPECT_EQ(ToUtf8(view.messages[0].first),
-              std::string("The tags of “clip1.mp4” could not be loaded; the fields stay as they were.\n") + c.cause);
+              std::string("The tags of “clip1.mp4” could not be loaded; the fields stay as they were.\n") +
+                  c.cause);
     EXPECT_EQ(view.texts[kTitle], ZTEXT("kept"));
   }
 }

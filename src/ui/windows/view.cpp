@@ -397,7 +397,8 @@ void t_Win32View::SetMenuCheck(t_MenuKind menu, int command, bool checked) {
 }
 
 void t_Win32View::EnableMenuItem(t_MenuKind menu, int command, bool enabled) {
-  ::EnableMenuItem(MenuHandle(menu), static_cast<UINT>(command), MF_BYCOMMAND | (enabled ? MF_ENABLED : MF_GRAYED));
+  ::EnableMenuItem(MenuHandle(menu), static_cast<UINT>(command),
+                   MF_BYCOMMAND | (enabled ? MF_ENABLED : MF_GRAYED));
 }
 
 void t_Win32View::AddAlwaysOnTopItem(const t_String& text) {

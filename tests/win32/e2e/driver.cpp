@@ -523,18 +523,20 @@ void LoadTagsRoundTrip(const t_Setup& setup) {
   mivora.Command(40025);
   Check(WaitFor([&] { return mivora.Text(1008) == L"E2E title"; }, 30s), L"the title is loaded");
   const std::pair<int, const wchar_t*> loaded[] = {
-      {1010, L"E2E author"}, {1012, L"GMV, Action"},     {1015, L"2016"},
+      {1010, L"E2E author"},  {1012, L"GMV, Action"},     {1015, L"2016"},
       {1018, L"Song - Band"}, {1020, L"Show, episode 3"}, {1022, L"Made for the test"}};
   for (const auto& [control, text] : loaded)
     CheckEqual(mivora.Text(control), std::wstring(text), L"loaded field " + std::to_wstring(control));
   const std::wstring cover = mivora.Text(1005);
-  Check(cover.rfind(TempFolder() + L"Mivora\\cover-1.", 0) == 0, L"the cover is extracted into the workspace: " + cover);
+  Check(cover.rfind(TempFolder() + L"Mivora\\cover-1.", 0) == 0,
+        L"the cover is extracted into the workspace: " + cover);
   mivora.Press(1026);
   WatchRun(mivora, 2, 60s);
   Check(FindDialog(mivora.Id(), L"Mivora error") == nullptr, L"Apply after loading reports no failure");
 
   mivora.Post(WM_CLOSE, 0, 0);
-  CheckEqual(std::to_wstring(mivora.WaitForExit(20s)), std::wstring(L"0"), L"closing ends the program with code 0");
+  CheckEqual(std::to_wstring(mivora.WaitForExit(20s)), std::wstring(L"0"),
+             L"closing ends the program with code 0");
 
   t_Mivora failing(setup.program, {bad}, setup.environment);
   if (failing.Dialog() == nullptr) return Check(false, L"the dialog opens on a damaged video");
@@ -549,7 +551,8 @@ void LoadTagsRoundTrip(const t_Setup& setup) {
                                   L"\u201D could not be loaded; the fields stay as they were.\n"
                                   L"The video is not an MP4 file, or it is damaged.";
     Check(std::find(texts.begin(), texts.end(), expected) != texts.end(),
-          L"the box says \"" + expected + L"\"" + (texts.empty() ? L"" : L" (it says \"" + texts.front() + L"\")"));
+          L"the box says \"" + expected + L"\"" +
+              (texts.empty() ? L"" : L" (it says \"" + texts.front() + L"\")"));
     ::PostMessageW(box, WM_COMMAND, IDOK, 0);
   }
   CheckEqual(failing.Text(1008), std::wstring(L"kept"), L"the fields stay after the failure");
