@@ -101,12 +101,12 @@ inline constexpr int kTextDiskFull = 148;
 inline constexpr int kTextVideoInUse = 149;
 inline constexpr int kTextDeviceFailed = 150;
 // Why the tagger failed, by its exit code (its own table, 1 to 11); 0 where it has no code.
-// Loading a video's tags: the failure ("%1" the video), a value the field does
-// not take ("%1" the field, "%2" its limit), a year that is no number ("%1"
-// the field), and the end told to a screen reader.
+// Loading a video's tags: the failure ("%1" the video), a value longer than
+// its field takes ("%1" the field, "%2" its limit), one with characters its
+// field does not take ("%1" the field), and the end told to a screen reader.
 inline constexpr int kTextLoadFailed = 151;
 inline constexpr int kTextLoadedValueTooLong = 152;
-inline constexpr int kTextLoadedYearNotNumber = 153;
+inline constexpr int kTextLoadedValueNotTaken = 153;
 inline constexpr int kTextTagsLoaded = 154;
 inline constexpr int kTextToolExitReasons[] = {
     0, 126, 127, 128, 129, 130, 131, 132, kTextAccessDenied, kTextDiskFull, kTextVideoInUse, kTextDeviceFailed};

@@ -111,6 +111,8 @@ t_String Decimal(std::int64_t value) {
   return text;
 }
 
+bool IsDigit(t_Char c) noexcept { return c >= ZTEXT('0') && c <= ZTEXT('9'); }
+
 // Both edges count as inside: one pixel more than the platforms' own test.
 bool ContainsEdgesIncluded(const t_ScreenRect& rect, t_ScreenPoint point) noexcept {
   return rect.left <= point.x && point.x <= rect.right && rect.top <= point.y && point.y <= rect.bottom;
@@ -520,14 +522,16 @@ void t_MainDialog::FinishLoad() {
 std::optional<t_String> t_MainDialog::LoadRefusal(const n_tagging::t_TagFieldTexts& fields) {
   const auto texts = FieldTexts(fields);
   for (std::size_t i = 0; i < std::size(kFieldLabels); ++i) {
+    const t_String& text = *texts[i];
+    const t_String label = m_view->LoadText(kFieldLabels[i].textId);
     // Counted as the fields count, in UTF-16 units.
-    if (Utf8ToUtf16(ToUtf8(*texts[i])).size() > static_cast<std::size_t>(kFieldLimit))
-      return FillIn(m_view->LoadText(kTextLoadedValueTooLong), m_view->LoadText(kFieldLabels[i].textId),
-                    Decimal(kFieldLimit));
+    if (Utf8ToUtf16(ToUtf8(text)).size() > static_cast<std::size_t>(kFieldLimit))
+      return FillIn(m_view->LoadText(kTextLoadedValueTooLong), label, Decimal(kFieldLimit));
+    // A field's text ends at a NUL, and the Year field takes digits only.
+    const bool taken = kTagFields[i] == kYear ? std::all_of(text.begin(), text.end(), IsDigit)
+                                              : text.find(t_Char(0)) == t_String::npos;
+    if (!taken) return FillIn(m_view->LoadText(kTextLoadedValueNotTaken), label, {});
   }
-  if (!std::all_of(fields.year.begin(), fields.year.end(),
-                   [](t_Char c) { return c >= ZTEXT('0') && c <= ZTEXT('9'); }))
-    return FillIn(m_view->LoadText(kTextLoadedYearNotNumber), m_view->LoadText(kTextYear), {});
   return std::nullopt;
 }
 

@@ -82,7 +82,7 @@ constexpr t_TextEntry kEnglishTexts[] = {
     {150, "Writing failed: the device could not read or write the data."},
     {151, "The tags of “%1” could not be loaded; the fields stay as they were."},
     {152, "The video's “%1” is longer than the field takes: at most %2 characters. Nothing was loaded."},
-    {153, "The video's “%1” is not a number the field takes. Nothing was loaded."},
+    {153, "The video's “%1” holds characters the field does not take. Nothing was loaded."},
     {154, "The tags of the first video are loaded."},
 };
 constexpr t_TextEntry kDutchTexts[] = {
@@ -155,7 +155,7 @@ constexpr t_TextEntry kDutchTexts[] = {
     {150, "Schrijven mislukt: het apparaat kon de gegevens niet lezen of schrijven."},
     {151, "De tags van “%1” konden niet worden geladen; de velden blijven zoals ze waren."},
     {152, "“%1” van de video is langer dan het veld toelaat: hoogstens %2 tekens. Er is niets geladen."},
-    {153, "“%1” van de video is geen getal dat het veld toelaat. Er is niets geladen."},
+    {153, "“%1” van de video bevat tekens die het veld niet toelaat. Er is niets geladen."},
     {154, "De tags van de eerste video zijn geladen."},
 };
 constexpr t_TextEntry kRussianTexts[] = {
@@ -221,7 +221,7 @@ constexpr t_TextEntry kRussianTexts[] = {
     {150, "Запись не удалась: устройство не смогло прочитать или записать данные."},
     {151, "Не удалось загрузить теги «%1»; поля остались прежними."},
     {152, "Значение «%1» в видео длиннее, чем вмещает поле: не более %2 символов. Ничего не загружено."},
-    {153, "Значение «%1» в видео не является числом, которое принимает поле. Ничего не загружено."},
+    {153, "Значение «%1» в видео содержит символы, которые поле не принимает. Ничего не загружено."},
     {154, "Теги первого видео загружены."},
 };
 constexpr t_TextEntry kGreekTexts[] = {
@@ -292,7 +292,7 @@ constexpr t_TextEntry kGreekTexts[] = {
     {152,
      "Το «%1» του βίντεο είναι μεγαλύτερο από όσο δέχεται το πεδίο: το πολύ %2 χαρακτήρες. Δεν φορτώθηκε "
      "τίποτα."},
-    {153, "Το «%1» του βίντεο δεν είναι αριθμός που δέχεται το πεδίο. Δεν φορτώθηκε τίποτα."},
+    {153, "Το «%1» του βίντεο περιέχει χαρακτήρες που δεν δέχεται το πεδίο. Δεν φορτώθηκε τίποτα."},
     {154, "Οι ετικέτες του πρώτου βίντεο φορτώθηκαν."},
 };
 

@@ -86,7 +86,10 @@ TEST_F(LoadTagsTest, AValueAFieldCannotTakeIsRefusedAndNothingChanges) {
       {"text\ttitle\t" + std::string(32768 / 2, 'x') + "\xC3\xA9\xF0\x9F\x8E\xAC" +
            std::string(32768 / 2, 'x') + "\n",
        "The video's “Title” is longer than the field takes: at most 32767 characters. Nothing was loaded."},
-      {"text\tyear\tcirca 1999\n", "The video's “Year” is not a number the field takes. Nothing was loaded."},
+      {"text\tyear\tcirca 1999\n",
+       "The video's “Year” holds characters the field does not take. Nothing was loaded."},
+      {"text\tgenre\tAMV\\x00MMV\n",
+       "The video's “Genre” holds characters the field does not take. Nothing was loaded."},
   };
   for (const auto& c : cases) {
     Open(Clips(1));
