@@ -72,7 +72,8 @@ TEST(ReadListing, TakesTheFirstEntryOfEachTagWholeAndTheFirstCover) {
       "garbage line\\";
   const t_ListedTags tags = ReadListing(listing);
   EXPECT_EQ(tags.fields.title, ZTEXT("Old QuickTime title"));
-  EXPECT_EQ(ToUtf8(tags.fields.artist), "back\\slash\ttab\x01 \xC3\xA9\xFF");
+  // A byte that is no UTF-8 passes on POSIX and is U+FFFD on Windows, as every text is.
+  EXPECT_EQ(tags.fields.artist, FromUtf8("back\\slash\ttab\x01 \xC3\xA9\xFF"));
   EXPECT_EQ(tags.fields.genre, ZTEXT(""));
   EXPECT_EQ(tags.fields.year, ZTEXT("2016"));
   EXPECT_EQ(tags.fields.audioSources, ZTEXT("A"));
