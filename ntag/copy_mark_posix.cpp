@@ -1,7 +1,7 @@
+#include "copy_mark.hpp"
+
 #include <dirent.h>
 #include <fcntl.h>
-
-#include "copy_mark.hpp"
 #ifdef __linux__
 #include <sys/xattr.h>
 #endif
