@@ -49,6 +49,7 @@ mapfile -t owned < <(dpkg -L mivora)
 # The tagger on its own: on the PATH, with its man page, reading what it writes.
 [ "$(command -v ntag)" = /usr/bin/ntag ] || fail "ntag is not on the PATH"
 [ "$(ntag -version)" = "ntag $version" ] || fail "the installed ntag -version does not read $version"
+cmp -s /usr/bin/ntag build/native/ntag/ntag || fail "the installed ntag is not the one Mivora carries"
 [ -f /usr/share/man/man1/ntag.1.gz ] || fail "ntag has no man page"
 scratch="$(mktemp -d)"
 ffmpeg -v error -f lavfi -i testsrc=size=64x48:rate=5 -t 0.4 -c:v mpeg4 "$scratch/clip.mp4"
