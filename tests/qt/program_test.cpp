@@ -380,6 +380,31 @@ TEST_F(ProgramTest, TagsLoadedThroughThePreviewMenuGoToTheNextVideoWithApply) {
   EXPECT_EQ(program->Wait(20s), std::optional<int>(0));
 }
 
+// A video whose cover costs a decoder dearly, or is cut short, loads and the
+// window still closes at once.
+TEST_F(ProgramTest, AHostileCoverInAVideoNeverKeepsTheWindowFromEnding) {
+  const QByteArray bomb = ScanBomb(4000, 3000);
+  ASSERT_FALSE(bomb.isEmpty());
+  for (const QByteArray& bytes : {bomb, bomb.left(bomb.size() / 2)}) {
+    const fs::path video(scratch / "video.mp4"), cover(scratch / "cover.jpg");
+    MakeClip(t_Clip::Short, video);
+    std::ofstream(cover, std::ios::binary).write(bytes.constData(), bytes.size());
+    ASSERT_TRUE(Shell("AtomicParsley " + Quote(video.string()) + " --overWrite --artwork " + Quote(cover.string()) +
+                      " >/dev/null"));
+    auto program = Start({video.string()});
+    const std::string window = FindWindow(*program);
+    ASSERT_FALSE(window.empty()) << "no window";
+    Keys(window, "shift+F10");
+    std::this_thread::sleep_for(500ms);
+    X("xdotool key --delay 40 Up Return");
+    for (int attempt = 0; attempt < 200 && !fs::exists(workspace / "cover-1.jpg"); ++attempt)
+      std::this_thread::sleep_for(50ms);
+    EXPECT_TRUE(fs::exists(workspace / "cover-1.jpg")) << "the cover is extracted";
+    Close(window);
+    EXPECT_EQ(program->Wait(20s), std::optional<int>(0)) << bytes.size();
+  }
+}
+
 // The preview's menu from the keyboard, as the X server delivers the keys:
 // Shift+F10 and the menu key each map a popup beside the window, Escape
 // closes it.
