@@ -389,8 +389,8 @@ TEST_F(ProgramTest, AHostileCoverInAVideoNeverKeepsTheWindowFromEnding) {
     const fs::path video(scratch / "video.mp4"), cover(scratch / "cover.jpg");
     MakeClip(t_Clip::Short, video);
     std::ofstream(cover, std::ios::binary).write(bytes.constData(), bytes.size());
-    ASSERT_TRUE(Shell("AtomicParsley " + Quote(video.string()) + " --overWrite --artwork " + Quote(cover.string()) +
-                      " >/dev/null"));
+    ASSERT_TRUE(Shell("AtomicParsley " + Quote(video.string()) + " --overWrite --artwork " +
+                      Quote(cover.string()) + " >/dev/null"));
     auto program = Start({video.string()});
     const std::string window = FindWindow(*program);
     ASSERT_FALSE(window.empty()) << "no window";
