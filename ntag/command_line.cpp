@@ -215,7 +215,7 @@ std::string HelpText() {
          "                          other stores as 'udta:name', '3gpp:name', 'keys:name' lines\n"
          "  -list-meta:machine      the same for programs, one entry a line of tab-separated fields:\n"
          "                          'text NAME VALUE', 'data NAME WHAT' (a value that is no text),\n"
-         "                          then 'cover N FORMAT BYTES'; \\ \\t \\n \\r \\xHH escape every\n"
+         "                          then 'cover N FORMAT BYTES'; \\\\ \\t \\n \\r \\xHH escape every\n"
          "                          backslash, control character and byte that is not UTF-8\n"
          "  -extract-cover:N:PATH   write cover N (from 1, as listed) into the new file PATH;\n"
          "                          an existing file or link there is refused, never written\n"
