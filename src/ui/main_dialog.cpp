@@ -538,9 +538,10 @@ std::optional<t_String> t_MainDialog::LoadRefusal(const n_tagging::t_TagFieldTex
 t_String t_MainDialog::LoadFailureMessage(const n_tagging::t_TagLoad& load) {
   t_String message = FillIn(m_view->LoadText(kTextLoadFailed), load.Video(), {});
   AppendAscii(message, "\n");
-  // The tagger's reasons for a video it cannot read; other failures by stage and code, as a run's.
+  // The tagger's reasons for a video it cannot read (its others speak of writing); other
+  // failures by stage and code, as a run's.
   const std::uint32_t exitCode = load.ToolExitCode();
-  if (exitCode >= 2 && exitCode <= 4) {
+  if (exitCode == 2 || exitCode == 3) {
     message += m_view->LoadText(kTextToolExitReasons[exitCode]);
   } else {
     message += n_tagging::ErrorStageMessage(load.Stage());
