@@ -237,6 +237,17 @@ class ProgramTest : public testing::Test {
     Keys(window, keys + "space");
   }
 
+  // Loads the first video's tags from the preview menu, which the keyboard opens at the
+  // preview (Up wraps to its last item, the load); true once `cover` is in the workspace.
+  bool LoadTags(const std::string& window, const char* cover) const {
+    Keys(window, "shift+F10");
+    std::this_thread::sleep_for(500ms);
+    X("xdotool key --delay 40 Up Return");
+    for (int attempt = 0; attempt < 200 && !fs::exists(workspace / cover); ++attempt)
+      std::this_thread::sleep_for(50ms);
+    return fs::exists(workspace / cover);
+  }
+
   // Polls the title until it reads "Mivora" again after a progress title.
   std::vector<std::string> TitlesOfARun(const std::string& window) const {
     std::vector<std::string> titles;
@@ -357,13 +368,7 @@ TEST_F(ProgramTest, TagsLoadedThroughThePreviewMenuGoToTheNextVideoWithApply) {
   auto program = Start({first.string(), second.string()});
   const std::string window = FindWindow(*program);
   ASSERT_FALSE(window.empty()) << "no window";
-  // The menu opens at the preview; Up wraps to its last item, the load.
-  Keys(window, "shift+F10");
-  std::this_thread::sleep_for(500ms);
-  X("xdotool key --delay 40 Up Return");
-  for (int attempt = 0; attempt < 200 && !fs::exists(workspace / "cover-1.png"); ++attempt)
-    std::this_thread::sleep_for(50ms);
-  ASSERT_TRUE(fs::exists(workspace / "cover-1.png")) << "the cover is extracted into the workspace";
+  ASSERT_TRUE(LoadTags(window, "cover-1.png")) << "the cover is extracted into the workspace";
   std::this_thread::sleep_for(500ms);
   PressAfterTabs(window, 11);
   const std::vector<std::string> titles = TitlesOfARun(window);
@@ -394,12 +399,7 @@ TEST_F(ProgramTest, AHostileCoverInAVideoNeverKeepsTheWindowFromEnding) {
     auto program = Start({video.string()});
     const std::string window = FindWindow(*program);
     ASSERT_FALSE(window.empty()) << "no window";
-    Keys(window, "shift+F10");
-    std::this_thread::sleep_for(500ms);
-    X("xdotool key --delay 40 Up Return");
-    for (int attempt = 0; attempt < 200 && !fs::exists(workspace / "cover-1.jpg"); ++attempt)
-      std::this_thread::sleep_for(50ms);
-    EXPECT_TRUE(fs::exists(workspace / "cover-1.jpg")) << "the cover is extracted";
+    EXPECT_TRUE(LoadTags(window, "cover-1.jpg")) << "the cover is extracted";
     Close(window);
     EXPECT_EQ(program->Wait(20s), std::optional<int>(0)) << bytes.size();
   }
