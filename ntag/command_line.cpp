@@ -1,6 +1,8 @@
 #include "command_line.hpp"
 
 #include <algorithm>
+#include <charconv>
+#include <filesystem>
 #include <map>
 #include <new>
 #include <optional>
@@ -145,10 +147,52 @@ t_Cover LoadCover(const t_NativePath& path) {
   }
 }
 
-void PrintLines(const std::vector<std::string>& lines) {
+std::string Lines(const std::vector<std::string>& lines) {
   std::string out;
   for (const std::string& line : lines) out += line + "\n";
-  WriteOut(out);
+  return out;
+}
+
+// Every value whole on one line of tab-separated fields, each escaped as in the other listing.
+std::string MachineListing(const t_TagList& tags, const std::vector<t_ListEntry>& otherStores) {
+  std::vector<t_ListEntry> entries = tags.Entries();
+  entries.insert(entries.end(), otherStores.begin(), otherStores.end());
+  std::string out;
+  for (const t_ListEntry& e : entries) {
+    out += std::string(e.text ? "text\t" : "data\t") + EscapeForLine(e.name) + "\t" + EscapeForLine(e.value) +
+           "\n";
+  }
+  std::size_t number = 0;
+  for (const t_CoverInfo& c : tags.Covers()) {
+    out += "cover\t" + std::to_string(++number) + "\t" + CoverFormat(c.dataType) + "\t" +
+           std::to_string(c.size) + "\n";
+  }
+  return out;
+}
+
+// Writes a file that did not exist; a file that fails half way is removed again.
+void WriteNewFile(const t_NativePath& path, const t_Bytes& bytes) {
+  t_File file;
+  try {
+    file = t_File::Open(path, t_OpenMode::CreateNew);
+  } catch (const t_IoError& e) {
+    throw t_NtagError(WriteFailureCode(e.Kind()), "cannot create '" + PathToUtf8(path) + "': " + e.what());
+  }
+  try {
+    if (!bytes.empty()) file.WriteAt(0, bytes.data(), bytes.size());
+  } catch (...) {
+    file.Close();
+    std::error_code ignored;
+    std::filesystem::remove(std::filesystem::path(path), ignored);
+    throw;
+  }
+}
+
+// N of "N:PATH", 1 or more; 0 when it is not a number.
+std::size_t CoverNumber(const std::string& text) {
+  std::size_t number = 0;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), number);
+  return error == std::errc() && end != text.data() ? number : 0;
 }
 
 }  // namespace
@@ -169,6 +213,13 @@ std::string HelpText() {
          "  -add-cover:front:PATH   add a JPEG or PNG cover, known by its bytes; removals go first\n"
          "  -list-meta              print the tags as 'name = value' lines and the covers, then\n"
          "                          other stores as 'udta:name', '3gpp:name', 'keys:name' lines\n"
+         "  -list-meta:machine      the same for programs, one entry a line of tab-separated fields:\n"
+         "                          'text NAME VALUE', 'data NAME WHAT' (a value that is no text),\n"
+         "                          then 'cover N FORMAT BYTES'; \\\\ \\t \\n \\r \\xHH escape every\n"
+         "                          backslash, control character and byte that is not UTF-8\n"
+         "  -extract-cover:N:PATH   write cover N (from 1, as listed) into the new file PATH;\n"
+         "                          an existing file or link there is refused, never written\n"
+         "  -output:PATH            write what would go to standard output into the new file PATH\n"
          "  -help, -version\n"
          "\n"
          "exit codes: 0 written and verified (or nothing to change), 1 usage,\n"
@@ -216,7 +267,17 @@ t_Request ParseArguments(const std::vector<t_NativePath>& args) {
       if (path.empty()) Usage("-add-cover:front: needs the path of an image");
       request.covers.push_back(path);
     } else if (IEquals(a, "-list-meta")) {
-      request.list = true;
+      request.listing = t_Listing::Lines;
+    } else if (IEquals(a, "-list-meta:machine")) {
+      request.listing = t_Listing::Machine;
+    } else if (IStartsWith(a, "-extract-cover:")) {
+      const std::size_t colon = a.find(':', 15);
+      request.extractCover = colon == std::string::npos ? 0 : CoverNumber(a.substr(15, colon - 15));
+      if (request.extractCover == 0 || colon + 1 == a.size()) Usage("-extract-cover: needs N:PATH, N from 1");
+      request.extractTo = arg.substr(colon + 1);
+    } else if (IStartsWith(a, "-output:")) {
+      if (a.size() == 8) Usage("-output: needs the path of a new file");
+      request.output = arg.substr(8);
     } else if (IEquals(a, "-help") || IEquals(a, "--help") || IEquals(a, "-h") || a == "-?") {
       request.help = true;
     } else if (IEquals(a, "-version") || IEquals(a, "--version")) {
@@ -226,48 +287,80 @@ t_Request ParseArguments(const std::vector<t_NativePath>& args) {
     }
   }
   if (!request.help && !request.version && !haveVideo) Usage("no video given");
+  if (request.extractCover != 0 && request.HasEdits())
+    Usage("-extract-cover reads a video; change it in another call");
   return request;
 }
+
+namespace {
+
+// Edits, extracts and lists as the request asks; returns the listing.
+std::string ListOrEdit(const t_Request& request) {
+  std::vector<t_Cover> covers;
+  for (const t_NativePath& path : request.covers) covers.push_back(LoadCover(path));
+  // After an edit the listing shows the tags written and verified: reading the file again
+  // could fail when the edit cannot be taken back any more.
+  std::optional<t_TagList> tags;
+  std::vector<t_ListEntry> otherStores;
+  if (request.HasEdits()) {
+    WriteTags(
+        request.video,
+        [&](t_TagList& list) {
+          // Removals first, so a new cover replaces the old ones and an empty value cannot undo a new one.
+          for (const t_MetaChange& c : request.changes) {
+            if (c.value.empty()) list.Set(*c.key, c.value);
+          }
+          if (request.removeCovers) list.RemoveCovers();
+          for (const t_MetaChange& c : request.changes) {
+            if (!c.value.empty()) list.Set(*c.key, c.value);
+          }
+          for (const t_Cover& cover : covers) list.AddCover(cover.dataType, cover.bytes);
+          tags = list;
+        },
+        &otherStores);
+  } else if (request.listing != t_Listing::None || request.extractCover != 0) {
+    tags = ReadTags(request.video, &otherStores);
+  }
+  if (request.extractCover != 0) {
+    if (request.extractCover > tags->Covers().size()) {
+      throw t_NtagError(t_ExitCode::CoverProblem, "'" + PathToUtf8(request.video) + "' has no cover " +
+                                                      std::to_string(request.extractCover));
+    }
+    WriteNewFile(request.extractTo, tags->CoverImage(request.extractCover - 1));
+  }
+  switch (request.listing) {
+    case t_Listing::None:
+      return {};
+    case t_Listing::Lines: {
+      std::vector<std::string> others;
+      for (const t_ListEntry& e : otherStores) others.push_back(ListingLine(e));
+      return Lines(tags->Listing()) + Lines(others);
+    }
+    case t_Listing::Machine:
+      return MachineListing(*tags, otherStores);
+  }
+  return {};
+}
+
+}  // namespace
 
 int Run(const std::vector<t_NativePath>& args) {
   std::string subject;
   try {
     const t_Request request = ParseArguments(args);
+    std::string out;
     if (request.help) {
-      WriteOut(HelpText());
-      return 0;
+      out = HelpText();
+    } else if (request.version) {
+      out = "ntag " NTAG_VERSION "\n";
+    } else {
+      subject = PathToUtf8(request.video) + ": ";
+      out = ListOrEdit(request);
     }
-    if (request.version) {
-      WriteOut("ntag " NTAG_VERSION "\n");
-      return 0;
-    }
-    subject = PathToUtf8(request.video) + ": ";
-    std::vector<t_Cover> covers;
-    for (const t_NativePath& path : request.covers) covers.push_back(LoadCover(path));
-    // After an edit the listing shows the tags written and verified: reading the file again
-    // could fail when the edit cannot be taken back any more.
-    std::optional<t_TagList> written;
-    std::vector<std::string> otherStores;
-    if (request.HasEdits()) {
-      WriteTags(
-          request.video,
-          [&](t_TagList& tags) {
-            // Removals first, so a new cover replaces the old ones and an empty value cannot undo a new one.
-            for (const t_MetaChange& c : request.changes) {
-              if (c.value.empty()) tags.Set(*c.key, c.value);
-            }
-            if (request.removeCovers) tags.RemoveCovers();
-            for (const t_MetaChange& c : request.changes) {
-              if (!c.value.empty()) tags.Set(*c.key, c.value);
-            }
-            for (const t_Cover& cover : covers) tags.AddCover(cover.dataType, cover.bytes);
-            written = tags;
-          },
-          &otherStores);
-    }
-    if (request.list) {
-      PrintLines((written ? *written : ReadTags(request.video, &otherStores)).Listing());
-      PrintLines(otherStores);
+    if (request.output.empty()) {
+      WriteOut(out);
+    } else {
+      WriteNewFile(request.output, t_Bytes(out.begin(), out.end()));
     }
     return 0;
   } catch (const t_NtagError& e) {

@@ -13,11 +13,16 @@ struct t_MetaChange {
   std::string value;  // UTF-8; empty removes the tag
 };
 
+enum class t_Listing { None, Lines, Machine };
+
 struct t_Request {
   std::vector<t_MetaChange> changes;
   bool removeCovers = false;
   std::vector<t_NativePath> covers;  // front covers to add, in order
-  bool list = false;
+  t_Listing listing = t_Listing::None;
+  std::size_t extractCover = 0;  // 1-based; 0: none
+  t_NativePath extractTo;
+  t_NativePath output;  // empty: standard output
   bool help = false;
   bool version = false;
   t_NativePath video;

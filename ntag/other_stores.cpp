@@ -206,33 +206,30 @@ std::vector<t_BoxHeader> IlstItems(const t_Bytes& p, const t_KeysMeta& m) {
                        ilst.offset + ilst.headerSize, "ilst");
 }
 
-// The value of a Keys item as -list-meta shows it: the text of its first data box.
-std::string KeysValue(const t_Bytes& p, const t_BoxHeader& item) {
+// A Keys item as -list-meta shows it: the text of its first data box.
+t_ListEntry KeysEntry(const t_Bytes& p, const t_BoxHeader& item, std::string name) {
   std::vector<t_BoxHeader> parts;
   try {
     parts = ParseSiblings(p.data() + item.offset + item.headerSize,
                           static_cast<std::size_t>(item.size - item.headerSize),
                           item.offset + item.headerSize, "item");
   } catch (const t_NtagError&) {
-    return "(unreadable)";
+    return {std::move(name), "unreadable", false};
   }
   for (const t_BoxHeader& d : parts) {
     if (d.type != kData || d.size - d.headerSize < 8) continue;
     const std::uint8_t* body = BodyOf(p, d);
     const std::uint32_t dataType = Read32(body) & 0xFFFFFF;
     const auto n = static_cast<std::size_t>(d.size - d.headerSize - 8);
-    if (dataType == 1) return EscapeForLine(std::string(body + 8, body + 8 + n));
-    if (dataType == 2) return EscapeForLine(Utf16BeToUtf8(body + 8, n));
-    std::string other = std::to_string(n);
-    other += " bytes of type ";
-    other += std::to_string(dataType);
-    return "(" + other + ")";
+    if (dataType == 1) return {std::move(name), std::string(body + 8, body + 8 + n), true};
+    if (dataType == 2) return {std::move(name), Utf16BeToUtf8(body + 8, n), true};
+    return {std::move(name), std::to_string(n) + " bytes of type " + std::to_string(dataType), false};
   }
-  return "(unreadable)";
+  return {std::move(name), "unreadable", false};
 }
 
 std::string NameFor(const t_Meaning* meaning, const std::string& own) {
-  return meaning ? meaning->keys[0] : EscapeForLine(own);
+  return meaning ? meaning->keys[0] : own;
 }
 
 // The Keys metadata without the keys numbered in `gone` (1-based, ascending): later keys
@@ -300,7 +297,7 @@ t_Bytes MetaBody(const t_Box& meta) {
   return body;
 }
 
-void ListKeys(const t_Bytes& payload, std::vector<std::string>& lines) {
+void ListKeys(const t_Bytes& payload, std::vector<t_ListEntry>& entries) {
   const std::optional<t_KeysMeta> m = ParseKeysMeta(payload);
   if (!m) return;
   for (const t_BoxHeader& item : IlstItems(payload, *m)) {
@@ -308,8 +305,7 @@ void ListKeys(const t_Bytes& payload, std::vector<std::string>& lines) {
     // An item whose key is missing goes by its number.
     std::string own = known ? m->names[item.type - 1] : std::string("#");
     if (!known) own += std::to_string(item.type);
-    lines.push_back("keys:" + NameFor(known ? MeaningOf(own) : nullptr, own) + " = " +
-                    KeysValue(payload, item));
+    entries.push_back(KeysEntry(payload, item, "keys:" + NameFor(known ? MeaningOf(own) : nullptr, own)));
   }
 }
 
@@ -360,26 +356,26 @@ bool MoveKeysOutOfUserData(t_Movie& movie) {
   return true;
 }
 
-std::vector<std::string> OtherStoresListing(const t_Movie& movie) {
-  std::vector<std::string> lines;
+std::vector<t_ListEntry> OtherStoresListing(const t_Movie& movie) {
+  std::vector<t_ListEntry> entries;
   for (const t_Box& box : movie.Root().children) {
-    if (box.type == kMeta && !box.container) ListKeys(box.payload, lines);
+    if (box.type == kMeta && !box.container) ListKeys(box.payload, entries);
     if (box.type != kUdta) continue;
     for (const t_Box& item : box.children) {
       // Keys where the iTunes tags belong (ffmpeg's use_metadata_tags), until an edit moves them.
-      if (item.type == kMeta && MayHoldKeys(item)) ListKeys(MetaBody(item), lines);
+      if (item.type == kMeta && MayHoldKeys(item)) ListKeys(MetaBody(item), entries);
       if (item.container) continue;
       const t_Meaning* asset = MeaningOf(item.type, kAssetBoxes);
       if (asset) {
-        lines.push_back("3gpp:" + NameFor(asset, TypeName(item.type)) + " = " +
-                        EscapeForLine(AssetText(item.type, item.payload)));
+        entries.push_back(
+            {"3gpp:" + NameFor(asset, TypeName(item.type)), AssetText(item.type, item.payload)});
       } else if ((item.type >> 24) == 0xA9) {
-        lines.push_back("udta:" + NameFor(MeaningOf(item.type, kUserDataItems), TypeName(item.type)) + " = " +
-                        EscapeForLine(UserDataText(item.payload)));
+        entries.push_back({"udta:" + NameFor(MeaningOf(item.type, kUserDataItems), TypeName(item.type)),
+                           UserDataText(item.payload)});
       }
     }
   }
-  return lines;
+  return entries;
 }
 
 }  // namespace n_zorbel::n_ntag

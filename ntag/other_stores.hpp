@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "movie.hpp"
+#include "tag_list.hpp"
 
 namespace n_zorbel::n_ntag {
 
@@ -22,8 +23,8 @@ bool RemoveFromOtherStores(t_Movie& movie, const std::vector<std::string>& keys)
 // moov/meta is taken already. Expects the user data's meta boxes checked to be alike.
 bool MoveKeysOutOfUserData(t_Movie& movie);
 
-// "store:name = value" lines for the entries of the other stores, in file order; name is
-// ntag's key where the entry means one, otherwise the entry's own name.
-std::vector<std::string> OtherStoresListing(const t_Movie& movie);
+// The entries of the other stores, in file order, named "store:name": name is ntag's key
+// where the entry means one, otherwise the entry's own name.
+std::vector<t_ListEntry> OtherStoresListing(const t_Movie& movie);
 
 }  // namespace n_zorbel::n_ntag

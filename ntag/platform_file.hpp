@@ -39,6 +39,7 @@ t_ExitCode WriteFailureCode(t_IoFailure kind);
 enum class t_OpenMode {
   Read,       // shared reading
   ReadWrite,  // reading and writing, with no other writer at the same time
+  CreateNew,  // a new file for writing; refused when the name exists, a link included
 };
 
 class t_Replacement;

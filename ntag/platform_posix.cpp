@@ -253,6 +253,10 @@ t_File t_File::Open(const t_NativePath& path, t_OpenMode mode) {
   if (mode == t_OpenMode::Read) {
     do fd = ::open(path.c_str(), flags);
     while (fd < 0 && errno == EINTR);
+  } else if (mode == t_OpenMode::CreateNew) {
+    // O_EXCL refuses any name that exists, and never follows a link there.
+    do fd = ::open(path.c_str(), flags | O_CREAT | O_EXCL, 0666);
+    while (fd < 0 && errno == EINTR);
   } else {
     const std::string real = ResolveLinks(path);
     file.m_folder = OpenFolder(FolderOf(real));

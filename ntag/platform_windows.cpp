@@ -165,7 +165,9 @@ t_File t_File::Open(const t_NativePath& path, t_OpenMode mode) {
   // Writers share reading only, so no one else changes the file under us.
   const DWORD share =
       mode == t_OpenMode::Read ? FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE : FILE_SHARE_READ;
-  HANDLE h = CreateFileW(api.c_str(), access, share, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  // CREATE_NEW refuses any name that exists, a link included.
+  const DWORD disposition = mode == t_OpenMode::CreateNew ? CREATE_NEW : OPEN_EXISTING;
+  HANDLE h = CreateFileW(api.c_str(), access, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (h == INVALID_HANDLE_VALUE) Fail(GetLastError());
   t_File file;
   file.m_handle = reinterpret_cast<std::intptr_t>(h);

@@ -239,44 +239,86 @@ std::vector<t_CoverInfo> t_TagList::Covers() const {
   return covers;
 }
 
-std::vector<std::string> t_TagList::Listing() const {
-  std::vector<std::string> lines;
+t_Bytes t_TagList::CoverImage(std::size_t index) const {
+  for (const t_Item& item : m_items) {
+    if (item.type != kCovr) continue;
+    for (const t_DataBox& d : SplitItem(item.raw, HeaderSizeOf(item.raw)).data) {
+      if (index-- == 0) return t_Bytes(d.value, d.value + d.size);
+    }
+  }
+  return {};
+}
+
+std::vector<t_ListEntry> t_TagList::Entries() const {
+  std::vector<t_ListEntry> entries;
   for (const t_Item& item : m_items) {
     if (item.type == kCovr) continue;
     const t_ItemParts parts = SplitItem(item.raw, HeaderSizeOf(item.raw));
     const t_KeyInfo* key = KeyForAtom(item.type);
-    std::string name = key ? key->key : TypeName(item.type);
-    if (item.type == kFreeform) name = "----:" + parts.mean + ":" + parts.name;
-    std::string value;
+    t_ListEntry entry{key ? key->key : TypeName(item.type), {}, true};
+    if (item.type == kFreeform) entry.name = "----:" + parts.mean + ":" + parts.name;
     if (!parts.ok || parts.data.empty()) {
-      value = "(unreadable)";
+      entry = {entry.name, "unreadable", false};
     } else if (key && key->kind != t_ValueKind::Text) {
-      value = PairOf(parts.data.front());
+      entry.value = PairOf(parts.data.front());
     } else if (item.type == kGnre && parts.data.front().size >= 2) {
-      value = std::to_string(Read16(parts.data.front().value));
+      entry.value = std::to_string(Read16(parts.data.front().value));
     } else if (parts.data.front().dataType == 1 || parts.data.front().dataType == 2) {
-      value = EscapeForLine(TextOf(parts.data.front()));
+      entry.value = TextOf(parts.data.front());
     } else {
-      value = "(" + std::to_string(parts.data.front().size) + " bytes of type " +
-              std::to_string(parts.data.front().dataType) + ")";
+      entry = {entry.name,
+               std::to_string(parts.data.front().size) + " bytes of type " +
+                   std::to_string(parts.data.front().dataType),
+               false};
     }
-    lines.push_back(name + " = " + value);
+    entries.push_back(std::move(entry));
   }
+  return entries;
+}
+
+std::vector<std::string> t_TagList::Listing() const {
+  std::vector<std::string> lines;
+  for (const t_ListEntry& entry : Entries()) lines.push_back(ListingLine(entry));
   for (const t_CoverInfo& c : Covers()) {
-    const char* format = c.dataType == kCoverJpeg  ? "jpeg"
-                         : c.dataType == kCoverPng ? "png"
-                         : c.dataType == kCoverBmp ? "bmp"
-                                                   : "unknown";
-    lines.push_back(std::string("cover = front, ") + format + ", " + std::to_string(c.size) + " bytes");
+    lines.push_back(std::string("cover = front, ") + CoverFormat(c.dataType) + ", " + std::to_string(c.size) +
+                    " bytes");
   }
   return lines;
 }
 
+std::string ListingLine(const t_ListEntry& entry) {
+  return EscapeForLine(entry.name) + " = " +
+         (entry.text ? EscapeForLine(entry.value) : "(" + entry.value + ")");
+}
+
+const char* CoverFormat(std::uint32_t dataType) {
+  return dataType == kCoverJpeg  ? "jpeg"
+         : dataType == kCoverPng ? "png"
+         : dataType == kCoverBmp ? "bmp"
+                                 : "unknown";
+}
+
 std::string EscapeForLine(std::string_view text) {
   std::string out;
-  for (char c : text) {
+  const auto hexByte = [&out](unsigned char u) {
+    const char* hex = "0123456789abcdef";
+    out += "\\x";
+    out += hex[u >> 4];
+    out += hex[u & 15];
+  };
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
     const auto u = static_cast<unsigned char>(c);
-    if (c == '\\') {
+    if (u >= 0x80) {
+      // A whole UTF-8 sequence passes; a byte that starts none is escaped on its own.
+      const std::size_t length = u >= 0xF0 ? 4 : u >= 0xE0 ? 3 : 2;
+      if (i + length <= text.size() && IsValidUtf8(text.substr(i, length))) {
+        out += text.substr(i, length);
+        i += length - 1;
+      } else {
+        hexByte(u);
+      }
+    } else if (c == '\\') {
       out += "\\\\";
     } else if (c == '\n') {
       out += "\\n";
@@ -285,10 +327,7 @@ std::string EscapeForLine(std::string_view text) {
     } else if (c == '\t') {
       out += "\\t";
     } else if (u < 0x20 || u == 0x7F) {
-      const char* hex = "0123456789abcdef";
-      out += "\\x";
-      out += hex[u >> 4];
-      out += hex[u & 15];
+      hexByte(u);
     } else {
       out += c;
     }

@@ -32,6 +32,15 @@ constexpr std::uint32_t kCoverJpeg = 13;
 constexpr std::uint32_t kCoverPng = 14;
 constexpr std::uint32_t kCoverBmp = 27;
 
+// One entry of a listing: a text value (number pairs and numeric genres as their text), or
+// what an entry holds that is no text, described ("12 bytes of type 0", "unreadable").
+struct t_ListEntry {
+  std::string name;   // ntag's key, or the entry's own name; other stores with their prefix
+  std::string value;  // whole and unescaped
+  bool text = true;
+  friend bool operator==(const t_ListEntry&, const t_ListEntry&) = default;
+};
+
 struct t_CoverInfo {
   std::uint32_t dataType = 0;
   std::uint64_t size = 0;
@@ -54,6 +63,10 @@ class t_TagList {
   const std::vector<std::string>& SetKeys() const { return m_setKeys; }
 
   std::vector<t_CoverInfo> Covers() const;
+  // The image bytes of cover `index` (in Covers() order).
+  t_Bytes CoverImage(std::size_t index) const;
+  // Every item but the covers, in file order.
+  std::vector<t_ListEntry> Entries() const;
   // "name = value" lines for every item, then "cover = ..." lines.
   std::vector<std::string> Listing() const;
 
@@ -67,7 +80,13 @@ class t_TagList {
   std::vector<std::string> m_setKeys;
 };
 
-// Escapes a value for one output line: backslash, CR, LF and other control characters.
+// "name = value", the value escaped, a description in parentheses.
+std::string ListingLine(const t_ListEntry& entry);
+// The format name of a cover's data type: "jpeg", "png", "bmp" or "unknown".
+const char* CoverFormat(std::uint32_t dataType);
+
+// Escapes a value for one output line: backslash, CR, LF and other control characters, and
+// each byte that is not part of valid UTF-8, so a line is UTF-8 and a value comes back whole.
 std::string EscapeForLine(std::string_view text);
 
 }  // namespace n_zorbel::n_ntag

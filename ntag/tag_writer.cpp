@@ -26,7 +26,7 @@ t_File OpenForReading(const t_NativePath& video) {
 
 }  // namespace
 
-t_TagList ReadTags(const t_NativePath& video, std::vector<std::string>* otherStores) {
+t_TagList ReadTags(const t_NativePath& video, std::vector<t_ListEntry>* otherStores) {
   RemoveAbandonedCopiesBeside(video);
   t_File file = OpenForReading(video);
   const t_Snapshot snap = TakeSnapshot(file);
@@ -38,7 +38,7 @@ t_TagList ReadTags(const t_NativePath& video, std::vector<std::string>* otherSto
 }
 
 t_WritePath WriteTags(const t_NativePath& video, const std::function<void(t_TagList&)>& edit,
-                      std::vector<std::string>* otherStores) {
+                      std::vector<t_ListEntry>* otherStores) {
   t_Snapshot snap;
   t_Bytes newIlst;
   bool othersChanged = false;

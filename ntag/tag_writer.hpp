@@ -22,13 +22,13 @@ enum class t_WritePath { NothingToDo, InPlace, AppendedMovie, Rewrite };
 
 // The tags a video has now; empty when it has none. With `otherStores`, also the listing of
 // what the video's other tag stores hold (see other_stores.hpp). Throws t_NtagError.
-t_TagList ReadTags(const t_NativePath& video, std::vector<std::string>* otherStores = nullptr);
+t_TagList ReadTags(const t_NativePath& video, std::vector<t_ListEntry>* otherStores = nullptr);
 
 // Applies `edit` to the video's tags and writes the result, then reads it back and checks it.
 // The entries of the other stores that mean a key the edit set or removed go with it; with
 // `otherStores`, the listing of what those stores hold afterwards.
 // Throws t_NtagError; the video is then byte for byte as it was.
 t_WritePath WriteTags(const t_NativePath& video, const std::function<void(t_TagList&)>& edit,
-                      std::vector<std::string>* otherStores = nullptr);
+                      std::vector<t_ListEntry>* otherStores = nullptr);
 
 }  // namespace n_zorbel::n_ntag

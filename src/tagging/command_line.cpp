@@ -70,4 +70,12 @@ void BuildCommandLine(const t_TagSet& tags, bool removeBlank, t_StringView video
   AppendQuotedPath(buffer, videoPath);
 }
 
+t_String ReadCommandLine(t_StringView options, t_StringView filePath, t_StringView videoPath) {
+  t_String line(options);
+  AppendQuotedPath(line, filePath);
+  line += ZTEXT(' ');
+  AppendQuotedPath(line, videoPath);
+  return line;
+}
+
 }  // namespace n_zorbel::n_tagging

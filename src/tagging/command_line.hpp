@@ -20,4 +20,8 @@ void AppendMetaOption(t_String& buffer, t_StringView key, t_StringView value, bo
 // NUL-terminated buffer that process creation needs.
 void BuildCommandLine(const t_TagSet& tags, bool removeBlank, t_StringView videoPath, t_String& buffer);
 
+// The line that reads one video into a new file: `options` (from a blank up
+// to the option's colon), the quoted file path, then the quoted video path.
+t_String ReadCommandLine(t_StringView options, t_StringView filePath, t_StringView videoPath);
+
 }  // namespace n_zorbel::n_tagging

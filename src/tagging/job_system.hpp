@@ -23,6 +23,9 @@ class t_JobSystem {
   virtual void RemoveWorkspace(const t_String& folder) = 0;
   // Unpacks the tool package into `folder`; raises on failure.
   virtual std::unique_ptr<n_tools::t_UnpackedTools> UnpackTools(const t_String& folder) = 0;
+  // Removes a file the tool wrote into the workspace; one that is gone, or
+  // cannot go, is left to the workspace's removal.
+  virtual void RemoveFile(const t_String& path) noexcept = 0;
   virtual n_system::t_ProcessRunner& Runner() = 0;
   // What a started tool can be handed (checked before a run starts).
   virtual n_system::t_CommandLimits CommandLimits() = 0;
@@ -36,6 +39,7 @@ class t_RealJobSystem final : public t_JobSystem {
   void CreateWorkspace(const t_String& folder) override;
   void RemoveWorkspace(const t_String& folder) override;
   std::unique_ptr<n_tools::t_UnpackedTools> UnpackTools(const t_String& folder) override;
+  void RemoveFile(const t_String& path) noexcept override;
   n_system::t_ProcessRunner& Runner() override { return m_runner; }
   n_system::t_CommandLimits CommandLimits() override { return n_system::CommandLimits(); }
 

@@ -101,6 +101,13 @@ inline constexpr int kTextDiskFull = 148;
 inline constexpr int kTextVideoInUse = 149;
 inline constexpr int kTextDeviceFailed = 150;
 // Why the tagger failed, by its exit code (its own table, 1 to 11); 0 where it has no code.
+// Loading a video's tags: the failure ("%1" the video), a value longer than
+// its field takes ("%1" the field, "%2" its limit), one with characters its
+// field does not take ("%1" the field), and the end told to a screen reader.
+inline constexpr int kTextLoadFailed = 151;
+inline constexpr int kTextLoadedValueTooLong = 152;
+inline constexpr int kTextLoadedValueNotTaken = 153;
+inline constexpr int kTextTagsLoaded = 154;
 inline constexpr int kTextToolExitReasons[] = {
     0, 126, 127, 128, 129, 130, 131, 132, kTextAccessDenied, kTextDiskFull, kTextVideoInUse, kTextDeviceFailed};
 
@@ -117,6 +124,7 @@ inline constexpr int kCommandDrawVideoReel = 40021;
 inline constexpr int kCommandFitInto256 = 40022;
 inline constexpr int kCommandRefresh = 40023;
 inline constexpr int kCommandRemove = 40024;
+inline constexpr int kCommandLoadTags = 40025;
 // System menu.
 inline constexpr int kCommandAlwaysOnTop = 40101;
 

@@ -1,10 +1,12 @@
 #include "ui/main_dialog.hpp"
 
 #include <algorithm>
+#include <array>
 #include <iterator>
 #include <string>
 #include <utility>
 
+#include "system/utf8.hpp"
 #include "ui/ids.hpp"
 #include "ui/texts.hpp"
 
@@ -50,6 +52,12 @@ constexpr t_FieldLabel kFieldLabels[] = {
     {kVideoSources, kTextVideoSources},
     {kComment, kTextComment},
 };
+
+// The texts in the order of kTagFields and kFieldLabels.
+std::array<const t_String*, 7> FieldTexts(const n_tagging::t_TagFieldTexts& texts) {
+  return {&texts.title,        &texts.artist,       &texts.genre,  &texts.year,
+          &texts.audioSources, &texts.videoSources, &texts.comment};
+}
 
 // The label of the value each other argument of the tool's line carries.
 constexpr std::pair<n_tagging::t_LineField, int> kLineFieldLabels[] = {
@@ -103,6 +111,8 @@ t_String Decimal(std::int64_t value) {
   return text;
 }
 
+bool IsDigit(t_Char c) noexcept { return c >= ZTEXT('0') && c <= ZTEXT('9'); }
+
 // Both edges count as inside: one pixel more than the platforms' own test.
 bool ContainsEdgesIncluded(const t_ScreenRect& rect, t_ScreenPoint point) noexcept {
   return rect.left <= point.x && point.x <= rect.right && rect.top <= point.y && point.y <= rect.bottom;
@@ -131,6 +141,7 @@ t_MainDialog::~t_MainDialog() {
   // The order matters: the job ends a running tool before the unpacked tool
   // lets go of its file, and both before the workspace is removed.
   m_job.reset();
+  m_load.reset();
   m_tags = {};
   m_videoFiles.Clear();
   m_tools.reset();
@@ -179,7 +190,7 @@ void t_MainDialog::OnCommand(int id) {
   }
   if (m_job)
     OnCommandRunning(id);
-  else
+  else if (!m_load)  // a load takes a moment; nothing else starts meanwhile
     OnCommandIdle(id);
 }
 
@@ -213,6 +224,11 @@ t_String t_MainDialog::FailureMessage() {
 }
 
 void t_MainDialog::OnTimerTick() {
+  if (m_load) {
+    m_load->Step();
+    if (m_load->Done() || m_load->Failed()) FinishLoad();
+    return;
+  }
   if (!m_job) return;
   m_job->Step();
   if (m_job->Done()) {
@@ -249,6 +265,7 @@ bool t_MainDialog::UpdateMenuChecks(t_MenuKind menu) {
       m_view->SetMenuCheck(t_MenuKind::Preview, kCommandDrawChecks, m_drawChecks);
       m_view->SetMenuCheck(t_MenuKind::Preview, kCommandDrawVideoReel, m_drawVideoReel);
       m_view->SetMenuCheck(t_MenuKind::Preview, kCommandFitInto256, m_fitInto256);
+      m_view->EnableMenuItem(t_MenuKind::Preview, kCommandLoadTags, !m_videoFiles.Empty());
       return true;
     case t_MenuKind::Genre:
     case t_MenuKind::Other:
@@ -262,13 +279,13 @@ bool t_MainDialog::HitTest(t_ScreenPoint point) {
 }
 
 void t_MainDialog::ShowPreviewMenu(t_ScreenPoint point) {
-  // The options and the cover stay as they are during a run.
-  if (m_job) return;
+  // The options and the cover stay as they are during a run or a load.
+  if (m_job || m_load) return;
   if (ContainsEdgesIncluded(m_view->PreviewRectOnScreen(), point)) m_view->PopUpPreviewMenu(point);
 }
 
 void t_MainDialog::ShowPreviewMenuFromKeyboard() {
-  if (m_job) return;
+  if (m_job || m_load) return;
   const t_ScreenRect preview = m_view->PreviewRectOnScreen();
   m_view->PopUpPreviewMenu({preview.left, preview.top});
 }
@@ -368,8 +385,7 @@ std::optional<t_String> t_MainDialog::LineTooLongMessage(const n_tagging::t_TagF
   const std::optional<n_tagging::t_LineBreach> breach =
       n_tagging::CheckCommandLine(m_tags, m_removeBlank, m_videoFiles.Entries(), limits);
   if (!breach) return std::nullopt;
-  const t_String* const fieldTexts[] = {&texts.title,        &texts.artist,       &texts.genre,  &texts.year,
-                                        &texts.audioSources, &texts.videoSources, &texts.comment};
+  const auto fieldTexts = FieldTexts(texts);
   t_String name;
   if (!breach->field) {
     // The whole line: the longest field is the one to shorten.
@@ -466,10 +482,73 @@ void t_MainDialog::OnCommandIdle(int id) {
       m_tags.coverPath.clear();
       ShowCoverPath();
       return;
+    case kCommandLoadTags:
+      if (!m_videoFiles.Empty()) StartLoad();
+      return;
     default:
       if (id >= kFirstGenreCommand && id <= kLastGenreCommand) InsertGenre(id);
       return;
   }
+}
+
+void t_MainDialog::StartLoad() {
+  m_load = std::make_unique<n_tagging::t_TagLoad>(m_tools, m_ports.jobSystem, m_workspaceFolder,
+                                                  m_videoFiles[0], ++m_loads);
+  m_view->StartTick(kTickPeriodMs);
+}
+
+void t_MainDialog::FinishLoad() {
+  m_view->StopTick();
+  const std::unique_ptr<n_tagging::t_TagLoad> load = std::move(m_load);
+  if (load->Failed()) {
+    m_view->ShowMessage(LoadFailureMessage(*load), FromUtf8(kFailureCaption));
+    return;
+  }
+  const n_tagging::t_TagFieldTexts& fields = load->Tags().fields;
+  if (const std::optional<t_String> refusal = LoadRefusal(fields)) {
+    m_view->ShowMessage(*refusal, FromUtf8(kFailureCaption));
+    return;
+  }
+  const auto texts = FieldTexts(fields);
+  for (std::size_t i = 0; i < std::size(kTagFields); ++i) m_view->SetControlText(kTagFields[i], *texts[i]);
+  // Shown and written as a chosen cover is; the one an earlier load left goes.
+  const t_String previous = std::exchange(m_loadedCover, load->TakeCover());
+  m_tags.coverPath = m_loadedCover;
+  ShowCoverPath();
+  if (!previous.empty() && previous != m_loadedCover) m_ports.jobSystem.RemoveFile(previous);
+  m_view->Announce(m_view->LoadText(kTextTagsLoaded));
+}
+
+std::optional<t_String> t_MainDialog::LoadRefusal(const n_tagging::t_TagFieldTexts& fields) {
+  const auto texts = FieldTexts(fields);
+  for (std::size_t i = 0; i < std::size(kFieldLabels); ++i) {
+    const t_String& text = *texts[i];
+    const t_String label = m_view->LoadText(kFieldLabels[i].textId);
+    // Counted as the fields count, in UTF-16 units.
+    if (Utf8ToUtf16(ToUtf8(text)).size() > static_cast<std::size_t>(kFieldLimit))
+      return FillIn(m_view->LoadText(kTextLoadedValueTooLong), label, Decimal(kFieldLimit));
+    // A field's text ends at a NUL, and the Year field takes digits only.
+    const bool taken = kTagFields[i] == kYear ? std::all_of(text.begin(), text.end(), IsDigit)
+                                              : text.find(t_Char(0)) == t_String::npos;
+    if (!taken) return FillIn(m_view->LoadText(kTextLoadedValueNotTaken), label, {});
+  }
+  return std::nullopt;
+}
+
+t_String t_MainDialog::LoadFailureMessage(const n_tagging::t_TagLoad& load) {
+  t_String message = FillIn(m_view->LoadText(kTextLoadFailed), load.Video(), {});
+  AppendAscii(message, "\n");
+  // The tagger's reasons for a video it cannot read (its others speak of writing); other
+  // failures by stage and code, as a run's.
+  const std::uint32_t exitCode = load.ToolExitCode();
+  if (exitCode == 2 || exitCode == 3) {
+    message += m_view->LoadText(kTextToolExitReasons[exitCode]);
+  } else {
+    message += n_tagging::ErrorStageMessage(load.Stage());
+    AppendAscii(message, ": error #");
+    AppendDecimal(message, load.ErrorCode());
+  }
+  return message;
 }
 
 void t_MainDialog::OnCommandRunning(int id) {

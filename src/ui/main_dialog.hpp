@@ -16,6 +16,7 @@
 #include "preview/preview_geometry.hpp"
 #include "system/text.hpp"
 #include "tagging/command_line_check.hpp"
+#include "tagging/tag_load.hpp"
 #include "tagging/tag_set.hpp"
 #include "tagging/tagging_job.hpp"
 #include "ui/view.hpp"
@@ -113,6 +114,7 @@ class t_MainDialog {
   }
   std::int32_t CheckSize() const noexcept { return m_checkSize; }
   bool HasUnpackedTools() const noexcept { return m_tools != nullptr; }
+  bool Loading() const noexcept { return m_load != nullptr; }
 
  private:
   void RefreshTitle();
@@ -134,6 +136,13 @@ class t_MainDialog {
   // The first line names the stage and the code; the video and the tagger's
   // reason follow where there are such.
   t_String FailureMessage();
+  // Loads the first video's tags and cover into the fields, through the tagger.
+  void StartLoad();
+  // Fills the fields from an ended load, or says why it did not.
+  void FinishLoad();
+  // The message that refuses a loaded value a field cannot take, if any.
+  std::optional<t_String> LoadRefusal(const n_tagging::t_TagFieldTexts& fields);
+  t_String LoadFailureMessage(const n_tagging::t_TagLoad& load);
   void OnCommandIdle(int id);
   void OnCommandRunning(int id);
   void BrowseVideos();
@@ -165,6 +174,10 @@ class t_MainDialog {
   n_intake::t_VideoFileList m_videoFiles;
   n_tagging::t_TagSet m_tags;
   std::unique_ptr<n_tagging::t_TaggingJob> m_job;  // exactly while a run is active
+  std::unique_ptr<n_tagging::t_TagLoad> m_load;    // exactly while tags are loaded
+  std::uint32_t m_loads = 0;
+  // The cover file the last load extracted, ours to remove.
+  t_String m_loadedCover;
   std::vector<t_DroppedPath> m_handedDuringRun;     // added when the run ends
 };
 

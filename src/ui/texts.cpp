@@ -72,7 +72,7 @@ constexpr t_TextEntry kEnglishTexts[] = {
     {142, "Add a genre"},
     {143,
      "The menu key or Shift+F10 opens its menu: draw checks, draw video reel, fit into 256x256, refresh, "
-     "remove the cover."},
+     "remove the cover, load the tags of the first video."},
     {144, "Every video is tagged."},
     {145, "Tagging stopped."},
     {146, "Tagging failed."},
@@ -80,6 +80,10 @@ constexpr t_TextEntry kEnglishTexts[] = {
     {148, "Writing failed: there is not enough room on the disk for the video."},
     {149, "Writing failed: another program is using the video."},
     {150, "Writing failed: the device could not read or write the data."},
+    {151, "The tags of “%1” could not be loaded; the fields stay as they were."},
+    {152, "The video's “%1” is longer than the field takes: at most %2 characters. Nothing was loaded."},
+    {153, "The video's “%1” holds characters the field does not take. Nothing was loaded."},
+    {154, "The tags of the first video are loaded."},
 };
 constexpr t_TextEntry kDutchTexts[] = {
     {101, "Video bestand(en)"},
@@ -139,7 +143,7 @@ constexpr t_TextEntry kDutchTexts[] = {
     {142, "Een genre toevoegen"},
     {143,
      "De menutoets of Shift+F10 opent het menu: schaakbordpatroon, filmstrook, passend maken in 256x256, "
-     "vernieuwen, de omslag verwijderen."},
+     "vernieuwen, de omslag verwijderen, de tags van de eerste video laden."},
     {144, "Alle video's zijn getagd."},
     {145, "Taggen gestopt."},
     {146, "Taggen mislukt."},
@@ -149,6 +153,10 @@ constexpr t_TextEntry kDutchTexts[] = {
     {148, "Schrijven mislukt: er is niet genoeg ruimte op de schijf voor de video."},
     {149, "Schrijven mislukt: een ander programma gebruikt de video."},
     {150, "Schrijven mislukt: het apparaat kon de gegevens niet lezen of schrijven."},
+    {151, "De tags van “%1” konden niet worden geladen; de velden blijven zoals ze waren."},
+    {152, "“%1” van de video is langer dan het veld toelaat: hoogstens %2 tekens. Er is niets geladen."},
+    {153, "“%1” van de video bevat tekens die het veld niet toelaat. Er is niets geladen."},
+    {154, "De tags van de eerste video zijn geladen."},
 };
 constexpr t_TextEntry kRussianTexts[] = {
     {101, "Файл(ы) видео"},
@@ -201,7 +209,7 @@ constexpr t_TextEntry kRussianTexts[] = {
     {142, "Добавить жанр"},
     {143,
      "Клавиша меню или Shift+F10 открывает меню: шахматный фон, киноплёнка, вписать в 256x256, обновить, "
-     "удалить обложку."},
+     "удалить обложку, загрузить теги первого видео."},
     {144, "Теги записаны во все видео."},
     {145, "Запись тегов остановлена."},
     {146, "Запись тегов не удалась."},
@@ -211,6 +219,10 @@ constexpr t_TextEntry kRussianTexts[] = {
     {148, "Запись не удалась: на диске недостаточно места для видео."},
     {149, "Запись не удалась: видео занято другой программой."},
     {150, "Запись не удалась: устройство не смогло прочитать или записать данные."},
+    {151, "Не удалось загрузить теги «%1»; поля остались прежними."},
+    {152, "Значение «%1» в видео длиннее, чем вмещает поле: не более %2 символов. Ничего не загружено."},
+    {153, "Значение «%1» в видео содержит символы, которые поле не принимает. Ничего не загружено."},
+    {154, "Теги первого видео загружены."},
 };
 constexpr t_TextEntry kGreekTexts[] = {
     {101, "Αρχείο(α) βίντεο"},
@@ -266,7 +278,7 @@ constexpr t_TextEntry kGreekTexts[] = {
     {142, "Προσθήκη είδους"},
     {143,
      "Το πλήκτρο μενού ή το Shift+F10 ανοίγει το μενού του: σκακιέρα, φιλμ, προσαρμογή σε 256x256, ανανέωση, "
-     "αφαίρεση καλύμματος."},
+     "αφαίρεση καλύμματος, φόρτωση των ετικετών του πρώτου βίντεο."},
     {144, "Οι ετικέτες γράφτηκαν σε όλα τα βίντεο."},
     {145, "Η εγγραφή ετικετών διακόπηκε."},
     {146, "Η εγγραφή ετικετών απέτυχε."},
@@ -276,11 +288,17 @@ constexpr t_TextEntry kGreekTexts[] = {
     {148, "Η εγγραφή απέτυχε: δεν υπάρχει αρκετός χώρος στον δίσκο για το βίντεο."},
     {149, "Η εγγραφή απέτυχε: άλλο πρόγραμμα χρησιμοποιεί το βίντεο."},
     {150, "Η εγγραφή απέτυχε: η συσκευή δεν μπόρεσε να διαβάσει ή να γράψει τα δεδομένα."},
+    {151, "Δεν ήταν δυνατή η φόρτωση των ετικετών του «%1»· τα πεδία έμειναν όπως ήταν."},
+    {152,
+     "Το «%1» του βίντεο είναι μεγαλύτερο από όσο δέχεται το πεδίο: το πολύ %2 χαρακτήρες. Δεν φορτώθηκε "
+     "τίποτα."},
+    {153, "Το «%1» του βίντεο περιέχει χαρακτήρες που δεν δέχεται το πεδίο. Δεν φορτώθηκε τίποτα."},
+    {154, "Οι ετικέτες του πρώτου βίντεο φορτώθηκαν."},
 };
 
 constexpr t_MenuItem kEnglishPreviewMenu[] = {
     {40020, "Draw checks"}, {40021, "Draw video reel"}, {40022, "Fit into 256x256 box"},
-    {40023, "Refresh"},     {40024, "Remove"},
+    {40023, "Refresh"},     {40024, "Remove"},          {40025, "Load tags from the first video"},
 };
 constexpr t_MenuItem kDutchPreviewMenu[] = {
     {40020, "Schaakbordpatroon tekenen"},
@@ -288,6 +306,7 @@ constexpr t_MenuItem kDutchPreviewMenu[] = {
     {40022, "Passend maken in vak van 256x256"},
     {40023, "Vernieuwen"},
     {40024, "Verwijderen"},
+    {40025, "Tags laden uit de eerste video"},
 };
 constexpr t_MenuItem kRussianPreviewMenu[] = {
     {40020, "Рисовать шахматный фон"},
@@ -295,10 +314,11 @@ constexpr t_MenuItem kRussianPreviewMenu[] = {
     {40022, "Вписать в квадрат 256x256"},
     {40023, "Обновить"},
     {40024, "Удалить"},
+    {40025, "Загрузить теги из первого видео"},
 };
 constexpr t_MenuItem kGreekPreviewMenu[] = {
     {40020, "Σχεδίαση σκακιέρας"}, {40021, "Σχεδίαση φιλμ"}, {40022, "Προσαρμογή σε πλαίσιο 256x256"},
-    {40023, "Ανανέωση"},           {40024, "Αφαίρεση"},
+    {40023, "Ανανέωση"},           {40024, "Αφαίρεση"},      {40025, "Φόρτωση ετικετών από το πρώτο βίντεο"},
 };
 
 constexpr t_MenuItem kGenreMenu[] = {

@@ -1,6 +1,6 @@
 #pragma once
 // The one source of every text the dialog shows: the string table (ids 101 to
-// 150) and the preview menu in four languages, the language-neutral genre
+// 154) and the preview menu in four languages, the language-neutral genre
 // menu, and the fixed texts that are never translated. The Qt adapter reads
 // these tables directly; the Windows resource script is generated from them,
 // which is why each language also names its Windows primary language id.
@@ -35,11 +35,11 @@ struct t_MenuItem {
 };
 
 inline constexpr int kFirstTextId = 101;
-inline constexpr int kLastTextId = 150;
+inline constexpr int kLastTextId = 154;
 
-// The string table of one language: ids 101 to 150 in ascending order.
+// The string table of one language: ids 101 to 154 in ascending order.
 std::span<const t_TextEntry> StringTable(t_Language language) noexcept;
-// Menu 208, the preview options: commands 40020 to 40024.
+// Menu 208, the preview options and loading a video's tags: commands 40020 to 40025.
 std::span<const t_MenuItem> PreviewMenuItems(t_Language language) noexcept;
 // Menu 207, the genres: commands 40001 to 40019, one language-neutral version.
 std::span<const t_MenuItem> GenreMenuItems() noexcept;

@@ -106,6 +106,7 @@ class t_View {
   // Pops up the preview menu with its top-left corner at `at` (screen pixels).
   virtual void PopUpPreviewMenu(t_ScreenPoint at) = 0;
   virtual void SetMenuCheck(t_MenuKind menu, int command, bool checked) = 0;
+  virtual void EnableMenuItem(t_MenuKind menu, int command, bool enabled) = 0;
   // Puts "Always on top" (command 40101) and a separator at the top of the
   // window's own menu.
   virtual void AddAlwaysOnTopItem(const t_String& text) = 0;
@@ -120,7 +121,7 @@ class t_View {
   virtual void SetTopmost(bool topmost) = 0;
   virtual bool IsCtrlDown() = 0;
 
-  // The text of string id 101 to 150 in the interface language.
+  // The text of string id 101 to 154 in the interface language.
   virtual t_String LoadText(int id) = 0;
 
   // Ends the modal dialog with result 0.

@@ -6,7 +6,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <filesystem>
 #include <functional>
+#include <map>
+#include <utility>
 
 #include "ntag_harness.hpp"
 #include "system/command_line_splitter.hpp"
@@ -55,7 +58,8 @@ TEST_P(RefusalTest, ExitsWithItsCodeAndLeavesTheVideoAlone) {
                                                           {"@P", scratch / "bad.png"},
                                                           {"@D", scratch.Fs()},
                                                           {"@F", scratch / "fifo.mp4"},
-                                                          {"@M", scratch / "missing.mp4"}}) {
+                                                          {"@M", scratch / "missing.mp4"},
+                                                          {"@O", scratch / "out"}}) {
       if (const auto at = a.find(mark); at != std::string::npos) a.replace(at, 2, path);
     }
     args.push_back(a);
@@ -91,14 +95,22 @@ INSTANTIATE_TEST_SUITE_P(
                       t_RefusalCase{"CoverIsFolder", {"-add-cover:front:@D", "@V"}, 5},
                       t_RefusalCase{"CoverIsFifo", {"-add-cover:front:@F", "@V"}, 5},
                       t_RefusalCase{"CoverJpegBodyDamaged", {"-add-cover:front:@J", "@V"}, 5},
-                      t_RefusalCase{"CoverPngCutShort", {"-add-cover:front:@P", "@V"}, 5}),
+                      t_RefusalCase{"CoverPngCutShort", {"-add-cover:front:@P", "@V"}, 5},
+                      t_RefusalCase{"ExtractWithoutNumber", {"-extract-cover:x:@O", "@V"}, 1},
+                      t_RefusalCase{"ExtractWithoutPath", {"-extract-cover:1:", "@V"}, 1},
+                      t_RefusalCase{"ExtractWithAnEdit", {"-extract-cover:1:@O", "-meta:title=x", "@V"}, 1},
+                      t_RefusalCase{"ExtractAbsentCover", {"-extract-cover:1:@O", "@V"}, 5},
+                      t_RefusalCase{"ExtractFromText", {"-extract-cover:1:@O", "@T"}, 3},
+                      t_RefusalCase{"OutputOverAFile", {"-list-meta:machine", "-output:@T", "@V"}, 6},
+                      t_RefusalCase{"OutputOfAFailedList", {"-list-meta:machine", "-output:@O", "@M"}, 2}),
     [](const auto& p) { return std::string(p.param.name); });
 
 TEST(CliTest, HelpAndVersionPrintAndSucceed) {
   const t_RunResult help = RunNtag({"-help"});
   EXPECT_EQ(help.exitCode, 0);
-  for (const char* word : {"-meta:KEY=VALUE", "-remove-cover:all", "-add-cover:front:PATH", "-list-meta",
-                           "album_artist", "exit codes"}) {
+  for (const char* word :
+       {"-meta:KEY=VALUE", "-remove-cover:all", "-add-cover:front:PATH", "-list-meta", "-list-meta:machine",
+        "-extract-cover:N:PATH", "-output:PATH", "album_artist", "exit codes"}) {
     EXPECT_NE(help.out.find(word), std::string::npos) << word;
   }
   const t_RunResult version = RunNtag({"-version"});
@@ -218,6 +230,83 @@ TEST(CliTest, NothingToChangeLeavesTheFileAsItWas) {
   const t_RunResult r = RunNtag({"-meta:title=Old title", "-meta:album=", video});
   EXPECT_EQ(r.exitCode, 0) << r.err;
   EXPECT_TRUE(ReadFile(video) == before);
+}
+
+// The machine listing's fields, unescaped: what a program reading it gets.
+std::vector<std::vector<std::string>> MachineLines(const std::string& listing) {
+  std::vector<std::vector<std::string>> lines;
+  std::vector<std::string> fields{""};
+  for (std::size_t i = 0; i < listing.size(); ++i) {
+    const char c = listing[i];
+    if (c == '\n') {
+      lines.push_back(std::exchange(fields, {""}));
+    } else if (c == '\t') {
+      fields.emplace_back();
+    } else if (c != '\\') {
+      fields.back() += c;
+    } else if (const char e = listing[++i]; e == 'x') {
+      fields.back() += static_cast<char>(std::stoi(listing.substr(i + 1, 2), nullptr, 16));
+      i += 2;
+    } else {
+      fields.back() += e == 'n' ? '\n' : e == 'r' ? '\r' : e == 't' ? '\t' : e;
+    }
+  }
+  return lines;
+}
+
+TEST(CliTest, MachineListingGivesEveryValueWhole) {
+  t_ScratchFolder scratch;
+  const std::string video = scratch / "clip.mp4";
+  // ffmpeg writes bytes that are no UTF-8 as they come; ntag itself takes only UTF-8.
+  ASSERT_EQ(RunProgram({"ffmpeg", "-v", "error", "-f", "lavfi", "-i", "testsrc=size=64x48:rate=5", "-t", "1",
+                        "-c:v", "mpeg4", "-metadata", "album=no\xFF\xC3utf-8", video})
+                .exitCode,
+            0);
+  MakeImage("png", scratch / "c.png");
+  const std::string values[] = {"Audio: a\rVideo: v\rComment: one\r\ntwo", "tab\tback\\slash\\",
+                                std::string(32767, 'x') + "\x01\x7F", "Жж 🎬 = \\x41"};
+  const char* keys[] = {"comment", "title", "artist", "genre"};
+  std::vector<std::string> args{"-add-cover:front:" + scratch / "c.png", video};
+  for (std::size_t i = 0; i < std::size(values); ++i)
+    args.push_back(std::string("-meta:") + keys[i] + "=" + values[i]);
+  ASSERT_EQ(RunNtag(args).exitCode, 0);
+  const t_RunResult r = RunNtag({"-list-meta:machine", video, "-output:" + scratch / "list"});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_EQ(r.out, "");
+  const auto lines = MachineLines(ReadFile(scratch / "list"));
+  std::map<std::string, std::string> texts;
+  for (const auto& fields : lines)
+    if (fields[0] == "text" && fields.size() == 3) texts[fields[1]] = fields[2];
+  for (std::size_t i = 0; i < std::size(values); ++i) EXPECT_EQ(texts[keys[i]], values[i]) << keys[i];
+  EXPECT_EQ(texts["album"], "no\xFF\xC3utf-8");
+  const std::vector<std::string> cover{"cover", "1", "png",
+                                       std::to_string(ReadFile(scratch / "c.png").size())};
+  EXPECT_EQ(lines.back(), cover);
+}
+
+TEST(CliTest, ExtractsACoverIntoANewFileOnly) {
+  t_ScratchFolder scratch;
+  const std::string video = scratch / "clip.mp4";
+  MakeClip(t_Clip::Faststart, video);
+  MakeImage("jpg", scratch / "a.jpg");
+  MakeImage("png", scratch / "b.png");
+  ASSERT_EQ(RunNtag({video, "-add-cover:front:" + scratch / "a.jpg", "-add-cover:front:" + scratch / "b.png"})
+                .exitCode,
+            0);
+  ASSERT_EQ(RunNtag({"-extract-cover:2:" + scratch / "out.png", video}).exitCode, 0);
+  EXPECT_EQ(ReadFile(scratch / "out.png"), ReadFile(scratch / "b.png"));
+  // Never over a file, nor through a link, dangling or not.
+  WriteFile(scratch / "target", "keep");
+  std::filesystem::create_symlink(scratch / "target", scratch / "link");
+  std::filesystem::create_symlink(scratch / "nowhere", scratch / "dangling");
+  for (const char* name : {"out.png", "link", "dangling", "target"}) {
+    const t_RunResult r = RunNtag({"-extract-cover:1:" + scratch / name, video});
+    EXPECT_EQ(r.exitCode, 6) << name;
+    ExpectOneLineError(r);
+  }
+  EXPECT_EQ(ReadFile(scratch / "target"), "keep");
+  EXPECT_EQ(ReadFile(scratch / "out.png"), ReadFile(scratch / "b.png"));
+  EXPECT_FALSE(std::filesystem::exists(scratch / "nowhere"));
 }
 
 }  // namespace

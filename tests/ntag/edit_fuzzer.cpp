@@ -74,7 +74,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::ofstream(Video(), std::ios::binary | std::ios::trunc)
       .write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
   try {
-    std::vector<std::string> others;
+    std::vector<t_ListEntry> others;
     (void)ReadTags(Video(), &others).Listing();
   } catch (const t_NtagError&) {
   }

@@ -29,6 +29,8 @@ TEST(TagListTest, KeepsUnknownItemsAndOrderWhileReplacing) {
 TEST(TagListTest, EscapesValuesForOneLine) {
   EXPECT_EQ(EscapeForLine("a\\b\r\n\tc\x01"), "a\\\\b\\r\\n\\tc\\x01");
   EXPECT_EQ(EscapeForLine("Жж 🎬"), "Жж 🎬");
+  // Bytes that start no UTF-8 sequence, or an overlong or cut one, are escaped one by one.
+  EXPECT_EQ(EscapeForLine("a\xFF\xC0\xAF\xE2\x82"), "a\\xff\\xc0\\xaf\\xe2\\x82");
 }
 
 // Box headers in every size form, as ntag reads a parent's children (here at byte 100 of the
@@ -174,7 +176,9 @@ TEST(StoresTest, InnerSizesBelowTheHeaderOrPastTheItemReadNothing) {
     t_Movie movie = t_Movie::Parse(t_Bytes(moov.begin(), moov.end()), 0);
     // Size 0 in Keys is a box to the end of its item, as players read it.
     const std::string keysValue = inner == 0 ? "0123456789abcdef" : "(unreadable)";
-    EXPECT_EQ(OtherStoresListing(movie),
+    std::vector<std::string> lines;
+    for (const t_ListEntry& e : OtherStoresListing(movie)) lines.push_back(ListingLine(e));
+    EXPECT_EQ(lines,
               (std::vector<std::string>{"udta:title = ", "keys:com.apple.quicktime.make = " + keysValue}))
         << inner;
     EXPECT_EQ(t_TagList::Parse(movie.IlstPayload()).Listing(), std::vector<std::string>{"artist = (unreadable)"})

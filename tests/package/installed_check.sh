@@ -25,8 +25,10 @@ zip="$dist/mivora-${version}-windows-x86.zip"
 # version resource (FileVersion and ProductVersion), the zip's README, and
 # the tagger that the program carries.
 [ "$(dpkg-deb --field "$deb" Version)" = "$version" ] || fail "the package is not version $version"
-[ "$(unzip -Z1 "$zip")" = "$(printf 'README.txt\nmivora.exe')" ] || fail "the zip should hold README.txt and mivora.exe"
+[ "$(unzip -Z1 "$zip")" = "$(printf 'README.txt\nmivora.exe\nntag.exe')" ] ||
+  fail "the zip should hold README.txt, mivora.exe and ntag.exe"
 unzip -p "$zip" mivora.exe | cmp - build/windows/src/app/mivora.exe || fail "the zip's mivora.exe is not the build's"
+unzip -p "$zip" ntag.exe | cmp - build/windows/ntag/ntag.exe || fail "the zip's ntag.exe is not the build's"
 [ "$(unzip -p "$zip" mivora.exe | strings -el | grep -A1 -xE 'FileVersion|ProductVersion' | grep -cx "$version")" -eq 2 ] ||
   fail "the version resource of mivora.exe does not read $version"
 [ "$(build/native/ntag/ntag -version)" = "ntag $version" ] || fail "ntag -version does not read $version"
@@ -44,6 +46,17 @@ trap '"${sudo_cmd[@]}" apt-get purge -y -q mivora >/dev/null 2>&1 || true' EXIT
 mapfile -t owned < <(dpkg -L mivora)
 
 [ "$(command -v mivora)" = /usr/bin/mivora ] || fail "mivora is not on the PATH"
+# The tagger on its own: on the PATH, with its man page, reading what it writes.
+[ "$(command -v ntag)" = /usr/bin/ntag ] || fail "ntag is not on the PATH"
+[ "$(ntag -version)" = "ntag $version" ] || fail "the installed ntag -version does not read $version"
+cmp -s /usr/bin/ntag build/native/ntag/ntag || fail "the installed ntag is not the one Mivora carries"
+[ -f /usr/share/man/man1/ntag.1.gz ] || fail "ntag has no man page"
+scratch="$(mktemp -d)"
+ffmpeg -v error -f lavfi -i testsrc=size=64x48:rate=5 -t 0.4 -c:v mpeg4 "$scratch/clip.mp4"
+ntag -meta:title="Blue Sky" "$scratch/clip.mp4" || fail "the installed ntag did not tag a video"
+grep -qxF "$(printf 'text\ttitle\tBlue Sky')" <<< "$(ntag -list-meta:machine "$scratch/clip.mp4")" ||
+  fail "the installed ntag does not list what it wrote"
+rm -rf "$scratch"
 # What a desktop with nothing pinned offers for videos, from the system's
 # MIME cache that the package's triggers rebuilt. Read whole before grep -q,
 # which stops at the first match: gio writes line by line, and its next line

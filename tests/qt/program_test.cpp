@@ -237,6 +237,17 @@ class ProgramTest : public testing::Test {
     Keys(window, keys + "space");
   }
 
+  // Loads the first video's tags from the preview menu, which the keyboard opens at the
+  // preview (Up wraps to its last item, the load); true once `cover` is in the workspace.
+  bool LoadTags(const std::string& window, const char* cover) const {
+    Keys(window, "shift+F10");
+    std::this_thread::sleep_for(500ms);
+    X("xdotool key --delay 40 Up Return");
+    for (int attempt = 0; attempt < 200 && !fs::exists(workspace / cover); ++attempt)
+      std::this_thread::sleep_for(50ms);
+    return fs::exists(workspace / cover);
+  }
+
   // Polls the title until it reads "Mivora" again after a progress title.
   std::vector<std::string> TitlesOfARun(const std::string& window) const {
     std::vector<std::string> titles;
@@ -339,6 +350,59 @@ TEST_F(ProgramTest, ApplyThroughTheWindowTagsEveryVideoAndClosingRemovesTheWorks
   Close(window);
   EXPECT_EQ(program->Wait(20s), std::optional<int>(0));
   EXPECT_FALSE(fs::exists(workspace)) << "the workspace is removed at the end";
+}
+
+// Tags another tool wrote (AtomicParsley, with a date and a folded comment)
+// load through the preview menu, from the keyboard, and Apply gives them to
+// a second video: what every reader shows then is the same in both.
+TEST_F(ProgramTest, TagsLoadedThroughThePreviewMenuGoToTheNextVideoWithApply) {
+  const fs::path first(scratch / "first.mp4"), second(scratch / "second.mp4"), cover(scratch / "cover.png");
+  MakeClip(t_Clip::Short, first);
+  MakeClip(t_Clip::Short, second);
+  MakeImage("png", cover);
+  ASSERT_TRUE(Shell("AtomicParsley " + Quote(first.string()) +
+                    " --overWrite --title 'Blue Sky' --artist 'Duv Ize' --genre 'AMV, MMV' "
+                    "--year 2016-05-03T10:00:00Z --comment \"$(printf 'Audio: A\\rVideo: V\\rComment: T')\" "
+                    "--artwork " +
+                    Quote(cover.string()) + " >/dev/null"));
+  auto program = Start({first.string(), second.string()});
+  const std::string window = FindWindow(*program);
+  ASSERT_FALSE(window.empty()) << "no window";
+  ASSERT_TRUE(LoadTags(window, "cover-1.png")) << "the cover is extracted into the workspace";
+  std::this_thread::sleep_for(500ms);
+  PressAfterTabs(window, 11);
+  const std::vector<std::string> titles = TitlesOfARun(window);
+  ASSERT_GE(titles.size(), 2u);
+  auto tags = ProbeTags(second);
+  EXPECT_EQ(tags["title"], "Blue Sky");
+  EXPECT_EQ(tags["artist"], "Duv Ize");
+  EXPECT_EQ(tags["genre"], "AMV, MMV");
+  EXPECT_EQ(tags["date"], "2016");
+  EXPECT_EQ(tags["comment"], "Audio: A\rVideo: V\rComment: T");
+  EXPECT_EQ(tags, ProbeTags(first));
+  EXPECT_EQ(ProbeAttachedPictures(second), std::vector<std::string>{"png"});
+  Close(window);
+  EXPECT_EQ(program->Wait(20s), std::optional<int>(0));
+}
+
+// A video whose cover costs a decoder dearly, or is cut short, loads and the
+// window still closes at once.
+TEST_F(ProgramTest, AHostileCoverInAVideoNeverKeepsTheWindowFromEnding) {
+  const QByteArray bomb = ScanBomb(4000, 3000);
+  ASSERT_FALSE(bomb.isEmpty());
+  for (const QByteArray& bytes : {bomb, bomb.left(bomb.size() / 2)}) {
+    const fs::path video(scratch / "video.mp4"), cover(scratch / "cover.jpg");
+    MakeClip(t_Clip::Short, video);
+    std::ofstream(cover, std::ios::binary).write(bytes.constData(), bytes.size());
+    ASSERT_TRUE(Shell("AtomicParsley " + Quote(video.string()) + " --overWrite --artwork " +
+                      Quote(cover.string()) + " >/dev/null"));
+    auto program = Start({video.string()});
+    const std::string window = FindWindow(*program);
+    ASSERT_FALSE(window.empty()) << "no window";
+    EXPECT_TRUE(LoadTags(window, "cover-1.jpg")) << "the cover is extracted";
+    Close(window);
+    EXPECT_EQ(program->Wait(20s), std::optional<int>(0)) << bytes.size();
+  }
 }
 
 // The preview's menu from the keyboard, as the X server delivers the keys:

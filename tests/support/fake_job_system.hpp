@@ -47,6 +47,8 @@ class t_FakeRunner final : public n_system::t_ProcessRunner {
   // Start attempts (0 = the first) that fail.
   std::map<std::size_t, t_Failure> startFailures;
   std::size_t attempts = 0;
+  // What a started tool does to files, given its command line.
+  std::function<void(const t_String&)> effect;
   int running = 0;     // processes not yet finished
   int terminated = 0;  // destroyed before they finished
 
@@ -56,6 +58,7 @@ class t_FakeRunner final : public n_system::t_ProcessRunner {
     if (const auto failure = startFailures.find(number); failure != startFailures.end()) failure->second();
     const auto script = scripts.find(number);
     starts.push_back({application, commandLine});
+    if (effect) effect(commandLine);
     return std::make_unique<t_Process>(*this, script == scripts.end() ? t_ToolScript{} : script->second);
   }
 
@@ -128,6 +131,12 @@ class t_FakeJobSystem final : public n_tagging::t_JobSystem {
     ++unpacks;
     if (unpackFailure) unpackFailure();
     return std::make_unique<n_tools::t_UnpackedTools>(m_module, folder);
+  }
+  std::vector<t_String> removedFiles;
+  void RemoveFile(const t_String& path) noexcept override {
+    removedFiles.push_back(path);
+    std::error_code ignored;
+    std::filesystem::remove(std::filesystem::path(path), ignored);
   }
   n_system::t_ProcessRunner& Runner() override { return runner; }
   n_system::t_CommandLimits CommandLimits() override { return limits; }

@@ -15,6 +15,7 @@
 #include "fake_system.hpp"
 #include "fake_view.hpp"
 #include "intake/path_queries.hpp"
+#include "preview/cover_bytes.hpp"
 #include "support/environment_variable.hpp"
 #include "support/file_bytes.hpp"
 #include "support/poll.hpp"
@@ -144,6 +145,7 @@ class t_SlowToolSystem final : public n_tagging::t_JobSystem, n_system::t_Proces
   std::unique_ptr<n_tools::t_UnpackedTools> UnpackTools(const t_String& folder) override {
     return m_real.UnpackTools(folder);
   }
+  void RemoveFile(const t_String& path) noexcept override { m_real.RemoveFile(path); }
   n_system::t_ProcessRunner& Runner() override { return *this; }
   n_system::t_CommandLimits CommandLimits() override { return m_real.CommandLimits(); }
   std::unique_ptr<n_system::t_ToolProcess> Start(const t_String&, const t_String& commandLine) override {
@@ -242,6 +244,61 @@ TEST_F(DialogEndToEnd, AFullWorkspaceDiskFailsTheUnpackingAndTheNextApplyTriesAg
     EXPECT_EQ(ReadTitle(video), "Blue Sky");
   }
   EXPECT_FALSE(std::filesystem::exists(std::filesystem::path(workspace)));
+}
+
+// What Mivora wrote comes back into an empty dialog, and Apply then gives a
+// second video the same tags; a damaged video is named with its cause.
+TEST_F(DialogEndToEnd, LoadedTagsComeBackWholeAndApplyCopiesThemToAnotherVideo) {
+  const t_String first = scratch / ZTEXT("first.mp4"), second = scratch / ZTEXT("second.mp4");
+  MakeVideo(first);
+  MakeVideo(second);
+  const t_Bytes coverBytes = Jpeg(40, 30, 1);
+  const t_String cover = scratch / ZTEXT("cover.jpg");
+  WriteFile(std::filesystem::path(cover), std::string(coverBytes.begin(), coverBytes.end()));
+  const std::pair<int, t_String> values[] = {{kTitle, FromUtf8("Blue Sky \xE2\x80\x94 it's \\ done\\")},
+                                             {kAuthor, ZTEXT("Duv Ize")},
+                                             {kGenre, ZTEXT("AMV, MMV")},
+                                             {kYear, ZTEXT("2016")},
+                                             {kAudioSources, ZTEXT("Song: Artist")},
+                                             {kVideoSources, ZTEXT("Show one\r\nShow two")},
+                                             {kComment, ZTEXT("Audio: not a label\r\nline two")}};
+  {
+    auto dialog = Open({first, cover});
+    for (const auto& [field, text] : values) view.texts[field] = text;
+    dialog->OnCommand(kApply);
+    TickUntil(*dialog, [&] { return !dialog->Running(); });
+    ASSERT_TRUE(view.messages.empty()) << ToUtf8(view.messages[0].first);
+  }
+  view = t_FakeView();
+  auto dialog = Open({first, second});
+  dialog->OnCommand(kCommandLoadTags);
+  TickUntil(*dialog, [&] { return !dialog->Loading(); });
+  ASSERT_TRUE(view.messages.empty()) << ToUtf8(view.messages[0].first);
+  for (const auto& [field, text] : values) EXPECT_EQ(view.texts[field], text) << field;
+  ASSERT_NE(dialog->Tags().coverPath.find(Workspace()), t_String::npos);
+  EXPECT_EQ(ReadFile(dialog->Tags().coverPath), std::string(coverBytes.begin(), coverBytes.end()));
+
+  dialog->OnCommand(kApply);
+  TickUntil(*dialog, [&] { return !dialog->Running(); });
+  ASSERT_TRUE(view.messages.empty()) << ToUtf8(view.messages[0].first);
+  EXPECT_EQ(ReadTitle(second), ToUtf8(values[0].second));
+#ifndef _WIN32
+  EXPECT_EQ(ProbeTags(ToUtf8(second)), ProbeTags(ToUtf8(first)));
+  EXPECT_EQ(ProbeAttachedPictures(ToUtf8(second)), ProbeAttachedPictures(ToUtf8(first)));
+#endif
+
+  const t_String damaged = scratch / ZTEXT("damaged.mp4");
+  WriteFile(std::filesystem::path(damaged), ReadFile(first).substr(0, 100));
+  dialog->OnCommand(kBrowseVideos);  // cancelled: the list is empty
+  dialog->AcceptDrop(std::vector<t_DroppedPath>{damaged});
+  view.texts[kTitle] = ZTEXT("kept");
+  dialog->OnCommand(kCommandLoadTags);
+  TickUntil(*dialog, [&] { return !dialog->Loading(); });
+  ASSERT_EQ(view.messages.size(), 1u);
+  EXPECT_EQ(view.messages[0].first, ZTEXT("The tags of \u201C") + damaged +
+                                        ZTEXT("\u201D could not be loaded; the fields stay as they were.\n"
+                                              "The video is not an MP4 file, or it is damaged."));
+  EXPECT_EQ(view.texts[kTitle], ZTEXT("kept"));
 }
 
 }  // namespace

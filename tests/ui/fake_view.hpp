@@ -42,6 +42,7 @@ class t_FakeView final : public n_ui::t_View {
   n_ui::t_TaskbarState taskbarState = n_ui::t_TaskbarState::NoProgress;
   bool topmost = false;
   std::map<std::pair<n_ui::t_MenuKind, int>, bool> menuChecks;
+  std::map<std::pair<n_ui::t_MenuKind, int>, bool> menuEnabled;
   bool ended = false;
   std::map<int, std::int32_t> limits;  // characters a field takes
   std::pair<std::int32_t, std::int32_t> yearRange{};
@@ -138,6 +139,9 @@ class t_FakeView final : public n_ui::t_View {
     menuChecks[{menu, command}] = check;
     Record("SetMenuCheck(" + std::to_string(static_cast<int>(menu)) + ", " + std::to_string(command) + ", " +
            (check ? "true" : "false") + ")");
+  }
+  void EnableMenuItem(n_ui::t_MenuKind menu, int command, bool on) override {
+    menuEnabled[{menu, command}] = on;
   }
   void AddAlwaysOnTopItem(const t_String& text) override {
     alwaysOnTopItem = text;

@@ -53,7 +53,8 @@ TEST_F(DialogTest, OpensTitledWithEveryTextAndAnEmptyList) {
   EXPECT_EQ(view.accessible[kPreview],
             (std::pair<t_String, t_String>{
                 ZTEXT("Cover preview"), ZTEXT("The menu key or Shift+F10 opens its menu: draw checks, draw "
-                                              "video reel, fit into 256x256, refresh, remove the cover.")}));
+                                              "video reel, fit into 256x256, refresh, remove the cover, load "
+                                              "the tags of the first video.")}));
   EXPECT_EQ(view.alwaysOnTopItem, ZTEXT("Always on top"));
   EXPECT_FALSE(view.enabled[kApply]);
   EXPECT_EQ(dialog->PreviewOptions().drawChecks, true);

@@ -23,7 +23,7 @@ TEST(Texts, EveryLanguageHoldsEveryIdInOrderAndNoEmptyText) {
       EXPECT_EQ(table[i].text.find('\0'), std::string_view::npos);
     }
     const auto menu = PreviewMenuItems(language);
-    ASSERT_EQ(menu.size(), 5u);
+    ASSERT_EQ(menu.size(), 6u);
     for (std::size_t i = 0; i < menu.size(); ++i) {
       EXPECT_EQ(menu[i].command, kCommandDrawChecks + static_cast<int>(i));
       EXPECT_FALSE(menu[i].text.empty());

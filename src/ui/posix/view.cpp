@@ -486,6 +486,11 @@ void t_QtView::SetMenuCheck(t_MenuKind menu, int command, bool checked) {
   if (QAction* action = FindCommand(*m_previewMenu, command)) action->setChecked(checked);
 }
 
+void t_QtView::EnableMenuItem(t_MenuKind menu, int command, bool enabled) {
+  if (menu != t_MenuKind::Preview) return;
+  if (QAction* action = FindCommand(*m_previewMenu, command)) action->setEnabled(enabled);
+}
+
 void t_QtView::AddAlwaysOnTopItem(const t_String& /*text*/) {
   // Linux window managers carry "Always on top" in the window's own menu
   // (GNOME, KDE Plasma, Xfce, Cinnamon); a second switch here would only

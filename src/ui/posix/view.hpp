@@ -108,6 +108,7 @@ class t_QtView final : public t_View {
   std::optional<t_String> GenreItemText(int command) override;
   void PopUpPreviewMenu(t_ScreenPoint at) override;
   void SetMenuCheck(t_MenuKind menu, int command, bool checked) override;
+  void EnableMenuItem(t_MenuKind menu, int command, bool enabled) override;
   void AddAlwaysOnTopItem(const t_String& text) override;
   t_ScreenRect ClientRectOnScreen() override;
   t_ScreenRect PreviewRectOnScreen() override;

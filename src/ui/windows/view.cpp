@@ -396,6 +396,11 @@ void t_Win32View::SetMenuCheck(t_MenuKind menu, int command, bool checked) {
   ::SetMenuItemInfoW(MenuHandle(menu), static_cast<UINT>(command), FALSE, &info);
 }
 
+void t_Win32View::EnableMenuItem(t_MenuKind menu, int command, bool enabled) {
+  ::EnableMenuItem(MenuHandle(menu), static_cast<UINT>(command),
+                   MF_BYCOMMAND | (enabled ? MF_ENABLED : MF_GRAYED));
+}
+
 void t_Win32View::AddAlwaysOnTopItem(const t_String& text) {
   m_systemMenu = ::GetSystemMenu(m_window, FALSE);
   if (m_systemMenu == nullptr) return;

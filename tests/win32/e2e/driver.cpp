@@ -511,6 +511,55 @@ void FailureIsReported(const t_Setup& setup) {
              L"closing ends the program with code 0");
 }
 
+// The tags TagFourFiles wrote load back through the preview menu's command
+// into a fresh dialog, and Apply gives them to an untagged video (the script
+// compares the two); a damaged video is named in one message with its cause.
+void LoadTagsRoundTrip(const t_Setup& setup) {
+  const std::wstring blank = setup.work + L"load\\blank.mp4";
+  const std::wstring bad = setup.work + L"fail\\bad.mp4";
+  t_Mivora mivora(setup.program, {setup.work + L"videos\\one.mp4", blank}, setup.environment);
+  if (mivora.Dialog() == nullptr) return Check(false, L"the dialog opens for loading tags");
+  mivora.Type(1012, L"typed before");
+  mivora.Command(40025);
+  Check(WaitFor([&] { return mivora.Text(1008) == L"E2E title"; }, 30s), L"the title is loaded");
+  const std::pair<int, const wchar_t*> loaded[] = {
+      {1010, L"E2E author"},  {1012, L"GMV, Action"},     {1015, L"2016"},
+      {1018, L"Song - Band"}, {1020, L"Show, episode 3"}, {1022, L"Made for the test"}};
+  for (const auto& [control, text] : loaded)
+    CheckEqual(mivora.Text(control), std::wstring(text), L"loaded field " + std::to_wstring(control));
+  const std::wstring cover = mivora.Text(1005);
+  Check(cover.rfind(TempFolder() + L"Mivora\\cover-1.", 0) == 0,
+        L"the cover is extracted into the workspace: " + cover);
+  mivora.Press(1026);
+  WatchRun(mivora, 2, 60s);
+  Check(FindDialog(mivora.Id(), L"Mivora error") == nullptr, L"Apply after loading reports no failure");
+
+  mivora.Post(WM_CLOSE, 0, 0);
+  CheckEqual(std::to_wstring(mivora.WaitForExit(20s)), std::wstring(L"0"),
+             L"closing ends the program with code 0");
+
+  t_Mivora failing(setup.program, {bad}, setup.environment);
+  if (failing.Dialog() == nullptr) return Check(false, L"the dialog opens on a damaged video");
+  failing.Type(1008, L"kept");
+  failing.Command(40025);
+  HWND box = nullptr;
+  Check(WaitFor([&] { return (box = FindDialog(failing.Id(), L"Mivora error")) != nullptr; }, 30s),
+        L"a damaged video brings up \"Mivora error\"");
+  if (box != nullptr) {
+    const std::vector<std::wstring> texts = StaticTexts(box);
+    const std::wstring expected = L"The tags of \u201C" + bad +
+                                  L"\u201D could not be loaded; the fields stay as they were.\n"
+                                  L"The video is not an MP4 file, or it is damaged.";
+    Check(std::find(texts.begin(), texts.end(), expected) != texts.end(),
+          L"the box says \"" + expected + L"\"" +
+              (texts.empty() ? L"" : L" (it says \"" + texts.front() + L"\")"));
+    ::PostMessageW(box, WM_COMMAND, IDOK, 0);
+  }
+  CheckEqual(failing.Text(1008), std::wstring(L"kept"), L"the fields stay after the failure");
+  failing.Post(WM_CLOSE, 0, 0);
+  failing.WaitForExit(20s);
+}
+
 // Dragging by the background, the preview's options menu, its Remove
 // command, the About box and the cover picker.
 void WindowExtras(const t_Setup& setup) {
@@ -774,6 +823,7 @@ int wmain(int argc, wchar_t** argv) {
   } else {
     NoFilesNoApply(setup);
     TagFourFiles(setup);
+    LoadTagsRoundTrip(setup);
     LinkAtTheWorkspace(setup);
     WindowExtras(setup);
     FailureIsReported(setup);

@@ -25,7 +25,7 @@ grep -q "file format pei-i386" <<< "$("$objdump" -f "$mivora")" && ok "mivora.ex
   fail "mivora.exe is not a 32-bit program"
 
 # --- The files ---------------------------------------------------------------------
-rm -rf "$out" && mkdir -p "$work/videos" "$work/folder" "$work/fail" "$work/many"
+rm -rf "$out" && mkdir -p "$work/videos" "$work/folder" "$work/fail" "$work/many" "$work/load"
 clip() { ffmpeg -v error -y -f lavfi -i "testsrc=size=96x64:rate=10" -f lavfi -i "sine=frequency=$2:duration=0.5" \
   -t 0.5 -c:v mpeg4 -c:a aac -shortest "$1"; }
 clip "$work/videos/one.mp4" 440
@@ -34,6 +34,7 @@ clip "$work/folder/three.mp4" 660
 clip "$work/folder/four.mp4" 770
 cp "$work/videos/one.mp4" "$work/fail/ok1.mp4"
 cp "$work/videos/two.mp4" "$work/fail/ok2.mp4"
+cp "$work/videos/two.mp4" "$work/load/blank.mp4"
 head -c 4096 /dev/urandom > "$work/fail/bad.mp4"
 cp "$work/fail/bad.mp4" "$out/bad.mp4.before"
 # Faststart, so that each of these is rewritten through a copy, which Stop may meet.
@@ -103,6 +104,13 @@ for f in videos/one.mp4 videos/two.mp4 folder/three.mp4 folder/four.mp4 fail/ok1
     has_cover "$work/$f" && ok "$f: cover" || fail "$f: no cover"
   fi
 done
+# Loaded from one.mp4 and applied: the same tags and the same cover.
+picture() { ffmpeg -v error -i "$1" -map 0:v:1 -c copy -f md5 - 2>/dev/null; }
+[ "$(ffprobe -v error -show_entries format_tags -of json "$work/load/blank.mp4")" = \
+  "$(ffprobe -v error -show_entries format_tags -of json "$work/videos/one.mp4")" ] &&
+  [ "$(picture "$work/load/blank.mp4")" = "$(picture "$work/videos/one.mp4")" ] &&
+  ok "tags loaded from one.mp4 and applied to load/blank.mp4 are the same" ||
+  fail "load/blank.mp4 differs from one.mp4 after loading and applying"
 [ "$(media "$work/videos/one.mp4")" = "$media_before" ] && ok "tagging kept the media packets" ||
   fail "tagging changed the media packets of videos/one.mp4"
 [ -z "$(tag "$work/fail/ok2.mp4" title)" ] && ok "the file after the failure was not touched" ||
