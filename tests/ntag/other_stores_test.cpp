@@ -39,7 +39,10 @@ TEST_P(OtherStoresTest, NoReaderShowsAnOldValue) {
 
   for (const t_Reader reader : {t_Reader::Ffprobe, t_Reader::AtomicParsley, t_Reader::Exiftool,
                                 t_Reader::Mediainfo, t_Reader::Mutagen}) {
-    const std::string view = ReaderView(reader, video);
+    // Without the folder's random name, which may hold the old year's digits.
+    std::string view = ReaderView(reader, video);
+    const std::string folder = video.substr(0, video.rfind('/'));
+    for (std::size_t at; (at = view.find(folder)) != std::string::npos;) view.erase(at, folder.size());
     SCOPED_TRACE(ReaderName(reader) + std::string(":\n") + view);
     EXPECT_EQ(view.find(c.oldTitle), std::string::npos);
     EXPECT_EQ(view.find("Old comment"), std::string::npos);
