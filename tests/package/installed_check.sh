@@ -67,7 +67,7 @@ grep -q "$id.desktop" <<< "$(XDG_CONFIG_HOME="$scratch" XDG_DATA_HOME="$scratch"
 rm -rf "$scratch"
 
 # The installed program, driven through its window as a user would.
-MIVORA_PROGRAM=/usr/bin/mivora build/native/tests/qt/qt_program_tests \
+MIVORA_PROGRAM=/usr/bin/mivora build/native/tests/posix/posix_program_tests \
   --gtest_filter='ProgramTest.ApplyThroughTheWindowTagsEveryVideoAndClosingRemovesTheWorkspace' ||
   fail "the installed program did not tag the videos"
 

@@ -40,17 +40,17 @@ int main(int argc, char** argv) {
     if (lock.AnotherInstanceRuns()) return n_app::RunSecondStart(argc, argv);
 
     n_app::t_Application application(argc, argv);
-    n_ui::n_qt::t_QtCoverDecoder decoder;
+    n_ui::n_posix::t_QtCoverDecoder decoder;
     const n_tools::t_ProgramModule module;
     n_tagging::t_RealJobSystem system(module);
-    n_ui::n_qt::t_QtDesktopServices services(QStringLiteral(MIVORA_DESKTOP_ID));
+    n_ui::n_posix::t_QtDesktopServices services(QStringLiteral(MIVORA_DESKTOP_ID));
     int result = 0;
     {
       n_ui::t_MainDialog dialog(application.Setup(),
                                 {system, n_intake::t_SystemPathQueries::Instance(), decoder});
       {
-        n_ui::n_qt::t_QtView view(dialog, application.UiLanguage(), services,
-                                  n_ui::n_qt::LoadArt(QStringLiteral(MIVORA_DESKTOP_ID)));
+        n_ui::n_posix::t_QtView view(dialog, application.UiLanguage(), services,
+                                  n_ui::n_posix::LoadArt(QStringLiteral(MIVORA_DESKTOP_ID)));
         const n_app::t_SessionEnd sessionEnd([&dialog] { dialog.OnSessionEnding(); });
         view.Open();
         result = application.Exec();

@@ -31,7 +31,7 @@ int RunSecondStart(int argc, char** argv) {
   int qtArgc = 1;  // Qt takes none of the paths for its own options
   {
     const QCoreApplication bus(qtArgc, argv);
-    if (n_ui::n_qt::HandToRunningInstance(QStringLiteral(MIVORA_DESKTOP_ID), paths)) return 0;
+    if (n_ui::n_posix::HandToRunningInstance(QStringLiteral(MIVORA_DESKTOP_ID), paths)) return 0;
   }
   const n_ui::t_Language language = LanguageFromEnvironment();
   std::string message(n_ui::TextUtf8(language, n_ui::kTextAlreadyRunning));

@@ -27,7 +27,7 @@ struct t_ArgumentVector {
 // Display values read once at start-up.
 struct t_DisplayMetrics {
   std::int32_t horizontalDpi = 96;
-  n_ui::n_win32::t_IconSizes iconSizes;
+  n_ui::n_windows::t_IconSizes iconSizes;
 };
 
 class t_Application {
@@ -66,7 +66,7 @@ class t_Application {
   t_OleSession m_ole;
   t_DisplayMetrics m_metrics;
   t_InterfaceSetup m_interface;
-  n_ui::n_win32::t_GdiplusSession m_gdiplus;
+  n_ui::n_windows::t_GdiplusSession m_gdiplus;
   HINSTANCE m_module;
   t_ArgumentVector m_arguments;
   int m_firstArgument = 0;

@@ -26,7 +26,7 @@ int RunDialog(HINSTANCE module, const wchar_t* commandLineTail) {
   const n_app::t_Application application(module, commandLineTail);
   n_tools::t_ProgramModule toolPackage;
   n_tagging::t_RealJobSystem jobSystem(toolPackage);
-  n_ui::n_win32::t_GdiplusCoverDecoder coverDecoder;
+  n_ui::n_windows::t_GdiplusCoverDecoder coverDecoder;
 
   n_ui::t_MainDialogSetup setup;
   setup.arguments = application.Arguments();
@@ -36,7 +36,7 @@ int RunDialog(HINSTANCE module, const wchar_t* commandLineTail) {
   // and its tool, the unpacked tool, the cover, the workspace folder), then
   // the services.
   n_ui::t_MainDialog dialog(setup, {jobSystem, n_intake::t_SystemPathQueries::Instance(), coverDecoder});
-  n_ui::n_win32::t_Win32View window(module, dialog, application.Metrics().iconSizes);
+  n_ui::n_windows::t_Win32View window(module, dialog, application.Metrics().iconSizes);
   return static_cast<int>(window.Run());
 }
 

@@ -49,11 +49,11 @@ std::vector<t_String> Paths(const wchar_t* commandLineTail) {
 }
 
 bool HandOver(const std::vector<t_String>& paths) {
-  const t_String data = n_ui::n_win32::EncodeHandedPaths(paths);
-  COPYDATASTRUCT copy{n_ui::n_win32::kHandedPathsTag, static_cast<DWORD>(data.size() * sizeof(wchar_t)),
+  const t_String data = n_ui::n_windows::EncodeHandedPaths(paths);
+  COPYDATASTRUCT copy{n_ui::n_windows::kHandedPathsTag, static_cast<DWORD>(data.size() * sizeof(wchar_t)),
                       const_cast<wchar_t*>(data.data())};
   for (int search = 0; search < kWindowSearches; ++search) {
-    if (const HWND window = n_ui::n_win32::FindRunningWindow()) {
+    if (const HWND window = n_ui::n_windows::FindRunningWindow()) {
       DWORD process = 0;
       ::GetWindowThreadProcessId(window, &process);
       // This start may have the foreground (Explorer gave it): pass it on.
@@ -75,8 +75,8 @@ int RunSecondStart(HINSTANCE module, const wchar_t* commandLineTail) {
   const std::vector<t_String> paths = Paths(commandLineTail);
   if (HandOver(paths)) return 0;
   AppendEnglishToInterfaceLanguages();
-  t_String message = n_ui::n_win32::LoadResourceText(module, n_ui::kTextAlreadyRunning);
-  if (!paths.empty()) message += L"\n" + n_ui::n_win32::LoadResourceText(module, n_ui::kTextPathsNotHandedOver);
+  t_String message = n_ui::n_windows::LoadResourceText(module, n_ui::kTextAlreadyRunning);
+  if (!paths.empty()) message += L"\n" + n_ui::n_windows::LoadResourceText(module, n_ui::kTextPathsNotHandedOver);
   const t_String caption = FromUtf8(n_ui::kProductName);
   ::MessageBoxW(nullptr, message.c_str(), caption.c_str(), MB_OK | MB_ICONINFORMATION);
   return paths.empty() ? 0 : 1;

@@ -9,7 +9,7 @@
 
 #include "ui/posix/qt_text.hpp"
 
-namespace n_zorbel::n_ui::n_qt {
+namespace n_zorbel::n_ui::n_posix {
 
 t_AboutDialog::t_AboutDialog(QWidget* owner, const t_AboutBox& about, const QIcon& icon,
                              std::function<void()> openClickAddress)
@@ -63,4 +63,4 @@ t_AboutDialog::t_AboutDialog(QWidget* owner, const t_AboutBox& about, const QIco
   grid->setSizeConstraint(QLayout::SetFixedSize);
 }
 
-}  // namespace n_zorbel::n_ui::n_qt
+}  // namespace n_zorbel::n_ui::n_posix

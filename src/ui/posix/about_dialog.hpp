@@ -9,7 +9,7 @@
 
 #include "ui/view.hpp"
 
-namespace n_zorbel::n_ui::n_qt {
+namespace n_zorbel::n_ui::n_posix {
 
 class t_AboutDialog final : public QDialog {
   Q_OBJECT
@@ -19,4 +19,4 @@ class t_AboutDialog final : public QDialog {
                 std::function<void()> openClickAddress);
 };
 
-}  // namespace n_zorbel::n_ui::n_qt
+}  // namespace n_zorbel::n_ui::n_posix

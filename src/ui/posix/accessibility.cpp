@@ -2,7 +2,7 @@
 
 #include <QAccessibleWidget>
 
-namespace n_zorbel::n_ui::n_qt {
+namespace n_zorbel::n_ui::n_posix {
 
 namespace {
 
@@ -36,4 +36,4 @@ void TellScreenReader(QWidget& window, const QString& text) {
   QAccessible::updateAccessibility(&alert);
 }
 
-}  // namespace n_zorbel::n_ui::n_qt
+}  // namespace n_zorbel::n_ui::n_posix

@@ -6,7 +6,7 @@
 #include <QString>
 #include <QWidget>
 
-namespace n_zorbel::n_ui::n_qt {
+namespace n_zorbel::n_ui::n_posix {
 
 // Gives `widget` the role `role` on the accessibility bus, also when it was
 // already asked for (Qt makes a widget's interface once and keeps it).
@@ -17,4 +17,4 @@ void SetAccessibleRole(QWidget& widget, QAccessible::Role role);
 // sent as changed, and the window raises an alert that readers present.
 void TellScreenReader(QWidget& window, const QString& text);
 
-}  // namespace n_zorbel::n_ui::n_qt
+}  // namespace n_zorbel::n_ui::n_posix

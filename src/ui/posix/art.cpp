@@ -4,7 +4,7 @@
 
 static void InitialiseArtResources() { Q_INIT_RESOURCE(mivora_art); }
 
-namespace n_zorbel::n_ui::n_qt {
+namespace n_zorbel::n_ui::n_posix {
 
 namespace {
 
@@ -27,4 +27,4 @@ t_Art LoadArt(const QString& desktopId) {
   return art;
 }
 
-}  // namespace n_zorbel::n_ui::n_qt
+}  // namespace n_zorbel::n_ui::n_posix

@@ -6,7 +6,7 @@
 #include <QImage>
 #include <QString>
 
-namespace n_zorbel::n_ui::n_qt {
+namespace n_zorbel::n_ui::n_posix {
 
 struct t_Art {
   QIcon icon;
@@ -18,4 +18,4 @@ struct t_Art {
 // program is installed, else from the copies built into the program.
 t_Art LoadArt(const QString& desktopId);
 
-}  // namespace n_zorbel::n_ui::n_qt
+}  // namespace n_zorbel::n_ui::n_posix

@@ -6,7 +6,7 @@
 
 #include "preview/cover_bounds.hpp"
 
-namespace n_zorbel::n_ui::n_qt {
+namespace n_zorbel::n_ui::n_posix {
 
 namespace {
 
@@ -58,4 +58,4 @@ t_QtCoverDecoder::t_QtCoverDecoder()
             QMetaObject::invokeMethod(&m_receiver, [this] { m_worker.DeliverFinished(); }, Qt::QueuedConnection);
           }) {}
 
-}  // namespace n_zorbel::n_ui::n_qt
+}  // namespace n_zorbel::n_ui::n_posix

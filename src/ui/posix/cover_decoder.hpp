@@ -11,7 +11,7 @@
 
 #include "preview/cover_worker.hpp"
 
-namespace n_zorbel::n_ui::n_qt {
+namespace n_zorbel::n_ui::n_posix {
 
 class t_QtCoverImage final : public n_preview::t_CoverImage {
  public:
@@ -42,4 +42,4 @@ class t_QtCoverDecoder final : public n_preview::t_CoverDecoder {
   n_preview::t_CoverWorker m_worker;
 };
 
-}  // namespace n_zorbel::n_ui::n_qt
+}  // namespace n_zorbel::n_ui::n_posix

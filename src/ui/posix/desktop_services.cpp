@@ -9,7 +9,7 @@
 #include "ui/posix/handed_paths.hpp"
 #include "ui/posix/qt_text.hpp"
 
-namespace n_zorbel::n_ui::n_qt {
+namespace n_zorbel::n_ui::n_posix {
 
 t_PickerSetup PickerSetupFor(const t_PickRequest& request) {
   t_PickerSetup setup;
@@ -75,4 +75,4 @@ void t_QtDesktopServices::UpdateLauncher(const t_LauncherProgress& progress) {
 
 QUrl WebAddress(const t_String& address) { return QUrl(ToQString(address), QUrl::TolerantMode); }
 
-}  // namespace n_zorbel::n_ui::n_qt
+}  // namespace n_zorbel::n_ui::n_posix

@@ -12,7 +12,7 @@
 #include "system/text.hpp"
 #include "ui/view.hpp"
 
-namespace n_zorbel::n_ui::n_qt {
+namespace n_zorbel::n_ui::n_posix {
 
 // A picker request in Qt's terms.
 struct t_PickerSetup {
@@ -70,4 +70,4 @@ class t_QtDesktopServices final : public t_DesktopServices {
 // the blank kept as it is typed; Qt escapes it when it hands the address on.
 QUrl WebAddress(const t_String& address);
 
-}  // namespace n_zorbel::n_ui::n_qt
+}  // namespace n_zorbel::n_ui::n_posix

@@ -2,7 +2,7 @@
 
 #include <QFontMetrics>
 
-namespace n_zorbel::n_ui::n_qt {
+namespace n_zorbel::n_ui::n_posix {
 
 namespace {
 
@@ -32,4 +32,4 @@ QRect DialogRectToPixels(const t_DialogRect& rect, const t_BaseUnits& units) noe
   return QRect(left, top, right - left, bottom - top);
 }
 
-}  // namespace n_zorbel::n_ui::n_qt
+}  // namespace n_zorbel::n_ui::n_posix

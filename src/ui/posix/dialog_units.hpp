@@ -8,7 +8,7 @@
 
 #include "ui/dialog_layout.hpp"
 
-namespace n_zorbel::n_ui::n_qt {
+namespace n_zorbel::n_ui::n_posix {
 
 struct t_BaseUnits {
   int width = 0;   // average character width in pixels
@@ -24,4 +24,4 @@ int DialogYToPixels(int y, const t_BaseUnits& units) noexcept;
 // Both corners converted, as MapDialogRect does.
 QRect DialogRectToPixels(const t_DialogRect& rect, const t_BaseUnits& units) noexcept;
 
-}  // namespace n_zorbel::n_ui::n_qt
+}  // namespace n_zorbel::n_ui::n_posix

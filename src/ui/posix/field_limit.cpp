@@ -2,7 +2,7 @@
 
 #include <utility>
 
-namespace n_zorbel::n_ui::n_qt {
+namespace n_zorbel::n_ui::n_posix {
 
 bool TrimToLimit(QString& input, int& position, int limit) {
   const auto excess = static_cast<int>(input.size()) - limit;
@@ -27,4 +27,4 @@ QValidator::State t_FieldLimitValidator::validate(QString& input, int& position)
   return Acceptable;
 }
 
-}  // namespace n_zorbel::n_ui::n_qt
+}  // namespace n_zorbel::n_ui::n_posix

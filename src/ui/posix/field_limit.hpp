@@ -7,7 +7,7 @@
 #include <QValidator>
 #include <functional>
 
-namespace n_zorbel::n_ui::n_qt {
+namespace n_zorbel::n_ui::n_posix {
 
 // Takes out of `input` what was just inserted before `position` until it
 // holds `limit` units, never half of a surrogate pair; true when it did.
@@ -27,4 +27,4 @@ class t_FieldLimitValidator final : public QValidator {
   std::function<void()> m_onFull;
 };
 
-}  // namespace n_zorbel::n_ui::n_qt
+}  // namespace n_zorbel::n_ui::n_posix

@@ -8,7 +8,7 @@
 
 #include "ui/posix/uri_list.hpp"
 
-namespace n_zorbel::n_ui::n_qt {
+namespace n_zorbel::n_ui::n_posix {
 
 namespace {
 
@@ -74,4 +74,4 @@ bool HandToRunningInstance(const QString& desktopId, const std::vector<std::stri
   return false;
 }
 
-}  // namespace n_zorbel::n_ui::n_qt
+}  // namespace n_zorbel::n_ui::n_posix

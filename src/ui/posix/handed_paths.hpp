@@ -12,7 +12,7 @@
 
 #include "ui/posix/desktop_services.hpp"
 
-namespace n_zorbel::n_ui::n_qt {
+namespace n_zorbel::n_ui::n_posix {
 
 // Answers the interface for the running window: the paths of an Open, then a
 // request to be raised, go to `opened` (an empty list for Activate).
@@ -40,4 +40,4 @@ class t_HandedPathsAdaptor final : public QDBusAbstractAdaptor {
 // no instance answered on the session bus.
 bool HandToRunningInstance(const QString& desktopId, const std::vector<std::string>& arguments);
 
-}  // namespace n_zorbel::n_ui::n_qt
+}  // namespace n_zorbel::n_ui::n_posix

@@ -7,7 +7,7 @@
 
 #include "ui/posix/qt_text.hpp"
 
-namespace n_zorbel::n_ui::n_qt {
+namespace n_zorbel::n_ui::n_posix {
 
 t_MultiLineEdit::t_MultiLineEdit(QWidget* parent) : QPlainTextEdit(parent) {
   setTabChangesFocus(true);
@@ -74,4 +74,4 @@ void t_MultiLineEdit::keyPressEvent(QKeyEvent* event) {
   QPlainTextEdit::keyPressEvent(event);
 }
 
-}  // namespace n_zorbel::n_ui::n_qt
+}  // namespace n_zorbel::n_ui::n_posix

@@ -9,7 +9,7 @@
 
 #include "system/text.hpp"
 
-namespace n_zorbel::n_ui::n_qt {
+namespace n_zorbel::n_ui::n_posix {
 
 class t_MultiLineEdit final : public QPlainTextEdit {
   Q_OBJECT
@@ -33,4 +33,4 @@ class t_MultiLineEdit final : public QPlainTextEdit {
   std::function<void()> m_onFull;
 };
 
-}  // namespace n_zorbel::n_ui::n_qt
+}  // namespace n_zorbel::n_ui::n_posix

@@ -3,7 +3,7 @@
 #include <QFontMetrics>
 #include <cmath>
 
-namespace n_zorbel::n_ui::n_qt {
+namespace n_zorbel::n_ui::n_posix {
 
 namespace {
 
@@ -83,4 +83,4 @@ void DrawPreview(QPainter& painter, qreal devicePixelRatio, const n_preview::t_P
   painter.restore();
 }
 
-}  // namespace n_zorbel::n_ui::n_qt
+}  // namespace n_zorbel::n_ui::n_posix

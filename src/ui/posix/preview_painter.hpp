@@ -10,7 +10,7 @@
 
 #include "preview/preview_geometry.hpp"
 
-namespace n_zorbel::n_ui::n_qt {
+namespace n_zorbel::n_ui::n_posix {
 
 // The platform colours the drawing takes, by their Windows meaning.
 struct t_PreviewColours {
@@ -39,4 +39,4 @@ void DrawPreview(QPainter& painter, qreal devicePixelRatio, const n_preview::t_P
 // The item's size in device pixels for a widget of `logical` size.
 QSize DeviceSize(QSize logical, qreal devicePixelRatio) noexcept;
 
-}  // namespace n_zorbel::n_ui::n_qt
+}  // namespace n_zorbel::n_ui::n_posix

@@ -6,7 +6,7 @@
 
 #include "system/text.hpp"
 
-namespace n_zorbel::n_ui::n_qt {
+namespace n_zorbel::n_ui::n_posix {
 
 inline QString ToQString(t_StringView text) {
   return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
@@ -20,4 +20,4 @@ inline t_String FromQString(const QString& text) {
 // A path as Qt's file dialogs and URLs give it, as the file system's bytes.
 t_String PathFromQString(const QString& path);
 
-}  // namespace n_zorbel::n_ui::n_qt
+}  // namespace n_zorbel::n_ui::n_posix

@@ -8,7 +8,7 @@
 // static library would otherwise leave the resource out of the program.
 static void InitialiseQtTextResources() { Q_INIT_RESOURCE(mivora_qt_texts); }
 
-namespace n_zorbel::n_ui::n_qt {
+namespace n_zorbel::n_ui::n_posix {
 
 bool LoadQtTexts(QTranslator& translator, t_Language language) {
   InitialiseQtTextResources();
@@ -17,4 +17,4 @@ bool LoadQtTexts(QTranslator& translator, t_Language language) {
          translator.load(name, QStringLiteral(":/mivora/qt_texts"));
 }
 
-}  // namespace n_zorbel::n_ui::n_qt
+}  // namespace n_zorbel::n_ui::n_posix

@@ -6,10 +6,10 @@
 
 #include "ui/texts.hpp"
 
-namespace n_zorbel::n_ui::n_qt {
+namespace n_zorbel::n_ui::n_posix {
 
 // Loads "qtbase_<language>" from Qt's translations folder, else from the
 // program's own; false when neither has it (English needs none).
 bool LoadQtTexts(QTranslator& translator, t_Language language);
 
-}  // namespace n_zorbel::n_ui::n_qt
+}  // namespace n_zorbel::n_ui::n_posix

@@ -2,7 +2,7 @@
 
 #include <QEvent>
 
-namespace n_zorbel::n_ui::n_qt {
+namespace n_zorbel::n_ui::n_posix {
 
 t_ReadOnlyEdit::t_ReadOnlyEdit(QWidget* parent) : QLineEdit(parent) {
   setReadOnly(true);
@@ -29,4 +29,4 @@ void t_ReadOnlyEdit::FollowWindowColour() {
   if (differs) setPalette(baseOnly);
 }
 
-}  // namespace n_zorbel::n_ui::n_qt
+}  // namespace n_zorbel::n_ui::n_posix

@@ -5,7 +5,7 @@
 // light and dark). Reached by a click, not by Tab.
 #include <QLineEdit>
 
-namespace n_zorbel::n_ui::n_qt {
+namespace n_zorbel::n_ui::n_posix {
 
 class t_ReadOnlyEdit final : public QLineEdit {
   Q_OBJECT
@@ -19,4 +19,4 @@ class t_ReadOnlyEdit final : public QLineEdit {
   void FollowWindowColour();
 };
 
-}  // namespace n_zorbel::n_ui::n_qt
+}  // namespace n_zorbel::n_ui::n_posix

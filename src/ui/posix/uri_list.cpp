@@ -4,7 +4,7 @@
 #include <QSysInfo>
 #include <string_view>
 
-namespace n_zorbel::n_ui::n_qt {
+namespace n_zorbel::n_ui::n_posix {
 
 namespace {
 
@@ -75,4 +75,4 @@ std::vector<t_String> LocalPathsFromUriList(const QByteArray& uriList) {
   return paths;
 }
 
-}  // namespace n_zorbel::n_ui::n_qt
+}  // namespace n_zorbel::n_ui::n_posix

@@ -6,10 +6,10 @@
 
 #include "system/text.hpp"
 
-namespace n_zorbel::n_ui::n_qt {
+namespace n_zorbel::n_ui::n_posix {
 
 // The local paths of the list's file: URIs, in the list's order. Comment
 // lines, other schemes and files on other hosts are left out.
 std::vector<t_String> LocalPathsFromUriList(const QByteArray& uriList);
 
-}  // namespace n_zorbel::n_ui::n_qt
+}  // namespace n_zorbel::n_ui::n_posix

@@ -34,7 +34,7 @@
 #include "ui/posix/uri_list.hpp"
 #include "ui/posix/year_spin_box.hpp"
 
-namespace n_zorbel::n_ui::n_qt {
+namespace n_zorbel::n_ui::n_posix {
 
 namespace {
 
@@ -528,4 +528,4 @@ void t_QtView::EndDialog() {
   QCoreApplication::exit(0);
 }
 
-}  // namespace n_zorbel::n_ui::n_qt
+}  // namespace n_zorbel::n_ui::n_posix

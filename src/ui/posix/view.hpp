@@ -18,7 +18,7 @@
 #include "ui/texts.hpp"
 #include "ui/view.hpp"
 
-namespace n_zorbel::n_ui::n_qt {
+namespace n_zorbel::n_ui::n_posix {
 
 class t_QtView;
 
@@ -154,4 +154,4 @@ class t_QtView final : public t_View {
   bool m_closing = false;
 };
 
-}  // namespace n_zorbel::n_ui::n_qt
+}  // namespace n_zorbel::n_ui::n_posix

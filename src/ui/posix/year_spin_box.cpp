@@ -5,7 +5,7 @@
 
 #include "ui/posix/field_limit.hpp"
 
-namespace n_zorbel::n_ui::n_qt {
+namespace n_zorbel::n_ui::n_posix {
 
 namespace {
 
@@ -61,4 +61,4 @@ QAbstractSpinBox::StepEnabled t_YearSpinBox::stepEnabled() const {
   return StepUpEnabled | StepDownEnabled;
 }
 
-}  // namespace n_zorbel::n_ui::n_qt
+}  // namespace n_zorbel::n_ui::n_posix

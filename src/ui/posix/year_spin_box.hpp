@@ -7,7 +7,7 @@
 #include <QLineEdit>
 #include <functional>
 
-namespace n_zorbel::n_ui::n_qt {
+namespace n_zorbel::n_ui::n_posix {
 
 class t_YearSpinBox final : public QAbstractSpinBox {
   Q_OBJECT
@@ -37,4 +37,4 @@ class t_YearSpinBox final : public QAbstractSpinBox {
   std::function<void()> m_onFull;
 };
 
-}  // namespace n_zorbel::n_ui::n_qt
+}  // namespace n_zorbel::n_ui::n_posix

@@ -2,7 +2,7 @@
 
 #include "ui/ids.hpp"
 
-namespace n_zorbel::n_ui::n_win32 {
+namespace n_zorbel::n_ui::n_windows {
 
 namespace {
 
@@ -39,4 +39,4 @@ void ShowAboutDialog(HWND owner, HINSTANCE module, const t_AboutBox& about,
   }
 }
 
-}  // namespace n_zorbel::n_ui::n_win32
+}  // namespace n_zorbel::n_ui::n_windows

@@ -7,11 +7,11 @@
 #include "ui/view.hpp"
 #include "ui/windows/win32.hpp"
 
-namespace n_zorbel::n_ui::n_win32 {
+namespace n_zorbel::n_ui::n_windows {
 
 // Modal over `owner`; the icon is the module's. `openClickAddress` may not
 // throw: it runs inside the task dialog's own loop.
 void ShowAboutDialog(HWND owner, HINSTANCE module, const t_AboutBox& about,
                      const std::function<void()>& openClickAddress) noexcept;
 
-}  // namespace n_zorbel::n_ui::n_win32
+}  // namespace n_zorbel::n_ui::n_windows

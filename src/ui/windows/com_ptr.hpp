@@ -6,7 +6,7 @@
 
 #include "ui/windows/win32.hpp"
 
-namespace n_zorbel::n_ui::n_win32 {
+namespace n_zorbel::n_ui::n_windows {
 
 template <typename T>
 class t_ComPtr {
@@ -44,4 +44,4 @@ class t_ComPtr {
   T* m_pointer = nullptr;
 };
 
-}  // namespace n_zorbel::n_ui::n_win32
+}  // namespace n_zorbel::n_ui::n_windows

@@ -4,7 +4,7 @@
 
 #include "ui/windows/com_ptr.hpp"
 
-namespace n_zorbel::n_ui::n_win32 {
+namespace n_zorbel::n_ui::n_windows {
 
 using n_system::n_detail::t_GlobalMemory;
 using n_system::n_detail::t_Window;
@@ -120,4 +120,4 @@ t_GdiplusSession::~t_GdiplusSession() {
   if (m_token != 0) Gdiplus::GdiplusShutdown(m_token);
 }
 
-}  // namespace n_zorbel::n_ui::n_win32
+}  // namespace n_zorbel::n_ui::n_windows

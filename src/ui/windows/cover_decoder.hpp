@@ -14,7 +14,7 @@
 #include "ui/windows/gdiplus_objects.hpp"
 #include "ui/windows/win32.hpp"
 
-namespace n_zorbel::n_ui::n_win32 {
+namespace n_zorbel::n_ui::n_windows {
 
 class t_GdiplusCoverImage final : public n_preview::t_CoverImage {
  public:
@@ -66,4 +66,4 @@ class t_GdiplusSession {
   ULONG_PTR m_token = 0;
 };
 
-}  // namespace n_zorbel::n_ui::n_win32
+}  // namespace n_zorbel::n_ui::n_windows

@@ -4,7 +4,7 @@
 #include "ui/windows/com_ptr.hpp"
 #include "ui/windows/guids.hpp"
 
-namespace n_zorbel::n_ui::n_win32 {
+namespace n_zorbel::n_ui::n_windows {
 
 namespace {
 
@@ -49,4 +49,4 @@ void OpenWebPage(const t_String& address) noexcept {
   ::ShellExecuteW(::GetDesktopWindow(), L"open", address.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
 }
 
-}  // namespace n_zorbel::n_ui::n_win32
+}  // namespace n_zorbel::n_ui::n_windows

@@ -7,7 +7,7 @@
 #include "ui/view.hpp"
 #include "ui/windows/win32.hpp"
 
-namespace n_zorbel::n_ui::n_win32 {
+namespace n_zorbel::n_ui::n_windows {
 
 // Modal over `owner`; the chosen paths in the picker's order, none when
 // cancelled or when the picker cannot be shown.
@@ -15,4 +15,4 @@ std::vector<t_String> PickFiles(HWND owner, const t_PickRequest& request);
 
 void OpenWebPage(const t_String& address) noexcept;
 
-}  // namespace n_zorbel::n_ui::n_win32
+}  // namespace n_zorbel::n_ui::n_windows

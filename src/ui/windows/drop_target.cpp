@@ -4,7 +4,7 @@
 
 #include "ui/windows/guids.hpp"
 
-namespace n_zorbel::n_ui::n_win32 {
+namespace n_zorbel::n_ui::n_windows {
 
 using n_system::n_detail::t_GlobalMemory;
 
@@ -162,4 +162,4 @@ void t_DropTarget::AcceptDrop(IDataObject* data) noexcept {
   if (!paths.empty()) m_sink.TakeDrop(paths);
 }
 
-}  // namespace n_zorbel::n_ui::n_win32
+}  // namespace n_zorbel::n_ui::n_windows

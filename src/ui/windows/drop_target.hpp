@@ -13,7 +13,7 @@
 #include "ui/windows/com_ptr.hpp"
 #include "ui/windows/win32.hpp"
 
-namespace n_zorbel::n_ui::n_win32 {
+namespace n_zorbel::n_ui::n_windows {
 
 // What the drop target needs of the dialog. None of these may throw: they are
 // called from inside OLE's drag loop.
@@ -74,4 +74,4 @@ class t_DropTarget final : public IDropTarget {
   bool m_registered = false;
 };
 
-}  // namespace n_zorbel::n_ui::n_win32
+}  // namespace n_zorbel::n_ui::n_windows

@@ -4,7 +4,7 @@
 #include "system/windows/handle.hpp"
 #include "ui/windows/win32.hpp"
 
-namespace n_zorbel::n_ui::n_win32 {
+namespace n_zorbel::n_ui::n_windows {
 
 inline bool DeleteGraphics(Gdiplus::GpGraphics* graphics) noexcept {
   (void)Gdiplus::DllExports::GdipDeleteGraphics(graphics);
@@ -19,4 +19,4 @@ using t_GdiplusGraphics = n_system::n_detail::t_GdiplusObject<Gdiplus::GpGraphic
 // Images and the bitmaps made from them.
 using t_GdiplusImage = n_system::n_detail::t_GdiplusObject<Gdiplus::GpImage, DisposeImage>;
 
-}  // namespace n_zorbel::n_ui::n_win32
+}  // namespace n_zorbel::n_ui::n_windows

@@ -1,6 +1,6 @@
 #include "ui/windows/handed_paths.hpp"
 
-namespace n_zorbel::n_ui::n_win32 {
+namespace n_zorbel::n_ui::n_windows {
 
 t_String EncodeHandedPaths(std::span<const t_String> paths) {
   t_String data;
@@ -42,4 +42,4 @@ HWND FindRunningWindow() noexcept {
   return found;
 }
 
-}  // namespace n_zorbel::n_ui::n_win32
+}  // namespace n_zorbel::n_ui::n_windows

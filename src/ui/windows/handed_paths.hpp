@@ -10,7 +10,7 @@
 #include "ui/main_dialog.hpp"
 #include "ui/windows/win32.hpp"
 
-namespace n_zorbel::n_ui::n_win32 {
+namespace n_zorbel::n_ui::n_windows {
 
 // Set on the dialog's window for its life; no other window carries it.
 inline constexpr wchar_t kRunningWindowProperty[] = L"example.zorbel.Mivora.Window";
@@ -26,4 +26,4 @@ std::optional<std::vector<t_DroppedPath>> DecodeHandedPaths(const COPYDATASTRUCT
 // The window of the running instance, or null while it has none.
 HWND FindRunningWindow() noexcept;
 
-}  // namespace n_zorbel::n_ui::n_win32
+}  // namespace n_zorbel::n_ui::n_windows

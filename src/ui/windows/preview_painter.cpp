@@ -3,7 +3,7 @@
 #include "system/windows/handle.hpp"
 #include "ui/windows/gdiplus_objects.hpp"
 
-namespace n_zorbel::n_ui::n_win32 {
+namespace n_zorbel::n_ui::n_windows {
 
 namespace {
 
@@ -94,4 +94,4 @@ void DrawPreview(HDC dc, const RECT& item, const n_preview::t_PreviewLayout& lay
   ::FrameRect(dc, &frame, ::GetSysColorBrush(COLOR_WINDOWFRAME));
 }
 
-}  // namespace n_zorbel::n_ui::n_win32
+}  // namespace n_zorbel::n_ui::n_windows

@@ -6,7 +6,7 @@
 #include "system/text.hpp"
 #include "ui/windows/win32.hpp"
 
-namespace n_zorbel::n_ui::n_win32 {
+namespace n_zorbel::n_ui::n_windows {
 
 struct t_PreviewArtwork {
   Gdiplus::GpImage* picture = nullptr;  // the cover, when the layout has one
@@ -20,4 +20,4 @@ struct t_PreviewArtwork {
 void DrawPreview(HDC dc, const RECT& item, const n_preview::t_PreviewLayout& layout,
                  const t_PreviewArtwork& artwork) noexcept;
 
-}  // namespace n_zorbel::n_ui::n_win32
+}  // namespace n_zorbel::n_ui::n_windows

@@ -2,7 +2,7 @@
 
 #include "system/error.hpp"
 
-namespace n_zorbel::n_ui::n_win32 {
+namespace n_zorbel::n_ui::n_windows {
 
 t_String LoadResourceText(HINSTANCE module, int id) {
   const wchar_t* text = nullptr;
@@ -15,4 +15,4 @@ t_String LoadResourceText(HINSTANCE module, int id) {
   return t_String(text, static_cast<std::size_t>(length) - 1);
 }
 
-}  // namespace n_zorbel::n_ui::n_win32
+}  // namespace n_zorbel::n_ui::n_windows

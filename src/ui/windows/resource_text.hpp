@@ -3,7 +3,7 @@
 #include "system/text.hpp"
 #include "ui/windows/win32.hpp"
 
-namespace n_zorbel::n_ui::n_win32 {
+namespace n_zorbel::n_ui::n_windows {
 
 // The text of string `id` in the thread's interface language, read in place
 // (LoadStringW with a zero buffer size). The entry must count its terminating
@@ -12,4 +12,4 @@ namespace n_zorbel::n_ui::n_win32 {
 // loader set none).
 t_String LoadResourceText(HINSTANCE module, int id);
 
-}  // namespace n_zorbel::n_ui::n_win32
+}  // namespace n_zorbel::n_ui::n_windows

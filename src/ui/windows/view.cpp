@@ -14,7 +14,7 @@
 // After windows.h: the signed halves of a packed point.
 #include <windowsx.h>
 
-namespace n_zorbel::n_ui::n_win32 {
+namespace n_zorbel::n_ui::n_windows {
 
 namespace {
 
@@ -421,14 +421,14 @@ void t_Win32View::AddAlwaysOnTopItem(const t_String& text) {
 }
 
 std::vector<t_String> t_Win32View::PickFiles(const t_PickRequest& request) {
-  return n_win32::PickFiles(m_window, request);
+  return n_windows::PickFiles(m_window, request);
 }
 
-void t_Win32View::OpenWebPage(const t_String& address) { n_win32::OpenWebPage(address); }
+void t_Win32View::OpenWebPage(const t_String& address) { n_windows::OpenWebPage(address); }
 
 void t_Win32View::ShowAbout(const t_AboutBox& about) {
   // The link shows the bare product page; a click opens the page with the query.
-  ShowAboutDialog(m_window, m_module, about, [&about] { n_win32::OpenWebPage(about.clickAddress); });
+  ShowAboutDialog(m_window, m_module, about, [&about] { n_windows::OpenWebPage(about.clickAddress); });
 }
 
-}  // namespace n_zorbel::n_ui::n_win32
+}  // namespace n_zorbel::n_ui::n_windows

@@ -14,7 +14,7 @@
 #include "ui/windows/drop_target.hpp"
 #include "ui/windows/win32.hpp"
 
-namespace n_zorbel::n_ui::n_win32 {
+namespace n_zorbel::n_ui::n_windows {
 
 // Icon sizes of the display, read once at start-up.
 struct t_IconSizes {
@@ -125,4 +125,4 @@ class t_Win32View final : public t_View, private t_DropSink {
   std::exception_ptr m_failure;
 };
 
-}  // namespace n_zorbel::n_ui::n_win32
+}  // namespace n_zorbel::n_ui::n_windows

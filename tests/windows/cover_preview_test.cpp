@@ -23,8 +23,8 @@
 namespace n_zorbel::n_testing {
 namespace {
 
-using n_ui::n_win32::t_GdiplusCoverDecoder;
-using n_ui::n_win32::t_GdiplusCoverImage;
+using n_ui::n_windows::t_GdiplusCoverDecoder;
+using n_ui::n_windows::t_GdiplusCoverImage;
 
 // A 24-bit bottom-up BMP file of one colour.
 void WriteBmp(const std::filesystem::path& path, int width, int height, std::uint8_t red, std::uint8_t green,
@@ -66,19 +66,19 @@ bool SaveAsPng(const std::wstring& from, const std::wstring& to) {
 
 class CoverPreviewTest : public ::testing::Test {
  protected:
-  static void SetUpTestSuite() { s_gdiplus = new n_ui::n_win32::t_GdiplusSession(); }
+  static void SetUpTestSuite() { s_gdiplus = new n_ui::n_windows::t_GdiplusSession(); }
   static void TearDownTestSuite() { delete s_gdiplus; }
-  static n_ui::n_win32::t_GdiplusSession* s_gdiplus;
+  static n_ui::n_windows::t_GdiplusSession* s_gdiplus;
 
   // The decode the worker's thread runs, here on the test's own.
   static std::unique_ptr<t_GdiplusCoverImage> Decode(const std::wstring& path) {
     auto bytes = n_system::ReadRegularFile(path, n_preview::kLargestCoverFile);
-    return bytes ? n_ui::n_win32::DecodeGdiplusCover(std::move(*bytes), [] { return false; }) : nullptr;
+    return bytes ? n_ui::n_windows::DecodeGdiplusCover(std::move(*bytes), [] { return false; }) : nullptr;
   }
 
   t_ScratchFolder m_folder;
 };
-n_ui::n_win32::t_GdiplusSession* CoverPreviewTest::s_gdiplus = nullptr;
+n_ui::n_windows::t_GdiplusSession* CoverPreviewTest::s_gdiplus = nullptr;
 
 TEST_F(CoverPreviewTest, DecodesByContentWhateverTheName) {
   const auto bmp = m_folder.Fs() / "red.bmp";
@@ -204,9 +204,9 @@ constexpr COLORREF kRed = RGB(255, 0, 0);
 TEST_F(CoverPreviewTest, WithoutAPictureDrawsTheButtonFaceAndTheFrame) {
   t_Surface surface(kSide, kSide);
   const auto layout = n_preview::ComputePreviewLayout(std::nullopt, kSide, kSide, {}, 16);
-  n_ui::n_win32::t_PreviewArtwork artwork;
+  n_ui::n_windows::t_PreviewArtwork artwork;
   artwork.placeholder = L"Cover preview";
-  n_ui::n_win32::DrawPreview(surface.Dc(), {0, 0, kSide, kSide}, layout, artwork);
+  n_ui::n_windows::DrawPreview(surface.Dc(), {0, 0, kSide, kSide}, layout, artwork);
   EXPECT_EQ(surface.At(0, 0), ::GetSysColor(COLOR_WINDOWFRAME));
   EXPECT_EQ(surface.At(kSide - 1, kSide - 1), ::GetSysColor(COLOR_WINDOWFRAME));
   EXPECT_EQ(surface.At(20, 20), ::GetSysColor(COLOR_BTNFACE));
@@ -241,10 +241,10 @@ TEST_F(CoverPreviewTest, LandscapePictureSitsInTheFilmStripOverChecks) {
     const auto layout =
         n_preview::ComputePreviewLayout(n_preview::t_PictureSize{400, 200}, kSide, kSide, options, 16);
     ASSERT_TRUE(layout.overlay);
-    n_ui::n_win32::t_PreviewArtwork artwork;
+    n_ui::n_windows::t_PreviewArtwork artwork;
     artwork.picture = static_cast<t_GdiplusCoverImage*>(image.get())->Image();
     artwork.reelWide = wide;
-    n_ui::n_win32::DrawPreview(surface.Dc(), {0, 0, kSide, kSide}, layout, artwork);
+    n_ui::n_windows::DrawPreview(surface.Dc(), {0, 0, kSide, kSide}, layout, artwork);
 
     EXPECT_EQ(surface.At(0, 0), ::GetSysColor(COLOR_WINDOWFRAME));
     // The picture shows through the strip's window, scaled bicubically.

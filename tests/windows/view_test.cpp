@@ -53,7 +53,7 @@ class Win32ViewTest : public ::testing::Test {
     n_ui::t_MainDialogSetup setup;
     setup.arguments = std::move(arguments);
     n_ui::t_MainDialog dialog(setup, {jobs, n_intake::t_SystemPathQueries::Instance(), decoder});
-    n_ui::n_win32::t_Win32View window(m_program, dialog, {});
+    n_ui::n_windows::t_Win32View window(m_program, dialog, {});
     s_window = &window;
     s_script = std::move(script);
     const UINT_PTR timer = ::SetTimer(nullptr, 0, 50, &RunScript);
@@ -72,11 +72,11 @@ class Win32ViewTest : public ::testing::Test {
   }
 
   static std::function<void(HWND)> s_script;
-  static n_ui::n_win32::t_Win32View* s_window;
+  static n_ui::n_windows::t_Win32View* s_window;
   HMODULE m_program = nullptr;
 };
 std::function<void(HWND)> Win32ViewTest::s_script;
-n_ui::n_win32::t_Win32View* Win32ViewTest::s_window = nullptr;
+n_ui::n_windows::t_Win32View* Win32ViewTest::s_window = nullptr;
 
 // The title field made to answer as a field edited while it is read would:
 // another length than its text's, or a copy short by some characters.
@@ -109,8 +109,8 @@ void CALLBACK CloseOpenMenu(HWND, UINT, UINT_PTR, DWORD) {
 }
 
 TEST_F(Win32ViewTest, TheMenuKeyFromAButtonOpensThePreviewMenuAtThePreviewsCorner) {
-  n_ui::n_win32::t_GdiplusSession gdiplus;
-  n_ui::n_win32::t_GdiplusCoverDecoder decoder;
+  n_ui::n_windows::t_GdiplusSession gdiplus;
+  n_ui::n_windows::t_GdiplusCoverDecoder decoder;
   Run(decoder, {}, [&](HWND dialog) {
     const HWND button = ::GetDlgItem(dialog, n_ui::kBrowseVideos);
     RECT preview{};
@@ -130,8 +130,8 @@ TEST_F(Win32ViewTest, TheMenuKeyFromAButtonOpensThePreviewMenuAtThePreviewsCorne
 }
 
 TEST_F(Win32ViewTest, AlwaysOnTopLeadsTheWindowMenuAndCarriesItsCheckMark) {
-  n_ui::n_win32::t_GdiplusSession gdiplus;
-  n_ui::n_win32::t_GdiplusCoverDecoder decoder;
+  n_ui::n_windows::t_GdiplusSession gdiplus;
+  n_ui::n_windows::t_GdiplusCoverDecoder decoder;
   bool ran = false;
   const INT_PTR result = Run(decoder, {}, [&](HWND dialog) {
     ran = true;
@@ -163,8 +163,8 @@ TEST_F(Win32ViewTest, AlwaysOnTopLeadsTheWindowMenuAndCarriesItsCheckMark) {
 }
 
 TEST_F(Win32ViewTest, HitTestAnswersThroughTheMessageResultAndDrawItemPaintsThePlaceholder) {
-  n_ui::n_win32::t_GdiplusSession gdiplus;
-  n_ui::n_win32::t_GdiplusCoverDecoder decoder;
+  n_ui::n_windows::t_GdiplusSession gdiplus;
+  n_ui::n_windows::t_GdiplusCoverDecoder decoder;
   Run(decoder, {}, [&](HWND dialog) {
     RECT client{};
     ::GetClientRect(dialog, &client);
@@ -197,8 +197,8 @@ TEST_F(Win32ViewTest, HitTestAnswersThroughTheMessageResultAndDrawItemPaintsTheP
 }
 
 TEST_F(Win32ViewTest, AControlTextIsReadWholeOrNotAtAll) {
-  n_ui::n_win32::t_GdiplusSession gdiplus;
-  n_ui::n_win32::t_GdiplusCoverDecoder decoder;
+  n_ui::n_windows::t_GdiplusSession gdiplus;
+  n_ui::n_windows::t_GdiplusCoverDecoder decoder;
   Run(decoder, {},
       [&](HWND dialog) {
         const HWND title = ::GetDlgItem(dialog, n_ui::kTitle);
@@ -225,8 +225,8 @@ TEST_F(Win32ViewTest, AControlTextIsReadWholeOrNotAtAll) {
 }
 
 TEST_F(Win32ViewTest, OnlyASessionThatIsEndingClosesTheDialog) {
-  n_ui::n_win32::t_GdiplusSession gdiplus;
-  n_ui::n_win32::t_GdiplusCoverDecoder decoder;
+  n_ui::n_windows::t_GdiplusSession gdiplus;
+  n_ui::n_windows::t_GdiplusCoverDecoder decoder;
   const struct {
     WPARAM ending;
     LPARAM flags;
@@ -247,12 +247,12 @@ TEST_F(Win32ViewTest, OnlyASessionThatIsEndingClosesTheDialog) {
 }
 
 TEST_F(Win32ViewTest, OnlyAWellFormedHandoverJoinsTheListOfTheWindowASecondStartFinds) {
-  n_ui::n_win32::t_GdiplusSession gdiplus;
-  n_ui::n_win32::t_GdiplusCoverDecoder decoder;
+  n_ui::n_windows::t_GdiplusSession gdiplus;
+  n_ui::n_windows::t_GdiplusCoverDecoder decoder;
   Run(decoder, {L"C:\\a.mp4"}, [&](HWND dialog) {
-    EXPECT_EQ(n_ui::n_win32::FindRunningWindow(), dialog);
+    EXPECT_EQ(n_ui::n_windows::FindRunningWindow(), dialog);
     const std::vector<t_String> paths = {L"C:\\b.mp4", L"C:\\c.mp4"};
-    const t_String data = n_ui::n_win32::EncodeHandedPaths(paths);
+    const t_String data = n_ui::n_windows::EncodeHandedPaths(paths);
     const DWORD bytes = static_cast<DWORD>(data.size() * sizeof(wchar_t));
     const struct {
       ULONG_PTR tag;
@@ -260,10 +260,10 @@ TEST_F(Win32ViewTest, OnlyAWellFormedHandoverJoinsTheListOfTheWindowASecondStart
       LRESULT taken;
       const wchar_t* list;
     } cases[] = {
-        {n_ui::n_win32::kHandedPathsTag + 1, bytes, FALSE, L"C:\\a.mp4"},  // another program's data
-        {n_ui::n_win32::kHandedPathsTag, bytes - 1, FALSE, L"C:\\a.mp4"},  // half a character
-        {n_ui::n_win32::kHandedPathsTag, 0, TRUE, L"C:\\a.mp4"},           // no paths: only raised
-        {n_ui::n_win32::kHandedPathsTag, bytes - 2, TRUE, L"C:\\a.mp4;C:\\b.mp4;C:\\c.mp4"},  // unterminated
+        {n_ui::n_windows::kHandedPathsTag + 1, bytes, FALSE, L"C:\\a.mp4"},  // another program's data
+        {n_ui::n_windows::kHandedPathsTag, bytes - 1, FALSE, L"C:\\a.mp4"},  // half a character
+        {n_ui::n_windows::kHandedPathsTag, 0, TRUE, L"C:\\a.mp4"},           // no paths: only raised
+        {n_ui::n_windows::kHandedPathsTag, bytes - 2, TRUE, L"C:\\a.mp4;C:\\b.mp4;C:\\c.mp4"},  // unterminated
     };
     for (const auto& c : cases) {
       COPYDATASTRUCT copy{c.tag, c.bytes, const_cast<wchar_t*>(data.data())};
@@ -271,7 +271,7 @@ TEST_F(Win32ViewTest, OnlyAWellFormedHandoverJoinsTheListOfTheWindowASecondStart
       EXPECT_EQ(s_window->ControlText(n_ui::kVideoList), c.list);
     }
   });
-  EXPECT_EQ(n_ui::n_win32::FindRunningWindow(), nullptr);
+  EXPECT_EQ(n_ui::n_windows::FindRunningWindow(), nullptr);
 }
 
 TEST_F(Win32ViewTest, AnExceptionInAHandlerEndsTheDialogAndIsRaisedFromRun) {

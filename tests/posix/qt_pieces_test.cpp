@@ -23,7 +23,7 @@
 namespace n_zorbel::n_testing {
 namespace {
 
-using namespace n_ui::n_qt;
+using namespace n_ui::n_posix;
 
 TEST(UriList, TakesLocalFilesInOrderAndLeavesEverythingElse) {
   struct t_Case {

@@ -14,9 +14,9 @@
 namespace n_zorbel::n_testing {
 namespace {
 
-using n_ui::n_win32::MakeDropDescription;
-using n_ui::n_win32::t_DropSink;
-using n_ui::n_win32::t_DropTarget;
+using n_ui::n_windows::MakeDropDescription;
+using n_ui::n_windows::t_DropSink;
+using n_ui::n_windows::t_DropTarget;
 
 class t_RecordingSink final : public t_DropSink {
  public:
@@ -56,7 +56,7 @@ TEST_F(DropTargetTest, CountsReferencesAtomicallyAndNeverFreesItself) {
 TEST_F(DropTargetTest, AnswersForIUnknownAndIDropTargetOnly) {
   t_RecordingSink sink;
   t_DropTarget target(sink);
-  for (const GUID& iid : {n_ui::n_win32::kIidUnknown, n_ui::n_win32::kIidDropTarget}) {
+  for (const GUID& iid : {n_ui::n_windows::kIidUnknown, n_ui::n_windows::kIidDropTarget}) {
     void* out = nullptr;
     const ULONG before = target.ReferenceCount();
     EXPECT_EQ(target.QueryInterface(iid, &out), S_OK);
@@ -64,14 +64,14 @@ TEST_F(DropTargetTest, AnswersForIUnknownAndIDropTargetOnly) {
     EXPECT_EQ(target.ReferenceCount(), before + 1);
     target.Release();
   }
-  for (const GUID& iid : {IID_IDataObject, IID_IDropSource, n_ui::n_win32::kIidDropTargetHelper}) {
+  for (const GUID& iid : {IID_IDataObject, IID_IDropSource, n_ui::n_windows::kIidDropTargetHelper}) {
     void* out = reinterpret_cast<void*>(0x1234);
     const ULONG before = target.ReferenceCount();
     EXPECT_EQ(target.QueryInterface(iid, &out), E_NOINTERFACE);
     EXPECT_EQ(out, nullptr);
     EXPECT_EQ(target.ReferenceCount(), before);
   }
-  EXPECT_EQ(target.QueryInterface(n_ui::n_win32::kIidDropTarget, nullptr), E_POINTER);
+  EXPECT_EQ(target.QueryInterface(n_ui::n_windows::kIidDropTarget, nullptr), E_POINTER);
 }
 
 TEST_F(DropTargetTest, RefusesMissingEffectAndIgnoresMissingData) {

@@ -41,7 +41,7 @@ namespace n_zorbel::n_testing {
 namespace {
 
 using namespace n_ui;
-using n_ui::n_qt::t_QtView;
+using n_ui::n_posix::t_QtView;
 
 QString Q(std::string_view text) {
   return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
@@ -64,13 +64,13 @@ class QtViewTest : public testing::Test {
         t_MainDialogSetup{std::move(arguments), scratch / ZTEXT("Mivora/"), 16},
         t_MainDialogPorts{system, n_intake::t_SystemPathQueries::Instance(), decoder});
     view = std::make_unique<t_QtView>(*dialog, language, services,
-                                      n_ui::n_qt::LoadArt(QStringLiteral(MIVORA_DESKTOP_ID)));
+                                      n_ui::n_posix::LoadArt(QStringLiteral(MIVORA_DESKTOP_ID)));
     view->Open();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(view->Window()));
   }
 
   QWidget* C(int id) const { return view->Control(id); }
-  QString Text(int id) const { return n_ui::n_qt::ToQString(TextOf(id)); }
+  QString Text(int id) const { return n_ui::n_posix::ToQString(TextOf(id)); }
   t_String TextOf(int id) const { return view->ControlText(id); }
   void Click(int id) { QTest::mouseClick(C(id), Qt::LeftButton); }
   QString Title() const { return view->Window()->windowTitle(); }
@@ -93,7 +93,7 @@ class QtViewTest : public testing::Test {
 
   t_ScratchFolder scratch;
   t_FakeJobSystem system;
-  n_ui::n_qt::t_QtCoverDecoder decoder;
+  n_ui::n_posix::t_QtCoverDecoder decoder;
   t_FakeDesktopServices services;
   std::unique_ptr<t_MainDialog> dialog;
   std::unique_ptr<t_QtView> view;
@@ -144,10 +144,10 @@ TEST_F(QtViewTest, EachLabelNamesItsFieldForScreenReaders) {
 TEST_F(QtViewTest, ControlsAreLaidOutInDialogUnitsOfTheWindowsFont) {
   // Base units of 6 x 13 pixels (8-point MS Shell Dlg at 96 DPI) give the
   // pixel rectangles the Windows dialog has.
-  const n_ui::n_qt::t_BaseUnits windows{6, 13};
-  EXPECT_EQ(n_ui::n_qt::DialogRectToPixels({267, 43, 174, 160}, windows), QRect(401, 70, 261, 260));
-  EXPECT_EQ(n_ui::n_qt::DialogRectToPixels({0, 0, 448, 231}, windows), QRect(0, 0, 672, 375));
-  EXPECT_EQ(n_ui::n_qt::DialogRectToPixels({86, 7, 301, 14}, windows), QRect(129, 11, 452, 23));
+  const n_ui::n_posix::t_BaseUnits windows{6, 13};
+  EXPECT_EQ(n_ui::n_posix::DialogRectToPixels({267, 43, 174, 160}, windows), QRect(401, 70, 261, 260));
+  EXPECT_EQ(n_ui::n_posix::DialogRectToPixels({0, 0, 448, 231}, windows), QRect(0, 0, 672, 375));
+  EXPECT_EQ(n_ui::n_posix::DialogRectToPixels({86, 7, 301, 14}, windows), QRect(129, 11, 452, 23));
 }
 
 TEST_F(QtViewTest, TheWindowKeepsTheTemplatesProportionsAtAnySize) {
@@ -157,17 +157,17 @@ TEST_F(QtViewTest, TheWindowKeepsTheTemplatesProportionsAtAnySize) {
     QApplication::setFont(font);
     Open();
     SCOPED_TRACE(pointSize);
-    const n_ui::n_qt::t_BaseUnits units = view->BaseUnits();
+    const n_ui::n_posix::t_BaseUnits units = view->BaseUnits();
     const QWidget* window = view->Window();
     EXPECT_EQ(window->size(),
-              QSize(n_ui::n_qt::DialogXToPixels(448, units), n_ui::n_qt::DialogYToPixels(231, units)));
+              QSize(n_ui::n_posix::DialogXToPixels(448, units), n_ui::n_posix::DialogYToPixels(231, units)));
     EXPECT_EQ(window->minimumSize(), window->maximumSize()) << "a fixed size";
     // Where the Windows template puts each control; the year's up-down is
     // part of its field in Qt.
     for (const auto& [id, kind, style, rect] : n_ui::DialogControls()) {
       if (kind == n_ui::t_ControlKind::YearSpin) continue;
       const QRect geometry = C(id)->geometry();
-      EXPECT_EQ(geometry, n_ui::n_qt::DialogRectToPixels(rect, units)) << id;
+      EXPECT_EQ(geometry, n_ui::n_posix::DialogRectToPixels(rect, units)) << id;
       // Relative to the window, each edge lies where the template puts it,
       // within the rounding of one unit.
       EXPECT_NEAR(geometry.left() / double(window->width()), rect.x / 448.0,
@@ -201,7 +201,7 @@ TEST_F(QtViewTest, TabVisitsTheControlsInTemplateOrderFromBrowse) {
 
 TEST_F(QtViewTest, TheYearTakesDigitsOnlyStepsWithinItsRangeAndMayBeLeftEmpty) {
   Open();
-  auto* year = qobject_cast<n_ui::n_qt::t_YearSpinBox*>(C(kYear));
+  auto* year = qobject_cast<n_ui::n_posix::t_YearSpinBox*>(C(kYear));
   ASSERT_NE(year, nullptr);
   EXPECT_EQ(C(kYearSpin), C(kYear));
   year->Edit()->selectAll();
@@ -319,7 +319,7 @@ TEST_F(QtViewTest, AFailureIsReportedInOneMessageBoxWhileTheLauncherShowsUrgency
   EXPECT_EQ(boxes, 1);
   EXPECT_EQ(caption, QStringLiteral("Mivora error"));
   EXPECT_EQ(text, QStringLiteral("neroAACTag process did not exit gracefully: error #-2147024895\n") +
-                      n_ui::n_qt::ToQString(dialog->VideoFiles()[1]) +
+                      n_ui::n_posix::ToQString(dialog->VideoFiles()[1]) +
                       QStringLiteral("\nThe tagger did not accept a tag value or an option."));
   EXPECT_TRUE(urgentMeanwhile);
   EXPECT_FALSE(tickingMeanwhile);
@@ -362,7 +362,7 @@ TEST_F(QtViewTest, PickersAskForVideosFoldersWithCtrlAndOneImage) {
   Click(kBrowseVideos);
   ASSERT_EQ(services.pickerSetups.size(), 1u);
   EXPECT_EQ(services.pickerSetups[0],
-            (n_ui::n_qt::t_PickerSetup{QFileDialog::ExistingFiles, "Video files (*.mp4)", "mp4", false}));
+            (n_ui::n_posix::t_PickerSetup{QFileDialog::ExistingFiles, "Video files (*.mp4)", "mp4", false}));
   EXPECT_EQ(TextOf(kVideoList), two + ";" + one) << "in the picker's order";
   EXPECT_TRUE(C(kApply)->isEnabled());
 
@@ -370,13 +370,13 @@ TEST_F(QtViewTest, PickersAskForVideosFoldersWithCtrlAndOneImage) {
   services.pickedPaths = {scratch / ZTEXT("folder")};
   services.ctrlDown = true;
   Click(kBrowseVideos);
-  EXPECT_EQ(services.pickerSetups[1], (n_ui::n_qt::t_PickerSetup{QFileDialog::Directory, "", "", true}));
+  EXPECT_EQ(services.pickerSetups[1], (n_ui::n_posix::t_PickerSetup{QFileDialog::Directory, "", "", true}));
   EXPECT_EQ(TextOf(kVideoList), scratch / ZTEXT("folder/three.mp4")) << "the list is replaced";
 
   const t_String cover = MakePicture("cover.png", 40, 30, Qt::red, "PNG");
   services.pickedPaths = {cover};
   Click(kBrowseCover);
-  EXPECT_EQ(services.pickerSetups[2], (n_ui::n_qt::t_PickerSetup{QFileDialog::ExistingFile,
+  EXPECT_EQ(services.pickerSetups[2], (n_ui::n_posix::t_PickerSetup{QFileDialog::ExistingFile,
                                                                  "Image files (*.jpg *.png)", "jpg", false}));
   EXPECT_EQ(TextOf(kCoverPath), cover);
   ASSERT_TRUE(CoverArrives());
@@ -455,7 +455,7 @@ TEST_F(QtViewTest, DonateAndTheAboutLinkOpenTheirPagesWithTheQuery) {
   Open();
   Click(kDonate);
   ASSERT_EQ(services.openedUrls.size(), 1u);
-  EXPECT_EQ(services.openedUrls[0], n_ui::n_qt::WebAddress(DonationPageAddress()));
+  EXPECT_EQ(services.openedUrls[0], n_ui::n_posix::WebAddress(DonationPageAddress()));
   EXPECT_EQ(services.openedUrls[0].query(), QStringLiteral("from=Mivora v1.0.12"));
 
   QString title, link;
@@ -469,10 +469,10 @@ TEST_F(QtViewTest, DonateAndTheAboutLinkOpenTheirPagesWithTheQuery) {
   });
   Click(kAbout);
   EXPECT_EQ(title, QStringLiteral("About"));
-  EXPECT_TRUE(link.contains(n_ui::n_qt::ToQString(ProductLinkAddress()))) << link.toStdString();
+  EXPECT_TRUE(link.contains(n_ui::n_posix::ToQString(ProductLinkAddress()))) << link.toStdString();
   EXPECT_FALSE(link.contains(QStringLiteral("from=")));
   ASSERT_EQ(services.openedUrls.size(), 2u);
-  EXPECT_EQ(services.openedUrls[1], n_ui::n_qt::WebAddress(ProductPageAddress()));
+  EXPECT_EQ(services.openedUrls[1], n_ui::n_posix::WebAddress(ProductPageAddress()));
 }
 
 // --- Keyboard and screen readers ------------------------------------------------
@@ -773,7 +773,7 @@ TEST_F(QtViewTest, TagFieldsTakeAsMuchAsTheWindowsFieldsAndNoMore) {
   Open();
   for (const int id : kTagFields) {
     SCOPED_TRACE(id);
-    const bool multiLine = qobject_cast<n_ui::n_qt::t_MultiLineEdit*>(C(id)) != nullptr;
+    const bool multiLine = qobject_cast<n_ui::n_posix::t_MultiLineEdit*>(C(id)) != nullptr;
     QString pasted = QString(kFieldLimit + 500, QLatin1Char('7'));
     if (multiLine)
       for (int at = 10; at < pasted.size(); at += 10) pasted[at] = QLatin1Char('\n');

@@ -18,21 +18,21 @@ namespace n_zorbel::n_testing {
 QApplication& TestApplication();
 
 // Stands in for the desktop: records what the adapter asked for.
-class t_FakeDesktopServices final : public n_ui::n_qt::t_DesktopServices {
+class t_FakeDesktopServices final : public n_ui::n_posix::t_DesktopServices {
  public:
-  std::vector<n_ui::n_qt::t_PickerSetup> pickerSetups;
+  std::vector<n_ui::n_posix::t_PickerSetup> pickerSetups;
   std::vector<t_String> pickedPaths;  // what every picker returns
   std::vector<QUrl> openedUrls;
   bool ctrlDown = false;
-  std::vector<n_ui::n_qt::t_LauncherProgress> launcherUpdates;
+  std::vector<n_ui::n_posix::t_LauncherProgress> launcherUpdates;
 
-  std::vector<t_String> PickFiles(QWidget*, const n_ui::n_qt::t_PickerSetup& setup) override {
+  std::vector<t_String> PickFiles(QWidget*, const n_ui::n_posix::t_PickerSetup& setup) override {
     pickerSetups.push_back(setup);
     return pickedPaths;
   }
   void OpenUrl(const QUrl& url) override { openedUrls.push_back(url); }
   bool CtrlDown() override { return ctrlDown; }
-  void UpdateLauncher(const n_ui::n_qt::t_LauncherProgress& progress) override {
+  void UpdateLauncher(const n_ui::n_posix::t_LauncherProgress& progress) override {
     launcherUpdates.push_back(progress);
   }
   t_Opened secondStart;  // what a second start of the program would call

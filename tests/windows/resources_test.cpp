@@ -195,10 +195,10 @@ TEST_F(ResourcesTest, EveryStringInEveryLanguageCountsItsNul) {
 
 TEST_F(ResourcesTest, LoadTextReadsEntriesInPlaceAndRefusesMissingOnes) {
   // The interface language here is English (the test's own locale).
-  EXPECT_EQ(n_ui::n_win32::LoadResourceText(s_module, n_ui::kTextVideoFiles), L"Video file(s)");
-  EXPECT_EQ(n_ui::n_win32::LoadResourceText(s_module, n_ui::kTextAlwaysOnTop), L"Always on top");
+  EXPECT_EQ(n_ui::n_windows::LoadResourceText(s_module, n_ui::kTextVideoFiles), L"Video file(s)");
+  EXPECT_EQ(n_ui::n_windows::LoadResourceText(s_module, n_ui::kTextAlwaysOnTop), L"Always on top");
   try {
-    n_ui::n_win32::LoadResourceText(s_module, n_ui::kLastTextId + 1);
+    n_ui::n_windows::LoadResourceText(s_module, n_ui::kLastTextId + 1);
     ADD_FAILURE() << "a missing string was read";
   } catch (const n_system::t_ErrorException& e) {
     EXPECT_EQ(static_cast<std::uint32_t>(e.Code()) & 0xFFFF0000u, 0x80070000u);
