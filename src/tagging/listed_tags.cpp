@@ -1,8 +1,11 @@
 #include "tagging/listed_tags.hpp"
 
 #include <algorithm>
+#include <charconv>
 #include <string>
 #include <vector>
+
+#include "tagging/genre_numbers.hpp"
 
 namespace n_zorbel::n_tagging {
 
@@ -69,7 +72,16 @@ t_ListedTags ReadListing(std::string_view listing) {
     const std::size_t end = std::min(listing.find('\n'), listing.size());
     const std::vector<std::string> f = Fields(listing.substr(0, end));
     listing.remove_prefix(std::min(end + 1, listing.size()));
-    if (f[0] == "text" && f.size() == 3) {
+    if (f[0] == "text" && f.size() == 3 && f[1] == "gnre") {
+      // iTunes' numeric genre, as players name it, unless a text genre came before it.
+      t_Found& genre = wanted[2];
+      unsigned number = 0;
+      const auto [last, error] = std::from_chars(f[2].data(), f[2].data() + f[2].size(), number);
+      if (!genre.found && error == std::errc() && last == f[2].data() + f[2].size()) {
+        *genre.field = GenreOfNumber(number);
+        genre.found = !genre.field->empty();
+      }
+    } else if (f[0] == "text" && f.size() == 3) {
       for (t_Found& w : wanted) {
         if (w.found || KeyOf(f[1]) != w.key) continue;
         *w.field = FromUtf8(f[2]);

@@ -84,5 +84,21 @@ TEST(ReadListing, TakesTheFirstEntryOfEachTagWholeAndTheFirstCover) {
   EXPECT_FALSE(ReadListing("text\ttitle\tx\n").hasCover);
 }
 
+// iTunes' numeric genre (AtomicParsley writes one for the standard genres) loads as players
+// name it (ffprobe's names); a text genre before it wins, and a number no player names is none.
+TEST(ReadListing, ANumericGenreLoadsAsPlayersNameIt) {
+  const std::pair<const char*, const t_Char*> cases[] = {
+      {"text\tgnre\t1\n", ZTEXT("Blues")},
+      {"text\tgnre\t18\n", ZTEXT("Rock")},
+      {"text\tgnre\t191\n", ZTEXT("Garage Rock")},
+      {"text\tgnre\t192\ntext\tudta:genre\tQuickTime genre\n", ZTEXT("QuickTime genre")},
+      {"text\tgnre\t0\n", ZTEXT("")},
+      {"text\tgnre\t18x\n", ZTEXT("")},
+      {"text\tgenre\tAMV\ntext\tgnre\t18\n", ZTEXT("AMV")},
+      {"text\tgnre\t18\ntext\tudta:genre\tOld\n", ZTEXT("Rock")},
+  };
+  for (const auto& [listing, genre] : cases) EXPECT_EQ(ReadListing(listing).fields.genre, genre) << listing;
+}
+
 }  // namespace
 }  // namespace n_zorbel::n_tagging
