@@ -94,14 +94,15 @@ for layout in inplace appended rewrite; do
     wait "$pid" 2> /dev/null
     sleep 0.2  # the Wine server lets go of the killed program's handles
     got="$(tag "$video" title)"
-    # Only the instant between taking back the copy's deletion mark and its rename over the
-    # video may leave it, named, with the lock that proves it ntag's, beside a video that is
-    # still the old one; the next run in the folder removes both.
+    # A kill leaves a named copy only between taking back its deletion mark and its rename over
+    # the video, so beside the old video and with the lock that proves it ntag's; a lock alone
+    # only around the copy's naming and rename. The next run in the folder removes them.
     left="$(ls -A "$dir" | grep -v -x -e stderr.txt -e v.mp4 | tr '\n' ' ')"
     if [ -n "$left" ]; then
-      [[ "$left" =~ ^(\.ntag-[0-9]+-[0-9a-f]{16}\.(tmp|lock)\ )+$ && "$got" = "$old_title" ]] ||
-        fail "$layout round $round: left by the kill: $left"
-      echo "$layout round $round: the kill met the rename, leaving $left beside the old video"
+      [[ "$left" =~ ^(\.ntag-[0-9]+-[0-9a-f]{16}\.(tmp|lock)\ )+$ && "$left" == *.lock\ * ]] &&
+        { [[ "$left" != *.tmp\ * ]] || [ "$got" = "$old_title" ]; } ||
+        fail "$layout round $round: left by the kill: $left (title '$got')"
+      echo "$layout round $round: the kill met the rename, leaving $left"
     fi
     if [ "$got" = New ]; then
       saw_new=$((saw_new + 1))
