@@ -5,14 +5,19 @@
 # sources keep including "layer/file.hpp". tests/layers_check.sh judges what
 # the compiler cannot: platform folders within a layer and system headers.
 
-# mivora_layer_headers(TARGET PATH): TARGET exports the root that holds
-# src/PATH (a layer's folder, or one header that stands alone).
+# mivora_layer_headers(TARGET PATH [FOLDER]): TARGET exports the root that
+# holds FOLDER/PATH (a layer's folder, or one header that stands alone);
+# FOLDER is src unless given (ntag's rooms are layers of ntag/).
 function(mivora_layer_headers target path)
+  set(folder src)
+  if(ARGC GREATER 2)
+    set(folder ${ARGV2})
+  endif()
   get_filename_component(root_name ${path} NAME_WE)
   set(root ${CMAKE_BINARY_DIR}/include/${root_name})
   get_filename_component(parent ${root}/${path} DIRECTORY)
   file(MAKE_DIRECTORY ${parent})
-  file(CREATE_LINK ${PROJECT_SOURCE_DIR}/src/${path} ${root}/${path} SYMBOLIC)
+  file(CREATE_LINK ${PROJECT_SOURCE_DIR}/${folder}/${path} ${root}/${path} SYMBOLIC)
   get_target_property(type ${target} TYPE)
   if(type STREQUAL "INTERFACE_LIBRARY")
     target_include_directories(${target} INTERFACE ${root})

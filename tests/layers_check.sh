@@ -3,8 +3,11 @@
 # layers below it, and the system headers its platform allows. Portable code
 # (everything outside the platform folders) includes no platform or toolkit
 # header; ntag includes the standard library, its own files and the project's
-# UTF-8 codec only. Whatever no rule allows is a breach, so a header of a new
-# kind needs a line here. Prints each breach and fails on any.
+# UTF-8 codec only, and its rooms keep apart: the model includes nothing of the
+# platform but the source it reads through and nothing of the writing, and the
+# command line reaches the model only through the writer. Whatever no rule
+# allows is a breach, so a header of a new kind needs a line here. Prints each
+# breach and fails on any.
 # Usage: layers_check.sh PROJECT-FOLDER [FILE...], the files relative to the
 # project folder; without files, every source file of src/ and ntag/.
 set -uo pipefail
@@ -24,7 +27,9 @@ declare -A kinds=(
 declare -A layers=(
   [system]='src/system/*' [tools]='src/tools/*' [intake]='src/intake/*' [preview]='src/preview/*'
   [tagging]='src/tagging/*' [ui]='src/ui/*' [app]='src/app/*'
-  [ntag]='ntag/*' [utf8]='src/system/utf8.hpp'
+  [utf8]='src/system/utf8.hpp'
+  [model]='ntag/model/*' [source]='ntag/model/source.hpp' [platform]='ntag/platform/*'
+  [writing]='ntag/writing/*' [command_line]='ntag/command_line/*' [ntag_error]='ntag/ntag_error.hpp'
 )
 below_ui='tagging tools intake preview system'
 below_app="ui $below_ui"
@@ -47,16 +52,20 @@ rules=(
   "src/app/windows/* | app $below_app | std win32"
   "src/app/posix/* | app $below_app | std qt posix"
   "src/app/* | app $below_app | std"
-  "ntag/*_windows.cpp | ntag utf8 | std win32"
-  "ntag/*_posix.cpp | ntag utf8 | std posix"
-  "ntag/main.cpp | ntag utf8 | std posix"  # the entry point names its process on Linux
-  "ntag/* | ntag utf8 | std"
+  "ntag/ntag_error.hpp | ntag_error | std"
+  "ntag/model/* | model ntag_error utf8 | std"
+  "ntag/platform/windows/* | platform source ntag_error utf8 | std win32"
+  "ntag/platform/posix/* | platform source ntag_error utf8 | std posix"
+  "ntag/platform/* | platform source ntag_error utf8 | std"
+  "ntag/writing/* | writing model platform ntag_error utf8 | std"
+  "ntag/command_line/main.cpp | command_line platform ntag_error | std posix"  # names its process on Linux
+  "ntag/command_line/* | command_line writing platform ntag_error utf8 | std"
 )
 # Platform files may be included only by files of the same platform.
 platform_of() {  # PATH -> platform
   case "$1" in
-    */windows/* | ntag/*_windows.cpp) platform=windows ;;
-    */posix/* | ntag/*_posix.cpp) platform=posix ;;
+    */windows/*) platform=windows ;;
+    */posix/*) platform=posix ;;
     *) platform=portable ;;
   esac
 }
@@ -65,11 +74,14 @@ breaches=0
 breach() { echo "layers_check: $*" >&2; breaches=$((breaches + 1)); }
 
 # The project file an include names, relative to the project folder, as the
-# compiler finds it: beside the including file (quoted only), then from src/.
+# compiler finds it: beside the including file (quoted only), then from ntag/
+# for ntag's files, then from src/.
 resolve() {  # FOLDER DELIMITER NAME -> target, empty for a system header
   target=""
   if [ "$2" = '"' ] && [ -f "$root/$1/$3" ]; then
     target="$1/$3"
+  elif [[ $1 == ntag* ]] && [ -f "$root/ntag/$3" ]; then
+    target="ntag/$3"
   elif [ -f "$root/src/$3" ]; then
     target="src/$3"
   fi

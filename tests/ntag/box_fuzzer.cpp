@@ -4,11 +4,11 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "box.hpp"
-#include "movie.hpp"
+#include "model/box.hpp"
+#include "model/movie.hpp"
 #include "ntag_error.hpp"
-#include "other_stores.hpp"
-#include "tag_list.hpp"
+#include "model/other_stores.hpp"
+#include "model/tag_list.hpp"
 
 using namespace n_zorbel::n_ntag;
 

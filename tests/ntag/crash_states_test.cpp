@@ -13,13 +13,13 @@
 #include <set>
 
 #include "box_builder.hpp"
-#include "fault_hook.hpp"
-#include "file_layout.hpp"
-#include "movie.hpp"
+#include "platform/fault_hook.hpp"
+#include "model/file_layout.hpp"
+#include "model/movie.hpp"
 #include "support/file_bytes.hpp"
 #include "support/scratch_folder.hpp"
 #include "system/text.hpp"
-#include "tag_writer.hpp"
+#include "writing/tag_writer.hpp"
 
 namespace n_zorbel::n_ntag::n_test {
 namespace {

@@ -6,7 +6,7 @@
 #include <filesystem>
 
 #include "box_builder.hpp"
-#include "box_types.hpp"
+#include "model/box_types.hpp"
 #include "ntag_harness.hpp"
 
 namespace n_zorbel::n_ntag::n_test {

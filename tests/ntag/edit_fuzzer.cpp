@@ -13,8 +13,8 @@
 #include <string>
 
 #include "ntag_error.hpp"
-#include "tag_list.hpp"
-#include "tag_writer.hpp"
+#include "model/tag_list.hpp"
+#include "writing/tag_writer.hpp"
 
 using namespace n_zorbel::n_ntag;
 

@@ -18,9 +18,9 @@
 #include <thread>
 #include <vector>
 
-#include "command_line.hpp"
-#include "fault_hook.hpp"
-#include "platform_file.hpp"
+#include "command_line/command_line.hpp"
+#include "platform/fault_hook.hpp"
+#include "platform/platform_file.hpp"
 
 namespace n_ntag = n_zorbel::n_ntag;
 

@@ -1,13 +1,13 @@
 // The few pure pieces whose faults would not show through the command line first.
 #include <gtest/gtest.h>
 
-#include "box.hpp"
+#include "model/box.hpp"
 #include "box_builder.hpp"
-#include "fragment_moves.hpp"
-#include "movie.hpp"
+#include "model/fragment_moves.hpp"
+#include "model/movie.hpp"
 #include "ntag_error.hpp"
-#include "other_stores.hpp"
-#include "tag_list.hpp"
+#include "model/other_stores.hpp"
+#include "model/tag_list.hpp"
 
 namespace n_zorbel::n_ntag {
 namespace {
