@@ -1,10 +1,11 @@
 #pragma once
-// Pictures that cost a decoder far more than their size, made at test time
-// by Qt's own JPEG writer and a few spliced bytes.
+// Pictures that cost a decoder far more than their size, or are as large as
+// a cover may be, made at test time by Qt's own writers and a few spliced bytes.
 #include <QBuffer>
 #include <QByteArray>
 #include <QImage>
 #include <QImageWriter>
+#include <QRandomGenerator>
 
 namespace n_zorbel::n_testing {
 
@@ -27,6 +28,20 @@ inline QByteArray ScanBomb(int side, int repeats) {
   const qsizetype end = bytes.size() - 2;  // EOI
   if (scan < 0 || !bytes.endsWith(QByteArray("\xFF\xD9", 2))) return {};
   return bytes.left(end) + bytes.mid(scan, end - scan).repeated(repeats) + bytes.right(2);
+}
+
+// A PNG of `side` by `side` pixels of noise, stored without compression:
+// four bytes a pixel (3,900 makes 60 MB).
+inline QByteArray NoisePng(int side) {
+  QImage picture(side, side, QImage::Format_ARGB32);
+  QRandomGenerator(side).fillRange(reinterpret_cast<quint32*>(picture.bits()),
+                                   static_cast<qsizetype>(picture.sizeInBytes() / 4));
+  QByteArray bytes;
+  QBuffer buffer(&bytes);
+  buffer.open(QIODevice::WriteOnly);
+  QImageWriter writer(&buffer, "PNG");
+  writer.setQuality(100);  // no compression
+  return writer.write(picture) ? bytes : QByteArray();
 }
 
 }  // namespace n_zorbel::n_testing

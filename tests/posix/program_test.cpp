@@ -385,23 +385,29 @@ TEST_F(ProgramTest, TagsLoadedThroughThePreviewMenuGoToTheNextVideoWithApply) {
   EXPECT_EQ(program->Wait(20s), std::optional<int>(0));
 }
 
-// A video whose cover costs a decoder dearly, or is cut short, loads and the
-// window still closes at once.
+// A video whose cover costs a decoder dearly, is cut short, or is as large as
+// a cover may be, loads and the window still closes at once.
 TEST_F(ProgramTest, AHostileCoverInAVideoNeverKeepsTheWindowFromEnding) {
-  const QByteArray bomb = ScanBomb(4000, 3000);
+  const QByteArray bomb = ScanBomb(4000, 3000), large = NoisePng(3900);
   ASSERT_FALSE(bomb.isEmpty());
-  for (const QByteArray& bytes : {bomb, bomb.left(bomb.size() / 2)}) {
-    const fs::path video(scratch / "video.mp4"), cover(scratch / "cover.jpg");
+  ASSERT_GT(large.size(), 60'000'000);
+  const struct {
+    QByteArray bytes;
+    const char* name;
+  } covers[] = {{bomb, "cover.jpg"}, {bomb.left(bomb.size() / 2), "cover.jpg"}, {large, "cover.png"}};
+  for (const auto& c : covers) {
+    const fs::path video(scratch / "video.mp4"), cover(scratch / c.name);
     MakeClip(t_Clip::Short, video);
-    std::ofstream(cover, std::ios::binary).write(bytes.constData(), bytes.size());
+    std::ofstream(cover, std::ios::binary).write(c.bytes.constData(), c.bytes.size());
     ASSERT_TRUE(Shell("AtomicParsley " + Quote(video.string()) + " --overWrite --artwork " +
                       Quote(cover.string()) + " >/dev/null"));
     auto program = Start({video.string()});
     const std::string window = FindWindow(*program);
     ASSERT_FALSE(window.empty()) << "no window";
-    EXPECT_TRUE(LoadTags(window, "cover-1.jpg")) << "the cover is extracted";
+    const std::string extracted = "cover-1" + cover.extension().string();
+    EXPECT_TRUE(LoadTags(window, extracted.c_str())) << "the cover is extracted";
     Close(window);
-    EXPECT_EQ(program->Wait(20s), std::optional<int>(0)) << bytes.size();
+    EXPECT_EQ(program->Wait(20s), std::optional<int>(0)) << c.bytes.size();
   }
 }
 
