@@ -23,6 +23,7 @@
 #include "support/small_disk.hpp"
 #ifndef _WIN32
 #include "support/media.hpp"
+#include "support/run_program.hpp"
 #endif
 #include "tagging/job_system.hpp"
 #include "tools/module.hpp"
@@ -300,6 +301,51 @@ TEST_F(DialogEndToEnd, LoadedTagsComeBackWholeAndApplyCopiesThemToAnotherVideo) 
                                               "The video is not an MP4 file, or it is damaged."));
   EXPECT_EQ(view.texts[kTitle], ZTEXT("kept"));
 }
+
+#ifndef _WIN32
+// Videos other writers tagged load what those writers show: the
+// iTunes list of ffmpeg and of AtomicParsley (whose standard genre is a
+// number), QuickTime text items, 3GPP assets, and QuickTime Keys of ffmpeg and
+// of a phone (exiftool's). A field the video does not hold is emptied.
+TEST_F(DialogEndToEnd, VideosTaggedByOtherWritersLoadWhatThoseWritersShow) {
+  const struct {
+    t_Clip clip;
+    const char* atomicParsley;  // its options to tag the clip with, if any
+    const char *title, *author, *genre, *year, *comment;
+  } cases[] = {
+      {t_Clip::Short,
+       "--title 'AP title' --artist 'AP artist' --genre Anime --year 2016 --comment 'AP comment'", "AP title",
+       "AP artist", "Anime", "2016", "AP comment"},
+      {t_Clip::TaggedCover, nullptr, "Old title", "Old artist", "Old genre", "", ""},
+      {t_Clip::MovUserData, nullptr, "Old title", "", "", "", "Old comment"},
+      {t_Clip::ThreeGpAssets, nullptr, "Old title", "", "", "", "Old comment"},
+      {t_Clip::UserDataKeys, nullptr, "Old title", "", "", "1871", "Old comment"},
+      {t_Clip::PhoneKeys, nullptr, "Old title", "", "", "1871", "Old comment"},
+  };
+  for (const auto& c : cases) {
+    const std::string video = ToUtf8(scratch / FromUtf8(ClipName(c.clip) + ".mp4"));
+    MakeClip(c.clip, video);
+    if (c.atomicParsley) {
+      const std::string line = "AtomicParsley '" + video + "' --overWrite " + c.atomicParsley + " >/dev/null";
+      ASSERT_EQ(std::system(line.c_str()), 0);
+    }
+    // exiftool, which reads every one of these stores, shows the title that loads.
+    EXPECT_EQ(RunProgram({"exiftool", "-s3", "-Title", video}).out, std::string(c.title) + "\n") << video;
+    view = t_FakeView();
+    auto dialog = Open({FromUtf8(video)});
+    for (const int field : {kTitle, kAuthor, kGenre, kYear, kAudioSources, kVideoSources, kComment})
+      view.texts[field] = ZTEXT("typed before");
+    dialog->OnCommand(kCommandLoadTags);
+    TickUntil(*dialog, [&] { return !dialog->Loading(); });
+    ASSERT_TRUE(view.messages.empty()) << video << ": " << ToUtf8(view.messages[0].first);
+    const std::pair<int, const char*> expected[] = {
+        {kTitle, c.title},   {kAuthor, c.author}, {kGenre, c.genre},    {kYear, c.year},
+        {kAudioSources, ""}, {kVideoSources, ""}, {kComment, c.comment}};
+    for (const auto& [field, text] : expected)
+      EXPECT_EQ(ToUtf8(view.texts[field]), text) << video << " " << field;
+  }
+}
+#endif
 
 }  // namespace
 }  // namespace n_zorbel::n_testing
