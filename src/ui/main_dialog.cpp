@@ -14,6 +14,10 @@ namespace n_zorbel::n_ui {
 
 namespace {
 
+// A text's length as the fields count it, in UTF-16 units (a UTF-8 byte count on Linux
+// would call a field of accented text full long before it is).
+std::size_t FieldLength(const t_String& text) { return Utf8ToUtf16(ToUtf8(text)).size(); }
+
 // Controls and the string ids of their texts, set when the dialog opens.
 struct t_ControlText {
   int control;
@@ -524,8 +528,7 @@ std::optional<t_String> t_MainDialog::LoadRefusal(const n_tagging::t_TagFieldTex
   for (std::size_t i = 0; i < std::size(kFieldLabels); ++i) {
     const t_String& text = *texts[i];
     const t_String label = m_view->LoadText(kFieldLabels[i].textId);
-    // Counted as the fields count, in UTF-16 units.
-    if (Utf8ToUtf16(ToUtf8(text)).size() > static_cast<std::size_t>(kFieldLimit))
+    if (FieldLength(text) > static_cast<std::size_t>(kFieldLimit))
       return FillIn(m_view->LoadText(kTextLoadedValueTooLong), label, Decimal(kFieldLimit));
     // A field's text ends at a NUL, and the Year field takes digits only.
     const bool taken = kTagFields[i] == kYear ? std::all_of(text.begin(), text.end(), IsDigit)
@@ -584,7 +587,7 @@ void t_MainDialog::InsertGenre(int command) {
   if (!genres.empty()) AppendAscii(genres, ", ");
   genres += *genre;
   // As when typing into a full field: nothing is cut, the user hears it.
-  if (genres.size() > static_cast<std::size_t>(kFieldLimit)) {
+  if (FieldLength(genres) > static_cast<std::size_t>(kFieldLimit)) {
     m_view->Beep();
     return;
   }

@@ -91,6 +91,12 @@ TEST_F(Limits, AFullFieldBeepsAndAGenreThatWouldNotFitIsNotInserted) {
   Fill(kGenre, kFieldLimit - 8);
   Command(kFirstGenreCommand);
   EXPECT_EQ(view.texts[kGenre].size(), static_cast<std::size_t>(kFieldLimit));
+  // Counted as the field counts, in UTF-16 units, not in bytes of UTF-8.
+  t_String accented;
+  for (std::size_t i = 0; i < kFieldLimit - 8; ++i) accented += FromUtf8("\xC3\xA9");
+  view.texts[kGenre] = accented;
+  Command(kFirstGenreCommand);
+  EXPECT_EQ(view.texts[kGenre], accented + ZTEXT(", Action"));
 }
 
 // Paths too long to list are counted per intake and told once, at its end.
