@@ -1,9 +1,10 @@
-# Each layer of src/ is an include root of its own in the build folder
-# (include/LAYER/LAYER links to src/LAYER), and a library exports only its
-# layer's root. So a target sees the headers of its own layer and of the
-# layers it links, and an include of a layer above fails to compile, while
-# sources keep including "layer/file.hpp". tests/layers_check.sh judges what
-# the compiler cannot: platform folders within a layer and system headers.
+# Each layer of src/, and each room of ntag/, is an include root of its own in
+# the build folder (include/LAYER/LAYER links to src/LAYER), and a library
+# exports only its layer's root. So a target sees the headers of its own layer
+# and of the layers it links, and an include of a layer above fails to
+# compile, while sources keep including "layer/file.hpp". tests/layers_check.sh
+# judges what the compiler cannot: platform folders within a layer, the
+# headers a layer offers those above it, and system headers.
 
 # mivora_layer_headers(TARGET PATH [FOLDER]): TARGET exports the root that
 # holds FOLDER/PATH (a layer's folder, or one header that stands alone);

@@ -4,8 +4,9 @@
 # (everything outside the platform folders) includes no platform or toolkit
 # header; ntag includes the standard library, its own files and the project's
 # UTF-8 codec only, and its rooms keep apart: the model includes nothing of the
-# platform but the source it reads through and nothing of the writing, and the
-# command line reaches the model only through the writer. Whatever no rule
+# platform but the source it reads through and nothing of the writing; the rooms
+# above the platform include only its interface, and the command line reaches
+# the model only through the writer's interface. Whatever no rule
 # allows is a breach, so a header of a new kind needs a line here. Prints each
 # breach and fails on any.
 # Usage: layers_check.sh PROJECT-FOLDER [FILE...], the files relative to the
@@ -23,13 +24,15 @@ declare -A kinds=(
   [win32]='(commctrl|gdiplus|objbase|objidl|oleacc|ole2|shellapi|shlobj|shobjidl|windows|windowsx)\.h'
   [qt]='Q[A-Za-z]+'
 )
-# Project files by layer.
+# Project files by layer: globs, separated by blanks.
 declare -A layers=(
   [system]='src/system/*' [tools]='src/tools/*' [intake]='src/intake/*' [preview]='src/preview/*'
   [tagging]='src/tagging/*' [ui]='src/ui/*' [app]='src/app/*'
   [utf8]='src/system/utf8.hpp'
   [model]='ntag/model/*' [source]='ntag/model/source.hpp' [platform]='ntag/platform/*'
   [writing]='ntag/writing/*' [command_line]='ntag/command_line/*' [ntag_error]='ntag/ntag_error.hpp'
+  [platform_interface]='ntag/platform/platform_file.hpp ntag/platform/stop_request.hpp ntag/platform/process.hpp'
+  [writer_interface]='ntag/writing/tag_writer.hpp ntag/writing/cover_file.hpp'
 )
 below_ui='tagging tools intake preview system'
 below_app="ui $below_ui"
@@ -57,9 +60,8 @@ rules=(
   "ntag/platform/windows/* | platform source ntag_error utf8 | std win32"
   "ntag/platform/posix/* | platform source ntag_error utf8 | std posix"
   "ntag/platform/* | platform source ntag_error utf8 | std"
-  "ntag/writing/* | writing model platform ntag_error utf8 | std"
-  "ntag/command_line/main.cpp | command_line platform ntag_error | std posix"  # names its process on Linux
-  "ntag/command_line/* | command_line writing platform ntag_error utf8 | std"
+  "ntag/writing/* | writing model platform_interface ntag_error utf8 | std"
+  "ntag/command_line/* | command_line writer_interface platform_interface ntag_error utf8 | std"
 )
 # Platform files may be included only by files of the same platform.
 platform_of() {  # PATH -> platform
@@ -92,7 +94,7 @@ resolve() {  # FOLDER DELIMITER NAME -> target, empty for a system header
 
 include_line='^[[:space:]]*#[[:space:]]*include[[:space:]]*([<"])([^>"]*)[>"]'
 check_file() {  # FILE
-  local file="$1" path="$root/$1" rule candidate pattern="" number text
+  local file="$1" path="$root/$1" rule candidate pattern="" number text globs glob
   for rule in "${rules[@]}"; do
     IFS='|' read -r candidate allowed_layers allowed_kinds <<<"$rule"
     candidate="${candidate% }" allowed_layers="${allowed_layers# }" allowed_kinds="${allowed_kinds# }"
@@ -112,8 +114,11 @@ check_file() {  # FILE
     ok=""
     if [ -n "$target" ]; then
       for layer in $allowed_layers; do
-        # shellcheck disable=SC2053
-        [[ $target == ${layers[$layer]} ]] && ok=1
+        read -ra globs <<<"${layers[$layer]}"
+        for glob in "${globs[@]}"; do
+          # shellcheck disable=SC2053
+          [[ $target == $glob ]] && ok=1
+        done
       done
       platform_of "$target"
       if [ -n "$ok" ] && [ "$platform" != portable ] && [ "$platform" != "$own_platform" ]; then

@@ -36,7 +36,12 @@ plants=(
   'ntag/platform/posix/platform_file.cpp|#include <sched.h>|pass'
   'ntag/platform/posix/platform_file.cpp|#include <windows.h>|fail'
   'ntag/platform/windows/platform_file.cpp|#include <unistd.h>|fail'
+  'ntag/model/box.cpp|#include "../platform/platform_file.hpp"|fail'
   'ntag/writing/undo.cpp|#include "command_line/command_line.hpp"|fail'
+  'ntag/writing/undo.cpp|#include "platform/platform_handle.hpp"|fail'
+  'ntag/writing/undo.cpp|#include "platform/fault_hook.hpp"|fail'
+  'ntag/command_line/main.cpp|#include <sys/prctl.h>|fail'
+  'ntag/command_line/command_line.cpp|#include "writing/snapshot.hpp"|fail'
   'ntag/command_line/command_line.cpp|#include "writing/tag_writer.hpp"|pass'
   'ntag/command_line/command_line.cpp|#include "model/tag_list.hpp"|fail'
 )

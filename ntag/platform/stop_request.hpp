@@ -13,7 +13,7 @@ namespace n_zorbel::n_ntag {
 // The exit code of a stopped run, as POSIX shells report SIGTERM.
 inline constexpr int kStoppedExitCode = 143;
 
-// Starts the listener (a thread that waits for the request). Only the program calls it.
+// Starts the listener (a thread that waits for the request). Only PrepareProcess calls it.
 void ListenForStopRequests();
 
 class t_StopDeferred {

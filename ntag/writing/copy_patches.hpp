@@ -13,7 +13,7 @@ namespace n_zorbel::n_ntag {
 
 // The patches for a copy made by `move` of the video `file` (with `layout` and `moov`), at
 // their positions in the video; `move` learns them as rewritten, so the checks of the copy
-// compare only around them. Refuses (4) what no field can keep exactly (fragment_moves.hpp).
+// compare only around them. Refuses (4) what no field can keep exactly (model/fragment_moves.hpp).
 std::vector<t_Write> PlanCopyPatches(const t_File& file, const t_FileLayout& layout, const t_Bytes& moov,
                                      t_Relocation& move);
 

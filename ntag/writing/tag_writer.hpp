@@ -21,7 +21,7 @@ namespace n_zorbel::n_ntag {
 enum class t_WritePath { NothingToDo, InPlace, AppendedMovie, Rewrite };
 
 // The tags a video has now; empty when it has none. With `otherStores`, also the listing of
-// what the video's other tag stores hold (see other_stores.hpp). Throws t_NtagError.
+// what the video's other tag stores hold (see model/other_stores.hpp). Throws t_NtagError.
 t_TagList ReadTags(const t_NativePath& video, std::vector<t_ListEntry>* otherStores = nullptr);
 
 // Applies `edit` to the video's tags and writes the result, then reads it back and checks it.

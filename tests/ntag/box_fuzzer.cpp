@@ -6,9 +6,9 @@
 
 #include "model/box.hpp"
 #include "model/movie.hpp"
-#include "ntag_error.hpp"
 #include "model/other_stores.hpp"
 #include "model/tag_list.hpp"
+#include "ntag_error.hpp"
 
 using namespace n_zorbel::n_ntag;
 

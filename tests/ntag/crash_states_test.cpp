@@ -13,9 +13,9 @@
 #include <set>
 
 #include "box_builder.hpp"
-#include "platform/fault_hook.hpp"
 #include "model/file_layout.hpp"
 #include "model/movie.hpp"
+#include "platform/fault_hook.hpp"
 #include "support/file_bytes.hpp"
 #include "support/scratch_folder.hpp"
 #include "system/text.hpp"

@@ -12,8 +12,8 @@
 #include <iterator>
 #include <string>
 
-#include "ntag_error.hpp"
 #include "model/tag_list.hpp"
+#include "ntag_error.hpp"
 #include "writing/tag_writer.hpp"
 
 using namespace n_zorbel::n_ntag;

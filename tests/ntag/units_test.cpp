@@ -1,13 +1,13 @@
 // The few pure pieces whose faults would not show through the command line first.
 #include <gtest/gtest.h>
 
-#include "model/box.hpp"
 #include "box_builder.hpp"
+#include "model/box.hpp"
 #include "model/fragment_moves.hpp"
 #include "model/movie.hpp"
-#include "ntag_error.hpp"
 #include "model/other_stores.hpp"
 #include "model/tag_list.hpp"
+#include "ntag_error.hpp"
 
 namespace n_zorbel::n_ntag {
 namespace {
