@@ -34,4 +34,9 @@ std::optional<t_CopyNames> CopyNamesOfLock(std::string_view lock) {
 
 std::string LockContent(const t_CopyNames& names) { return "ntag copy " + names.copy + "\n"; }
 
+t_LockProof ProofOfLock(std::string_view start, const t_CopyNames& names) {
+  if (start.empty()) return t_LockProof::Nothing;
+  return start == LockContent(names) ? t_LockProof::Copy : t_LockProof::NotOurs;
+}
+
 }  // namespace n_zorbel::n_ntag

@@ -5,7 +5,8 @@
 // copy that has a name has a lock file beside it, created before the copy's name, removed
 // after it: ".ntag-PID-RANDOM.lock", holding exactly the copy's name, held open by the
 // living run. A later run that finds such a lock held by no one removes the copy it names
-// and then the lock.
+// and then the lock; one that is still empty (its run was killed before it held its line)
+// proves no copy, and goes alone.
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -24,6 +25,11 @@ std::optional<t_CopyNames> CopyNamesOfLock(std::string_view lock);
 // What the lock of a copy holds.
 std::string LockContent(const t_CopyNames& names);
 
+// What a lock of `names` that no living run holds proves, from its first bytes (up to one
+// more than LockContent's): its copy, nothing (it is empty), or that it is not ntag's.
+enum class t_LockProof { Copy, Nothing, NotOurs };
+t_LockProof ProofOfLock(std::string_view start, const t_CopyNames& names);
+
 #ifdef _WIN32
 // Creates the lock of `names` in `folder` (with its trailing separator) exclusively, held
 // without delete sharing while this run lives; a handle. Throws t_IoError.
@@ -33,8 +39,8 @@ void RemoveCopyLock(std::intptr_t lock);
 void RemoveAbandonedCopies(const std::wstring& folder);
 #else
 // Creates the lock of `names` in `folder` exclusively, held (flock) while this run lives;
-// its descriptor, or -errno (-EEXIST when the name is taken). Where the file system has
-// unnamed files, the lock is named only once it holds its line, so no kill leaves it empty.
+// its descriptor, or -errno (-EEXIST when the name is taken, or lost before it was held).
+// Where the file system has unnamed files, the lock is named only once it holds its line.
 int CreateCopyLock(int folder, const t_CopyNames& names);
 // Gives an unnamed file (O_TMPFILE) the name `name` in `folder`, which must not exist yet;
 // 0 or errno.

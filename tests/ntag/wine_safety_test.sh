@@ -9,7 +9,7 @@
 # when the held video's name is swapped for a link meanwhile, the run fails and the link's target
 # is never written. Each cause of a failed write has its own exit code.
 # Mivora's Stop at a random instant leaves nothing beside the video, which holds the old or
-# the new title.
+# the new title; what kills leave, planted, goes with the next run, and only that.
 #   usage: wine_safety_test.sh NTAG_EXE NTAG_FAULT_EXE WINE_RUN NTAG_STOP_EXE   (NTAG_WINE_KILL_ROUNDS=6)
 set -uo pipefail
 ntag="$1"
@@ -133,6 +133,20 @@ for layout in inplace appended rewrite; do
     [ -z "$left" ] || fail "$layout stop round $round ($how): left $left"
   done
 done
+
+# What kills leave, planted: a copy with its lock, and an empty lock (a kill before its line),
+# go with the next run; the copy beside the empty lock, and a lock of other content, stay.
+dir="$work/planted"
+mkdir -p "$dir"
+cp "$work/fast.mp4" "$dir/v.mp4"
+printf 'ntag copy .ntag-9-00000000deadbeef.tmp\n' > "$dir/.ntag-9-00000000deadbeef.lock"
+echo half > "$dir/.ntag-9-00000000deadbeef.tmp"
+: > "$dir/.ntag-9-00000000feedface.lock"
+echo kept > "$dir/.ntag-9-00000000feedface.tmp"
+printf 'ntag copy .ntag-1-00000000deadbeef.tmp\n' > "$dir/.ntag-9-0000000000000001.lock"
+"$wine_run" "$ntag" -list-meta "$(win "$dir/v.mp4")" > /dev/null || fail "planted: the listing failed"
+left="$(LC_ALL=C ls -A "$dir" | tr '\n' ' ')"
+[ "$left" = ".ntag-9-0000000000000001.lock .ntag-9-00000000feedface.tmp v.mp4 " ] || fail "planted: left $left"
 
 # Each cause of a failed write, as Windows reports it, has its own exit code, half way through
 # an edit in place and through a rewrite: access denied and write protect 8, disk full 9, a

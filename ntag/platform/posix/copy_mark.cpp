@@ -28,17 +28,26 @@ bool WriteWhole(int fd, const std::string& text) {
   return true;
 }
 
-// Whether `fd`, under `name` in `folder`, is a lock whose run has ended: a regular file that
-// no one holds, that holds exactly what the lock of `names` holds, and still has that name.
-bool IsAbandonedLock(int folder, int fd, const t_CopyNames& names) {
+// Whether `fd` is still the file called `name` in `folder`.
+bool StillNamed(int folder, int fd, const std::string& name) {
   struct stat held, named;
-  if (::fstat(fd, &held) != 0 || !S_ISREG(held.st_mode) || ::flock(fd, LOCK_EX | LOCK_NB) != 0) return false;
-  const std::string expected = LockContent(names);
-  std::string content(expected.size() + 1, '\0');
-  const ssize_t n = ::pread(fd, content.data(), content.size(), 0);
-  return n == static_cast<ssize_t>(expected.size()) && content.compare(0, expected.size(), expected) == 0 &&
-         ::fstatat(folder, names.lock.c_str(), &named, AT_SYMLINK_NOFOLLOW) == 0 &&
+  return ::fstat(fd, &held) == 0 && ::fstatat(folder, name.c_str(), &named, AT_SYMLINK_NOFOLLOW) == 0 &&
          named.st_dev == held.st_dev && named.st_ino == held.st_ino;
+}
+
+// What `fd`, found as the lock of `names` in `folder`, proves once this run holds it: not ours
+// unless it is a regular file that no one holds and that still has that name.
+t_LockProof ProofOfFoundLock(int folder, int fd, const t_CopyNames& names) {
+  struct stat held;
+  if (::fstat(fd, &held) != 0 || !S_ISREG(held.st_mode) || ::flock(fd, LOCK_EX | LOCK_NB) != 0 ||
+      !StillNamed(folder, fd, names.lock)) {
+    return t_LockProof::NotOurs;
+  }
+  std::string start(LockContent(names).size() + 1, '\0');
+  const ssize_t n = ::pread(fd, start.data(), start.size(), 0);
+  if (n < 0) return t_LockProof::NotOurs;
+  start.resize(static_cast<std::size_t>(n));
+  return ProofOfLock(start, names);
 }
 
 }  // namespace
@@ -71,9 +80,16 @@ int CreateCopyLock(int folder, const t_CopyNames& names) {
 #endif
   fd = ::openat(folder, names.lock.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
   if (fd < 0) return -errno;
+  // Named while empty, it may be taken by another run for one a kill left, and removed, before
+  // this run holds it; then its names are lost, and the caller tries new ones.
+  int error = 0;
   if (!hold(fd)) {
-    const int error = errno != 0 ? errno : EIO;
-    (void)::unlinkat(folder, names.lock.c_str(), 0);
+    error = errno == EWOULDBLOCK ? EEXIST : errno != 0 ? errno : EIO;
+  } else if (!StillNamed(folder, fd, names.lock)) {
+    error = EEXIST;
+  }
+  if (error != 0) {
+    if (StillNamed(folder, fd, names.lock)) (void)::unlinkat(folder, names.lock.c_str(), 0);
     ::close(fd);
     return -error;
   }
@@ -99,14 +115,14 @@ void RemoveAbandonedCopies(int folder) {
     const int lock =
         ::openat(folder, names->lock.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
     if (lock < 0) continue;
-    if (IsAbandonedLock(folder, lock, *names)) {
-      // The copy goes first, so a kill here leaves the lock that proves the rest.
-      struct stat copy;
-      if (::fstatat(folder, names->copy.c_str(), &copy, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(copy.st_mode)) {
-        (void)::unlinkat(folder, names->copy.c_str(), 0);
-      }
-      (void)::unlinkat(folder, names->lock.c_str(), 0);
+    const t_LockProof proof = ProofOfFoundLock(folder, lock, *names);
+    // The copy goes first, so a kill here leaves the lock that proves the rest.
+    struct stat copy;
+    if (proof == t_LockProof::Copy && ::fstatat(folder, names->copy.c_str(), &copy, AT_SYMLINK_NOFOLLOW) == 0 &&
+        S_ISREG(copy.st_mode)) {
+      (void)::unlinkat(folder, names->copy.c_str(), 0);
     }
+    if (proof != t_LockProof::NotOurs) (void)::unlinkat(folder, names->lock.c_str(), 0);
     ::close(lock);
   }
   ::closedir(listing);

@@ -42,11 +42,12 @@ HANDLE OpenPlainFileAlone(const std::wstring& path, DWORD access) {
   return h;
 }
 
-bool Holds(HANDLE h, const std::string& expected) {
-  std::string content(expected.size() + 1, '\0');
+t_LockProof ProofOfFoundLock(HANDLE h, const t_CopyNames& names) {
+  std::string start(LockContent(names).size() + 1, '\0');
   DWORD got = 0;
-  return ReadFile(h, content.data(), static_cast<DWORD>(content.size()), &got, nullptr) &&
-         got == expected.size() && content.compare(0, got, expected) == 0;
+  if (!ReadFile(h, start.data(), static_cast<DWORD>(start.size()), &got, nullptr)) return t_LockProof::NotOurs;
+  start.resize(got);
+  return ProofOfLock(start, names);
 }
 
 }  // namespace
@@ -56,7 +57,8 @@ std::intptr_t CreateCopyLock(const std::wstring& folder, const t_CopyNames& name
   HANDLE h = CreateFileW((folder + Wide(names.lock)).c_str(), GENERIC_WRITE | DELETE, FILE_SHARE_READ,
                          nullptr, CREATE_NEW, FILE_ATTRIBUTE_HIDDEN, nullptr);
   if (h == INVALID_HANDLE_VALUE) throw SystemError(static_cast<long>(GetLastError()));
-  // Marked for deletion until it holds its line, so that no kill leaves it empty.
+  // Marked for deletion until it holds its line; a kill before the mark leaves it empty, held
+  // by no one, and the next run removes it alone. No other run can take it while it lives.
   (void)MarkForDeletion(h);
   const std::string content = LockContent(names);
   DWORD written = 0;
@@ -85,14 +87,15 @@ void RemoveAbandonedCopies(const std::wstring& folder) {
     if (!names) continue;
     HANDLE lock = OpenPlainFileAlone(folder + found.cFileName, GENERIC_READ | DELETE);
     if (lock == nullptr) continue;
-    if (Holds(lock, LockContent(*names))) {
-      // The copy goes first, so a kill here leaves the lock that proves the rest.
+    const t_LockProof proof = ProofOfFoundLock(lock, *names);
+    // The copy goes first, so a kill here leaves the lock that proves the rest.
+    if (proof == t_LockProof::Copy) {
       if (HANDLE copy = OpenPlainFileAlone(folder + Wide(names->copy), DELETE)) {
         (void)MarkForDeletion(copy);
         CloseHandle(copy);
       }
-      (void)MarkForDeletion(lock);
     }
+    if (proof != t_LockProof::NotOurs) (void)MarkForDeletion(lock);
     CloseHandle(lock);
   } while (FindNextFileW(search, &found));
   FindClose(search);
