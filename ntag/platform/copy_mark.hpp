@@ -34,6 +34,9 @@ t_LockProof ProofOfLock(std::string_view start, const t_CopyNames& names);
 // Creates the lock of `names` in `folder` (with its trailing separator) exclusively, held
 // without delete sharing while this run lives; a handle. Throws t_IoError.
 std::intptr_t CreateCopyLock(const std::wstring& folder, const t_CopyNames& names);
+// Marks the lock for deletion when its handle closes (a kill included), or takes the mark
+// back; false when the file system cannot.
+bool MarkCopyLockForDeletion(std::intptr_t lock, bool on);
 // Removes a lock this run holds, given by its handle.
 void RemoveCopyLock(std::intptr_t lock);
 void RemoveAbandonedCopies(const std::wstring& folder);

@@ -100,8 +100,8 @@ class t_File final : public t_Source {
 
 // The copy a rewrite writes before it takes the video's place. No other run can find or take
 // it, and a run that ends before Publish, even by a kill, leaves nothing beside the video
-// beyond the next run in that folder: on Linux it has no name until Publish; on Windows it is
-// marked for deletion until then; on file systems without unnamed files it has a name unique
+// beyond the next run in that folder: on Linux it has no name until Publish; on Windows it and
+// its lock are marked for deletion until then; on file systems without unnamed files it has a name unique
 // to this run from the start, removed on every failure and on a stop request. Whenever it has
 // a name, its lock (copy_mark.hpp) proves it ntag's to a later run, which removes it.
 class t_Replacement {
@@ -124,6 +124,7 @@ class t_Replacement {
  private:
 #ifdef _WIN32
   t_CopyNames m_names;
+  bool m_lockMarked = false;  // for deletion when its handle closes, until Publish
 #else
   // Creates the copy's lock under a fresh pair of names and returns the copy's name, which
   // `create` then makes (0 or errno; EEXIST when that name is taken).

@@ -118,8 +118,8 @@ void RemoveAbandonedCopies(int folder) {
     const t_LockProof proof = ProofOfFoundLock(folder, lock, *names);
     // The copy goes first, so a kill here leaves the lock that proves the rest.
     struct stat copy;
-    if (proof == t_LockProof::Copy && ::fstatat(folder, names->copy.c_str(), &copy, AT_SYMLINK_NOFOLLOW) == 0 &&
-        S_ISREG(copy.st_mode)) {
+    if (proof == t_LockProof::Copy &&
+        ::fstatat(folder, names->copy.c_str(), &copy, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(copy.st_mode)) {
       (void)::unlinkat(folder, names->copy.c_str(), 0);
     }
     if (proof != t_LockProof::NotOurs) (void)::unlinkat(folder, names->lock.c_str(), 0);

@@ -45,7 +45,8 @@ HANDLE OpenPlainFileAlone(const std::wstring& path, DWORD access) {
 t_LockProof ProofOfFoundLock(HANDLE h, const t_CopyNames& names) {
   std::string start(LockContent(names).size() + 1, '\0');
   DWORD got = 0;
-  if (!ReadFile(h, start.data(), static_cast<DWORD>(start.size()), &got, nullptr)) return t_LockProof::NotOurs;
+  if (!ReadFile(h, start.data(), static_cast<DWORD>(start.size()), &got, nullptr))
+    return t_LockProof::NotOurs;
   start.resize(got);
   return ProofOfLock(start, names);
 }
@@ -70,6 +71,10 @@ std::intptr_t CreateCopyLock(const std::wstring& folder, const t_CopyNames& name
     throw SystemError(static_cast<long>(error));
   }
   return reinterpret_cast<std::intptr_t>(h);
+}
+
+bool MarkCopyLockForDeletion(std::intptr_t lock, bool on) {
+  return MarkForDeletion(reinterpret_cast<HANDLE>(lock), on);
 }
 
 void RemoveCopyLock(std::intptr_t lock) {

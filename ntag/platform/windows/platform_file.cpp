@@ -271,22 +271,29 @@ std::uint64_t FreeSpaceBeside(const t_File& video) {
 }
 
 t_Replacement::t_Replacement(const t_File& video) : m_video(video.m_name) {
-  // A name unique to this run, created exclusively, so no other run can take it.
+  // A name unique to this run, created exclusively, so no other run can take it. Its lock
+  // comes first: a kill before the two are marked for deletion leaves nothing it does not
+  // prove, and the next run removes both.
   const std::wstring folder = FolderOf(m_video);
   std::random_device random;
   HANDLE h = INVALID_HANDLE_VALUE;
   for (int attempt = 0; h == INVALID_HANDLE_VALUE; ++attempt) {
     m_names = NewCopyNames(GetCurrentProcessId(), std::uint64_t{random()} << 32 | random());
+    m_lock = CreateCopyLock(ApiPath(folder), m_names);
     m_name = folder + std::wstring(m_names.copy.begin(), m_names.copy.end());
     h = CreateFileW(ApiPath(m_name).c_str(), GENERIC_READ | GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW,
                     FILE_ATTRIBUTE_NORMAL, nullptr);
     const DWORD error = GetLastError();
-    if (h == INVALID_HANDLE_VALUE && (error != ERROR_FILE_EXISTS || attempt == 16)) Fail(error);
+    if (h == INVALID_HANDLE_VALUE) {
+      RemoveLock();
+      if (error != ERROR_FILE_EXISTS || attempt == 16) Fail(error);
+    }
   }
   m_file.m_handle = reinterpret_cast<std::intptr_t>(h);
-  // Deleted when its handle closes, also when the process is killed; where the file system
-  // cannot mark it, the destructor still removes it on every failure.
+  // Both deleted when their handles close, also when the process is killed; where the file
+  // system cannot mark them, the destructor still removes them on every failure.
   (void)SetDeleteOnClose(h, true);
+  m_lockMarked = MarkCopyLockForDeletion(m_lock, true);
 }
 
 t_Replacement::~t_Replacement() {
@@ -352,7 +359,8 @@ void t_Replacement::Publish(t_File& video) {
   // Stop) leaves the copy behind in as few steps as can be.
   const bool wine = UnderWine();
   // From here a kill leaves the copy under its name; its lock proves it ntag's to the next run.
-  m_lock = CreateCopyLock(ApiPath(FolderOf(m_video)), m_names);
+  if (m_lockMarked && !MarkCopyLockForDeletion(m_lock, false)) Fail(GetLastError());
+  m_lockMarked = false;
   if (!SetDeleteOnClose(H(m_file.m_handle), false)) Fail(GetLastError());
   const std::intptr_t copy = m_file.m_handle;  // how the observer knows the copy
   m_file.Close();
