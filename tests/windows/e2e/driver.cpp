@@ -185,6 +185,12 @@ std::vector<std::wstring> StaticTexts(HWND box) {
   return texts;
 }
 
+void CheckBoxSays(HWND box, const std::wstring& expected) {
+  const std::vector<std::wstring> texts = StaticTexts(box);
+  Check(std::find(texts.begin(), texts.end(), expected) != texts.end(),
+        L"the box says \"" + expected + L"\"" + (texts.empty() ? L"" : L" (it says \"" + texts.front() + L"\")"));
+}
+
 // --- The program under test -------------------------------------------------------
 
 class t_Mivora {
@@ -276,6 +282,11 @@ class t_Mivora {
   PROCESS_INFORMATION m_process{};
   HWND m_dialog = nullptr;
 };
+
+void CloseExpectingExitZero(t_Mivora& mivora) {
+  mivora.Post(WM_CLOSE, 0, 0);
+  CheckEqual(std::to_wstring(mivora.WaitForExit(20s)), std::wstring(L"0"), L"closing ends the program with code 0");
+}
 
 // --- Scenarios ----------------------------------------------------------------------
 
@@ -443,9 +454,7 @@ void TagFourFiles(const t_Setup& setup) {
     CheckEqual(mivora.Text(1002), listed, L"the second start's path joins the list");
   }
 
-  mivora.Post(WM_CLOSE, 0, 0);
-  CheckEqual(std::to_wstring(mivora.WaitForExit(20s)), std::wstring(L"0"),
-             L"closing ends the program with code 0");
+  CloseExpectingExitZero(mivora);
   Check(!Exists(workspace), L"the workspace is gone after the program ended");
 }
 
@@ -471,8 +480,7 @@ void LinkAtTheWorkspace(const t_Setup& setup) {
     mivora.Press(1026);
     WatchRun(mivora, 1, 60s);
     Check(FindDialog(mivora.Id(), L"Mivora error") == nullptr, L"Apply works beside a link at the workspace");
-    mivora.Post(WM_CLOSE, 0, 0);
-    CheckEqual(std::to_wstring(mivora.WaitForExit(20s)), std::wstring(L"0"), L"closing ends the program");
+    CloseExpectingExitZero(mivora);
   }
   Check((::GetFileAttributesW(workspace.c_str()) & FILE_ATTRIBUTE_REPARSE_POINT) != 0, L"the link stays");
   std::ifstream kept(std::filesystem::path(linked + L"\\keep.txt"));
@@ -491,12 +499,8 @@ void FailureIsReported(const t_Setup& setup) {
   Check(WaitFor([&] { return (box = FindDialog(mivora.Id(), L"Mivora error")) != nullptr; }, 60s),
         L"a failing file brings up \"Mivora error\"");
   if (box != nullptr) {
-    const std::vector<std::wstring> texts = StaticTexts(box);
-    const std::wstring expected = L"neroAACTag process did not exit gracefully: error #-2147024893\n" + folder +
-                                  L"bad.mp4\nThe video is not an MP4 file, or it is damaged.";
-    Check(std::find(texts.begin(), texts.end(), expected) != texts.end(),
-          L"the box says \"" + expected + L"\"" +
-              (texts.empty() ? L"" : L" (it says \"" + texts.front() + L"\")"));
+    CheckBoxSays(box, L"neroAACTag process did not exit gracefully: error #-2147024893\n" + folder +
+                          L"bad.mp4\nThe video is not an MP4 file, or it is damaged.");
     int position = 0;
     Check(ProgressTitle(mivora.Title(), 3, &position) && position == 2,
           L"the title stays at the failing file while the box is open: " + mivora.Title());
@@ -506,9 +510,7 @@ void FailureIsReported(const t_Setup& setup) {
   }
   Check(WaitFor([&] { return mivora.Title() == L"Mivora" && mivora.Text(1026) == L"Apply"; }, 10s),
         L"after the box: title Mivora, button Apply");
-  mivora.Post(WM_CLOSE, 0, 0);
-  CheckEqual(std::to_wstring(mivora.WaitForExit(20s)), std::wstring(L"0"),
-             L"closing ends the program with code 0");
+  CloseExpectingExitZero(mivora);
 }
 
 // The tags TagFourFiles wrote load back through the preview menu's command
@@ -534,9 +536,7 @@ void LoadTagsRoundTrip(const t_Setup& setup) {
   WatchRun(mivora, 2, 60s);
   Check(FindDialog(mivora.Id(), L"Mivora error") == nullptr, L"Apply after loading reports no failure");
 
-  mivora.Post(WM_CLOSE, 0, 0);
-  CheckEqual(std::to_wstring(mivora.WaitForExit(20s)), std::wstring(L"0"),
-             L"closing ends the program with code 0");
+  CloseExpectingExitZero(mivora);
 
   t_Mivora failing(setup.program, {bad}, setup.environment);
   if (failing.Dialog() == nullptr) return Check(false, L"the dialog opens on a damaged video");
@@ -546,13 +546,9 @@ void LoadTagsRoundTrip(const t_Setup& setup) {
   Check(WaitFor([&] { return (box = FindDialog(failing.Id(), L"Mivora error")) != nullptr; }, 30s),
         L"a damaged video brings up \"Mivora error\"");
   if (box != nullptr) {
-    const std::vector<std::wstring> texts = StaticTexts(box);
-    const std::wstring expected = L"The tags of \u201C" + bad +
-                                  L"\u201D could not be loaded; the fields stay as they were.\n"
-                                  L"The video is not an MP4 file, or it is damaged.";
-    Check(std::find(texts.begin(), texts.end(), expected) != texts.end(),
-          L"the box says \"" + expected + L"\"" +
-              (texts.empty() ? L"" : L" (it says \"" + texts.front() + L"\")"));
+    CheckBoxSays(box, L"The tags of \u201C" + bad +
+                          L"\u201D could not be loaded; the fields stay as they were.\n"
+                          L"The video is not an MP4 file, or it is damaged.");
     ::PostMessageW(box, WM_COMMAND, IDOK, 0);
   }
   CheckEqual(failing.Text(1008), std::wstring(L"kept"), L"the fields stay after the failure");
@@ -657,9 +653,7 @@ void WindowExtras(const t_Setup& setup) {
     CheckEqual(mivora.Text(1005), cover, L"the picked file becomes the cover");
   }
 
-  mivora.Post(WM_CLOSE, 0, 0);
-  CheckEqual(std::to_wstring(mivora.WaitForExit(20s)), std::wstring(L"0"),
-             L"closing ends the program with code 0");
+  CloseExpectingExitZero(mivora);
 }
 
 // How many processes of that executable name run now.
@@ -713,9 +707,7 @@ void StopEndsTheRun(const t_Setup& setup) {
   Check(RunningProcesses(L"ntag.exe") == 0 && mivora.Title() == L"Mivora",
         L"the run stays stopped: no tool starts afterwards");
   Check(FindDialog(mivora.Id(), L"Mivora error") == nullptr, L"Stop reports nothing");
-  mivora.Post(WM_CLOSE, 0, 0);
-  CheckEqual(std::to_wstring(mivora.WaitForExit(20s)), std::wstring(L"0"),
-             L"closing ends the program with code 0");
+  CloseExpectingExitZero(mivora);
 }
 
 // Covers that once kept the dialog from showing: a scan bomb, a picture too
@@ -755,11 +747,8 @@ void SecondStartWithoutAWindow(const t_Setup& setup) {
   Check(WaitFor([&] { return (box = FindDialog(second.Id(), L"Mivora")) != nullptr; }, 30s),
         L"a second start that reaches no window shows a box");
   if (box != nullptr) {
-    const std::vector<std::wstring> texts = StaticTexts(box);
-    const std::wstring expected =
-        L"Mivora is already running.\nThe files given to this start were not added; drop them onto its window.";
-    Check(std::find(texts.begin(), texts.end(), expected) != texts.end(),
-          L"the box says \"" + expected + L"\"" + (texts.empty() ? L"" : L" (it says \"" + texts.front() + L"\")"));
+    CheckBoxSays(box, L"Mivora is already running.\nThe files given to this start were not added; drop them onto "
+                      L"its window.");
     ::PostMessageW(box, WM_COMMAND, IDOK, 0);
   }
   CheckEqual(std::to_wstring(second.WaitForExit(20s)), std::wstring(L"1"),
